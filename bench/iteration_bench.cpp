@@ -1,0 +1,73 @@
+// Time of one outer iteration of the all-multiple analysis: centroids, object averages,
+// evaluation, centring and orthonormalisation.
+#include <benchmark/benchmark.h>
+
+#include "engine.h"
+#include "synthetic.h"
+
+namespace tallowmere::bench {
+namespace {
+
+struct IterationState {
+  SyntheticData input;
+  std::vector<int32_t> weights;
+  std::vector<double> m, D, X, averages, Y, eigenvalues;
+  double t = 0.0;
+};
+
+IterationState prepare(int32_t objects, int32_t variables, int32_t categories, int32_t dimensions) {
+  IterationState s;
+  s.input = makeSyntheticData(objects, variables, categories);
+  const SyntheticData& in = s.input;
+  analysisSettings = {dimensions, in.stride(), objects, categories, 0, 0, variables, 0,
+                      variables, false, true, true, in.columns.data(), nullptr,
+                      in.categoryCounts.data(), nullptr, in.single.data(), nullptr,
+                      in.levels.data(), nullptr, in.data.data(), -1.0, -1.0};
+  const std::size_t N = objects, P = dimensions, S = slotCount();
+  s.weights.resize(N);
+  for (std::size_t i = 0; i < N; ++i) {
+    s.weights[i] = in.data[i * in.stride() + variables];
+  }
+  s.m.assign(N, 0.0);
+  s.D.assign(S, 0.0);
+  computeMarginals(s.weights, s.m, s.D, s.t);
+  s.X.resize(P * N);
+  std::mt19937 rng(1);
+  std::uniform_real_distribution<double> value(0.0, 1.0);
+  for (double& x : s.X) {
+    x = value(rng);
+  }
+  centreObjectScores(s.X, s.m, s.t);
+  orthonormaliseObjectScores(s.X, s.m, s.t);
+  s.averages.assign(P * N, 0.0);
+  s.Y.assign(P * S, 0.0);
+  s.eigenvalues.assign(P, 0.0);
+  return s;
+}
+
+void OuterIteration(benchmark::State& state) {
+  IterationState s = prepare(static_cast<int32_t>(state.range(0)),
+                             static_cast<int32_t>(state.range(1)),
+                             static_cast<int32_t>(state.range(2)),
+                             static_cast<int32_t>(state.range(3)));
+  double fit = 0.0, minimumCosine = 0.0;
+  for (auto _ : state) {
+    computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
+    computeObjectAverages(s.weights, s.m, s.Y, s.averages);
+    evaluateIteration(s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine, s.t);
+    centreObjectScores(s.X, s.m, s.t);
+    orthonormaliseObjectScores(s.X, s.m, s.t);
+    benchmark::DoNotOptimize(fit);
+  }
+  state.counters["objects/s"] =
+      benchmark::Counter(static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(OuterIteration)
+    ->ArgNames({"N", "M", "K", "P"})
+    ->Args({1000000, 20, 6, 3})
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace tallowmere::bench
+
+BENCHMARK_MAIN();

@@ -1,0 +1,7 @@
+#include "analysis_settings.h"
+
+namespace tallowmere {
+
+AnalysisSettings analysisSettings;
+
+}  // namespace tallowmere

@@ -1,0 +1,123 @@
+// The analysis engine: homogeneity analysis by alternating least squares on flat arrays.
+// Buffer layouts, notation and the settings record are in analysis_settings.h. Every routine
+// reads its counts, flags and borrowed arrays from analysisSettings and receives only buffers
+// (and t, the total marginal) as arguments.
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "analysis_settings.h"
+
+namespace tallowmere {
+
+// ---- Marginals, centroids and object averages ----
+
+// Adds each object's marginal (w_i times its number of valid active codes) into m, their total
+// into t, and every category's summed weight (active and passive variables) into D.
+void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> objectMarginals,
+                      std::span<double> categoryMarginals, double& totalMarginal);
+
+// Sets every element of Y to the w-weighted mean of the scores of the objects in the category,
+// or 0.0 where the category's marginal is zero.
+void computeCategoryCentroids(std::span<const int32_t> objectWeights,
+                              std::span<const double> categoryMarginals,
+                              std::span<const double> objectScores,
+                              std::span<double> categoryQuantifications);
+
+// Sets every element of X~ to the weighted average of the object's active quantifications,
+// or 0.0 where the object's marginal is zero.
+void computeObjectAverages(std::span<const int32_t> objectWeights,
+                           std::span<const double> objectMarginals,
+                           std::span<const double> categoryQuantifications,
+                           std::span<double> objectAverages);
+
+// ---- Object-score normalisation and fit ----
+
+// Removes from every dimension its mean weighted by m, dividing by the given total t.
+void centreObjectScores(std::span<double> objectScores, std::span<const double> objectMarginals,
+                        double totalMarginal);
+
+// Modified Gram-Schmidt in the metric of m: dimensions become m-orthogonal with squared
+// m-length t. Zero or negative lengths give IEEE infinities and NaNs.
+void orthonormaliseObjectScores(std::span<double> objectScores,
+                                std::span<const double> objectMarginals, double totalMarginal);
+
+// Writes the eigenvalue of every dimension, their sum and the smallest weighted cosine between
+// old scores X and new scores X~, then copies X~ into X.
+void evaluateIteration(std::span<const double> objectMarginals, std::span<double> objectScores,
+                       std::span<const double> objectAverages, std::span<double> eigenvalues,
+                       double& fit, double& minimumCosine, double totalMarginal);
+
+// ---- Rank-one restrictions ----
+
+// Sets every variable's block of z to its slot positions, standardised in the metric of D_J.
+void initialiseSingleQuantifications(std::span<const double> categoryMarginals,
+                                     std::span<double> singleQuantifications,
+                                     double totalMarginal);
+
+// Centres the k values in the metric of the k marginals and scales their weighted sum of
+// squares to t. Divisions are unguarded: zero sums give IEEE infinities and NaNs.
+void standardiseQuantification(int32_t categoryCount, double totalMarginal,
+                               const double* categoryMarginals, double* singleQuantifications);
+
+// a_Jd = (sum_c D_J[c] z_J[c] y_Jd[c]) / t for every single variable.
+void computeLoadings(std::span<const double> categoryMarginals,
+                     std::span<const double> categoryQuantifications,
+                     std::span<const double> singleQuantifications, std::span<double> loadings,
+                     double totalMarginal);
+
+// z_J := z_J + Y_J a_J for every single variable of level below 2.
+void accumulateSingleQuantifications(std::span<const double> categoryQuantifications,
+                                     std::span<const double> loadings,
+                                     std::span<double> singleQuantifications);
+
+// Re-standardises z_J of every single variable of level below 2.
+void normaliseSingleQuantifications(std::span<const double> categoryMarginals,
+                                    std::span<double> singleQuantifications,
+                                    double totalMarginal);
+
+// y_Jd := a_Jd * z_J for every single variable.
+void imposeRankOne(std::span<const double> singleQuantifications,
+                   std::span<const double> loadings, std::span<double> categoryQuantifications);
+
+// ---- Weighted monotone regression ----
+
+// Replaces z_J of every single ordinal variable by its monotone regression weighted by D_J.
+void applyOrdinalRestrictions(std::span<const double> categoryMarginals,
+                              std::span<double> singleQuantifications);
+
+// Weighted pool-adjacent-violators over k values; a decrease of at most 2^-52 between adjacent
+// blocks is not a violation. A count below 1 reads and writes nothing.
+void monotoneRegression(int32_t categoryCount, const double* weights, double* values);
+
+// ---- Result export ----
+
+// Row 1 + (categories of the earlier active variables) + c - 1, element 1 + d: the active
+// quantifications, packed without gaps.
+void exportCategoryQuantifications(std::span<const double> categoryQuantifications,
+                                   ResultTable categoryQuantificationTable);
+
+// Row 1 + i, element 1 + d: object i's score on dimension d.
+void exportObjectScores(std::span<const double> objectScores, ResultTable objectScoreTable);
+
+// ---- Driver ----
+
+// Last state drawn by the random start; set to 22695478 before the first draw of every run.
+extern uint32_t randomState;
+
+// One complete analysis from the 25 values of the native method, in its order. Returns 0.
+// Throws std::bad_alloc, before either table is touched, when the working buffers cannot be
+// allocated. Not reentrant: the settings and the generator are process-wide.
+int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCount,
+                    int32_t maxCategories, int32_t maxIterations, int32_t innerIterations,
+                    int32_t activeCount, int32_t passiveCount, int32_t weightColumn, bool timing,
+                    bool useWeights, bool writeObjectScores, const int32_t* activeColumns,
+                    const int32_t* passiveColumns, const int32_t* activeCategoryCounts,
+                    const int32_t* passiveCategoryCounts, const int32_t* activeSingle,
+                    const int32_t* passiveSingle, const int32_t* activeLevels,
+                    const int32_t* passiveLevels, const int32_t* data, double fitTolerance,
+                    double cosineTolerance, ResultTable objectScoreTable,
+                    ResultTable categoryQuantificationTable);
+
+}  // namespace tallowmere

@@ -1,0 +1,52 @@
+// Ordinal single variables: category scores made non-decreasing in category order by weighted
+// pool-adjacent-violators, with the category marginals as weights.
+#include <vector>
+
+#include "engine.h"
+
+namespace tallowmere {
+
+void monotoneRegression(int32_t categoryCount, const double* weights, double* values) {
+  if (categoryCount < 1) {
+    return;
+  }
+  const int32_t k = categoryCount;
+  // Block descriptions live at the index of the block's first category; other entries are stale.
+  std::vector<int32_t> blockLength(k, 1);
+  std::vector<double> blockValue(values, values + k);
+  std::vector<double> blockWeight(weights, weights + k);
+
+  // Pool the leftmost violation and rescan from the first block after every pooling. A NaN
+  // block value never compares as a violation, so such a block is never pooled again.
+  int32_t s = 0;
+  while (s + blockLength[s] != k) {
+    const int32_t n = s + blockLength[s];
+    if (blockValue[s] - blockValue[n] > zeroTolerance) {
+      blockValue[s] = (blockWeight[n] * blockValue[n] + blockWeight[s] * blockValue[s]) /
+                      (blockWeight[n] + blockWeight[s]);
+      blockWeight[s] = blockWeight[n] + blockWeight[s];
+      blockLength[s] = blockLength[n] + blockLength[s];
+      s = 0;
+    } else {
+      s = n;
+    }
+  }
+  for (int32_t first = 0; first < k; first += blockLength[first]) {
+    for (int32_t c = first; c < first + blockLength[first]; ++c) {
+      values[c] = blockValue[first];
+    }
+  }
+}
+
+void applyOrdinalRestrictions(std::span<const double> categoryMarginals,
+                              std::span<double> singleQuantifications) {
+  const std::ptrdiff_t K = analysisSettings.maxCategories;
+  for (int32_t J = 0; J < variableCount(); ++J) {
+    if (variableSingle(J) == 1 && variableLevel(J) == 1) {
+      monotoneRegression(variableCategoryCount(J), categoryMarginals.data() + J * K,
+                         singleQuantifications.data() + J * K);
+    }
+  }
+}
+
+}  // namespace tallowmere

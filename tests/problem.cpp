@@ -1,0 +1,157 @@
+#include "problem.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace tallowmere::testing {
+
+int32_t Problem::column(int32_t J) const {
+  return J < activeCount() ? activeColumns[J] : passiveColumns[J - activeCount()];
+}
+int32_t Problem::categoryCount(int32_t J) const {
+  return J < activeCount() ? activeCategoryCounts[J] : passiveCategoryCounts[J - activeCount()];
+}
+int32_t Problem::single(int32_t J) const {
+  return J < activeCount() ? activeSingle[J] : passiveSingle[J - activeCount()];
+}
+int32_t Problem::level(int32_t J) const {
+  return J < activeCount() ? activeLevels[J] : passiveLevels[J - activeCount()];
+}
+
+std::vector<int32_t> Problem::objectWeights() const {
+  std::vector<int32_t> weights(objectCount, 1);
+  if (useWeights) {
+    for (std::ptrdiff_t i = 0; i < objectCount; ++i) {
+      weights[i] = data[i * dataStride + weightColumn];
+    }
+  }
+  return weights;
+}
+
+void Problem::install() const {
+  analysisSettings = {dimensionCount,
+                      dataStride,
+                      objectCount,
+                      maxCategories,
+                      maxIterations,
+                      innerIterations,
+                      activeCount(),
+                      passiveCount(),
+                      weightColumn,
+                      false,
+                      useWeights,
+                      writeObjectScores,
+                      activeColumns.data(),
+                      passiveColumns.data(),
+                      activeCategoryCounts.data(),
+                      passiveCategoryCounts.data(),
+                      activeSingle.data(),
+                      passiveSingle.data(),
+                      activeLevels.data(),
+                      passiveLevels.data(),
+                      data.data(),
+                      fitTolerance,
+                      cosineTolerance};
+}
+
+namespace {
+
+int32_t uniform(std::mt19937& rng, int32_t low, int32_t high) {
+  return std::uniform_int_distribution<int32_t>(low, high)(rng);
+}
+
+}  // namespace
+
+Problem randomProblem(std::mt19937& rng, const RandomShape& shape) {
+  Problem p;
+  p.dimensionCount = uniform(rng, 1, shape.maxDimensions);
+  p.objectCount = uniform(rng, 0, shape.maxObjects);
+  p.maxCategories = uniform(rng, 1, shape.maxCategories);
+  const int32_t active = uniform(rng, 0, shape.maxActive);
+  const int32_t passive = uniform(rng, 0, shape.maxPassive);
+  // Columns are a shuffled subset of a row with some unused positions and a weight column.
+  p.dataStride = active + passive + 1 + uniform(rng, 0, 2);
+  std::vector<int32_t> columns(p.dataStride);
+  std::iota(columns.begin(), columns.end(), 0);
+  std::shuffle(columns.begin(), columns.end(), rng);
+  p.weightColumn = columns.back();
+  p.useWeights = uniform(rng, 0, 3) != 0;
+  auto addVariable = [&](int32_t index, std::vector<int32_t>& cols, std::vector<int32_t>& counts,
+                         std::vector<int32_t>& single, std::vector<int32_t>& levels) {
+    cols.push_back(columns[index]);
+    // Mostly full variables, sometimes fewer categories than slots, rarely none.
+    const int32_t roll = uniform(rng, 0, 9);
+    counts.push_back(roll == 0 ? 0 : roll < 4 ? uniform(rng, 1, p.maxCategories) : p.maxCategories);
+    single.push_back(uniform(rng, 0, 2) == 0 ? 0 : 1);
+    levels.push_back(uniform(rng, -1, 3));
+  };
+  for (int32_t j = 0; j < active; ++j) {
+    addVariable(j, p.activeColumns, p.activeCategoryCounts, p.activeSingle, p.activeLevels);
+  }
+  for (int32_t j = 0; j < passive; ++j) {
+    addVariable(active + j, p.passiveColumns, p.passiveCategoryCounts, p.passiveSingle,
+                p.passiveLevels);
+  }
+  p.data.assign(std::size_t(p.objectCount) * p.dataStride, 0);
+  for (std::ptrdiff_t i = 0; i < p.objectCount; ++i) {
+    int32_t* row = p.data.data() + i * p.dataStride;
+    for (int32_t c = 0; c < p.dataStride; ++c) {
+      row[c] = uniform(rng, -5, 5);  // unused columns hold noise
+    }
+    for (int32_t J = 0; J < p.variableCount(); ++J) {
+      const int32_t k = p.categoryCount(J);
+      row[p.column(J)] = uniform(rng, 0, 7) == 0 ? uniform(rng, -2, 0) : uniform(rng, 0, k);
+    }
+    const int32_t weightRoll = uniform(rng, 0, 9);
+    row[p.weightColumn] = weightRoll == 0 ? 0 : weightRoll == 1 ? -1 : uniform(rng, 1, 4);
+  }
+  return p;
+}
+
+std::vector<double> randomValues(std::mt19937& rng, std::size_t count, double low, double high) {
+  std::uniform_real_distribution<double> value(low, high);
+  std::vector<double> values(count);
+  for (double& v : values) {
+    v = value(rng);
+  }
+  return values;
+}
+
+Marginals engineMarginals(const Problem& problem) {
+  problem.install();
+  Marginals marginals;
+  marginals.object.assign(problem.objectCount, 0.0);
+  marginals.category.assign(problem.slotCount(), 0.0);
+  const std::vector<int32_t> weights = problem.objectWeights();
+  computeMarginals(weights, marginals.object, marginals.category, marginals.total);
+  return marginals;
+}
+
+}  // namespace tallowmere::testing
+
+namespace tallowmere::testing {
+
+::testing::AssertionResult sameBits(double actual, double expected) {
+  if (std::memcmp(&actual, &expected, sizeof(double)) == 0) {
+    return ::testing::AssertionSuccess();
+  }
+  return ::testing::AssertionFailure() << std::hexfloat << actual << " is not " << expected;
+}
+
+::testing::AssertionResult sameBits(const std::vector<double>& actual,
+                                    const std::vector<double>& expected) {
+  if (actual.size() != expected.size()) {
+    return ::testing::AssertionFailure()
+           << "size " << actual.size() << " is not " << expected.size();
+  }
+  for (std::size_t e = 0; e < actual.size(); ++e) {
+    if (!sameBits(actual[e], expected[e])) {
+      return ::testing::AssertionFailure() << "element " << e << ": " << std::hexfloat
+                                           << actual[e] << " is not " << expected[e];
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+}  // namespace tallowmere::testing

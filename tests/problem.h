@@ -1,0 +1,79 @@
+// Test problems: a description of one analysis that tests install into the engine's settings,
+// and a generator of random ones that cover missing codes, zero and negative weights, empty
+// categories, passive variables and single variables of every level.
+#pragma once
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "engine.h"
+
+namespace tallowmere::testing {
+
+struct Problem {
+  int32_t dimensionCount = 1;
+  int32_t objectCount = 0;
+  int32_t maxCategories = 1;
+  int32_t dataStride = 0;
+  int32_t maxIterations = 100;
+  int32_t innerIterations = 0;
+  int32_t weightColumn = 0;
+  bool useWeights = false;
+  bool writeObjectScores = true;
+  double fitTolerance = 1e-10;
+  double cosineTolerance = 1e-10;
+  std::vector<int32_t> activeColumns, passiveColumns;
+  std::vector<int32_t> activeCategoryCounts, passiveCategoryCounts;
+  std::vector<int32_t> activeSingle, passiveSingle;
+  std::vector<int32_t> activeLevels, passiveLevels;
+  std::vector<int32_t> data;
+
+  int32_t activeCount() const { return static_cast<int32_t>(activeColumns.size()); }
+  int32_t passiveCount() const { return static_cast<int32_t>(passiveColumns.size()); }
+  int32_t variableCount() const { return activeCount() + passiveCount(); }
+  std::ptrdiff_t slotCount() const { return std::ptrdiff_t{maxCategories} * variableCount(); }
+  int32_t column(int32_t J) const;
+  int32_t categoryCount(int32_t J) const;
+  int32_t single(int32_t J) const;
+  int32_t level(int32_t J) const;
+  int32_t code(std::ptrdiff_t i, int32_t J) const { return data[i * dataStride + column(J)]; }
+  std::vector<int32_t> objectWeights() const;
+
+  // Writes every field into analysisSettings, as the driver does at the start of a run.
+  void install() const;
+};
+
+struct RandomShape {
+  int32_t maxObjects = 40;
+  int32_t maxActive = 4;
+  int32_t maxPassive = 3;
+  int32_t maxCategories = 5;
+  int32_t maxDimensions = 3;
+};
+
+Problem randomProblem(std::mt19937& rng, const RandomShape& shape = {});
+
+std::vector<double> randomValues(std::mt19937& rng, std::size_t count, double low = -1.0,
+                                 double high = 1.0);
+
+// Marginals of a problem, computed by the engine.
+struct Marginals {
+  std::vector<double> object, category;
+  double total = 0.0;
+};
+Marginals engineMarginals(const Problem& problem);
+
+}  // namespace tallowmere::testing
+
+#include <gtest/gtest.h>
+
+namespace tallowmere::testing {
+
+// Bitwise equality of two arrays of doubles (NaNs compare by their bits), naming the first
+// differing element.
+::testing::AssertionResult sameBits(const std::vector<double>& actual,
+                                    const std::vector<double>& expected);
+::testing::AssertionResult sameBits(double actual, double expected);
+
+}  // namespace tallowmere::testing
