@@ -19,10 +19,29 @@ IterationState prepare(int32_t objects, int32_t variables, int32_t categories, i
   IterationState s;
   s.input = makeSyntheticData(objects, variables, categories);
   const SyntheticData& in = s.input;
-  analysisSettings = {dimensions, in.stride(), objects, categories, 0, 0, variables, 0,
-                      variables, false, true, true, in.columns.data(), nullptr,
-                      in.categoryCounts.data(), nullptr, in.single.data(), nullptr,
-                      in.levels.data(), nullptr, in.data.data(), -1.0, -1.0};
+  analysisSettings = {dimensions,
+                      in.stride(),
+                      objects,
+                      categories,
+                      0,
+                      0,
+                      variables,
+                      0,
+                      variables,
+                      false,
+                      true,
+                      true,
+                      in.columns.data(),
+                      nullptr,
+                      in.categoryCounts.data(),
+                      nullptr,
+                      in.single.data(),
+                      nullptr,
+                      in.levels.data(),
+                      nullptr,
+                      in.data.data(),
+                      -1.0,
+                      -1.0};
   const std::size_t N = objects, P = dimensions, S = slotCount();
   s.weights.resize(N);
   for (std::size_t i = 0; i < N; ++i) {
@@ -46,10 +65,9 @@ IterationState prepare(int32_t objects, int32_t variables, int32_t categories, i
 }
 
 void OuterIteration(benchmark::State& state) {
-  IterationState s = prepare(static_cast<int32_t>(state.range(0)),
-                             static_cast<int32_t>(state.range(1)),
-                             static_cast<int32_t>(state.range(2)),
-                             static_cast<int32_t>(state.range(3)));
+  IterationState s =
+      prepare(static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)),
+              static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
   double fit = 0.0, minimumCosine = 0.0;
   for (auto _ : state) {
     computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
@@ -59,8 +77,8 @@ void OuterIteration(benchmark::State& state) {
     orthonormaliseObjectScores(s.X, s.m, s.t);
     benchmark::DoNotOptimize(fit);
   }
-  state.counters["objects/s"] =
-      benchmark::Counter(static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["objects/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(OuterIteration)
     ->ArgNames({"N", "M", "K", "P"})

@@ -16,7 +16,9 @@ std::size_t bufferSize(std::ptrdiff_t elements) {
   return elements > 0 ? static_cast<std::size_t>(elements) : 0;
 }
 
-void storeSettings(const AnalysisSettings& settings) { analysisSettings = settings; }
+void storeSettings(const AnalysisSettings& settings) {
+  analysisSettings = settings;
+}
 
 void setObjectWeights(std::span<int32_t> objectWeights) {
   const AnalysisSettings& s = analysisSettings;
@@ -69,11 +71,12 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
                     const int32_t* passiveLevels, const int32_t* data, double fitTolerance,
                     double cosineTolerance, ResultTable objectScoreTable,
                     ResultTable categoryQuantificationTable) {
-  storeSettings({dimensionCount, dataStride, objectCount, maxCategories, maxIterations,
-                 innerIterations, activeCount, passiveCount, weightColumn, timing, useWeights,
-                 writeObjectScores, activeColumns, passiveColumns, activeCategoryCounts,
-                 passiveCategoryCounts, activeSingle, passiveSingle, activeLevels, passiveLevels,
-                 data, fitTolerance, cosineTolerance});
+  storeSettings({dimensionCount, dataStride,      objectCount,          maxCategories,
+                 maxIterations,  innerIterations, activeCount,          passiveCount,
+                 weightColumn,   timing,          useWeights,           writeObjectScores,
+                 activeColumns,  passiveColumns,  activeCategoryCounts, passiveCategoryCounts,
+                 activeSingle,   passiveSingle,   activeLevels,         passiveLevels,
+                 data,           fitTolerance,    cosineTolerance});
 
   const std::ptrdiff_t N = objectCount;
   const std::ptrdiff_t P = dimensionCount;
@@ -108,17 +111,15 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
                              categoryQuantifications);
     if (rankOne) {
       for (int32_t inner = 0; inner < innerIterations; ++inner) {
-        computeLoadings(categoryMarginals, categoryQuantifications, singleQuantifications,
-                        loadings, totalMarginal);
-        accumulateSingleQuantifications(categoryQuantifications, loadings,
-                                        singleQuantifications);
+        computeLoadings(categoryMarginals, categoryQuantifications, singleQuantifications, loadings,
+                        totalMarginal);
+        accumulateSingleQuantifications(categoryQuantifications, loadings, singleQuantifications);
         applyOrdinalRestrictions(categoryMarginals, singleQuantifications);
         normaliseSingleQuantifications(categoryMarginals, singleQuantifications, totalMarginal);
       }
       imposeRankOne(singleQuantifications, loadings, categoryQuantifications);
     }
-    computeObjectAverages(objectWeights, objectMarginals, categoryQuantifications,
-                          objectAverages);
+    computeObjectAverages(objectWeights, objectMarginals, categoryQuantifications, objectAverages);
     double fit = 0.0;
     double minimumCosine = 0.0;
     evaluateIteration(objectMarginals, objectScores, objectAverages, eigenvalues, fit,

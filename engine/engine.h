@@ -53,8 +53,7 @@ void evaluateIteration(std::span<const double> objectMarginals, std::span<double
 
 // Sets every variable's block of z to its slot positions, standardised in the metric of D_J.
 void initialiseSingleQuantifications(std::span<const double> categoryMarginals,
-                                     std::span<double> singleQuantifications,
-                                     double totalMarginal);
+                                     std::span<double> singleQuantifications, double totalMarginal);
 
 // Centres the k values in the metric of the k marginals and scales their weighted sum of
 // squares to t. Divisions are unguarded: zero sums give IEEE infinities and NaNs.
@@ -74,12 +73,11 @@ void accumulateSingleQuantifications(std::span<const double> categoryQuantificat
 
 // Re-standardises z_J of every single variable of level below 2.
 void normaliseSingleQuantifications(std::span<const double> categoryMarginals,
-                                    std::span<double> singleQuantifications,
-                                    double totalMarginal);
+                                    std::span<double> singleQuantifications, double totalMarginal);
 
 // y_Jd := a_Jd * z_J for every single variable.
-void imposeRankOne(std::span<const double> singleQuantifications,
-                   std::span<const double> loadings, std::span<double> categoryQuantifications);
+void imposeRankOne(std::span<const double> singleQuantifications, std::span<const double> loadings,
+                   std::span<double> categoryQuantifications);
 
 // ---- Weighted monotone regression ----
 

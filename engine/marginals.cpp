@@ -52,8 +52,9 @@ void computeCategoryCentroids(std::span<const int32_t> objectWeights,
       }
     }
     for (std::ptrdiff_t slot = 0; slot < S; ++slot) {
-      y[slot] = zeroTolerance > std::fabs(categoryMarginals[slot]) ? 0.0
-                                                                   : y[slot] / categoryMarginals[slot];
+      y[slot] = zeroTolerance > std::fabs(categoryMarginals[slot])
+                    ? 0.0
+                    : y[slot] / categoryMarginals[slot];
     }
   }
 }

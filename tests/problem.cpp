@@ -147,8 +147,8 @@ namespace tallowmere::testing {
   }
   for (std::size_t e = 0; e < actual.size(); ++e) {
     if (!sameBits(actual[e], expected[e])) {
-      return ::testing::AssertionFailure() << "element " << e << ": " << std::hexfloat
-                                           << actual[e] << " is not " << expected[e];
+      return ::testing::AssertionFailure()
+             << "element " << e << ": " << std::hexfloat << actual[e] << " is not " << expected[e];
     }
   }
   return ::testing::AssertionSuccess();
