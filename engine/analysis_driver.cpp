@@ -27,16 +27,6 @@ void setObjectWeights(std::span<int32_t> objectWeights) {
   }
 }
 
-// Linear congruential generator, restarted from the same state in every run, filling X in
-// memory order (all objects of dimension 0 first).
-void drawRandomStart(std::span<double> objectScores) {
-  randomState = 22695478u;
-  for (double& score : objectScores) {
-    randomState = randomState * 22695477u + 1u;
-    score = static_cast<double>((randomState >> 16) & 0x7FFFu);
-  }
-}
-
 void normaliseObjectScores(std::span<double> objectScores, std::span<const double> marginals,
                            double totalMarginal) {
   centreObjectScores(objectScores, marginals, totalMarginal);
@@ -60,6 +50,15 @@ bool loopEnds(int32_t iterationsDone, double fit, double previousFit, double min
 }
 
 }  // namespace
+
+// Linear congruential generator modulo 2^32; 22695478 is the state one step after 1.
+void drawRandomStart(std::span<double> objectScores) {
+  randomState = 22695478u;
+  for (double& score : objectScores) {
+    randomState = randomState * 22695477u + 1u;
+    score = static_cast<double>((randomState >> 16) & 0x7FFFu);
+  }
+}
 
 int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCount,
                     int32_t maxCategories, int32_t maxIterations, int32_t innerIterations,

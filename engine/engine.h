@@ -104,6 +104,10 @@ void exportObjectScores(std::span<const double> objectScores, ResultTable object
 // Last state drawn by the random start; set to 22695478 before the first draw of every run.
 extern uint32_t randomState;
 
+// Fills X in memory order with the generator's draws, integers 0 .. 32767, restarting the
+// generator so that every run begins from the same scores.
+void drawRandomStart(std::span<double> objectScores);
+
 // One complete analysis from the 25 values of the native method, in its order. Returns 0.
 // Throws std::bad_alloc, before either table is touched, when the working buffers cannot be
 // allocated. Not reentrant: the settings and the generator are process-wide.
