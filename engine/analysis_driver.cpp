@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine.h"
+#include "iteration_plan.h"
 
 namespace tallowmere {
 
@@ -91,6 +92,9 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
   std::vector<double> singleQuantifications(bufferSize(S));
   std::vector<double> loadings(bufferSize(variables * P));
   std::vector<double> eigenvalues(bufferSize(P));
+  IterationPlan plan;
+  buildIterationPlan(plan);
+  const RunPlanScope runPlan(plan);
 
   setObjectWeights(objectWeights);
   double totalMarginal = 0.0;

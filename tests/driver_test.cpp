@@ -7,6 +7,7 @@
 #include "dataset.h"
 #include "engine.h"
 #include "problem.h"
+#include "straightforward.h"
 
 namespace tallowmere {
 namespace {
@@ -17,8 +18,8 @@ using testing::sameBits;
 using testing::sameTables;
 using testing::sentinel;
 
-// The steps of a run composed by hand for exactly `iterations` outer iterations, recording the
-// fit and minimum cosine of each.
+// The steps of a run composed by hand for exactly `iterations` outer iterations, with the
+// straightforward loops of the hot steps, recording the fit and minimum cosine of each.
 struct Trace {
   std::vector<double> fits, cosines;
 };
@@ -34,11 +35,11 @@ Trace runIterations(const Problem& p, int iterations, RunTables& tables) {
     initialiseSingleQuantifications(D, z, t);
   }
   drawRandomStart(X);
-  centreObjectScores(X, m, t);
-  orthonormaliseObjectScores(X, m, t);
+  straightforward::centreObjectScores(X, m, t);
+  straightforward::orthonormaliseObjectScores(X, m, t);
   Trace trace;
   for (int iteration = 0; iteration < iterations; ++iteration) {
-    computeCategoryCentroids(w, D, X, Y);
+    straightforward::computeCategoryCentroids(w, D, X, Y);
     if (p.innerIterations > 0) {
       for (int inner = 0; inner < p.innerIterations; ++inner) {
         computeLoadings(D, Y, z, a, t);
@@ -48,18 +49,18 @@ Trace runIterations(const Problem& p, int iterations, RunTables& tables) {
       }
       imposeRankOne(z, a, Y);
     }
-    computeObjectAverages(w, m, Y, averages);
+    straightforward::computeObjectAverages(w, m, Y, averages);
     double fit = 0.0, cosine = 0.0;
-    evaluateIteration(m, X, averages, eigenvalues, fit, cosine, t);
-    centreObjectScores(X, m, t);
-    orthonormaliseObjectScores(X, m, t);
+    straightforward::evaluateIteration(m, X, averages, eigenvalues, fit, cosine, t);
+    straightforward::centreObjectScores(X, m, t);
+    straightforward::orthonormaliseObjectScores(X, m, t);
     trace.fits.push_back(fit);
     trace.cosines.push_back(cosine);
   }
   exportCategoryQuantifications(Y, tables.categoryPointers.data());
   if (p.writeObjectScores) {
-    centreObjectScores(X, m, t);
-    orthonormaliseObjectScores(X, m, t);
+    straightforward::centreObjectScores(X, m, t);
+    straightforward::orthonormaliseObjectScores(X, m, t);
     exportObjectScores(X, tables.objectPointers.data());
   }
   return trace;
@@ -161,6 +162,20 @@ TEST(Stopping, NaNRunWithoutIterationBoundReturns) {
   // With a bound the run keeps its iteration count.
   p.maxIterations = 3;
   EXPECT_TRUE(stopsAfter(p, 3));
+}
+
+TEST(Run, RandomProblemsFollowTheStepsInOrder) {
+  std::mt19937 rng(4242);
+  for (int trial = 0; trial < 150; ++trial) {
+    SCOPED_TRACE(trial);
+    Problem p = testing::randomProblem(rng);
+    p.maxIterations = 1 + trial % 4;
+    p.innerIterations = trial % 3;
+    p.fitTolerance = -1.0;
+    p.cosineTolerance = -1.0;
+    p.writeObjectScores = trial % 5 != 0;
+    ASSERT_TRUE(stopsAfter(p, p.maxIterations));
+  }
 }
 
 TEST(Run, ReproducibleWhateverRanBefore) {
