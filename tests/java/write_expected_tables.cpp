@@ -126,8 +126,9 @@ Case voteCase(const Dataset& vote) {
   c.passiveSingle = {0};
   c.passiveLevels = {0};
   c.data = vote.codes;
-  c.fitTolerance = 1e-9;
-  c.cosineTolerance = 1e-9;
+  // Different tolerances, so that the run would stop elsewhere if they were swapped.
+  c.fitTolerance = 1e-7;
+  c.cosineTolerance = 1e-12;
   c.objectScoreTable = patternTable(1, vote.rows + 3, 4);
   c.categoryQuantificationTable = patternTable(2, 32 + 4, 5);
   return c;
