@@ -3,6 +3,7 @@ package Quorvane;
 import static java.nio.charset.StandardCharsets.UTF_8;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.fail;
 
 import java.io.IOException;
@@ -14,6 +15,7 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.concurrent.CompletableFuture;
 import java.util.stream.Stream;
+import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.MethodSource;
 import org.junit.jupiter.params.provider.ValueSource;
@@ -103,6 +105,32 @@ class RunHomalsTest {
     assertEquals(0, exitCode, errors);
     assertEquals(expected.toString(), stdout);
     assertFalse(errors.toLowerCase().contains("warning"), errors);
+  }
+
+  /**
+   * A JNI operation that fails (row 0 of an empty table, a null row) surfaces as the Java
+   * exception instead of a crash, with everything obtained given back: the next call works.
+   */
+  @Test
+  void aTableWithoutRowsRaisesTheVirtualMachinesException() {
+    assertThrows(ArrayIndexOutOfBoundsException.class,
+        () -> MarkerProbe.analyse(new double[0][], new double[3][2]));
+    assertNextCallWorks();
+  }
+
+  @Test
+  void aNullRowRaisesNullPointerException() {
+    double[][] quantifications = new double[4][2];
+    quantifications[2] = null;
+    assertThrows(NullPointerException.class,
+        () -> MarkerProbe.analyse(new double[1][2], quantifications));
+    assertNextCallWorks();
+  }
+
+  private static void assertNextCallWorks() {
+    double[][] quantifications = new double[4][2];
+    MarkerProbe.analyse(new double[1][2], quantifications);
+    assertFalse(quantifications[1][1] == 0.0 && quantifications[2][1] == 0.0);
   }
 
   private static void assertSameBits(double[][] expected, double[][] actual, String table) {
