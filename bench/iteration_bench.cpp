@@ -3,8 +3,11 @@
 #include <benchmark/benchmark.h>
 
 #include "engine.h"
+#include "fused_steps.h"
 #include "iteration_plan.h"
+#include "straightforward.h"
 #include "synthetic.h"
+#include "vector_lanes.h"
 
 namespace tallowmere::bench {
 namespace {
@@ -65,26 +68,6 @@ IterationState prepare(int32_t objects, int32_t variables, int32_t categories, i
   return s;
 }
 
-void OuterIteration(benchmark::State& state) {
-  IterationState s =
-      prepare(static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)),
-              static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
-  // The compact codes a run prepares once, before its loop.
-  IterationPlan plan;
-  buildIterationPlan(plan);
-  const RunPlanScope run(plan);
-  double fit = 0.0, minimumCosine = 0.0;
-  for (auto _ : state) {
-    computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
-    computeObjectAverages(s.weights, s.m, s.Y, s.averages);
-    evaluateIteration(s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine, s.t);
-    centreObjectScores(s.X, s.m, s.t);
-    orthonormaliseObjectScores(s.X, s.m, s.t);
-    benchmark::DoNotOptimize(fit);
-  }
-  state.counters["objects/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
-                                                   benchmark::Counter::kIsIterationInvariantRate);
-}
 // The single-core memory bound of an iteration: two read-only passes over the code matrix
 // (the centroid and average passes each read every code once) and one over the old and new
 // object scores. Integer sums reassociate freely, so this loop runs at memory speed.
@@ -108,7 +91,7 @@ void MemoryBound(benchmark::State& state) {
   IterationState s =
       prepare(static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)),
               static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
-  std::vector<int64_t> scoreBits(s.X.size()), averageBits(s.averages.size());
+  const std::vector<int64_t> scoreBits(s.X.size()), averageBits(s.averages.size());
   for (auto _ : state) {
     benchmark::DoNotOptimize(streamSum(s.input.data));
     benchmark::DoNotOptimize(streamSum(s.input.data));
@@ -126,47 +109,88 @@ BENCHMARK(MemoryBound)
     ->Args({1000000, 20, 6, 5})
     ->Unit(benchmark::kMillisecond);
 
-// Each hot step alone, on the same state.
-enum class Step { centroids, averages, evaluate, centre, orthonormalise };
+// Each hot step of the driver's iteration alone, on the same state.
+enum class Step { centroids, averageAndEvaluate, centreAndOrthonormalise };
 
 void OneStep(benchmark::State& state) {
   IterationState s = prepare(1000000, 20, 6, static_cast<int32_t>(state.range(1)));
+  setLaneLimit(static_cast<int>(state.range(2)));
   IterationPlan plan;
   buildIterationPlan(plan);
   const RunPlanScope run(plan);
+  EvaluationSums sums{};
   computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
-  computeObjectAverages(s.weights, s.m, s.Y, s.averages);
-  double fit = 0.0, minimumCosine = 0.0;
   const Step step = static_cast<Step>(state.range(0));
   for (auto _ : state) {
     switch (step) {
       case Step::centroids:
         computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
         break;
-      case Step::averages:
-        computeObjectAverages(s.weights, s.m, s.Y, s.averages);
+      case Step::averageAndEvaluate:
+        averageAndEvaluate(s.weights, s.m, s.Y, s.X, sums);
         break;
-      case Step::evaluate:
-        evaluateIteration(s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine, s.t);
-        break;
-      case Step::centre:
-        centreObjectScores(s.X, s.m, s.t);
-        break;
-      case Step::orthonormalise:
-        orthonormaliseObjectScores(s.X, s.m, s.t);
+      case Step::centreAndOrthonormalise:
+        centreAndOrthonormalise(s.X, s.m, s.t, sums);
         break;
     }
     benchmark::ClobberMemory();
   }
+  setLaneLimit(8);
 }
+// The vector width is capped at 2, 4 or 8 lanes (as far as the processor allows).
 BENCHMARK(OneStep)
-    ->ArgNames({"step", "P"})
-    ->ArgsProduct({{0, 1, 2, 3, 4}, {3}})
+    ->ArgNames({"step", "P", "lanes"})
+    ->ArgsProduct({{0, 1, 2}, {3, 5}, {2, 4, 8}})
+    ->Unit(benchmark::kMillisecond);
+
+// One outer iteration of the all-multiple analysis as the driver runs it.
+void OuterIteration(benchmark::State& state) {
+  IterationState s =
+      prepare(static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)),
+              static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
+  // The compact codes a run prepares once, before its loop.
+  IterationPlan plan;
+  buildIterationPlan(plan);
+  const RunPlanScope run(plan);
+  EvaluationSums sums{};
+  double fit = 0.0, minimumCosine = 0.0;
+  for (auto _ : state) {
+    computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
+    averageAndEvaluate(s.weights, s.m, s.Y, s.X, sums);
+    summariseEvaluation(sums, s.eigenvalues, fit, minimumCosine, s.t);
+    centreAndOrthonormalise(s.X, s.m, s.t, sums);
+    benchmark::DoNotOptimize(fit);
+  }
+  state.counters["objects/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The same iteration with every step's loops as plainly written: dimension outermost, codes
+// read from the data on every pass.
+void StraightforwardIteration(benchmark::State& state) {
+  IterationState s =
+      prepare(static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)),
+              static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
+  double fit = 0.0, minimumCosine = 0.0;
+  for (auto _ : state) {
+    straightforward::computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
+    straightforward::computeObjectAverages(s.weights, s.m, s.Y, s.averages);
+    straightforward::evaluateIteration(s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine,
+                                       s.t);
+    straightforward::centreObjectScores(s.X, s.m, s.t);
+    straightforward::orthonormaliseObjectScores(s.X, s.m, s.t);
+    benchmark::DoNotOptimize(fit);
+  }
+}
+BENCHMARK(StraightforwardIteration)
+    ->ArgNames({"N", "M", "K", "P"})
+    ->Args({1000000, 20, 6, 3})
     ->Unit(benchmark::kMillisecond);
 
 BENCHMARK(OuterIteration)
     ->ArgNames({"N", "M", "K", "P"})
     ->Args({1000000, 20, 6, 3})
+    ->Args({1000000, 20, 6, 5})
     ->Unit(benchmark::kMillisecond);
 
 }  // namespace

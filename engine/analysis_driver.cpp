@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine.h"
+#include "fused_steps.h"
 #include "iteration_plan.h"
 
 namespace tallowmere {
@@ -86,7 +87,10 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
   std::vector<int32_t> objectWeights(bufferSize(N));
   std::vector<double> objectScores(bufferSize(P * N));
   std::vector<double> categoryQuantifications(bufferSize(P * S));
-  std::vector<double> objectAverages(bufferSize(P * N));
+  // The fused steps replace the scores object by object and never store the averages.
+  const bool fused = canAverageAndEvaluate();
+  std::vector<double> objectAverages(fused ? 0 : bufferSize(P * N));
+  EvaluationSums evaluationSums{};
   std::vector<double> objectMarginals(bufferSize(N));
   std::vector<double> categoryMarginals(bufferSize(S));
   std::vector<double> singleQuantifications(bufferSize(S));
@@ -122,12 +126,21 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
       }
       imposeRankOne(singleQuantifications, loadings, categoryQuantifications);
     }
-    computeObjectAverages(objectWeights, objectMarginals, categoryQuantifications, objectAverages);
     double fit = 0.0;
     double minimumCosine = 0.0;
-    evaluateIteration(objectMarginals, objectScores, objectAverages, eigenvalues, fit,
-                      minimumCosine, totalMarginal);
-    normaliseObjectScores(objectScores, objectMarginals, totalMarginal);
+    if (fused) {
+      // Averages, evaluation, centring and orthonormalisation in fewer passes (fused_steps.h).
+      averageAndEvaluate(objectWeights, objectMarginals, categoryQuantifications, objectScores,
+                         evaluationSums);
+      summariseEvaluation(evaluationSums, eigenvalues, fit, minimumCosine, totalMarginal);
+      centreAndOrthonormalise(objectScores, objectMarginals, totalMarginal, evaluationSums);
+    } else {
+      computeObjectAverages(objectWeights, objectMarginals, categoryQuantifications,
+                            objectAverages);
+      evaluateIteration(objectMarginals, objectScores, objectAverages, eigenvalues, fit,
+                        minimumCosine, totalMarginal);
+      normaliseObjectScores(objectScores, objectMarginals, totalMarginal);
+    }
     ++iterationsDone;
     if (loopEnds(iterationsDone, fit, previousFit, minimumCosine)) {
       break;

@@ -54,7 +54,12 @@ void buildIterationPlan(IterationPlan& plan) {
   const std::ptrdiff_t blocks = variableCount();
   const std::ptrdiff_t dimensions = std::max(s.dimensionCount, 0);
   plan.entryStride = std::max<std::ptrdiff_t>(4, (dimensions + 3) / 4 * 4);
-  plan.table.assign(count(blocks * plan.blockWidth * plan.entryStride), 0.0);
+  const std::size_t tableSize = count(blocks * plan.blockWidth * plan.entryStride);
+  constexpr std::size_t lineDoubles = 64 / sizeof(double);
+  plan.tableStorage.assign(tableSize + lineDoubles, 0.0);
+  const auto address = reinterpret_cast<std::uintptr_t>(plan.tableStorage.data());
+  const std::size_t offset = (64 - address % 64) % 64 / sizeof(double);
+  plan.table = std::span<double>(plan.tableStorage.data() + offset, tableSize);
   plan.blockLength.assign(count(K), 0);
   plan.blockValue.assign(count(K), 0.0);
   plan.blockWeight.assign(count(K), 0.0);
@@ -88,16 +93,18 @@ std::span<double> dimensionScratch(std::vector<double>& local) {
 }
 
 namespace {
-bool wideLanesAllowed = true;
+int laneLimit = 8;
 }
 
-bool wideLanesAvailable() {
-  static const bool supported = __builtin_cpu_supports("avx2");
-  return supported && wideLanesAllowed;
+int availableLanes() {
+  static const int supported = __builtin_cpu_supports("avx512f") ? 8
+                               : __builtin_cpu_supports("avx2")  ? 4
+                                                                 : 2;
+  return std::min(supported, laneLimit);
 }
 
-void setWideLanesAllowed(bool allowed) {
-  wideLanesAllowed = allowed;
+void setLaneLimit(int lanes) {
+  laneLimit = lanes;
 }
 
 RunPlanScope::RunPlanScope(IterationPlan& plan) {

@@ -30,7 +30,12 @@ struct IterationPlan {
   std::vector<uint8_t> byteCodes;
   std::vector<uint16_t> shortCodes;
   std::vector<int32_t> wideCodes;
-  std::vector<double> table;
+  std::vector<double> tableStorage;  // the table plus room to align it to a cache line
+  std::span<double> table;           // entries of 4 doubles never straddle two lines
+
+  IterationPlan() = default;
+  IterationPlan(const IterationPlan&) = delete;
+  IterationPlan& operator=(const IterationPlan&) = delete;
   std::vector<int32_t> blockLength;
   std::vector<double> blockValue, blockWeight;
   std::vector<double> dimensionScratch;
@@ -69,8 +74,10 @@ void withCodes(const IterationPlan& plan, F&& f) {
   }
 }
 
-// Calls f with std::integral_constant<int, P> for the common dimension counts, so that the
+// Calls f with std::integral_constant<int, P> for P = 1 .. maxFixedDimensions, so that the
 // per-object loops over dimensions are unrolled, or with 0 for any other count.
+inline constexpr int32_t maxFixedDimensions = 8;
+
 template <typename F>
 void withDimensionCount(int32_t dimensions, F&& f) {
   switch (dimensions) {
@@ -86,6 +93,10 @@ void withDimensionCount(int32_t dimensions, F&& f) {
       return f(std::integral_constant<int, 5>{});
     case 6:
       return f(std::integral_constant<int, 6>{});
+    case 7:
+      return f(std::integral_constant<int, 7>{});
+    case 8:
+      return f(std::integral_constant<int, 8>{});
     default:
       return f(std::integral_constant<int, 0>{});
   }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "engine.h"
+#include "fused_steps.h"
 #include "iteration_plan.h"
 #include "vector_lanes.h"
 
@@ -40,132 +41,307 @@ namespace {
 // or object and dimension) therefore receives exactly the terms, in the order, of a loop with
 // dimensions outermost; only independent accumulators share an instruction.
 //
-// Chunks: the number of vectors per table entry, fixed at compile time for the common
-// dimension counts (0: given at run time).
+// FixedP is the dimension count when it is fixed at compile time (1 .. 8); the table entries
+// are then 4 or 8 doubles wide. Other counts take the scalar loops at the end.
 
-template <typename V, int FixedChunks, typename Code>
+template <int FixedP>
+inline constexpr std::ptrdiff_t fixedEntryStride = FixedP > 4 ? 8 : 4;
+
+template <typename V, int FixedP>
+inline constexpr int chunkCount = (FixedP + laneCount<V> - 1) / laneCount<V>;
+
+// One object's values on dimensions chunk * L .. chunk * L + L - 1 of a dimension-major array,
+// zero beyond P.
+template <typename V, int FixedP>
+[[gnu::always_inline]] inline V gatherObject(const double* values, std::ptrdiff_t N,
+                                             std::ptrdiff_t i, int chunk) {
+  V v = {};
+  for (int lane = 0; lane < laneCount<V>; ++lane) {
+    const int d = chunk * laneCount<V> + lane;
+    if (d < FixedP) {
+      v[lane] = values[d * N + i];
+    }
+  }
+  return v;
+}
+
+template <typename V, int FixedP>
+[[gnu::always_inline]] inline void scatterObject(double* values, std::ptrdiff_t N, std::ptrdiff_t i,
+                                                 int chunk, V v) {
+  for (int lane = 0; lane < laneCount<V>; ++lane) {
+    const int d = chunk * laneCount<V> + lane;
+    if (d < FixedP) {
+      values[d * N + i] = v[lane];
+    }
+  }
+}
+
+template <typename V, int FixedP, typename Code>
 [[gnu::always_inline]] inline void accumulateCentroidsWith(IterationPlan& plan, const Code* codes,
                                                            const int32_t* objectWeights,
                                                            const double* objectScores) {
   constexpr int L = laneCount<V>;
-  const AnalysisSettings& s = analysisSettings;
-  const std::ptrdiff_t P = s.dimensionCount;
-  const std::ptrdiff_t N = s.objectCount;
+  constexpr int chunks = chunkCount<V, FixedP>;
+  constexpr int fullChunks = FixedP % L == 1 && L > 1 ? chunks - 1 : chunks;
+  constexpr std::ptrdiff_t stride = fixedEntryStride<FixedP>;
+  const std::ptrdiff_t N = analysisSettings.objectCount;
   const int32_t variables = variableCount();
-  const std::ptrdiff_t stride = plan.entryStride;
-  const int chunks = FixedChunks > 0 ? FixedChunks : static_cast<int>(stride / L);
   const std::ptrdiff_t blockStride = plan.blockWidth * stride;
   double* table = plan.table.data();
   std::fill(plan.table.begin(), plan.table.end(), 0.0);
-  double fixedTerms[FixedChunks > 0 ? FixedChunks * L : 1] = {};
-  double* terms = FixedChunks > 0 ? fixedTerms : plan.dimensionScratch.data();
   for (std::ptrdiff_t i = 0; i < N; ++i) {
-    const double w = objectWeights[i];
-    for (std::ptrdiff_t d = 0; d < P; ++d) {
-      terms[d] = w * objectScores[d * N + i];
-    }
-    V lanes[FixedChunks > 0 ? FixedChunks : 1];
-    if constexpr (FixedChunks > 0) {
-      for (int k = 0; k < FixedChunks; ++k) {
-        lanes[k] = loadLanes<V>(terms + k * L);
-      }
+    const V weight = broadcastLanes<V>(objectWeights[i]);
+    V terms[chunks];
+    for (int k = 0; k < chunks; ++k) {
+      terms[k] = weight * gatherObject<V, FixedP>(objectScores, N, i, k);
     }
     const Code* row = codes + i * variables;
     double* block = table;
+#pragma GCC unroll 4
     for (int32_t J = 0; J < variables; ++J, block += blockStride) {
       double* y = block + std::ptrdiff_t{row[J]} * stride;
-      for (int k = 0; k < chunks; ++k) {
-        const V term = FixedChunks > 0 ? lanes[k] : loadLanes<V>(terms + k * L);
-        storeLanes(y + k * L, loadLanes<V>(y + k * L) + term);
+      for (int k = 0; k < fullChunks; ++k) {
+        storeLanes(y + k * L, loadLanes<V>(y + k * L) + terms[k]);
+      }
+      // A last chunk with one dimension in use is updated alone: stores are the cost here.
+      if constexpr (fullChunks < chunks) {
+        y[fullChunks * L] += terms[fullChunks][0];
       }
     }
   }
 }
 
-template <typename V, int FixedChunks, typename Code>
+// Calls finish(i, sums) for every object i, with sums[k] the lanes of chunk k of
+// sum over the active variables, in order, of w_i * y_jd for the object's category. Objects go
+// two at a time, so that their independent sums overlap.
+template <typename V, int FixedP, typename Code, typename Finish>
+[[gnu::always_inline]] inline void sumActiveQuantifications(IterationPlan& plan, const Code* codes,
+                                                            const int32_t* objectWeights,
+                                                            Finish&& finish) {
+  constexpr int L = laneCount<V>;
+  constexpr int chunks = chunkCount<V, FixedP>;
+  constexpr std::ptrdiff_t stride = fixedEntryStride<FixedP>;
+  const std::ptrdiff_t N = analysisSettings.objectCount;
+  const int32_t active = analysisSettings.activeCount;
+  const int32_t variables = variableCount();
+  const std::ptrdiff_t blockStride = plan.blockWidth * stride;
+  const double* table = plan.table.data();
+  // A missing code reads the dump's 0.0: w * 0.0 is a signed zero, and adding a signed zero
+  // leaves a sum that started at +0.0 unchanged (such a sum is never -0.0).
+  std::ptrdiff_t i = 0;
+  for (; i + 1 < N; i += 2) {
+    const V weightA = broadcastLanes<V>(objectWeights[i]);
+    const V weightB = broadcastLanes<V>(objectWeights[i + 1]);
+    V sumsA[chunks] = {}, sumsB[chunks] = {};
+    const Code* rowA = codes + i * variables;
+    const Code* rowB = rowA + variables;
+    const double* block = table;
+#pragma GCC unroll 4
+    for (int32_t j = 0; j < active; ++j, block += blockStride) {
+      const double* yA = block + std::ptrdiff_t{rowA[j]} * stride;
+      const double* yB = block + std::ptrdiff_t{rowB[j]} * stride;
+      for (int k = 0; k < chunks; ++k) {
+        sumsA[k] = sumsA[k] + weightA * loadLanes<V>(yA + k * L);
+        sumsB[k] = sumsB[k] + weightB * loadLanes<V>(yB + k * L);
+      }
+    }
+    finish(i, sumsA);
+    finish(i + 1, sumsB);
+  }
+  for (; i < N; ++i) {
+    const V weight = broadcastLanes<V>(objectWeights[i]);
+    V sums[chunks] = {};
+    const Code* row = codes + i * variables;
+    const double* block = table;
+    for (int32_t j = 0; j < active; ++j, block += blockStride) {
+      const double* y = block + std::ptrdiff_t{row[j]} * stride;
+      for (int k = 0; k < chunks; ++k) {
+        sums[k] = sums[k] + weight * loadLanes<V>(y + k * L);
+      }
+    }
+    finish(i, sums);
+  }
+}
+
+template <typename V, int FixedP, typename Code>
 [[gnu::always_inline]] inline void averageObjectsWith(IterationPlan& plan, const Code* codes,
                                                       const int32_t* objectWeights,
                                                       const double* objectMarginals,
                                                       double* objectAverages) {
+  const std::ptrdiff_t N = analysisSettings.objectCount;
+  sumActiveQuantifications<V, FixedP>(
+      plan, codes, objectWeights, [&](std::ptrdiff_t i, const V* sums) {
+        const double m = objectMarginals[i];
+        const bool zero = zeroTolerance > std::fabs(m);
+        for (int k = 0; k < chunkCount<V, FixedP>; ++k) {
+          scatterObject<V, FixedP>(objectAverages, N, i, k,
+                                   zero ? V{} : sums[k] / broadcastLanes<V>(m));
+        }
+      });
+}
+
+// Object averages, evaluation and the centring sums in one pass: each object's new scores are
+// compared with its old ones and replace them at once, which is what evaluation followed by
+// centring does object by object.
+template <typename V, int FixedP, typename Code>
+[[gnu::always_inline]] inline void averageAndEvaluateWith(IterationPlan& plan, const Code* codes,
+                                                          const int32_t* objectWeights,
+                                                          const double* objectMarginals,
+                                                          double* objectScores,
+                                                          EvaluationSums& result) {
   constexpr int L = laneCount<V>;
-  const AnalysisSettings& s = analysisSettings;
-  const std::ptrdiff_t P = s.dimensionCount;
-  const std::ptrdiff_t N = s.objectCount;
+  constexpr int chunks = chunkCount<V, FixedP>;
+  const std::ptrdiff_t N = analysisSettings.objectCount;
+  V cross[chunks] = {}, newLength[chunks] = {}, centre[chunks] = {};
+  sumActiveQuantifications<V, FixedP>(
+      plan, codes, objectWeights, [&](std::ptrdiff_t i, const V* sums) {
+        const double m = objectMarginals[i];
+        const bool zero = zeroTolerance > std::fabs(m);
+        const V marginal = broadcastLanes<V>(m);
+        for (int k = 0; k < chunks; ++k) {
+          const V y = zero ? V{} : sums[k] / marginal;
+          const V x = gatherObject<V, FixedP>(objectScores, N, i, k);
+          scatterObject<V, FixedP>(objectScores, N, i, k, y);
+          const V weighted = marginal * y;
+          cross[k] = cross[k] + weighted * x;
+          newLength[k] = newLength[k] + weighted * y;
+          centre[k] = centre[k] + weighted;
+        }
+      });
+  double lanes[chunks * L];
+  for (int k = 0; k < chunks; ++k) {
+    storeLanes(lanes + k * L, cross[k]);
+  }
+  std::copy(lanes, lanes + FixedP, result.crossProducts);
+  for (int k = 0; k < chunks; ++k) {
+    storeLanes(lanes + k * L, newLength[k]);
+  }
+  std::copy(lanes, lanes + FixedP, result.newLengths);
+  for (int k = 0; k < chunks; ++k) {
+    storeLanes(lanes + k * L, centre[k]);
+  }
+  std::copy(lanes, lanes + FixedP, result.centreSums);
+}
+
+// Each pass compiled for baseline 128-bit vectors, 256-bit ones (AVX2) and 512-bit ones
+// (AVX-512).
+template <int FixedP, typename Code>
+void accumulateCentroidsBaseline(IterationPlan& plan, const Code* codes, const int32_t* w,
+                                 const double* X) {
+  accumulateCentroidsWith<Lanes2, FixedP>(plan, codes, w, X);
+}
+template <int FixedP, typename Code>
+[[gnu::target("avx2")]] void accumulateCentroidsWide(IterationPlan& plan, const Code* codes,
+                                                     const int32_t* w, const double* X) {
+  accumulateCentroidsWith<Lanes4, FixedP>(plan, codes, w, X);
+}
+template <int FixedP, typename Code>
+void averageObjectsBaseline(IterationPlan& plan, const Code* codes, const int32_t* w,
+                            const double* m, double* averages) {
+  averageObjectsWith<Lanes2, FixedP>(plan, codes, w, m, averages);
+}
+template <int FixedP, typename Code>
+[[gnu::target("avx2")]] void averageObjectsWide(IterationPlan& plan, const Code* codes,
+                                                const int32_t* w, const double* m,
+                                                double* averages) {
+  averageObjectsWith<Lanes4, FixedP>(plan, codes, w, m, averages);
+}
+template <int FixedP, typename Code>
+void averageAndEvaluateBaseline(IterationPlan& plan, const Code* codes, const int32_t* w,
+                                const double* m, double* X, EvaluationSums& result) {
+  averageAndEvaluateWith<Lanes2, FixedP>(plan, codes, w, m, X, result);
+}
+template <int FixedP, typename Code>
+[[gnu::target("avx2")]] void averageAndEvaluateWide(IterationPlan& plan, const Code* codes,
+                                                    const int32_t* w, const double* m, double* X,
+                                                    EvaluationSums& result) {
+  averageAndEvaluateWith<Lanes4, FixedP>(plan, codes, w, m, X, result);
+}
+
+template <int FixedP, typename Code>
+[[gnu::target("avx512f")]] void averageObjectsWidest(IterationPlan& plan, const Code* codes,
+                                                     const int32_t* w, const double* m,
+                                                     double* averages) {
+  averageObjectsWith<Lanes8, FixedP>(plan, codes, w, m, averages);
+}
+template <int FixedP, typename Code>
+[[gnu::target("avx512f")]] void averageAndEvaluateWidest(IterationPlan& plan, const Code* codes,
+                                                         const int32_t* w, const double* m,
+                                                         double* X, EvaluationSums& result) {
+  averageAndEvaluateWith<Lanes8, FixedP>(plan, codes, w, m, X, result);
+}
+
+// The vector width for a dimension count: 8 lanes only pay for entries of 8 doubles.
+int lanesFor(int dimensions) {
+  const int lanes = availableLanes();
+  return dimensions <= 4 && lanes > 4 ? 4 : lanes;
+}
+
+// Scalar passes for dimension counts above 8, with entries of plan.entryStride doubles.
+template <typename Code>
+void accumulateCentroidsAnyCount(IterationPlan& plan, const Code* codes, const int32_t* w,
+                                 const double* X) {
+  const std::ptrdiff_t P = analysisSettings.dimensionCount;
+  const std::ptrdiff_t N = analysisSettings.objectCount;
   const int32_t variables = variableCount();
   const std::ptrdiff_t stride = plan.entryStride;
-  const int chunks = FixedChunks > 0 ? FixedChunks : static_cast<int>(stride / L);
-  const std::ptrdiff_t blockStride = plan.blockWidth * stride;
-  const double* table = plan.table.data();
-  double fixedSums[FixedChunks > 0 ? FixedChunks * L : 1];
-  double* sumLanes = FixedChunks > 0 ? fixedSums : plan.dimensionScratch.data();
+  double* terms = plan.dimensionScratch.data();
+  std::fill(plan.table.begin(), plan.table.end(), 0.0);
   for (std::ptrdiff_t i = 0; i < N; ++i) {
-    const V w = broadcastLanes<V>(objectWeights[i]);
-    // A missing code reads the dump's 0.0: w * 0.0 is a signed zero, and adding a signed zero
-    // leaves a sum that started at +0.0 unchanged (such a sum is never -0.0).
-    V sums[FixedChunks > 0 ? FixedChunks : 1] = {};
-    if constexpr (FixedChunks == 0) {
-      std::fill(sumLanes, sumLanes + stride, 0.0);
-    }
-    const Code* row = codes + i * variables;
-    const double* block = table;
-    for (int32_t j = 0; j < s.activeCount; ++j, block += blockStride) {
-      const double* y = block + std::ptrdiff_t{row[j]} * stride;
-      for (int k = 0; k < chunks; ++k) {
-        if constexpr (FixedChunks > 0) {
-          sums[k] = sums[k] + w * loadLanes<V>(y + k * L);
-        } else {
-          storeLanes(sumLanes + k * L,
-                     loadLanes<V>(sumLanes + k * L) + w * loadLanes<V>(y + k * L));
-        }
-      }
-    }
-    if constexpr (FixedChunks > 0) {
-      for (int k = 0; k < FixedChunks; ++k) {
-        storeLanes(sumLanes + k * L, sums[k]);
-      }
-    }
-    const double m = objectMarginals[i];
-    const bool zero = zeroTolerance > std::fabs(m);
     for (std::ptrdiff_t d = 0; d < P; ++d) {
-      objectAverages[d * N + i] = zero ? 0.0 : sumLanes[d] / m;
+      terms[d] = static_cast<double>(w[i]) * X[d * N + i];
+    }
+    double* block = plan.table.data();
+    for (int32_t J = 0; J < variables; ++J, block += plan.blockWidth * stride) {
+      double* y = block + std::ptrdiff_t{codes[i * variables + J]} * stride;
+      for (std::ptrdiff_t d = 0; d < P; ++d) {
+        y[d] += terms[d];
+      }
     }
   }
 }
 
-// The two passes, compiled once for baseline 128-bit vectors and once for 256-bit ones.
-template <int Chunks, typename Code>
-void accumulateCentroidsBaseline(IterationPlan& plan, const Code* codes, const int32_t* w,
-                                 const double* X) {
-  accumulateCentroidsWith<Lanes2, Chunks * 2>(plan, codes, w, X);
-}
-template <int Chunks, typename Code>
-[[gnu::target("avx2")]] void accumulateCentroidsWide(IterationPlan& plan, const Code* codes,
-                                                     const int32_t* w, const double* X) {
-  accumulateCentroidsWith<Lanes4, Chunks>(plan, codes, w, X);
-}
-template <int Chunks, typename Code>
-void averageObjectsBaseline(IterationPlan& plan, const Code* codes, const int32_t* w,
+template <typename Code>
+void averageObjectsAnyCount(IterationPlan& plan, const Code* codes, const int32_t* w,
                             const double* m, double* averages) {
-  averageObjectsWith<Lanes2, Chunks * 2>(plan, codes, w, m, averages);
-}
-template <int Chunks, typename Code>
-[[gnu::target("avx2")]] void averageObjectsWide(IterationPlan& plan, const Code* codes,
-                                                const int32_t* w, const double* m,
-                                                double* averages) {
-  averageObjectsWith<Lanes4, Chunks>(plan, codes, w, m, averages);
+  const std::ptrdiff_t P = analysisSettings.dimensionCount;
+  const std::ptrdiff_t N = analysisSettings.objectCount;
+  const int32_t variables = variableCount();
+  const std::ptrdiff_t stride = plan.entryStride;
+  double* sums = plan.dimensionScratch.data();
+  for (std::ptrdiff_t i = 0; i < N; ++i) {
+    const double weight = w[i];
+    std::fill(sums, sums + P, 0.0);
+    const double* block = plan.table.data();
+    for (int32_t j = 0; j < analysisSettings.activeCount; ++j, block += plan.blockWidth * stride) {
+      const double* y = block + std::ptrdiff_t{codes[i * variables + j]} * stride;
+      for (std::ptrdiff_t d = 0; d < P; ++d) {
+        sums[d] = sums[d] + weight * y[d];
+      }
+    }
+    const bool zero = zeroTolerance > std::fabs(m[i]);
+    for (std::ptrdiff_t d = 0; d < P; ++d) {
+      averages[d * N + i] = zero ? 0.0 : sums[d] / m[i];
+    }
+  }
 }
 
-// Calls f with the number of 4-double chunks of a table entry when it is small enough to fix at
-// compile time (1 or 2), else with 0.
-template <typename F>
-void withEntryChunks(const IterationPlan& plan, F&& f) {
-  switch (plan.entryStride) {
-    case 4:
-      return f(std::integral_constant<int, 1>{});
-    case 8:
-      return f(std::integral_constant<int, 2>{});
-    default:
-      return f(std::integral_constant<int, 0>{});
+// The active quantifications into the plan's table, dumps zero; passive blocks are not read.
+void loadActiveQuantifications(IterationPlan& plan,
+                               std::span<const double> categoryQuantifications) {
+  const AnalysisSettings& s = analysisSettings;
+  const std::ptrdiff_t P = s.dimensionCount, K = s.maxCategories, S = slotCount();
+  const std::ptrdiff_t stride = plan.entryStride;
+  for (std::ptrdiff_t j = 0; j < s.activeCount; ++j) {
+    double* block = plan.table.data() + j * plan.blockWidth * stride;
+    for (std::ptrdiff_t c = 0; c < K; ++c) {
+      for (std::ptrdiff_t d = 0; d < P; ++d) {
+        block[c * stride + d] = categoryQuantifications[d * S + j * K + c];
+      }
+    }
+    for (std::ptrdiff_t d = 0; d < stride; ++d) {
+      block[(plan.blockWidth - 1) * stride + d] = 0.0;
+    }
   }
 }
 
@@ -178,13 +354,20 @@ void computeCategoryCentroids(std::span<const int32_t> objectWeights,
   const AnalysisSettings& s = analysisSettings;
   IterationPlan local;
   IterationPlan& plan = iterationPlan(local);
+  const int32_t* w = objectWeights.data();
+  const double* X = objectScores.data();
   withCodes(plan, [&](const auto* codes) {
-    withEntryChunks(plan, [&](auto chunks) {
-      if (wideLanesAvailable()) {
-        accumulateCentroidsWide<chunks()>(plan, codes, objectWeights.data(), objectScores.data());
+    withDimensionCount(s.dimensionCount, [&](auto fixed) {
+      if constexpr (fixed() == 0) {
+        accumulateCentroidsAnyCount(plan, codes, w, X);
       } else {
-        accumulateCentroidsBaseline<chunks()>(plan, codes, objectWeights.data(),
-                                              objectScores.data());
+        // 512-bit read-modify-writes of the table cost more than two 256-bit ones.
+        switch (std::min(lanesFor(fixed()), 4)) {
+          case 4:
+            return accumulateCentroidsWide<fixed()>(plan, codes, w, X);
+          default:
+            return accumulateCentroidsBaseline<fixed()>(plan, codes, w, X);
+        }
       }
     });
   });
@@ -206,31 +389,56 @@ void computeObjectAverages(std::span<const int32_t> objectWeights,
                            std::span<const double> objectMarginals,
                            std::span<const double> categoryQuantifications,
                            std::span<double> objectAverages) {
-  const AnalysisSettings& s = analysisSettings;
   IterationPlan local;
   IterationPlan& plan = iterationPlan(local);
-  // Active quantifications into the table, dumps zero; passive blocks are never read.
-  const std::ptrdiff_t P = s.dimensionCount, K = s.maxCategories, S = slotCount();
-  const std::ptrdiff_t stride = plan.entryStride;
-  for (std::ptrdiff_t j = 0; j < s.activeCount; ++j) {
-    double* block = plan.table.data() + j * plan.blockWidth * stride;
-    for (std::ptrdiff_t c = 0; c < K; ++c) {
-      for (std::ptrdiff_t d = 0; d < P; ++d) {
-        block[c * stride + d] = categoryQuantifications[d * S + j * K + c];
-      }
-    }
-    for (std::ptrdiff_t d = 0; d < stride; ++d) {
-      block[(plan.blockWidth - 1) * stride + d] = 0.0;
-    }
-  }
+  loadActiveQuantifications(plan, categoryQuantifications);
+  const int32_t* w = objectWeights.data();
+  const double* m = objectMarginals.data();
+  double* averages = objectAverages.data();
   withCodes(plan, [&](const auto* codes) {
-    withEntryChunks(plan, [&](auto chunks) {
-      if (wideLanesAvailable()) {
-        averageObjectsWide<chunks()>(plan, codes, objectWeights.data(), objectMarginals.data(),
-                                     objectAverages.data());
+    withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
+      if constexpr (fixed() == 0) {
+        averageObjectsAnyCount(plan, codes, w, m, averages);
       } else {
-        averageObjectsBaseline<chunks()>(plan, codes, objectWeights.data(), objectMarginals.data(),
-                                         objectAverages.data());
+        switch (lanesFor(fixed())) {
+          case 8:
+            return averageObjectsWidest<fixed()>(plan, codes, w, m, averages);
+          case 4:
+            return averageObjectsWide<fixed()>(plan, codes, w, m, averages);
+          default:
+            return averageObjectsBaseline<fixed()>(plan, codes, w, m, averages);
+        }
+      }
+    });
+  });
+}
+
+bool canAverageAndEvaluate() {
+  return analysisSettings.dimensionCount >= 1 &&
+         analysisSettings.dimensionCount <= maxFixedDimensions;
+}
+
+void averageAndEvaluate(std::span<const int32_t> objectWeights,
+                        std::span<const double> objectMarginals,
+                        std::span<const double> categoryQuantifications,
+                        std::span<double> objectScores, EvaluationSums& sums) {
+  IterationPlan local;
+  IterationPlan& plan = iterationPlan(local);
+  loadActiveQuantifications(plan, categoryQuantifications);
+  const int32_t* w = objectWeights.data();
+  const double* m = objectMarginals.data();
+  double* X = objectScores.data();
+  withCodes(plan, [&](const auto* codes) {
+    withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
+      if constexpr (fixed() > 0) {
+        switch (lanesFor(fixed())) {
+          case 8:
+            return averageAndEvaluateWidest<fixed()>(plan, codes, w, m, X, sums);
+          case 4:
+            return averageAndEvaluateWide<fixed()>(plan, codes, w, m, X, sums);
+          default:
+            return averageAndEvaluateBaseline<fixed()>(plan, codes, w, m, X, sums);
+        }
       }
     });
   });

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "engine.h"
+#include "fused_steps.h"
 #include "iteration_plan.h"
 
 namespace tallowmere {
@@ -40,6 +41,25 @@ void centreScores(std::span<double> scratch, std::span<double> objectScores,
   }
 }
 
+// Eigenvalue q_d / t of every dimension, their sum, and the smallest weighted cosine
+// q_d / sqrt(t r_d), from q_d = <new, old>_m and r_d = <new, new>_m.
+void summarise(const double* crossProducts, const double* newLengths, std::span<double> eigenvalues,
+               double& fit, double& minimumCosine, double totalMarginal) {
+  double fitSum = 0.0;
+  double smallestCosine = 1.0;
+  for (std::ptrdiff_t d = 0; d < analysisSettings.dimensionCount; ++d) {
+    eigenvalues[d] = crossProducts[d] / totalMarginal;
+    fitSum = fitSum + eigenvalues[d];
+    const double cosine = crossProducts[d] / std::sqrt(totalMarginal * newLengths[d]);
+    // Differences below 2^-52 replace the minimum too; a NaN cosine never does.
+    if (cosine - smallestCosine < zeroTolerance) {
+      smallestCosine = cosine;
+    }
+  }
+  fit = fitSum;
+  minimumCosine = smallestCosine;
+}
+
 template <int FixedP>
 void evaluateScores(std::span<double> scratch, std::span<const double> objectMarginals,
                     std::span<double> objectScores, std::span<const double> objectAverages,
@@ -66,19 +86,7 @@ void evaluateScores(std::span<double> scratch, std::span<const double> objectMar
       X[d * N + i] = y;
     }
   }
-  double fitSum = 0.0;
-  double smallestCosine = 1.0;
-  for (std::ptrdiff_t d = 0; d < P; ++d) {
-    eigenvalues[d] = crossProducts[d] / totalMarginal;
-    fitSum = fitSum + eigenvalues[d];
-    const double cosine = crossProducts[d] / std::sqrt(totalMarginal * newLengths[d]);
-    // Differences below 2^-52 replace the minimum too; a NaN cosine never does.
-    if (cosine - smallestCosine < zeroTolerance) {
-      smallestCosine = cosine;
-    }
-  }
-  fit = fitSum;
-  minimumCosine = smallestCosine;
+  summarise(crossProducts, newLengths, eigenvalues, fit, minimumCosine, totalMarginal);
 }
 
 // sum_i (m_i * a_i) * b_i
@@ -123,16 +131,15 @@ void centreObjectScores(std::span<double> objectScores, std::span<const double> 
   });
 }
 
+namespace {
+
 // Modified Gram-Schmidt: for dimension d and e = 0 .. d, the product of x_d (as updated for the
 // smaller e) with x_e gives either a projection to remove (e < d) or the squared length to scale
-// to t (e = d). Each product is computed in the pass that makes its last input final.
-void orthonormaliseObjectScores(std::span<double> objectScores,
-                                std::span<const double> objectMarginals, double totalMarginal) {
+// to t (e = d). Each product is computed in the pass that makes its last input final; the
+// first, (m x_0) x_0, is given.
+void orthonormaliseFrom(double* X, const double* m, double totalMarginal, double product) {
   const std::ptrdiff_t P = analysisSettings.dimensionCount;
   const std::ptrdiff_t N = analysisSettings.objectCount;
-  const double* m = objectMarginals.data();
-  double* X = objectScores.data();
-  double product = P > 0 ? weightedProduct(m, X, X, N) : 0.0;  // (m x_0) x_0
   for (std::ptrdiff_t d = 0; d < P; ++d) {
     double* x = X + d * N;
     for (std::ptrdiff_t e = 0; e < d; ++e) {
@@ -150,6 +157,109 @@ void orthonormaliseObjectScores(std::span<double> objectScores,
       }
     }
   }
+}
+
+// The same Gram-Schmidt for a dimension count fixed at compile time, scheduled by the dimension
+// that becomes final: once x_E is scaled, the products (m x_d) x_E of every later d need
+// nothing else, so they are all formed in the scaling pass, and every later d then loses its
+// projection on x_E in one pass, which also forms the squared length of x_(E+1), now fully
+// updated. Each x_d still receives its updates in the order E = 0, 1, ..., and every product
+// reads exactly the values it reads in the loop above, but there are 2P passes with P(P+1)/2
+// products among them instead of P(P+1).
+//
+// With `means`, dimensions 1 .. P-1 are still to be centred (x_d - mean_d): the first scaling
+// pass reads them anyway, and centres them before their first use.
+template <int P, int E>
+[[gnu::always_inline]] inline void finishDimension(double* X, const double* m, double totalMarginal,
+                                                   std::ptrdiff_t N, double squaredLength,
+                                                   const double* means) {
+  if constexpr (E < P) {
+    double* x = X + E * N;
+    const double scale = std::sqrt(totalMarginal / squaredLength);
+    double products[P] = {};  // products[d] = (m x_d) x_E for d > E
+    double pendingMeans[P] = {};
+    const bool centre = E == 0 && means != nullptr;
+    if (centre) {
+      std::copy(means, means + P, pendingMeans);
+    }
+    for (std::ptrdiff_t i = 0; i < N; ++i) {
+      const double scaled = scale * x[i];
+      x[i] = scaled;
+      for (int d = E + 1; d < P; ++d) {
+        if (centre) {
+          X[d * N + i] = X[d * N + i] - pendingMeans[d];
+        }
+        products[d] = products[d] + (m[i] * X[d * N + i]) * scaled;
+      }
+    }
+    if constexpr (E + 1 < P) {
+      double coefficients[P] = {};
+      for (int d = E + 1; d < P; ++d) {
+        coefficients[d] = products[d] / totalMarginal;
+      }
+      double* next = X + (E + 1) * N;
+      double nextLength = 0.0;
+      for (std::ptrdiff_t i = 0; i < N; ++i) {
+        const double final = x[i];
+        for (int d = E + 1; d < P; ++d) {
+          X[d * N + i] = X[d * N + i] - coefficients[d] * final;
+        }
+        nextLength = nextLength + (m[i] * next[i]) * next[i];
+      }
+      finishDimension<P, E + 1>(X, m, totalMarginal, N, nextLength, nullptr);
+    }
+  }
+}
+
+// Orthonormalises X given (m x_0) x_0 of its current scores; with `means`, dimensions 1 .. P-1
+// are centred on the way.
+void orthonormaliseWith(double* X, const double* m, double totalMarginal, double product,
+                        const double* means) {
+  const std::ptrdiff_t N = analysisSettings.objectCount;
+  withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
+    if constexpr (fixed() > 0) {
+      finishDimension<fixed(), 0>(X, m, totalMarginal, N, product, means);
+    } else {
+      orthonormaliseFrom(X, m, totalMarginal, product);
+    }
+  });
+}
+
+}  // namespace
+
+void orthonormaliseObjectScores(std::span<double> objectScores,
+                                std::span<const double> objectMarginals, double totalMarginal) {
+  const std::ptrdiff_t N = analysisSettings.objectCount;
+  double* X = objectScores.data();
+  const double* m = objectMarginals.data();
+  const double first = analysisSettings.dimensionCount > 0 ? weightedProduct(m, X, X, N) : 0.0;
+  orthonormaliseWith(X, m, totalMarginal, first, nullptr);
+}
+
+void summariseEvaluation(const EvaluationSums& sums, std::span<double> eigenvalues, double& fit,
+                         double& minimumCosine, double totalMarginal) {
+  summarise(sums.crossProducts, sums.newLengths, eigenvalues, fit, minimumCosine, totalMarginal);
+}
+
+// Centring fused with orthonormalisation: dimension 0 is centred in the pass that forms its
+// squared length, the others in the first pass that reads them.
+void centreAndOrthonormalise(std::span<double> objectScores,
+                             std::span<const double> objectMarginals, double totalMarginal,
+                             const EvaluationSums& sums) {
+  const std::ptrdiff_t P = analysisSettings.dimensionCount;
+  const std::ptrdiff_t N = analysisSettings.objectCount;
+  double* X = objectScores.data();
+  const double* m = objectMarginals.data();
+  double means[maxFixedDimensions];
+  for (std::ptrdiff_t d = 0; d < P; ++d) {
+    means[d] = sums.centreSums[d] / totalMarginal;
+  }
+  double first = 0.0;
+  for (std::ptrdiff_t i = 0; i < N; ++i) {
+    X[i] = X[i] - means[0];
+    first = first + (m[i] * X[i]) * X[i];
+  }
+  orthonormaliseWith(X, m, totalMarginal, first, means);
 }
 
 void evaluateIteration(std::span<const double> objectMarginals, std::span<double> objectScores,

@@ -13,6 +13,7 @@ namespace tallowmere {
 
 using Lanes2 = double __attribute__((vector_size(16)));
 using Lanes4 = double __attribute__((vector_size(32)));
+using Lanes8 = double __attribute__((vector_size(64)));
 
 template <typename V>
 inline constexpr int laneCount = sizeof(V) / sizeof(double);
@@ -38,9 +39,10 @@ template <typename V>
   return v;
 }
 
-// True when the processor runs 256-bit vector instructions (AVX2) and the wide passes may be
-// used; tests switch it off to check the baseline passes on the same machine.
-bool wideLanesAvailable();
-void setWideLanesAllowed(bool allowed);
+// The widest vectors, in doubles, that the processor runs and the passes may use: 2 (the
+// baseline), 4 (AVX2) or 8 (AVX-512). Tests lower the limit to check every width on the same
+// machine.
+int availableLanes();
+void setLaneLimit(int lanes);
 
 }  // namespace tallowmere

@@ -168,7 +168,7 @@ TEST(Run, RandomProblemsFollowTheStepsInOrder) {
   std::mt19937 rng(4242);
   for (int trial = 0; trial < 150; ++trial) {
     SCOPED_TRACE(trial);
-    Problem p = testing::randomProblem(rng);
+    Problem p = testing::randomProblem(rng, {.maxDimensions = 10});
     p.maxIterations = 1 + trial % 4;
     p.innerIterations = trial % 3;
     p.fitTolerance = -1.0;

@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "engine.h"
+#include "fused_steps.h"
 #include "iteration_plan.h"
 #include "problem.h"
 #include "straightforward.h"
@@ -23,7 +24,7 @@ constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 struct PathCase {
   const char* name;
   testing::RandomShape shape;
-  bool wideLanes;
+  int lanes;
   bool insideRun;  // with the run's prepared plan, or a plan built by each call
 };
 void PrintTo(const PathCase& c, std::ostream* out) {
@@ -32,12 +33,12 @@ void PrintTo(const PathCase& c, std::ostream* out) {
 
 class FastPaths : public ::testing::TestWithParam<PathCase> {
  protected:
-  void TearDown() override { setWideLanesAllowed(true); }
+  void TearDown() override { setLaneLimit(8); }
 };
 
 TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
   const PathCase& c = GetParam();
-  setWideLanesAllowed(c.wideLanes);
+  setLaneLimit(c.lanes);
   std::mt19937 rng(31337);
   for (int trial = 0; trial < 150; ++trial) {
     SCOPED_TRACE(trial);
@@ -89,18 +90,67 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
   }
 }
 
+// The driver's fused steps against the four steps they replace, for every dimension count
+// they handle and every vector width.
+class FusedSteps : public ::testing::TestWithParam<int> {
+ protected:
+  void TearDown() override { setLaneLimit(8); }
+};
+
+TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
+  setLaneLimit(GetParam());
+  std::mt19937 rng(777);
+  for (int trial = 0; trial < 200; ++trial) {
+    SCOPED_TRACE(trial);
+    Problem p = testing::randomProblem(rng, {.maxObjects = 50, .maxDimensions = 8});
+    p.dimensionCount = 1 + trial % 8;
+    const testing::Marginals marginals = testing::engineMarginals(p);
+    ASSERT_TRUE(canAverageAndEvaluate());
+    const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
+    const std::vector<int32_t> w = p.objectWeights();
+    const double t = marginals.total;
+    IterationPlan plan;
+    buildIterationPlan(plan);
+    const RunPlanScope run(plan);
+    const std::vector<double> y = testing::randomValues(rng, P * S, -3.0, 3.0);
+    std::vector<double> scores = testing::randomValues(rng, P * N);
+    std::vector<double> expected = scores, averages(P * N);
+
+    EvaluationSums sums{};
+    std::vector<double> eigenvalues(P, nan), expectedEigenvalues(P, nan);
+    double fit = nan, cosine = nan, expectedFit = nan, expectedCosine = nan;
+    averageAndEvaluate(w, marginals.object, y, scores, sums);
+    summariseEvaluation(sums, eigenvalues, fit, cosine, t);
+    centreAndOrthonormalise(scores, marginals.object, t, sums);
+
+    straightforward::computeObjectAverages(w, marginals.object, y, averages);
+    straightforward::evaluateIteration(marginals.object, expected, averages, expectedEigenvalues,
+                                       expectedFit, expectedCosine, t);
+    straightforward::centreObjectScores(expected, marginals.object, t);
+    straightforward::orthonormaliseObjectScores(expected, marginals.object, t);
+    ASSERT_TRUE(sameBits(eigenvalues, expectedEigenvalues));
+    ASSERT_TRUE(sameBits(fit, expectedFit));
+    ASSERT_TRUE(sameBits(cosine, expectedCosine));
+    ASSERT_TRUE(sameBits(scores, expected));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Engine, FusedSteps, ::testing::Values(2, 4, 8),
+                         [](const auto& info) { return std::to_string(info.param) + "lanes"; });
+
 constexpr testing::RandomShape small{};
 constexpr testing::RandomShape manyDimensions{.maxObjects = 30, .maxDimensions = 11};
 constexpr testing::RandomShape wideCodes{.maxObjects = 30, .maxCategories = 300};
 
 INSTANTIATE_TEST_SUITE_P(
     Engine, FastPaths,
-    ::testing::Values(PathCase{"wide", small, true, true}, PathCase{"baseline", small, false, true},
-                      PathCase{"outsideRun", small, true, false},
-                      PathCase{"manyDimensionsWide", manyDimensions, true, true},
-                      PathCase{"manyDimensionsBaseline", manyDimensions, false, true},
-                      PathCase{"shortCodes", wideCodes, true, true},
-                      PathCase{"shortCodesBaseline", wideCodes, false, false}),
+    ::testing::Values(PathCase{"wide", small, 4, true}, PathCase{"baseline", small, 2, true},
+                      PathCase{"outsideRun", small, 4, false},
+                      PathCase{"manyDimensionsWidest", manyDimensions, 8, true},
+                      PathCase{"manyDimensionsWide", manyDimensions, 4, true},
+                      PathCase{"manyDimensionsBaseline", manyDimensions, 2, true},
+                      PathCase{"shortCodes", wideCodes, 8, true},
+                      PathCase{"shortCodesBaseline", wideCodes, 2, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
