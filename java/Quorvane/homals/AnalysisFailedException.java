@@ -6,9 +6,9 @@ package Quorvane.homals;
  * is the usual cause.
  */
 public class AnalysisFailedException extends RuntimeException {
-    private static final long serialVersionUID = 1L;
+  private static final long serialVersionUID = 1L;
 
-    public AnalysisFailedException(String message) {
-        super(message);
-    }
+  public AnalysisFailedException(String message) {
+    super(message);
+  }
 }

@@ -40,90 +40,90 @@ import java.util.List;
  * may all change sign between otherwise equivalent analyses.
  */
 public final class HomalsResult {
-    private final HomalsAnalysis analysis;
-    private final List<VariableResult> variables;
-    private final double[][] objectScores;
-    private final double[] eigenvalues;
+  private final HomalsAnalysis analysis;
+  private final List<VariableResult> variables;
+  private final double[][] objectScores;
+  private final double[] eigenvalues;
 
-    HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables,
-            double[][] objectScores, double[] eigenvalues) {
-        this.analysis = analysis;
-        this.variables = Collections.unmodifiableList(variables);
-        this.objectScores = new double[objectScores.length][];
-        for (int i = 0; i < objectScores.length; i++) {
-            this.objectScores[i] = objectScores[i].clone();
-        }
-        this.eigenvalues = eigenvalues.clone();
+  HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables,
+      double[][] objectScores, double[] eigenvalues) {
+    this.analysis = analysis;
+    this.variables = Collections.unmodifiableList(variables);
+    this.objectScores = new double[objectScores.length][];
+    for (int i = 0; i < objectScores.length; i++) {
+      this.objectScores[i] = objectScores[i].clone();
     }
+    this.eigenvalues = eigenvalues.clone();
+  }
 
-    /** The description that produced this result. */
-    public HomalsAnalysis analysis() {
-        return analysis;
-    }
+  /** The description that produced this result. */
+  public HomalsAnalysis analysis() {
+    return analysis;
+  }
 
-    public int dimensions() {
-        return eigenvalues.length;
-    }
+  public int dimensions() {
+    return eigenvalues.length;
+  }
 
-    public int objectCount() {
-        return objectScores.length;
-    }
+  public int objectCount() {
+    return objectScores.length;
+  }
 
-    /** Results per variable, in the order of the description (unmodifiable). */
-    public List<VariableResult> variables() {
-        return variables;
-    }
+  /** Results per variable, in the order of the description (unmodifiable). */
+  public List<VariableResult> variables() {
+    return variables;
+  }
 
-    /** The result of the named variable. */
-    public VariableResult variable(String name) {
-        for (VariableResult v : variables) {
-            if (v.name().equals(name)) {
-                return v;
-            }
-        }
-        throw new IllegalArgumentException("no variable named '" + name + "'");
+  /** The result of the named variable. */
+  public VariableResult variable(String name) {
+    for (VariableResult v : variables) {
+      if (v.name().equals(name)) {
+        return v;
+      }
     }
+    throw new IllegalArgumentException("no variable named '" + name + "'");
+  }
 
-    /** The score of object i on dimension d; NaN for an object that takes no part. */
-    public double objectScore(int object, int dimension) {
-        return objectScores[object][dimension];
-    }
+  /** The score of object i on dimension d; NaN for an object that takes no part. */
+  public double objectScore(int object, int dimension) {
+    return objectScores[object][dimension];
+  }
 
-    /** The scores of object i on all dimensions (a copy). */
-    public double[] objectScores(int object) {
-        return objectScores[object].clone();
-    }
+  /** The scores of object i on all dimensions (a copy). */
+  public double[] objectScores(int object) {
+    return objectScores[object].clone();
+  }
 
-    /** All object scores, [object][dimension] (a copy). */
-    public double[][] objectScores() {
-        double[][] copy = new double[objectScores.length][];
-        for (int i = 0; i < copy.length; i++) {
-            copy[i] = objectScores[i].clone();
-        }
-        return copy;
+  /** All object scores, [object][dimension] (a copy). */
+  public double[][] objectScores() {
+    double[][] copy = new double[objectScores.length][];
+    for (int i = 0; i < copy.length; i++) {
+      copy[i] = objectScores[i].clone();
     }
+    return copy;
+  }
 
-    /** Whether object i takes part (positive weight and an observed active value). */
-    public boolean takesPart(int object) {
-        return !Double.isNaN(objectScores[object][0]);
-    }
+  /** Whether object i takes part (positive weight and an observed active value). */
+  public boolean takesPart(int object) {
+    return !Double.isNaN(objectScores[object][0]);
+  }
 
-    /** The eigenvalue of dimension d. */
-    public double eigenvalue(int dimension) {
-        return eigenvalues[dimension];
-    }
+  /** The eigenvalue of dimension d. */
+  public double eigenvalue(int dimension) {
+    return eigenvalues[dimension];
+  }
 
-    /** The eigenvalues of all dimensions (a copy). */
-    public double[] eigenvalues() {
-        return eigenvalues.clone();
-    }
+  /** The eigenvalues of all dimensions (a copy). */
+  public double[] eigenvalues() {
+    return eigenvalues.clone();
+  }
 
-    /** The total fit: the sum of the eigenvalues. */
-    public double fit() {
-        double sum = 0.0;
-        for (double e : eigenvalues) {
-            sum += e;
-        }
-        return sum;
+  /** The total fit: the sum of the eigenvalues. */
+  public double fit() {
+    double sum = 0.0;
+    for (double e : eigenvalues) {
+      sum += e;
     }
+    return sum;
+  }
 }

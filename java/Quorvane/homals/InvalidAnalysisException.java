@@ -6,9 +6,9 @@ package Quorvane.homals;
  * library is called, and its message names the variable or setting at fault.
  */
 public class InvalidAnalysisException extends IllegalArgumentException {
-    private static final long serialVersionUID = 1L;
+  private static final long serialVersionUID = 1L;
 
-    public InvalidAnalysisException(String message) {
-        super(message);
-    }
+  public InvalidAnalysisException(String message) {
+    super(message);
+  }
 }

@@ -14,100 +14,100 @@ import java.util.List;
  * without weight.
  */
 public final class VariableResult {
-    private final String name;
-    private final Role role;
-    private final Quantification quantification;
-    private final List<String> categories;
-    private final double[] frequencies;
-    private final double[][] quantifications;
-    private final double[] discrimination;
+  private final String name;
+  private final Role role;
+  private final Quantification quantification;
+  private final List<String> categories;
+  private final double[] frequencies;
+  private final double[][] quantifications;
+  private final double[] discrimination;
 
-    VariableResult(String name, Role role, Quantification quantification,
-            List<String> categories, double[] frequencies, double[][] quantifications,
-            double[] discrimination) {
-        this.name = name;
-        this.role = role;
-        this.quantification = quantification;
-        this.categories = categories;
-        this.frequencies = frequencies.clone();
-        this.quantifications = new double[quantifications.length][];
-        for (int c = 0; c < quantifications.length; c++) {
-            this.quantifications[c] = quantifications[c].clone();
-        }
-        this.discrimination = discrimination.clone();
+  VariableResult(String name, Role role, Quantification quantification,
+      List<String> categories, double[] frequencies, double[][] quantifications,
+      double[] discrimination) {
+    this.name = name;
+    this.role = role;
+    this.quantification = quantification;
+    this.categories = categories;
+    this.frequencies = frequencies.clone();
+    this.quantifications = new double[quantifications.length][];
+    for (int c = 0; c < quantifications.length; c++) {
+      this.quantifications[c] = quantifications[c].clone();
     }
+    this.discrimination = discrimination.clone();
+  }
 
-    public String name() {
-        return name;
-    }
+  public String name() {
+    return name;
+  }
 
-    public Role role() {
-        return role;
-    }
+  public Role role() {
+    return role;
+  }
 
-    public boolean isActive() {
-        return role == Role.ACTIVE;
-    }
+  public boolean isActive() {
+    return role == Role.ACTIVE;
+  }
 
-    public Quantification quantification() {
-        return quantification;
-    }
+  public Quantification quantification() {
+    return quantification;
+  }
 
-    /** The categories in order (unmodifiable). */
-    public List<String> categories() {
-        return categories;
-    }
+  /** The categories in order (unmodifiable). */
+  public List<String> categories() {
+    return categories;
+  }
 
-    /** Index of a category label, or an exception naming the known labels. */
-    public int categoryIndex(String label) {
-        int c = categories.indexOf(label);
-        if (c < 0) {
-            throw new IllegalArgumentException("variable '" + name + "' has no category '" + label
-                    + "'; its categories are " + categories);
-        }
-        return c;
+  /** Index of a category label, or an exception naming the known labels. */
+  public int categoryIndex(String label) {
+    int c = categories.indexOf(label);
+    if (c < 0) {
+      throw new IllegalArgumentException("variable '" + name + "' has no category '" + label
+          + "'; its categories are " + categories);
     }
+    return c;
+  }
 
-    /** Summed weight of the participating objects in category c (0-based). */
-    public double frequency(int category) {
-        return frequencies[category];
-    }
+  /** Summed weight of the participating objects in category c (0-based). */
+  public double frequency(int category) {
+    return frequencies[category];
+  }
 
-    public double frequency(String label) {
-        return frequencies[categoryIndex(label)];
-    }
+  public double frequency(String label) {
+    return frequencies[categoryIndex(label)];
+  }
 
-    /** The quantification of category c (0-based) on dimension d (0-based). */
-    public double quantification(int category, int dimension) {
-        return quantifications[category][dimension];
-    }
+  /** The quantification of category c (0-based) on dimension d (0-based). */
+  public double quantification(int category, int dimension) {
+    return quantifications[category][dimension];
+  }
 
-    /** The quantification of the labelled category on every dimension (a copy). */
-    public double[] quantification(String label) {
-        return quantifications[categoryIndex(label)].clone();
-    }
+  /** The quantification of the labelled category on every dimension (a copy). */
+  public double[] quantification(String label) {
+    return quantifications[categoryIndex(label)].clone();
+  }
 
-    /** All quantifications, [category][dimension] (a copy). */
-    public double[][] quantifications() {
-        double[][] copy = new double[quantifications.length][];
-        for (int c = 0; c < copy.length; c++) {
-            copy[c] = quantifications[c].clone();
-        }
-        return copy;
+  /** All quantifications, [category][dimension] (a copy). */
+  public double[][] quantifications() {
+    double[][] copy = new double[quantifications.length][];
+    for (int c = 0; c < copy.length; c++) {
+      copy[c] = quantifications[c].clone();
     }
+    return copy;
+  }
 
-    /** The discrimination measure on dimension d (0-based). */
-    public double discrimination(int dimension) {
-        return discrimination[dimension];
-    }
+  /** The discrimination measure on dimension d (0-based). */
+  public double discrimination(int dimension) {
+    return discrimination[dimension];
+  }
 
-    /** The discrimination measures of all dimensions (a copy). */
-    public double[] discriminationMeasures() {
-        return discrimination.clone();
-    }
+  /** The discrimination measures of all dimensions (a copy). */
+  public double[] discriminationMeasures() {
+    return discrimination.clone();
+  }
 
-    /** True when the quantifications were computed in Java (passive variables). */
-    public boolean quantifiedInJava() {
-        return role == Role.PASSIVE;
-    }
+  /** True when the quantifications were computed in Java (passive variables). */
+  public boolean quantifiedInJava() {
+    return role == Role.PASSIVE;
+  }
 }

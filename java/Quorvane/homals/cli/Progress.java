@@ -13,51 +13,51 @@ import java.util.concurrent.TimeUnit;
  * report its iterations.
  */
 final class Progress {
-    private static final long HEARTBEAT_SECONDS = 5;
+  private static final long HEARTBEAT_SECONDS = 5;
 
-    private final PrintStream out;
-    private final boolean quiet;
+  private final PrintStream out;
+  private final boolean quiet;
 
-    Progress(PrintStream out, boolean quiet) {
-        this.out = out;
-        this.quiet = quiet;
+  Progress(PrintStream out, boolean quiet) {
+    this.out = out;
+    this.quiet = quiet;
+  }
+
+  void say(String message) {
+    if (!quiet) {
+      out.println("tallowmere: " + message);
+      out.flush();
     }
+  }
 
-    void say(String message) {
-        if (!quiet) {
-            out.println("tallowmere: " + message);
-            out.flush();
-        }
+  /** Runs a step, announcing it, reporting while it runs long, and saying when it is done. */
+  <T> T during(String step, Callable<T> work) throws Exception {
+    say(step + " ...");
+    long start = System.nanoTime();
+    ScheduledExecutorService ticker = null;
+    if (!quiet) {
+      ticker = Executors.newSingleThreadScheduledExecutor(runnable -> {
+        Thread thread = new Thread(runnable, "tallowmere-progress");
+        thread.setDaemon(true);
+        return thread;
+      });
+      ticker.scheduleAtFixedRate(() -> say(String.format(Locale.ROOT,
+          "  still %s, %d s so far", step, elapsedSeconds(start))),
+          HEARTBEAT_SECONDS, HEARTBEAT_SECONDS, TimeUnit.SECONDS);
     }
+    try {
+      T result = work.call();
+      say(String.format(Locale.ROOT, "%s: done in %.1f s", step,
+          (System.nanoTime() - start) / 1e9));
+      return result;
+    } finally {
+      if (ticker != null) {
+        ticker.shutdownNow();
+      }
+    }
+  }
 
-    /** Runs a step, announcing it, reporting while it runs long, and saying when it is done. */
-    <T> T during(String step, Callable<T> work) throws Exception {
-        say(step + " ...");
-        long start = System.nanoTime();
-        ScheduledExecutorService ticker = null;
-        if (!quiet) {
-            ticker = Executors.newSingleThreadScheduledExecutor(runnable -> {
-                Thread thread = new Thread(runnable, "tallowmere-progress");
-                thread.setDaemon(true);
-                return thread;
-            });
-            ticker.scheduleAtFixedRate(() -> say(String.format(Locale.ROOT,
-                    "  still %s, %d s so far", step, elapsedSeconds(start))),
-                    HEARTBEAT_SECONDS, HEARTBEAT_SECONDS, TimeUnit.SECONDS);
-        }
-        try {
-            T result = work.call();
-            say(String.format(Locale.ROOT, "%s: done in %.1f s", step,
-                    (System.nanoTime() - start) / 1e9));
-            return result;
-        } finally {
-            if (ticker != null) {
-                ticker.shutdownNow();
-            }
-        }
-    }
-
-    private static long elapsedSeconds(long start) {
-        return TimeUnit.NANOSECONDS.toSeconds(System.nanoTime() - start);
-    }
+  private static long elapsedSeconds(long start) {
+    return TimeUnit.NANOSECONDS.toSeconds(System.nanoTime() - start);
+  }
 }
