@@ -18,8 +18,10 @@ import java.util.Set;
 import java.util.concurrent.Callable;
 import org.jfree.chart.JFreeChart;
 import picocli.CommandLine.Command;
+import picocli.CommandLine.Model.CommandSpec;
 import picocli.CommandLine.Option;
 import picocli.CommandLine.Parameters;
+import picocli.CommandLine.Spec;
 
 /** {@code analyse DATA.csv [options]}: reads a CSV file, runs the analysis, writes the results. */
 @Command(name = "analyse", aliases = "analyze", mixinStandardHelpOptions = true,
@@ -33,6 +35,9 @@ import picocli.CommandLine.Parameters;
           + "0 (or empty) is missing."
     })
 final class AnalyseCommand implements Callable<Integer> {
+  @Spec
+  CommandSpec spec;
+
   @Parameters(index = "0", paramLabel = "DATA.csv", description = "The CSV file to analyse.")
   Path data;
 
@@ -121,7 +126,7 @@ final class AnalyseCommand implements Callable<Integer> {
 
   @Override
   public Integer call() throws Exception {
-    Progress progress = new Progress(System.err, quiet);
+    Progress progress = new Progress(spec.commandLine().getErr(), quiet);
     if (plotSize < 200 || plotSize > 10000) {
       throw new CliException("--plot-size must be between 200 and 10000 pixels");
     }
@@ -228,7 +233,12 @@ final class AnalyseCommand implements Callable<Integer> {
         variable = variable.passive();
       }
       if (single.containsKey(name)) {
-        variable = variable.single(Quantification.singleAt(single.get(name)));
+        try {
+          variable = variable.single(Quantification.singleAt(single.get(name)));
+        } catch (IllegalArgumentException e) {
+          throw new CliException("--single " + name + "=" + single.get(name) + ": "
+              + e.getMessage());
+        }
       }
       builder.variable(variable);
     }

@@ -34,9 +34,21 @@ public final class Main implements Runnable {
 
   /** Runs the command line and returns its exit status instead of exiting. */
   public static int execute(String... args) {
+    return commandLine().execute(args);
+  }
+
+  /** Runs the command line with its output and messages sent to the given writers. */
+  public static int execute(PrintWriter out, PrintWriter err, String... args) {
+    CommandLine commandLine = commandLine();
+    commandLine.setOut(out);
+    commandLine.setErr(err);
+    return commandLine.execute(args);
+  }
+
+  private static CommandLine commandLine() {
     CommandLine commandLine = new CommandLine(new Main());
     commandLine.setExecutionExceptionHandler(Main::report);
-    return commandLine.execute(args);
+    return commandLine;
   }
 
   private static int report(Exception e, CommandLine commandLine,

@@ -1,6 +1,6 @@
 package Quorvane.homals.cli;
 
-import java.io.PrintStream;
+import java.io.PrintWriter;
 import java.util.Locale;
 import java.util.concurrent.Callable;
 import java.util.concurrent.Executors;
@@ -15,10 +15,10 @@ import java.util.concurrent.TimeUnit;
 final class Progress {
   private static final long HEARTBEAT_SECONDS = 5;
 
-  private final PrintStream out;
+  private final PrintWriter out;
   private final boolean quiet;
 
-  Progress(PrintStream out, boolean quiet) {
+  Progress(PrintWriter out, boolean quiet) {
     this.out = out;
     this.quiet = quiet;
   }
