@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <new>
+#include <stdexcept>
 
 #include "Quorvane_Tallowmere.h"
 #include "engine.h"
@@ -59,5 +60,9 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
   } catch (const std::bad_alloc&) {
     tallowmere::bridge::throwJavaException(env, "java/lang/OutOfMemoryError",
                                            "tallowmere: native memory exhausted");
+  } catch (const std::length_error&) {
+    // A row buffer request beyond what any allocation can hold (R * C past PTRDIFF_MAX / 8).
+    tallowmere::bridge::throwJavaException(env, "java/lang/OutOfMemoryError",
+                                           "tallowmere: result table too large");
   }
 }

@@ -1,6 +1,8 @@
 #!/bin/sh
-# Installs what is missing, then builds and runs every test twice through ctest: the release
-# build, and the engine tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# Installs what is missing, then builds and runs every test through ctest: the release build
+# (engine tests, and the JNI library's tests in real JVMs, plainly and under -Xcheck:jni), and
+# the engine tests again under AddressSanitizer and UndefinedBehaviorSanitizer (a JVM cannot
+# load a sanitized library, so that build leaves the Java parts out).
 set -eu
 cd "$(dirname "$0")/.."
 

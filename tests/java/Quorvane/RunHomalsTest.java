@@ -1,0 +1,166 @@
+package Quorvane;
+
+import static java.nio.charset.StandardCharsets.UTF_8;
+import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.fail;
+
+import java.io.IOException;
+import java.io.UncheckedIOException;
+import java.lang.management.ManagementFactory;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.concurrent.CompletableFuture;
+import java.util.stream.Stream;
+import org.junit.jupiter.api.Test;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.MethodSource;
+import org.junit.jupiter.params.provider.ValueSource;
+
+/**
+ * runHomals through libtallowmere.so in a real JVM. System properties: tallowmere.library (the
+ * library) and tallowmere.test.cases (the directory of write_expected_tables' case files).
+ */
+class RunHomalsTest {
+  static Stream<BridgeCase> cases() throws IOException {
+    Path directory = Path.of(System.getProperty("tallowmere.test.cases"));
+    List<Path> files;
+    try (Stream<Path> listing = Files.list(directory)) {
+      files = listing.filter(f -> f.toString().endsWith(".case")).sorted().toList();
+    }
+    List<BridgeCase> cases = new ArrayList<>();
+    for (Path file : files) {
+      cases.add(new BridgeCase(file));
+    }
+    return cases.stream();
+  }
+
+  @ParameterizedTest(name = "{0}")
+  @MethodSource("cases")
+  void tablesEqualThoseOfADirectEngineCallBitForBit(BridgeCase c) {
+    // Twice: a call must not depend on what an earlier one left behind.
+    for (int call = 1; call <= 2; call++) {
+      double[][][] result = c.run();
+      assertSameBits(c.scoresExpected, result[0], "objectScoreTable, call " + call);
+      assertSameBits(c.categoriesExpected, result[1], "categoryQuantificationTable, call " + call);
+    }
+  }
+
+  /**
+   * Row 0, element 0, rows past the last written one, elements past column P (including those
+   * past the width C of longer rows) and, without writeObjectScores, the whole object-score
+   * table keep their bits, NaN payloads and -0.0 included.
+   */
+  @ParameterizedTest(name = "{0}")
+  @MethodSource("cases")
+  void cellsOutsideTheWrittenBlockAreUnchanged(BridgeCase c) {
+    double[][][] result = c.run();
+    assertUnchangedOutside(c.scoresBefore, result[0], c.scoreRowsEnd(), c.dimensionCount,
+        "objectScoreTable");
+    assertUnchangedOutside(c.categoriesBefore, result[1], c.categoryRowsEnd(), c.dimensionCount,
+        "categoryQuantificationTable");
+  }
+
+  /**
+   * The markers of a category table of R rows, read from a child JVM's standard output, where
+   * the library's printf writes (Java's System.out is a separate stream). The child runs with
+   * -Xcheck:jni when this JVM does.
+   */
+  @ParameterizedTest(name = "R = {0}")
+  @ValueSource(ints = {1, 2, 3, 7})
+  void markersOfACategoryTableOfRRows(int rows) throws Exception {
+    StringBuilder expected = new StringBuilder("2\n");
+    for (int r = 0; r < rows - 1; r++) {
+      expected.append(r).append(":1\n").append(r).append(":5\n");
+    }
+    expected.append("3\n6\n");
+
+    List<String> command = new ArrayList<>();
+    command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
+    if (ManagementFactory.getRuntimeMXBean().getInputArguments().contains("-Xcheck:jni")) {
+      command.add("-Xcheck:jni");
+    }
+    command.add("-D" + Tallowmere.LIBRARY_PROPERTY + "="
+        + System.getProperty(Tallowmere.LIBRARY_PROPERTY));
+    command.add("-cp");
+    command.add(System.getProperty("java.class.path"));
+    command.add(MarkerProbe.class.getName());
+    command.add(Integer.toString(rows));
+    Process child = new ProcessBuilder(command).start();
+    CompletableFuture<String> stderr = CompletableFuture.supplyAsync(() -> {
+      try {
+        return new String(child.getErrorStream().readAllBytes(), UTF_8);
+      } catch (IOException e) {
+        throw new UncheckedIOException(e);
+      }
+    });
+    String stdout = new String(child.getInputStream().readAllBytes(), UTF_8);
+    int exitCode = child.waitFor();
+    String errors = stderr.get();
+    System.err.print(errors);  // where ctest's check of the -Xcheck:jni run sees it too
+
+    assertEquals(0, exitCode, errors);
+    assertEquals(expected.toString(), stdout);
+    assertFalse(errors.toLowerCase().contains("warning"), errors);
+  }
+
+  /**
+   * A JNI operation that fails (row 0 of an empty table, a null row) surfaces as the Java
+   * exception instead of a crash, with everything obtained given back: the next call works.
+   */
+  @Test
+  void aTableWithoutRowsRaisesTheVirtualMachinesException() {
+    assertThrows(ArrayIndexOutOfBoundsException.class,
+        () -> MarkerProbe.analyse(new double[0][], new double[3][2]));
+    assertNextCallWorks();
+  }
+
+  @Test
+  void aNullRowRaisesNullPointerException() {
+    double[][] quantifications = new double[4][2];
+    quantifications[2] = null;
+    assertThrows(NullPointerException.class,
+        () -> MarkerProbe.analyse(new double[1][2], quantifications));
+    assertNextCallWorks();
+  }
+
+  private static void assertNextCallWorks() {
+    double[][] quantifications = new double[4][2];
+    MarkerProbe.analyse(new double[1][2], quantifications);
+    assertFalse(quantifications[1][1] == 0.0 && quantifications[2][1] == 0.0);
+  }
+
+  private static void assertSameBits(double[][] expected, double[][] actual, String table) {
+    assertEquals(expected.length, actual.length, table + " rows");
+    for (int r = 0; r < expected.length; r++) {
+      assertEquals(expected[r].length, actual[r].length, table + " row " + r + " length");
+      for (int k = 0; k < expected[r].length; k++) {
+        long want = Double.doubleToRawLongBits(expected[r][k]);
+        long got = Double.doubleToRawLongBits(actual[r][k]);
+        if (want != got) {
+          fail(String.format("%s[%d][%d]: %s (0x%016x) is not %s (0x%016x)", table, r, k,
+              actual[r][k], got, expected[r][k], want));
+        }
+      }
+    }
+  }
+
+  /** Every cell except rows 1 .. rowsEnd - 1, elements 1 .. P, keeps the bits it had before. */
+  private static void assertUnchangedOutside(double[][] before, double[][] after, int rowsEnd,
+      int dimensions, String table) {
+    assertEquals(before.length, after.length, table + " rows");
+    for (int r = 0; r < before.length; r++) {
+      for (int k = 0; k < before[r].length; k++) {
+        boolean written = r >= 1 && r < rowsEnd && k >= 1 && k <= dimensions;
+        if (!written && Double.doubleToRawLongBits(before[r][k])
+            != Double.doubleToRawLongBits(after[r][k])) {
+          fail(String.format("%s[%d][%d] changed from %s to %s", table, r, k, before[r][k],
+              after[r][k]));
+        }
+      }
+    }
+  }
+}
