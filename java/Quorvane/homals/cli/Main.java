@@ -59,8 +59,14 @@ public final class Main implements Runnable {
       err.flush();
       return EXIT_INPUT;
     }
-    if (e instanceof AnalysisFailedException || e instanceof IOException) {
+    if (e instanceof AnalysisFailedException) {
       err.println("tallowmere: failed: " + e.getMessage());
+      err.flush();
+      return EXIT_FAILURE;
+    }
+    if (e instanceof IOException) {
+      // NIO's messages are often just the path; the class names the problem.
+      err.println("tallowmere: failed: " + e.getClass().getSimpleName() + ": " + e.getMessage());
       err.flush();
       return EXIT_FAILURE;
     }
