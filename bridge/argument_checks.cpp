@@ -172,6 +172,9 @@ CheckResult checkCategoryCounts(const Arguments& a) {
 CheckResult checkCodes(const Arguments& a) {
   const std::span<const int32_t> data = a.arrays[dataParameter].values;
   const int32_t variables = a.activeCount + a.passiveCount;
+  if (variables == 0) {
+    return {};
+  }
   for (int64_t i = 0; i < a.objectCount; ++i) {
     const int32_t* row = data.data() + i * a.dataStride;
     for (int32_t J = 0; J < variables; ++J) {
