@@ -3,6 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "engine.h"
+#include "iteration_plan.h"
 #include "synthetic.h"
 
 namespace tallowmere::bench {
@@ -19,10 +20,29 @@ IterationState prepare(int32_t objects, int32_t variables, int32_t categories, i
   IterationState s;
   s.input = makeSyntheticData(objects, variables, categories);
   const SyntheticData& in = s.input;
-  analysisSettings = {dimensions, in.stride(), objects, categories, 0, 0, variables, 0,
-                      variables, false, true, true, in.columns.data(), nullptr,
-                      in.categoryCounts.data(), nullptr, in.single.data(), nullptr,
-                      in.levels.data(), nullptr, in.data.data(), -1.0, -1.0};
+  analysisSettings = {dimensions,
+                      in.stride(),
+                      objects,
+                      categories,
+                      0,
+                      0,
+                      variables,
+                      0,
+                      variables,
+                      false,
+                      true,
+                      true,
+                      in.columns.data(),
+                      nullptr,
+                      in.categoryCounts.data(),
+                      nullptr,
+                      in.single.data(),
+                      nullptr,
+                      in.levels.data(),
+                      nullptr,
+                      in.data.data(),
+                      -1.0,
+                      -1.0};
   const std::size_t N = objects, P = dimensions, S = slotCount();
   s.weights.resize(N);
   for (std::size_t i = 0; i < N; ++i) {
@@ -46,10 +66,13 @@ IterationState prepare(int32_t objects, int32_t variables, int32_t categories, i
 }
 
 void OuterIteration(benchmark::State& state) {
-  IterationState s = prepare(static_cast<int32_t>(state.range(0)),
-                             static_cast<int32_t>(state.range(1)),
-                             static_cast<int32_t>(state.range(2)),
-                             static_cast<int32_t>(state.range(3)));
+  IterationState s =
+      prepare(static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)),
+              static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
+  // The compact codes a run prepares once, before its loop.
+  IterationPlan plan;
+  buildIterationPlan(plan);
+  const RunPlanScope run(plan);
   double fit = 0.0, minimumCosine = 0.0;
   for (auto _ : state) {
     computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
@@ -59,9 +82,88 @@ void OuterIteration(benchmark::State& state) {
     orthonormaliseObjectScores(s.X, s.m, s.t);
     benchmark::DoNotOptimize(fit);
   }
-  state.counters["objects/s"] =
-      benchmark::Counter(static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["objects/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
+// The single-core memory bound of an iteration: two read-only passes over the code matrix
+// (the centroid and average passes each read every code once) and one over the old and new
+// object scores. Integer sums reassociate freely, so this loop runs at memory speed.
+template <typename T>
+T streamSum(const std::vector<T>& values) {
+  T lanes[8] = {};
+  const std::size_t n = values.size() / 8 * 8;
+  for (std::size_t e = 0; e < n; e += 8) {
+    for (int lane = 0; lane < 8; ++lane) {
+      lanes[lane] += values[e + lane];
+    }
+  }
+  T sum = 0;
+  for (T lane : lanes) {
+    sum += lane;
+  }
+  return sum;
+}
+
+void MemoryBound(benchmark::State& state) {
+  IterationState s =
+      prepare(static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(1)),
+              static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
+  std::vector<int64_t> scoreBits(s.X.size()), averageBits(s.averages.size());
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(streamSum(s.input.data));
+    benchmark::DoNotOptimize(streamSum(s.input.data));
+    benchmark::DoNotOptimize(streamSum(scoreBits));
+    benchmark::DoNotOptimize(streamSum(averageBits));
+  }
+  const double bytes = 2.0 * s.input.data.size() * sizeof(int32_t) + 2.0 * s.X.size() * 8;
+  state.counters["bytes"] = bytes;
+  state.counters["GB/s"] =
+      benchmark::Counter(bytes * 1e-9, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(MemoryBound)
+    ->ArgNames({"N", "M", "K", "P"})
+    ->Args({1000000, 20, 6, 3})
+    ->Args({1000000, 20, 6, 5})
+    ->Unit(benchmark::kMillisecond);
+
+// Each hot step alone, on the same state.
+enum class Step { centroids, averages, evaluate, centre, orthonormalise };
+
+void OneStep(benchmark::State& state) {
+  IterationState s = prepare(1000000, 20, 6, static_cast<int32_t>(state.range(1)));
+  IterationPlan plan;
+  buildIterationPlan(plan);
+  const RunPlanScope run(plan);
+  computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
+  computeObjectAverages(s.weights, s.m, s.Y, s.averages);
+  double fit = 0.0, minimumCosine = 0.0;
+  const Step step = static_cast<Step>(state.range(0));
+  for (auto _ : state) {
+    switch (step) {
+      case Step::centroids:
+        computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
+        break;
+      case Step::averages:
+        computeObjectAverages(s.weights, s.m, s.Y, s.averages);
+        break;
+      case Step::evaluate:
+        evaluateIteration(s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine, s.t);
+        break;
+      case Step::centre:
+        centreObjectScores(s.X, s.m, s.t);
+        break;
+      case Step::orthonormalise:
+        orthonormaliseObjectScores(s.X, s.m, s.t);
+        break;
+    }
+    benchmark::ClobberMemory();
+  }
+}
+BENCHMARK(OneStep)
+    ->ArgNames({"step", "P"})
+    ->ArgsProduct({{0, 1, 2, 3, 4}, {3}})
+    ->Unit(benchmark::kMillisecond);
+
 BENCHMARK(OuterIteration)
     ->ArgNames({"N", "M", "K", "P"})
     ->Args({1000000, 20, 6, 3})

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine.h"
+#include "iteration_plan.h"
 
 namespace tallowmere {
 
@@ -16,22 +17,14 @@ std::size_t bufferSize(std::ptrdiff_t elements) {
   return elements > 0 ? static_cast<std::size_t>(elements) : 0;
 }
 
-void storeSettings(const AnalysisSettings& settings) { analysisSettings = settings; }
+void storeSettings(const AnalysisSettings& settings) {
+  analysisSettings = settings;
+}
 
 void setObjectWeights(std::span<int32_t> objectWeights) {
   const AnalysisSettings& s = analysisSettings;
   for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
     objectWeights[i] = s.useWeights ? s.data[i * s.dataStride + s.weightColumn] : 1;
-  }
-}
-
-// Linear congruential generator, restarted from the same state in every run, filling X in
-// memory order (all objects of dimension 0 first).
-void drawRandomStart(std::span<double> objectScores) {
-  randomState = 22695478u;
-  for (double& score : objectScores) {
-    randomState = randomState * 22695477u + 1u;
-    score = static_cast<double>((randomState >> 16) & 0x7FFFu);
   }
 }
 
@@ -59,6 +52,15 @@ bool loopEnds(int32_t iterationsDone, double fit, double previousFit, double min
 
 }  // namespace
 
+// Linear congruential generator modulo 2^32; 22695478 is the state one step after 1.
+void drawRandomStart(std::span<double> objectScores) {
+  randomState = 22695478u;
+  for (double& score : objectScores) {
+    randomState = randomState * 22695477u + 1u;
+    score = static_cast<double>((randomState >> 16) & 0x7FFFu);
+  }
+}
+
 int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCount,
                     int32_t maxCategories, int32_t maxIterations, int32_t innerIterations,
                     int32_t activeCount, int32_t passiveCount, int32_t weightColumn, bool timing,
@@ -69,11 +71,12 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
                     const int32_t* passiveLevels, const int32_t* data, double fitTolerance,
                     double cosineTolerance, ResultTable objectScoreTable,
                     ResultTable categoryQuantificationTable) {
-  storeSettings({dimensionCount, dataStride, objectCount, maxCategories, maxIterations,
-                 innerIterations, activeCount, passiveCount, weightColumn, timing, useWeights,
-                 writeObjectScores, activeColumns, passiveColumns, activeCategoryCounts,
-                 passiveCategoryCounts, activeSingle, passiveSingle, activeLevels, passiveLevels,
-                 data, fitTolerance, cosineTolerance});
+  storeSettings({dimensionCount, dataStride,      objectCount,          maxCategories,
+                 maxIterations,  innerIterations, activeCount,          passiveCount,
+                 weightColumn,   timing,          useWeights,           writeObjectScores,
+                 activeColumns,  passiveColumns,  activeCategoryCounts, passiveCategoryCounts,
+                 activeSingle,   passiveSingle,   activeLevels,         passiveLevels,
+                 data,           fitTolerance,    cosineTolerance});
 
   const std::ptrdiff_t N = objectCount;
   const std::ptrdiff_t P = dimensionCount;
@@ -89,6 +92,9 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
   std::vector<double> singleQuantifications(bufferSize(S));
   std::vector<double> loadings(bufferSize(variables * P));
   std::vector<double> eigenvalues(bufferSize(P));
+  IterationPlan plan;
+  buildIterationPlan(plan);
+  const RunPlanScope runPlan(plan);
 
   setObjectWeights(objectWeights);
   double totalMarginal = 0.0;
@@ -108,17 +114,15 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
                              categoryQuantifications);
     if (rankOne) {
       for (int32_t inner = 0; inner < innerIterations; ++inner) {
-        computeLoadings(categoryMarginals, categoryQuantifications, singleQuantifications,
-                        loadings, totalMarginal);
-        accumulateSingleQuantifications(categoryQuantifications, loadings,
-                                        singleQuantifications);
+        computeLoadings(categoryMarginals, categoryQuantifications, singleQuantifications, loadings,
+                        totalMarginal);
+        accumulateSingleQuantifications(categoryQuantifications, loadings, singleQuantifications);
         applyOrdinalRestrictions(categoryMarginals, singleQuantifications);
         normaliseSingleQuantifications(categoryMarginals, singleQuantifications, totalMarginal);
       }
       imposeRankOne(singleQuantifications, loadings, categoryQuantifications);
     }
-    computeObjectAverages(objectWeights, objectMarginals, categoryQuantifications,
-                          objectAverages);
+    computeObjectAverages(objectWeights, objectMarginals, categoryQuantifications, objectAverages);
     double fit = 0.0;
     double minimumCosine = 0.0;
     evaluateIteration(objectMarginals, objectScores, objectAverages, eigenvalues, fit,

@@ -91,10 +91,13 @@ inline std::ptrdiff_t categorySlot(std::ptrdiff_t variable, int32_t code) {
 inline int32_t variableCount() {
   return analysisSettings.activeCount + analysisSettings.passiveCount;
 }
-inline bool isActive(int32_t variable) { return variable < analysisSettings.activeCount; }
+inline bool isActive(int32_t variable) {
+  return variable < analysisSettings.activeCount;
+}
 inline int32_t variableColumn(int32_t variable) {
   const AnalysisSettings& s = analysisSettings;
-  return isActive(variable) ? s.activeColumns[variable] : s.passiveColumns[variable - s.activeCount];
+  return isActive(variable) ? s.activeColumns[variable]
+                            : s.passiveColumns[variable - s.activeCount];
 }
 inline int32_t variableCategoryCount(int32_t variable) {
   const AnalysisSettings& s = analysisSettings;

@@ -53,8 +53,7 @@ void evaluateIteration(std::span<const double> objectMarginals, std::span<double
 
 // Sets every variable's block of z to its slot positions, standardised in the metric of D_J.
 void initialiseSingleQuantifications(std::span<const double> categoryMarginals,
-                                     std::span<double> singleQuantifications,
-                                     double totalMarginal);
+                                     std::span<double> singleQuantifications, double totalMarginal);
 
 // Centres the k values in the metric of the k marginals and scales their weighted sum of
 // squares to t. Divisions are unguarded: zero sums give IEEE infinities and NaNs.
@@ -74,12 +73,11 @@ void accumulateSingleQuantifications(std::span<const double> categoryQuantificat
 
 // Re-standardises z_J of every single variable of level below 2.
 void normaliseSingleQuantifications(std::span<const double> categoryMarginals,
-                                    std::span<double> singleQuantifications,
-                                    double totalMarginal);
+                                    std::span<double> singleQuantifications, double totalMarginal);
 
 // y_Jd := a_Jd * z_J for every single variable.
-void imposeRankOne(std::span<const double> singleQuantifications,
-                   std::span<const double> loadings, std::span<double> categoryQuantifications);
+void imposeRankOne(std::span<const double> singleQuantifications, std::span<const double> loadings,
+                   std::span<double> categoryQuantifications);
 
 // ---- Weighted monotone regression ----
 
@@ -105,6 +103,10 @@ void exportObjectScores(std::span<const double> objectScores, ResultTable object
 
 // Last state drawn by the random start; set to 22695478 before the first draw of every run.
 extern uint32_t randomState;
+
+// Fills X in memory order with the generator's draws, integers 0 .. 32767, restarting the
+// generator so that every run begins from the same scores.
+void drawRandomStart(std::span<double> objectScores);
 
 // One complete analysis from the 25 values of the native method, in its order. Returns 0.
 // Throws std::bad_alloc, before either table is touched, when the working buffers cannot be

@@ -1,8 +1,7 @@
 // Ordinal single variables: category scores made non-decreasing in category order by weighted
 // pool-adjacent-violators, with the category marginals as weights.
-#include <vector>
-
 #include "engine.h"
+#include "iteration_plan.h"
 
 namespace tallowmere {
 
@@ -11,10 +10,18 @@ void monotoneRegression(int32_t categoryCount, const double* weights, double* va
     return;
   }
   const int32_t k = categoryCount;
-  // Block descriptions live at the index of the block's first category; other entries are stale.
-  std::vector<int32_t> blockLength(k, 1);
-  std::vector<double> blockValue(values, values + k);
-  std::vector<double> blockWeight(weights, weights + k);
+  // Block descriptions live at the index of the block's first category; other entries are
+  // stale. A run reserves the work arrays once; a call outside a run allocates its own.
+  IterationPlan local;
+  IterationPlan& plan = regressionWorkspace(local, k);
+  int32_t* blockLength = plan.blockLength.data();
+  double* blockValue = plan.blockValue.data();
+  double* blockWeight = plan.blockWeight.data();
+  for (int32_t c = 0; c < k; ++c) {
+    blockLength[c] = 1;
+    blockValue[c] = values[c];
+    blockWeight[c] = weights[c];
+  }
 
   // Pool the leftmost violation and rescan from the first block after every pooling. A NaN
   // block value never compares as a violation, so such a block is never pooled again.

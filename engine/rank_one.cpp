@@ -9,10 +9,14 @@ namespace tallowmere {
 
 namespace {
 
-bool isSingle(int32_t variable) { return variableSingle(variable) == 1; }
+bool isSingle(int32_t variable) {
+  return variableSingle(variable) == 1;
+}
 
 // Nominal and ordinal single variables update z_J; numerical ones (level 2 or above) keep it.
-bool hasFreeScores(int32_t variable) { return isSingle(variable) && variableLevel(variable) < 2; }
+bool hasFreeScores(int32_t variable) {
+  return isSingle(variable) && variableLevel(variable) < 2;
+}
 
 std::ptrdiff_t blockStart(int32_t variable) {
   return std::ptrdiff_t{variable} * analysisSettings.maxCategories;
@@ -101,8 +105,7 @@ void accumulateSingleQuantifications(std::span<const double> categoryQuantificat
 }
 
 void normaliseSingleQuantifications(std::span<const double> categoryMarginals,
-                                    std::span<double> singleQuantifications,
-                                    double totalMarginal) {
+                                    std::span<double> singleQuantifications, double totalMarginal) {
   for (int32_t J = 0; J < variableCount(); ++J) {
     if (hasFreeScores(J)) {
       standardiseQuantification(variableCategoryCount(J), totalMarginal,
@@ -112,8 +115,8 @@ void normaliseSingleQuantifications(std::span<const double> categoryMarginals,
   }
 }
 
-void imposeRankOne(std::span<const double> singleQuantifications,
-                   std::span<const double> loadings, std::span<double> categoryQuantifications) {
+void imposeRankOne(std::span<const double> singleQuantifications, std::span<const double> loadings,
+                   std::span<double> categoryQuantifications) {
   const int32_t P = analysisSettings.dimensionCount;
   const std::ptrdiff_t S = slotCount();
   for (int32_t d = 0; d < P; ++d) {

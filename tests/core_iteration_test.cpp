@@ -34,11 +34,11 @@ Problem smallProblem() {
   p.activeLevels = {0, 0};
   p.passiveLevels = {0};
   //         col0 col1 col2 weight
-  p.data = {3, 1, 1, 3,     // both active valid, weight 3
-            0, 2, 2, 1,     // second active missing
-            -1, 0, 0, 2,    // no valid active code, passive missing
-            1, 2, 0, 0,     // weight 0
-            0, 1, -3, 5};   // no valid active code, passive valid
+  p.data = {3,  1, 1,  3,   // both active valid, weight 3
+            0,  2, 2,  1,   // second active missing
+            -1, 0, 0,  2,   // no valid active code, passive missing
+            1,  2, 0,  0,   // weight 0
+            0,  1, -3, 5};  // no valid active code, passive valid
   p.objectCount = 5;
   return p;
 }
@@ -140,7 +140,7 @@ TEST(CoreIteration, MatchesIndicatorMatrixComputationBitForBit) {
     std::vector<double> averages(P * N, nan);
     computeObjectAverages(p.objectWeights(), marginals.object, yIn, averages);
     ASSERT_TRUE(sameBits(averages, reference::flatten(reference::objectAverages(
-                                          p, marginals.object, reference::unflatten(yIn, P, S)))));
+                                       p, marginals.object, reference::unflatten(yIn, P, S)))));
   }
 }
 
@@ -209,7 +209,9 @@ struct CosineCase {
   double minimumCosine;
 };
 
-void PrintTo(const CosineCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const CosineCase& c, std::ostream* out) {
+  *out << c.name;
+}
 
 class MinimumCosine : public ::testing::TestWithParam<CosineCase> {};
 
@@ -222,8 +224,7 @@ TEST_P(MinimumCosine, ReplacementRule) {
   std::vector<double> x = c.oldScores;
   std::vector<double> eigenvalues(c.oldScores.size(), nan);
   double fit = nan, minimumCosine = nan;
-  evaluateIteration(std::vector<double>{1.0}, x, c.newScores, eigenvalues, fit, minimumCosine,
-                    1.0);
+  evaluateIteration(std::vector<double>{1.0}, x, c.newScores, eigenvalues, fit, minimumCosine, 1.0);
   EXPECT_EQ(minimumCosine, c.minimumCosine);
   EXPECT_EQ(x, c.newScores);
 }
@@ -231,8 +232,7 @@ TEST_P(MinimumCosine, ReplacementRule) {
 const double ulpHalf = 0x1p-53;
 INSTANTIATE_TEST_SUITE_P(
     Evaluate, MinimumCosine,
-    ::testing::Values(CosineCase{"none", {}, {}, 1.0},
-                      CosineCase{"one", {1.0}, {1.0}, 1.0},
+    ::testing::Values(CosineCase{"none", {}, {}, 1.0}, CosineCase{"one", {1.0}, {1.0}, 1.0},
                       CosineCase{"aboveOneByTolerance", {1.0 + 0x1p-52}, {1.0}, 1.0},
                       CosineCase{"smaller", {0.5, 0.25}, {1.0, 1.0}, 0.25},
                       CosineCase{"slightlyLarger", {0.5, 0.5 + ulpHalf}, {1.0, 1.0}, 0.5 + ulpHalf},

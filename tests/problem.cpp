@@ -147,11 +147,65 @@ namespace tallowmere::testing {
   }
   for (std::size_t e = 0; e < actual.size(); ++e) {
     if (!sameBits(actual[e], expected[e])) {
-      return ::testing::AssertionFailure() << "element " << e << ": " << std::hexfloat
-                                           << actual[e] << " is not " << expected[e];
+      return ::testing::AssertionFailure()
+             << "element " << e << ": " << std::hexfloat << actual[e] << " is not " << expected[e];
     }
   }
   return ::testing::AssertionSuccess();
+}
+
+}  // namespace tallowmere::testing
+
+namespace tallowmere::testing {
+
+RunTables::RunTables(std::size_t objectRowCount, std::size_t categoryRowCount, std::size_t width)
+    : objectRows(objectRowCount, std::vector<double>(width, sentinel)),
+      categoryRows(categoryRowCount, std::vector<double>(width, sentinel)) {
+  for (auto& row : objectRows) {
+    objectPointers.push_back(row.data());
+  }
+  for (auto& row : categoryRows) {
+    categoryPointers.push_back(row.data());
+  }
+}
+
+RunTables RunTables::sizedFor(const Problem& problem, std::size_t extra) {
+  std::size_t categoryRows = 1;
+  for (int32_t k : problem.activeCategoryCounts) {
+    categoryRows += k > 0 ? k : 0;
+  }
+  const std::size_t objects = problem.objectCount > 0 ? problem.objectCount : 0;
+  const std::size_t width = problem.dimensionCount > 0 ? problem.dimensionCount : 0;
+  return RunTables(objects + 1 + extra, categoryRows + extra, width + 1 + extra);
+}
+
+void runProblem(const Problem& p, RunTables& tables) {
+  runAnalysis(p.dimensionCount, p.dataStride, p.objectCount, p.maxCategories, p.maxIterations,
+              p.innerIterations, p.activeCount(), p.passiveCount(), p.weightColumn, false,
+              p.useWeights, p.writeObjectScores, p.activeColumns.data(), p.passiveColumns.data(),
+              p.activeCategoryCounts.data(), p.passiveCategoryCounts.data(), p.activeSingle.data(),
+              p.passiveSingle.data(), p.activeLevels.data(), p.passiveLevels.data(), p.data.data(),
+              p.fitTolerance, p.cosineTolerance, tables.objectPointers.data(),
+              tables.categoryPointers.data());
+}
+
+::testing::AssertionResult sameTables(const RunTables& actual, const RunTables& expected) {
+  const auto compare = [](const char* name, const std::vector<std::vector<double>>& a,
+                          const std::vector<std::vector<double>>& b) {
+    if (a.size() != b.size()) {
+      return ::testing::AssertionFailure() << name << " rows differ in number";
+    }
+    for (std::size_t r = 0; r < a.size(); ++r) {
+      if (auto same = sameBits(a[r], b[r]); !same) {
+        return same << " in " << name << " row " << r;
+      }
+    }
+    return ::testing::AssertionSuccess();
+  };
+  if (auto same = compare("object table", actual.objectRows, expected.objectRows); !same) {
+    return same;
+  }
+  return compare("category table", actual.categoryRows, expected.categoryRows);
 }
 
 }  // namespace tallowmere::testing

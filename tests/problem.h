@@ -77,3 +77,28 @@ namespace tallowmere::testing {
 ::testing::AssertionResult sameBits(double actual, double expected);
 
 }  // namespace tallowmere::testing
+
+namespace tallowmere::testing {
+
+// A caller's two result tables as rows of doubles, every cell first set to a sentinel, with
+// the row-pointer arrays the engine writes through.
+struct RunTables {
+  std::vector<std::vector<double>> objectRows, categoryRows;
+  std::vector<double*> objectPointers, categoryPointers;
+
+  RunTables(std::size_t objectRowCount, std::size_t categoryRowCount, std::size_t width);
+  RunTables(const RunTables&) = delete;
+  RunTables& operator=(const RunTables&) = delete;
+  // Exactly the rows and columns the results need, plus `extra` rows and columns of margin.
+  static RunTables sizedFor(const Problem& problem, std::size_t extra = 0);
+};
+
+inline constexpr double sentinel = -12345.625;
+
+// runAnalysis on the problem's inputs.
+void runProblem(const Problem& problem, RunTables& tables);
+
+// Bitwise comparison of two tables of the same shape.
+::testing::AssertionResult sameTables(const RunTables& actual, const RunTables& expected);
+
+}  // namespace tallowmere::testing

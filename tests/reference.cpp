@@ -62,8 +62,8 @@ Matrix centroids(const Problem& problem, const Vector& categoryMarginals, const 
       for (int32_t i = 0; i < problem.objectCount; ++i) {
         sum = sum + g[i][slot] * (double(w[i]) * scores[d][i]);
       }
-      y[d][slot] = std::fabs(categoryMarginals[slot]) < epsilon ? 0.0
-                                                                : sum / categoryMarginals[slot];
+      y[d][slot] =
+          std::fabs(categoryMarginals[slot]) < epsilon ? 0.0 : sum / categoryMarginals[slot];
     }
   }
   return y;
@@ -104,16 +104,15 @@ void orthonormalise(Matrix& scores, const Vector& objectMarginals, double total)
         scores[d][i] = scores[d][i] - coefficient * scores[e][i];
       }
     }
-    const double scale =
-        std::sqrt(total / weightedProduct(objectMarginals, scores[d], scores[d]));
+    const double scale = std::sqrt(total / weightedProduct(objectMarginals, scores[d], scores[d]));
     for (double& value : scores[d]) {
       value = scale * value;
     }
   }
 }
 
-Evaluation evaluate(const Matrix& oldScores, const Matrix& newScores,
-                    const Vector& objectMarginals, double total) {
+Evaluation evaluate(const Matrix& oldScores, const Matrix& newScores, const Vector& objectMarginals,
+                    double total) {
   Evaluation result;
   for (std::size_t d = 0; d < oldScores.size(); ++d) {
     const double cross = weightedProduct(objectMarginals, newScores[d], oldScores[d]);

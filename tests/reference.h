@@ -40,8 +40,8 @@ struct Evaluation {
   double fit = 0.0;
   double minimumCosine = 1.0;
 };
-Evaluation evaluate(const Matrix& oldScores, const Matrix& newScores,
-                    const Vector& objectMarginals, double total);
+Evaluation evaluate(const Matrix& oldScores, const Matrix& newScores, const Vector& objectMarginals,
+                    double total);
 
 // Conversions between the engine's flat dimension-major buffers and Matrix[d][...].
 Matrix unflatten(const std::vector<double>& flat, std::size_t rows, std::size_t columns);
