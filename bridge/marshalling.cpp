@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
+#include <string>
+#include <utility>
 
 namespace tallowmere::bridge {
 
 IntArguments::IntArguments(JNIEnv* env, const std::array<jintArray, count>& arrays) {
   for (int p = 0; p < count; ++p) {
+    if (arrays[p] == nullptr) {
+      isNull_[p] = true;
+      continue;
+    }
     IntElements elements(env, arrays[p]);
     const jsize length = env->GetArrayLength(arrays[p]);
     copies_[p].assign(elements.get(), elements.get() + length);
@@ -28,13 +34,50 @@ IntArguments::~IntArguments() {
   }
 }
 
-TableShape measureTable(JNIEnv* env, jobjectArray table) {
-  const LocalRef row0 = tableRow(env, table, 0);
-  TableShape shape;
-  shape.columns = env->GetArrayLength(static_cast<jarray>(row0.get()));
-  shape.rows = env->GetArrayLength(table);
-  return shape;
+TableRows measureRows(JNIEnv* env, jobjectArray table) {
+  TableRows rows;
+  if (table == nullptr) {
+    rows.isNull = true;
+    return rows;
+  }
+  const jsize count = env->GetArrayLength(table);
+  rows.lengths.resize(static_cast<std::size_t>(count));
+  for (jsize r = 0; r < count; ++r) {
+    const LocalRef row(env, env->GetObjectArrayElement(table, r));
+    checkPending(env);
+    rows.lengths[r] =
+        row.get() == nullptr ? nullRow : env->GetArrayLength(static_cast<jarray>(row.get()));
+  }
+  return rows;
 }
+
+TableShape shapeOf(const TableRows& rows) {
+  return {static_cast<jsize>(rows.lengths.size()), rows.lengths.front()};
+}
+
+namespace {
+
+// Row r of a table with at least `columns` elements, obtained with its contents.
+struct ExchangedRow {
+  LocalRef row;
+  DoubleElements elements;
+};
+
+ExchangedRow exchangedRow(JNIEnv* env, jobjectArray table, jsize r, jsize columns) {
+  LocalRef row = tableRow(env, table, r);
+  const jsize length = env->GetArrayLength(static_cast<jarray>(row.get()));
+  if (length < columns) {
+    const std::string message = "row " + std::to_string(r) + " of a result table has length " +
+                                std::to_string(length) + ", shorter than its row 0's length " +
+                                std::to_string(columns) + " (was it replaced during the call?)";
+    throwJavaException(env, "java/lang/IllegalArgumentException", message.c_str());
+    throw JavaExceptionPending{};
+  }
+  DoubleElements elements(env, static_cast<jdoubleArray>(row.get()));
+  return {std::move(row), std::move(elements)};
+}
+
+}  // namespace
 
 RowBuffers::RowBuffers(TableShape shape)
     : shape_(shape),
@@ -47,14 +90,13 @@ RowBuffers::RowBuffers(TableShape shape)
 
 void RowBuffers::copyIn(JNIEnv* env, jobjectArray table, Markers markers) {
   for (jsize r = 1; r < shape_.rows; ++r) {
-    const LocalRef row = tableRow(env, table, r);
-    const DoubleElements elements(env, static_cast<jdoubleArray>(row.get()));
+    const ExchangedRow row = exchangedRow(env, table, r, shape_.columns);
     const int32_t marker = r - 1;
     if (markers == Markers::on) {
       std::printf("%d:1\n", marker);
     }
     if (shape_.columns > 1) {
-      std::copy(elements.get() + 1, elements.get() + shape_.columns, rows_[r] + 1);
+      std::copy(row.elements.get() + 1, row.elements.get() + shape_.columns, rows_[r] + 1);
     }
     if (markers == Markers::on) {
       std::printf("%d:5\n", marker);
@@ -64,10 +106,9 @@ void RowBuffers::copyIn(JNIEnv* env, jobjectArray table, Markers markers) {
 
 void RowBuffers::copyBack(JNIEnv* env, jobjectArray table) const {
   for (jsize r = 1; r < shape_.rows; ++r) {
-    const LocalRef row = tableRow(env, table, r);
-    const DoubleElements elements(env, static_cast<jdoubleArray>(row.get()));
+    const ExchangedRow row = exchangedRow(env, table, r, shape_.columns);
     if (shape_.columns > 1) {
-      std::copy(rows_[r] + 1, rows_[r] + shape_.columns, elements.get() + 1);
+      std::copy(rows_[r] + 1, rows_[r] + shape_.columns, row.elements.get() + 1);
     }
   }
 }

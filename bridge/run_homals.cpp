@@ -1,22 +1,36 @@
-// The library's entry point, Quorvane.Tallowmere.runHomals: copies the Java arguments into
-// native arrays, runs the engine once on them and writes the two result tables back.
+// The library's entry point, Quorvane.Tallowmere.runHomals: checks the Java arguments, copies
+// them into native arrays, runs the engine once on them and writes the two result tables back.
 #include <jni.h>
 
 #include <cstdio>
+#include <exception>
+#include <mutex>
 #include <new>
 #include <stdexcept>
 
 #include "Quorvane_Tallowmere.h"
+#include "argument_checks.h"
 #include "engine.h"
 #include "marshalling.h"
 
+namespace {
+
+using tallowmere::bridge::Arguments;
+using tallowmere::bridge::CheckResult;
 using tallowmere::bridge::IntArguments;
 using tallowmere::bridge::JavaExceptionPending;
-using tallowmere::bridge::measureTable;
 using tallowmere::bridge::RowBuffers;
+using tallowmere::bridge::TableRows;
+using tallowmere::bridge::throwJavaException;
+
+// The engine's settings and its generator are process-wide, so calls from different Java threads
+// take turns, each for its whole duration; each then gets exactly the result it would get alone.
+std::mutex callMutex;
+
+}  // namespace
 
 // Progress markers go to the C runtime's standard output, not through Java's streams, and are
-// never flushed here.
+// never flushed here. Nothing is printed before every argument has passed the checks.
 extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
     JNIEnv* env, jclass, jint dimensionCount, jint dataStride, jint objectCount, jint maxCategories,
     jint maxIterations, jint innerIterations, jint activeCount, jint passiveCount,
@@ -27,6 +41,8 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
     jdouble cosineTolerance, jobjectArray objectScoreTable,
     jobjectArray categoryQuantificationTable) {
   try {
+    const std::lock_guard<std::mutex> lock(callMutex);
+
     // Any nonzero byte counts as true, not just JNI_TRUE.
     const bool timingFlag = timing != JNI_FALSE;
     const bool useWeightsFlag = useWeights != JNI_FALSE;
@@ -37,20 +53,57 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
     const IntArguments ints(
         env, {activeColumns, passiveColumns, activeCategoryCounts, passiveCategoryCounts,
               activeSingle, passiveSingle, activeLevels, passiveLevels, data});
+    const TableRows scoreRows = tallowmere::bridge::measureRows(env, objectScoreTable);
+    const TableRows categoryRows =
+        tallowmere::bridge::measureRows(env, categoryQuantificationTable);
 
-    RowBuffers scores(measureTable(env, objectScoreTable));
+    Arguments arguments;
+    arguments.dimensionCount = dimensionCount;
+    arguments.dataStride = dataStride;
+    arguments.objectCount = objectCount;
+    arguments.maxCategories = maxCategories;
+    arguments.activeCount = activeCount;
+    arguments.passiveCount = passiveCount;
+    arguments.weightColumn = weightColumn;
+    arguments.useWeights = useWeightsFlag;
+    arguments.writeObjectScores = writeObjectScoresFlag;
+    for (int p = 0; p < IntArguments::count; ++p) {
+      arguments.arrays[p] = ints.argument(p);
+    }
+    arguments.objectScoreTable = scoreRows.argument();
+    arguments.categoryQuantificationTable = categoryRows.argument();
+    const CheckResult check = tallowmere::bridge::checkArguments(arguments);
+    if (!check.accepted()) {
+      throwJavaException(env, tallowmere::bridge::javaExceptionClass(check.rejection),
+                         check.message.c_str());
+      return;
+    }
+
+    RowBuffers scores(tallowmere::bridge::shapeOf(scoreRows));
     scores.copyIn(env, objectScoreTable, RowBuffers::Markers::off);
 
-    RowBuffers categories(measureTable(env, categoryQuantificationTable));
+    RowBuffers categories(tallowmere::bridge::shapeOf(categoryRows));
     std::printf("2\n");
     categories.copyIn(env, categoryQuantificationTable, RowBuffers::Markers::on);
     std::printf("3\n");
 
-    tallowmere::runAnalysis(dimensionCount, dataStride, objectCount, maxCategories, maxIterations,
-                            innerIterations, activeCount, passiveCount, weightColumn, timingFlag,
-                            useWeightsFlag, writeObjectScoresFlag, ints[0], ints[1], ints[2],
-                            ints[3], ints[4], ints[5], ints[6], ints[7], ints[8], fitTolerance,
-                            cosineTolerance, scores.table(), categories.table());
+    try {
+      tallowmere::runAnalysis(dimensionCount, dataStride, objectCount, maxCategories, maxIterations,
+                              innerIterations, activeCount, passiveCount, weightColumn, timingFlag,
+                              useWeightsFlag, writeObjectScoresFlag, ints[0], ints[1], ints[2],
+                              ints[3], ints[4], ints[5], ints[6], ints[7], ints[8], fitTolerance,
+                              cosineTolerance, scores.table(), categories.table());
+    } catch (const std::bad_alloc&) {
+      // The engine allocates its working buffers before it writes anything, and the tables are
+      // copied back only after a complete run, so both tables keep their contents.
+      throwJavaException(env, "java/lang/OutOfMemoryError",
+                         "tallowmere: cannot allocate the analysis's working buffers");
+      return;
+    } catch (const std::length_error&) {
+      throwJavaException(env, "java/lang/OutOfMemoryError",
+                         "tallowmere: the analysis's working buffers are too large");
+      return;
+    }
     std::printf("6\n");
 
     scores.copyBack(env, objectScoreTable);
@@ -58,11 +111,14 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
   } catch (const JavaExceptionPending&) {
     // Everything is given back by now; Java sees the pending exception.
   } catch (const std::bad_alloc&) {
-    tallowmere::bridge::throwJavaException(env, "java/lang/OutOfMemoryError",
-                                           "tallowmere: native memory exhausted");
+    throwJavaException(env, "java/lang/OutOfMemoryError", "tallowmere: native memory exhausted");
   } catch (const std::length_error&) {
     // A row buffer request beyond what any allocation can hold (R * C past PTRDIFF_MAX / 8).
-    tallowmere::bridge::throwJavaException(env, "java/lang/OutOfMemoryError",
-                                           "tallowmere: result table too large");
+    throwJavaException(env, "java/lang/OutOfMemoryError", "tallowmere: result table too large");
+  } catch (const std::exception& e) {
+    // No C++ exception may unwind into the virtual machine.
+    throwJavaException(env, "java/lang/Error", e.what());
+  } catch (...) {
+    throwJavaException(env, "java/lang/Error", "tallowmere: unexpected native failure");
   }
 }

@@ -1,26 +1,20 @@
 package Quorvane;
 
-import java.io.File;
-
 /**
  * Homogeneity analysis (multiple correspondence analysis by alternating least squares) of a
  * table of categorical data, computed by the native library {@code libtallowmere.so}.
  *
- * <p>The library is loaded when this class is initialised: from the file named by the system
- * property {@value #LIBRARY_PROPERTY} if it is set, otherwise as {@code tallowmere} from
- * {@code java.library.path}.
+ * <p>The library is loaded when this class is initialised, by {@link NativeLibrary#load()}:
+ * from the file named by the system property {@value #LIBRARY_PROPERTY} if it is set, otherwise
+ * as {@code tallowmere} from {@code java.library.path}, otherwise from the copy packed in
+ * tallowmere.jar.
  */
 public final class Tallowmere {
   /** System property naming the library file to load instead of searching the library path. */
-  public static final String LIBRARY_PROPERTY = "tallowmere.library";
+  public static final String LIBRARY_PROPERTY = NativeLibrary.PATH_PROPERTY;
 
   static {
-    String path = System.getProperty(LIBRARY_PROPERTY);
-    if (path != null && !path.isEmpty()) {
-      System.load(new File(path).getAbsolutePath());
-    } else {
-      System.loadLibrary("tallowmere");
-    }
+    NativeLibrary.load();
   }
 
   private Tallowmere() {}

@@ -1,19 +1,20 @@
 package Quorvane;
 
-import static java.nio.charset.StandardCharsets.UTF_8;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertThrows;
+import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assertions.fail;
 
 import java.io.IOException;
-import java.io.UncheckedIOException;
-import java.lang.management.ManagementFactory;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
-import java.util.concurrent.CompletableFuture;
+import java.util.concurrent.CyclicBarrier;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -65,6 +66,47 @@ class RunHomalsTest {
   }
 
   /**
+   * Eight threads call at once, each on its own case and tables, in rounds that start together;
+   * every result is bit for bit what a direct single-threaded engine call gave.
+   */
+  @Test
+  void concurrentCallsEachGetTheSingleThreadedResult() throws Exception {
+    List<BridgeCase> all = cases().toList();
+    int threads = 8;
+    int rounds = 8;
+    CyclicBarrier start = new CyclicBarrier(threads);
+    ExecutorService pool = Executors.newFixedThreadPool(threads);
+    try {
+      List<Future<List<String>>> results = new ArrayList<>();
+      for (int t = 0; t < threads; t++) {
+        BridgeCase c = all.get(t % all.size());
+        results.add(pool.submit(() -> {
+          // Failures are collected, not thrown, so that no thread leaves the others waiting.
+          List<String> failures = new ArrayList<>();
+          for (int round = 0; round < rounds; round++) {
+            start.await();
+            try {
+              double[][][] result = c.run();
+              assertSameBits(c.scoresExpected, result[0], c + " objectScoreTable");
+              assertSameBits(c.categoriesExpected, result[1], c + " categoryQuantificationTable");
+            } catch (Throwable e) {
+              failures.add("round " + round + ": " + e);
+            }
+          }
+          return failures;
+        }));
+      }
+      List<String> failures = new ArrayList<>();
+      for (Future<List<String>> result : results) {
+        failures.addAll(result.get());
+      }
+      assertEquals(List.of(), failures);
+    } finally {
+      pool.shutdownNow();
+    }
+  }
+
+  /**
    * The markers of a category table of R rows, read from a child JVM's standard output, where
    * the library's printf writes (Java's System.out is a separate stream). The child runs with
    * -Xcheck:jni when this JVM does.
@@ -78,43 +120,21 @@ class RunHomalsTest {
     }
     expected.append("3\n6\n");
 
-    List<String> command = new ArrayList<>();
-    command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
-    if (ManagementFactory.getRuntimeMXBean().getInputArguments().contains("-Xcheck:jni")) {
-      command.add("-Xcheck:jni");
-    }
-    command.add("-D" + Tallowmere.LIBRARY_PROPERTY + "="
-        + System.getProperty(Tallowmere.LIBRARY_PROPERTY));
-    command.add("-cp");
-    command.add(System.getProperty("java.class.path"));
-    command.add(MarkerProbe.class.getName());
-    command.add(Integer.toString(rows));
-    Process child = new ProcessBuilder(command).start();
-    CompletableFuture<String> stderr = CompletableFuture.supplyAsync(() -> {
-      try {
-        return new String(child.getErrorStream().readAllBytes(), UTF_8);
-      } catch (IOException e) {
-        throw new UncheckedIOException(e);
-      }
-    });
-    String stdout = new String(child.getInputStream().readAllBytes(), UTF_8);
-    int exitCode = child.waitFor();
-    String errors = stderr.get();
-    System.err.print(errors);  // where ctest's check of the -Xcheck:jni run sees it too
-
-    assertEquals(0, exitCode, errors);
-    assertEquals(expected.toString(), stdout);
-    assertFalse(errors.toLowerCase().contains("warning"), errors);
+    ChildJvm child = ChildJvm.run(MarkerProbe.class, Integer.toString(rows));
+    assertEquals(0, child.exitCode, child.stderr);
+    assertEquals(expected.toString(), child.stdout);
+    assertFalse(child.stderr.toLowerCase().contains("warning"), child.stderr);
   }
 
   /**
-   * A JNI operation that fails (row 0 of an empty table, a null row) surfaces as the Java
-   * exception instead of a crash, with everything obtained given back: the next call works.
+   * A table without rows (it has no width) and a null row are rejected before anything is
+   * copied, with everything obtained given back: the next call works.
    */
   @Test
-  void aTableWithoutRowsRaisesTheVirtualMachinesException() {
-    assertThrows(ArrayIndexOutOfBoundsException.class,
+  void aTableWithoutRowsIsRejected() {
+    IllegalArgumentException e = assertThrows(IllegalArgumentException.class,
         () -> MarkerProbe.analyse(new double[0][], new double[3][2]));
+    assertTrue(e.getMessage().contains("objectScoreTable has no rows"), e.getMessage());
     assertNextCallWorks();
   }
 
@@ -122,8 +142,9 @@ class RunHomalsTest {
   void aNullRowRaisesNullPointerException() {
     double[][] quantifications = new double[4][2];
     quantifications[2] = null;
-    assertThrows(NullPointerException.class,
+    NullPointerException e = assertThrows(NullPointerException.class,
         () -> MarkerProbe.analyse(new double[1][2], quantifications));
+    assertTrue(e.getMessage().contains("categoryQuantificationTable[2]"), e.getMessage());
     assertNextCallWorks();
   }
 

@@ -1,0 +1,275 @@
+package Quorvane.homals;
+
+import java.math.BigDecimal;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Collections;
+import java.util.Comparator;
+import java.util.HashMap;
+import java.util.LinkedHashSet;
+import java.util.List;
+import java.util.Map;
+import java.util.Objects;
+import java.util.Set;
+
+/**
+ * One categorical variable of an analysis: its name, its categories in order, the category of
+ * every object (or none, when the value is missing), whether it is active or passive, and how it
+ * is quantified.
+ *
+ * <p>Instances are immutable; {@link #passive()}, {@link #single(Quantification)} and the other
+ * modifiers return a changed copy. The category order matters for ordinal and numerical
+ * quantifications: the first category is the lowest.
+ *
+ * <pre>{@code
+ * Variable party = Variable.ofLabels("party", List.of("dem", "rep", "dem", null));
+ * Variable age = Variable.ofLabels("age", ages, List.of("young", "middle", "old"))
+ *         .single(Quantification.SINGLE_ORDINAL);
+ * Variable region = Variable.ofCodes("region", new int[] {1, 3, 0, 2}, List.of("N", "S", "E"))
+ *         .passive();
+ * }</pre>
+ */
+public final class Variable {
+  private final String name;
+  private final List<String> categories;
+  private final int[] codes;
+  private final Role role;
+  private final Quantification quantification;
+
+  private Variable(String name, List<String> categories, int[] codes, Role role,
+      Quantification quantification) {
+    this.name = name;
+    this.categories = categories;
+    this.codes = codes;
+    this.role = role;
+    this.quantification = quantification;
+  }
+
+  /**
+     * A variable given by one label per object; {@code null} or a blank label marks a missing
+     * value. The categories are the distinct labels, in natural order: numerically when every
+     * label is a number, otherwise alphabetically by their characters.
+     */
+  public static Variable ofLabels(String name, List<String> labels) {
+    checkName(name);
+    Objects.requireNonNull(labels, "labels");
+    Set<String> distinct = new LinkedHashSet<>();
+    for (String label : labels) {
+      if (!isMissing(label)) {
+        distinct.add(label);
+      }
+    }
+    List<String> order = new ArrayList<>(distinct);
+    order.sort(naturalOrder(order));
+    return ofLabels(name, labels, order);
+  }
+
+  /**
+     * A variable given by one label per object and the order of its categories. Every label
+     * that is not missing must be one of the categories; categories that no object has are
+     * allowed and get a frequency of 0.
+     */
+  public static Variable ofLabels(String name, List<String> labels, List<String> categoryOrder) {
+    checkName(name);
+    Objects.requireNonNull(labels, "labels");
+    List<String> categories = checkCategories(name, categoryOrder);
+    Map<String, Integer> codeOf = new HashMap<>();
+    for (int c = 0; c < categories.size(); c++) {
+      codeOf.put(categories.get(c), c + 1);
+    }
+    int[] codes = new int[labels.size()];
+    for (int i = 0; i < codes.length; i++) {
+      String label = labels.get(i);
+      if (isMissing(label)) {
+        continue;
+      }
+      Integer code = codeOf.get(label);
+      if (code == null) {
+        throw new InvalidAnalysisException("variable '" + name + "', object " + (i + 1)
+            + ": label '" + label + "' is not one of its categories " + categories);
+      }
+      codes[i] = code;
+    }
+    return new Variable(name, categories, codes, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL);
+  }
+
+  /**
+     * A variable given by integer codes: code c (1 &le; c &le; k) is category c, a code of 0 or
+     * below is missing. The categories are named "1" to "k", where k is the largest code.
+     */
+  public static Variable ofCodes(String name, int[] codes) {
+    checkName(name);
+    Objects.requireNonNull(codes, "codes");
+    int k = 0;
+    for (int code : codes) {
+      k = Math.max(k, code);
+    }
+    List<String> labels = new ArrayList<>(k);
+    for (int c = 1; c <= k; c++) {
+      labels.add(Integer.toString(c));
+    }
+    return ofCodes(name, codes, labels);
+  }
+
+  /**
+     * A variable given by integer codes and the labels of its categories: code c is
+     * {@code categories.get(c - 1)}, a code of 0 or below is missing, and a code above the number
+     * of categories is an error.
+     */
+  public static Variable ofCodes(String name, int[] codes, List<String> categories) {
+    checkName(name);
+    Objects.requireNonNull(codes, "codes");
+    List<String> checked = checkCategories(name, categories);
+    int[] copy = new int[codes.length];
+    for (int i = 0; i < codes.length; i++) {
+      if (codes[i] > checked.size()) {
+        throw new InvalidAnalysisException("variable '" + name + "', object " + (i + 1)
+            + ": code " + codes[i] + " is above its " + checked.size() + " categories");
+      }
+      copy[i] = Math.max(codes[i], 0);
+    }
+    return new Variable(name, checked, copy, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL);
+  }
+
+  /** This variable as a passive one. */
+  public Variable passive() {
+    return new Variable(name, categories, codes, Role.PASSIVE, quantification);
+  }
+
+  /** This variable as an active one (the default). */
+  public Variable active() {
+    return new Variable(name, categories, codes, Role.ACTIVE, quantification);
+  }
+
+  /** This variable with the given role. */
+  public Variable withRole(Role newRole) {
+    return new Variable(name, categories, codes, Objects.requireNonNull(newRole, "role"),
+        quantification);
+  }
+
+  /** This variable with multiple nominal quantification (the default). */
+  public Variable multiple() {
+    return new Variable(name, categories, codes, role, Quantification.MULTIPLE_NOMINAL);
+  }
+
+  /** This variable with the given quantification, single or multiple. */
+  public Variable single(Quantification newQuantification) {
+    return new Variable(name, categories, codes, role,
+        Objects.requireNonNull(newQuantification, "quantification"));
+  }
+
+  /** The variable's name. */
+  public String name() {
+    return name;
+  }
+
+  /** The categories in order; category c (1-based code) is element c - 1. */
+  public List<String> categories() {
+    return categories;
+  }
+
+  /** The number of categories, k. */
+  public int categoryCount() {
+    return categories.size();
+  }
+
+  /** The number of objects described. */
+  public int objectCount() {
+    return codes.length;
+  }
+
+  /** The code of object i: 1 to k, or 0 when its value is missing. */
+  public int code(int object) {
+    return codes[object];
+  }
+
+  /** A copy of all codes, 0 for missing values. */
+  public int[] codes() {
+    return codes.clone();
+  }
+
+  /** The label of object i, or {@code null} when its value is missing. */
+  public String label(int object) {
+    int code = codes[object];
+    return code == 0 ? null : categories.get(code - 1);
+  }
+
+  public Role role() {
+    return role;
+  }
+
+  public boolean isActive() {
+    return role == Role.ACTIVE;
+  }
+
+  public Quantification quantification() {
+    return quantification;
+  }
+
+  /** Package use: the codes without copying. */
+  int[] codesView() {
+    return codes;
+  }
+
+  @Override
+  public String toString() {
+    return name + " (" + role.name().toLowerCase(java.util.Locale.ROOT) + ", "
+        + quantification.describe() + ", " + categories.size() + " categories)";
+  }
+
+  static boolean isMissing(String label) {
+    return label == null || label.isBlank();
+  }
+
+  private static void checkName(String name) {
+    if (name == null || name.isBlank()) {
+      throw new InvalidAnalysisException("a variable needs a non-blank name");
+    }
+  }
+
+  private static List<String> checkCategories(String name, List<String> categories) {
+    Objects.requireNonNull(categories, "categories");
+    Set<String> seen = new LinkedHashSet<>();
+    for (String category : categories) {
+      if (isMissing(category)) {
+        throw new InvalidAnalysisException(
+            "variable '" + name + "': a category label is null or blank");
+      }
+      if (!seen.add(category)) {
+        throw new InvalidAnalysisException(
+            "variable '" + name + "': category '" + category + "' is listed twice");
+      }
+    }
+    return Collections.unmodifiableList(new ArrayList<>(categories));
+  }
+
+  /** Numeric order when every label is a number, otherwise the order of String.compareTo. */
+  private static Comparator<String> naturalOrder(List<String> labels) {
+    for (String label : labels) {
+      if (parseNumber(label) == null) {
+        return Comparator.naturalOrder();
+      }
+    }
+    return Comparator.comparing(Variable::parseNumber);
+  }
+
+  private static BigDecimal parseNumber(String label) {
+    try {
+      return new BigDecimal(label.trim());
+    } catch (NumberFormatException e) {
+      return null;
+    }
+  }
+
+  @Override
+  public boolean equals(Object other) {
+    return other instanceof Variable v && name.equals(v.name) && categories.equals(v.categories)
+        && Arrays.equals(codes, v.codes) && role == v.role
+        && quantification == v.quantification;
+  }
+
+  @Override
+  public int hashCode() {
+    return Objects.hash(name, categories, Arrays.hashCode(codes), role, quantification);
+  }
+}

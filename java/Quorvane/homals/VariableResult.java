@@ -1,0 +1,113 @@
+package Quorvane.homals;
+
+import java.util.List;
+
+/**
+ * The results for one variable: its categories with their weighted frequencies and
+ * quantifications, and its discrimination measure on every dimension. Dimensions are numbered
+ * from 0; categories are in the variable's order. Immutable.
+ *
+ * <p>For an active variable the quantifications are those exported by the native library
+ * (for a single variable, the rank-one values). For a passive variable the native library exports
+ * none; they are computed here as the weighted mean of the object scores of the participating
+ * objects in each category (see {@link HomalsResult} for the definitions), 0 for a category
+ * without weight.
+ */
+public final class VariableResult {
+  private final String name;
+  private final Role role;
+  private final Quantification quantification;
+  private final List<String> categories;
+  private final double[] frequencies;
+  private final double[][] quantifications;
+  private final double[] discrimination;
+
+  VariableResult(String name, Role role, Quantification quantification,
+      List<String> categories, double[] frequencies, double[][] quantifications,
+      double[] discrimination) {
+    this.name = name;
+    this.role = role;
+    this.quantification = quantification;
+    this.categories = categories;
+    this.frequencies = frequencies.clone();
+    this.quantifications = new double[quantifications.length][];
+    for (int c = 0; c < quantifications.length; c++) {
+      this.quantifications[c] = quantifications[c].clone();
+    }
+    this.discrimination = discrimination.clone();
+  }
+
+  public String name() {
+    return name;
+  }
+
+  public Role role() {
+    return role;
+  }
+
+  public boolean isActive() {
+    return role == Role.ACTIVE;
+  }
+
+  public Quantification quantification() {
+    return quantification;
+  }
+
+  /** The categories in order (unmodifiable). */
+  public List<String> categories() {
+    return categories;
+  }
+
+  /** Index of a category label, or an exception naming the known labels. */
+  public int categoryIndex(String label) {
+    int c = categories.indexOf(label);
+    if (c < 0) {
+      throw new IllegalArgumentException("variable '" + name + "' has no category '" + label
+          + "'; its categories are " + categories);
+    }
+    return c;
+  }
+
+  /** Summed weight of the participating objects in category c (0-based). */
+  public double frequency(int category) {
+    return frequencies[category];
+  }
+
+  public double frequency(String label) {
+    return frequencies[categoryIndex(label)];
+  }
+
+  /** The quantification of category c (0-based) on dimension d (0-based). */
+  public double quantification(int category, int dimension) {
+    return quantifications[category][dimension];
+  }
+
+  /** The quantification of the labelled category on every dimension (a copy). */
+  public double[] quantification(String label) {
+    return quantifications[categoryIndex(label)].clone();
+  }
+
+  /** All quantifications, [category][dimension] (a copy). */
+  public double[][] quantifications() {
+    double[][] copy = new double[quantifications.length][];
+    for (int c = 0; c < copy.length; c++) {
+      copy[c] = quantifications[c].clone();
+    }
+    return copy;
+  }
+
+  /** The discrimination measure on dimension d (0-based). */
+  public double discrimination(int dimension) {
+    return discrimination[dimension];
+  }
+
+  /** The discrimination measures of all dimensions (a copy). */
+  public double[] discriminationMeasures() {
+    return discrimination.clone();
+  }
+
+  /** True when the quantifications were computed in Java (passive variables). */
+  public boolean quantifiedInJava() {
+    return role == Role.PASSIVE;
+  }
+}

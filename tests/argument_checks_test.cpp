@@ -1,0 +1,401 @@
+// The argument checks of runHomals on their own: every limit broken once on an otherwise valid
+// call, with the exception class and the parts of the message that let a caller fix the call,
+// and the boundary values and documented oddities that must stay accepted.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <climits>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "argument_checks.h"
+
+namespace {
+
+using tallowmere::bridge::Arguments;
+using tallowmere::bridge::checkArguments;
+using tallowmere::bridge::CheckResult;
+using tallowmere::bridge::intParameterCount;
+using tallowmere::bridge::nullRow;
+using tallowmere::bridge::Rejection;
+
+enum Array { activeColumns, passiveColumns, activeCounts, passiveCounts, data = 8 };
+
+// A call with arrays it owns. The valid one: five objects in rows of four values (two active
+// variables in columns 0 and 1 with 3 and 2 categories, a passive one in column 2 with 2, the
+// weight in column 3), two dimensions, K = 3, object scores written, tables just large enough.
+struct Call {
+  int32_t dimensionCount = 2, dataStride = 4, objectCount = 5, maxCategories = 3;
+  int32_t activeCount = 2, passiveCount = 1, weightColumn = 3;
+  bool useWeights = true, writeObjectScores = true;
+  std::array<std::vector<int32_t>, intParameterCount> arrays = {{
+      {0, 1},  // activeColumns
+      {2},     // passiveColumns
+      {3, 2},  // activeCategoryCounts
+      {2},     // passiveCategoryCounts
+      {1, 0},  // activeSingle
+      {1},     // passiveSingle
+      {1, 2},  // activeLevels
+      {0},     // passiveLevels
+      {1, 2, 1, 4, /**/ 2, 1, 0, 1, /**/ 3, 0, 2, 2, /**/ -1, 2, 1, 0, /**/ 2, 1, 2, -3},
+  }};
+  std::array<bool, intParameterCount> nullArrays{};
+  std::vector<int32_t> scoreRows = std::vector<int32_t>(6, 3);
+  std::vector<int32_t> categoryRows = std::vector<int32_t>(6, 3);
+  bool nullScores = false, nullCategories = false;
+
+  CheckResult check() const {
+    Arguments a;
+    a.dimensionCount = dimensionCount;
+    a.dataStride = dataStride;
+    a.objectCount = objectCount;
+    a.maxCategories = maxCategories;
+    a.activeCount = activeCount;
+    a.passiveCount = passiveCount;
+    a.weightColumn = weightColumn;
+    a.useWeights = useWeights;
+    a.writeObjectScores = writeObjectScores;
+    for (int p = 0; p < intParameterCount; ++p) {
+      a.arrays[p] = {nullArrays[p], arrays[p]};
+    }
+    a.objectScoreTable = {nullScores, scoreRows};
+    a.categoryQuantificationTable = {nullCategories, categoryRows};
+    return checkArguments(a);
+  }
+};
+
+struct Case {
+  const char* name;
+  std::function<void(Call&)> change;
+  Rejection rejection;
+  std::vector<std::string> messageParts;  // the parameter, and where known index, value, limit
+};
+
+void PrintTo(const Case& c, std::ostream* out) {
+  *out << c.name;
+}
+
+constexpr Rejection npe = Rejection::nullPointer;
+constexpr Rejection iae = Rejection::illegalArgument;
+
+// Sizes of a call whose only large count is the one under test: no object scores, a
+// category table as wide as the dimensions need.
+void wideDimensions(Call& c, int32_t dimensions) {
+  c.dimensionCount = dimensions;
+  c.writeObjectScores = false;
+  c.scoreRows = {0};
+  c.categoryRows.assign(6, dimensions + 1);
+}
+
+const Case rejected[] = {
+    {"activeColumnsNull", [](Call& c) { c.nullArrays[0] = true; }, npe, {"activeColumns"}},
+    {"passiveLevelsNull", [](Call& c) { c.nullArrays[7] = true; }, npe, {"passiveLevels"}},
+    {"dataNull", [](Call& c) { c.nullArrays[data] = true; }, npe, {"data is null"}},
+    {"objectScoreTableNull", [](Call& c) { c.nullScores = true; }, npe, {"objectScoreTable"}},
+    {"categoryTableNull",
+     [](Call& c) { c.nullCategories = true; },
+     npe,
+     {"categoryQuantificationTable is null"}},
+    {"scoreRow0Null", [](Call& c) { c.scoreRows[0] = nullRow; }, npe, {"objectScoreTable[0]"}},
+    {"categoryRowNull",
+     [](Call& c) { c.categoryRows[4] = nullRow; },
+     npe,
+     {"categoryQuantificationTable[4]", "row 4"}},
+    {"nullRowOfAnUnwrittenTable",
+     [](Call& c) {
+       c.writeObjectScores = false;
+       c.scoreRows = {3, nullRow};
+     },
+     npe,
+     {"objectScoreTable[1]"}},
+    {"dimensionCountNegative",
+     [](Call& c) { c.dimensionCount = -1; },
+     iae,
+     {"dimensionCount", "-1"}},
+    {"dataStrideNegative", [](Call& c) { c.dataStride = -4; }, iae, {"dataStride", "-4"}},
+    {"objectCountNegative", [](Call& c) { c.objectCount = -5; }, iae, {"objectCount", "-5"}},
+    {"maxCategoriesNegative", [](Call& c) { c.maxCategories = -3; }, iae, {"maxCategories", "-3"}},
+    {"activeCountNegative", [](Call& c) { c.activeCount = -2; }, iae, {"activeCount", "-2"}},
+    {"passiveCountNegative", [](Call& c) { c.passiveCount = -1; }, iae, {"passiveCount", "-1"}},
+    {"variableCountOverflows",
+     [](Call& c) { c.activeCount = c.passiveCount = INT32_MAX / 2 + 1; },
+     iae,
+     {"activeCount + passiveCount", "2147483648"}},
+    {"objectsTimesStrideOverflow",
+     [](Call& c) { c.objectCount = 1 << 16, c.dataStride = 1 << 15; },
+     iae,
+     {"objectCount * dataStride", "65536 * 32768", "2147483647"}},
+    {"objectsTimesDimensionsOverflow",
+     [](Call& c) {
+       wideDimensions(c, 1 << 29);
+       c.objectCount = 4;
+       c.arrays[data].resize(16);
+     },
+     iae,
+     {"objectCount * dimensionCount", "4 * 536870912"}},
+    {"slotsTimesDimensionsOverflow",
+     [](Call& c) {
+       wideDimensions(c, 1 << 28);
+       c.objectCount = 0;
+       c.maxCategories = 3;
+     },
+     iae,
+     {"maxCategories * (activeCount + passiveCount) * dimensionCount", "3 * 3 * 268435456"}},
+    {"loadingsOverflowWithoutSlots",
+     [](Call& c) {
+       wideDimensions(c, 1 << 30);
+       c.objectCount = 1;
+       c.maxCategories = 0;
+       c.arrays[activeCounts] = {0, 0};
+       c.arrays[passiveCounts] = {0};
+       c.arrays[data] = {0, 0, 0, 1};
+       c.categoryRows = {0};
+     },
+     iae,
+     {"(activeCount + passiveCount) * dimensionCount", "3 * 1073741824"}},
+    {"activeColumnsShort",
+     [](Call& c) { c.arrays[0].pop_back(); },
+     iae,
+     {"activeColumns", "1", "activeCount = 2"}},
+    {"passiveColumnsShort",
+     [](Call& c) { c.arrays[1].clear(); },
+     iae,
+     {"passiveColumns", "passiveCount = 1"}},
+    {"activeSingleShort", [](Call& c) { c.arrays[4].pop_back(); }, iae, {"activeSingle"}},
+    {"passiveLevelsShort", [](Call& c) { c.arrays[7].clear(); }, iae, {"passiveLevels"}},
+    {"dataShortByOne",
+     [](Call& c) { c.arrays[data].pop_back(); },
+     iae,
+     {"data has length 19", "5 * 4 = 20"}},
+    {"activeColumnAtStride",
+     [](Call& c) { c.arrays[0][1] = 4; },
+     iae,
+     {"activeColumns[1] = 4", "3"}},
+    {"activeColumnNegative", [](Call& c) { c.arrays[0][0] = -1; }, iae, {"activeColumns[0] = -1"}},
+    {"passiveColumnBeyondRow", [](Call& c) { c.arrays[1][0] = 9; }, iae, {"passiveColumns[0] = 9"}},
+    {"columnWithZeroStride",
+     [](Call& c) {
+       c.dataStride = 0;
+       c.objectCount = 0;
+       c.writeObjectScores = false;
+     },
+     iae,
+     {"activeColumns[0] = 0", "-1"}},
+    {"weightColumnNegative",
+     [](Call& c) { c.weightColumn = -1; },
+     iae,
+     {"weightColumn = -1", "useWeights"}},
+    {"weightColumnAtStride", [](Call& c) { c.weightColumn = 4; }, iae, {"weightColumn = 4"}},
+    {"activeCountAboveK",
+     [](Call& c) { c.arrays[activeCounts][1] = 4; },
+     iae,
+     {"activeCategoryCounts[1] = 4", "maxCategories = 3"}},
+    {"passiveCountAboveK",
+     [](Call& c) { c.arrays[passiveCounts][0] = 7; },
+     iae,
+     {"passiveCategoryCounts[0] = 7", "maxCategories = 3"}},
+    {"activeCodeAboveItsCount",  // within K: another category's slot, a wrong result
+     [](Call& c) { c.arrays[data][4 * 3 + 1] = 3; },
+     iae,
+     {"data[13] = 3", "object 3", "active variable 1", "activeCategoryCounts[1] = 2"}},
+    {"activeCodeAboveK",
+     [](Call& c) { c.arrays[data][4 * 2 + 0] = 4; },
+     iae,
+     {"data[8] = 4", "activeCategoryCounts[0] = 3"}},
+    {"passiveCodeAboveItsCount",
+     [](Call& c) { c.arrays[data][4 * 4 + 2] = 3; },
+     iae,
+     {"data[18] = 3", "passive variable 0", "passiveCategoryCounts[0] = 2"}},
+    {"codeOnAVariableWithoutCategories",
+     [](Call& c) { c.arrays[activeCounts][1] = 0; },
+     iae,
+     {"data[1] = 2", "activeCategoryCounts[1] = 0"}},
+    {"codeOnANegativeCount",
+     [](Call& c) {
+       c.arrays[passiveCounts][0] = -2;
+       c.arrays[data] = {1, 2, 0, 4, 2, 1, 0, 1, 3, 0, 0, 2, -1, 2, 0, 0, 2, 1, 1, -3};
+     },
+     iae,
+     {"data[18] = 1", "passiveCategoryCounts[0] = -2"}},
+    {"scoreTableWithoutRows",
+     [](Call& c) { c.scoreRows.clear(); },
+     iae,
+     {"objectScoreTable has no rows"}},
+    {"unwrittenScoreTableWithoutRows",
+     [](Call& c) {
+       c.writeObjectScores = false;
+       c.scoreRows.clear();
+     },
+     iae,
+     {"objectScoreTable has no rows"}},
+    {"categoryTableWithoutRows",
+     [](Call& c) { c.categoryRows.clear(); },
+     iae,
+     {"categoryQuantificationTable has no rows"}},
+    {"scoreTableOneRowShort",
+     [](Call& c) { c.scoreRows.pop_back(); },
+     iae,
+     {"objectScoreTable has 5 rows", "objectCount + 1 = 6"}},
+    {"scoreTableNarrow",
+     [](Call& c) { c.scoreRows.assign(6, 2); },
+     iae,
+     {"objectScoreTable[0] has length 2", "dimensionCount + 1 = 3"}},
+    {"scoreRowShorterThanRow0",
+     [](Call& c) { c.scoreRows[3] = 2; },
+     iae,
+     {"objectScoreTable[3] has length 2", "3"}},
+    {"categoryTableOneRowShort",
+     [](Call& c) { c.categoryRows.pop_back(); },
+     iae,
+     {"categoryQuantificationTable has 5 rows", "= 6"}},
+    {"categoryTableNarrow",
+     [](Call& c) { c.categoryRows.assign(6, 1); },
+     iae,
+     {"categoryQuantificationTable[0] has length 1", "dimensionCount + 1 = 3"}},
+    {"lastCategoryRowShort",
+     [](Call& c) { c.categoryRows.back() = 0; },
+     iae,
+     {"categoryQuantificationTable[5] has length 0"}},
+    {"spareRowShorterThanRow0",  // beyond the written rows, but still copied in and back
+     [](Call& c) { c.categoryRows.push_back(1); },
+     iae,
+     {"categoryQuantificationTable[6] has length 1"}},
+};
+
+class Rejected : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Rejected, WithTheClassAndAMessageThatLocatesTheFault) {
+  Call call;
+  GetParam().change(call);
+  const CheckResult result = call.check();
+  EXPECT_EQ(result.rejection, GetParam().rejection) << result.message;
+  for (const std::string& part : GetParam().messageParts) {
+    EXPECT_NE(result.message.find(part), std::string::npos)
+        << "\"" << part << "\" missing from: " << result.message;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(OneBrokenLimit, Rejected, ::testing::ValuesIn(rejected),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+const Case accepted[] = {
+    {"valid", [](Call&) {}, Rejection::none, {}},
+    {"missingCodesAnyNegativeValue",
+     [](Call& c) { c.arrays[data][0] = INT32_MIN, c.arrays[data][6] = -7; },
+     Rejection::none,
+     {}},
+    {"codesAtTheirCounts",
+     [](Call& c) { c.arrays[data][0] = 3, c.arrays[data][1] = 2; },
+     Rejection::none,
+     {}},
+    {"countsOfZeroOrBelowWithMissingCodes",
+     [](Call& c) {
+       c.arrays[activeCounts] = {0, -4};
+       c.arrays[passiveCounts] = {INT32_MIN};
+       c.arrays[data] = {0, 0, 0, 1, -1, 0, 0, 1, 0, -9, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1};
+       c.categoryRows = {0};  // no category row to write: one row of any width
+     },
+     Rejection::none,
+     {}},
+    {"unusedWeightColumn",
+     [](Call& c) {
+       c.useWeights = false;
+       c.weightColumn = INT32_MIN;
+     },
+     Rejection::none,
+     {}},
+    {"negativeAndZeroWeights",
+     [](Call& c) { c.arrays[data][3] = INT32_MIN, c.arrays[data][7] = 0; },
+     Rejection::none,
+     {}},
+    {"unwrittenScoreTableOfOneEmptyRow",
+     [](Call& c) {
+       c.writeObjectScores = false;
+       c.scoreRows = {0};
+     },
+     Rejection::none,
+     {}},
+    {"noObjectsAnyScoreWidth",
+     [](Call& c) {
+       c.objectCount = 0;
+       c.scoreRows = {0};
+     },
+     Rejection::none,
+     {}},
+    {"largerTablesLongerRows",
+     [](Call& c) {
+       c.scoreRows = {3, 3, 9, 3, 4, 3, 3, 3};
+       c.categoryRows = {3, 5, 3, 3, 3, 3, 3, 8};
+     },
+     Rejection::none,
+     {}},
+    {"longerArrays",
+     [](Call& c) {
+       for (std::vector<int32_t>& array : c.arrays) {
+         array.push_back(99);
+       }
+     },
+     Rejection::none,
+     {}},
+    {"noVariablesEmptyArrays",
+     [](Call& c) {
+       c.activeCount = c.passiveCount = 0;
+       for (int p = 0; p < 8; ++p) {
+         c.arrays[p].clear();
+       }
+       c.categoryRows = {0};
+     },
+     Rejection::none,
+     {}},
+    {"largestBufferSize",  // N * P = 2^31 - 1 exactly, with a table that is never written
+     [](Call& c) {
+       c.objectCount = INT32_MAX;
+       c.dimensionCount = 1;
+       c.dataStride = 0;
+       c.activeCount = c.passiveCount = 0;
+       c.useWeights = c.writeObjectScores = false;
+       c.categoryRows = {0};
+     },
+     Rejection::none,
+     {}},
+    {"largestSlotCount",  // K * (M1 + M2) * P = 2^31 - 1 with a single variable and dimension
+     [](Call& c) {
+       c.maxCategories = INT32_MAX;
+       c.dimensionCount = 1;
+       c.passiveCount = 0;
+       c.activeCount = 1;
+       c.arrays[activeCounts] = {INT32_MAX};
+       c.objectCount = 0;
+       c.categoryRows = std::vector<int32_t>(2, 2);  // fewer than the categories: checked below
+     },
+     iae,
+     {"categoryQuantificationTable has 2 rows", "2147483648"}},
+};
+
+class Accepted : public ::testing::TestWithParam<Case> {};
+
+TEST_P(Accepted, OrRejectedOnlyForTheNamedReason) {
+  Call call;
+  GetParam().change(call);
+  const CheckResult result = call.check();
+  EXPECT_EQ(result.rejection, GetParam().rejection) << result.message;
+  for (const std::string& part : GetParam().messageParts) {
+    EXPECT_NE(result.message.find(part), std::string::npos) << result.message;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(WithinTheLimits, Accepted, ::testing::ValuesIn(accepted),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ArgumentChecks, TheFirstBrokenLimitInCheckOrderIsReported) {
+  Call call;
+  call.arrays[0][0] = -1;        // a column
+  call.arrays[data].pop_back();  // a length, checked before any column
+  call.nullScores = true;        // a null table, checked before everything else
+  EXPECT_EQ(call.check().rejection, npe);
+  call.nullScores = false;
+  EXPECT_NE(call.check().message.find("data has length"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+package Quorvane;
+
+import static java.nio.charset.StandardCharsets.UTF_8;
+
+import java.io.IOException;
+import java.io.UncheckedIOException;
+import java.lang.management.ManagementFactory;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.List;
+import java.util.concurrent.CompletableFuture;
+
+/**
+ * Runs a main class of the test jar in a child JVM with this JVM's class path and library, and
+ * with -Xcheck:jni when this JVM has it. The library's printf writes to the process's standard
+ * output, apart from Java's System.out, so only a child's whole stdout shows what it printed.
+ */
+final class ChildJvm {
+  final int exitCode;
+  final String stdout;
+  final String stderr;
+
+  private ChildJvm(int exitCode, String stdout, String stderr) {
+    this.exitCode = exitCode;
+    this.stdout = stdout;
+    this.stderr = stderr;
+  }
+
+  /** Runs {@code main} with {@code arguments}; the child's stderr is copied to this stderr. */
+  static ChildJvm run(Class<?> main, String... arguments) throws Exception {
+    List<String> command = new ArrayList<>();
+    command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
+    if (ManagementFactory.getRuntimeMXBean().getInputArguments().contains("-Xcheck:jni")) {
+      command.add("-Xcheck:jni");
+    }
+    for (String property : new String[] {Tallowmere.LIBRARY_PROPERTY, "tallowmere.test.cases"}) {
+      if (System.getProperty(property) != null) {
+        command.add("-D" + property + "=" + System.getProperty(property));
+      }
+    }
+    command.add("-cp");
+    command.add(System.getProperty("java.class.path"));
+    command.add(main.getName());
+    command.addAll(List.of(arguments));
+    Process child = new ProcessBuilder(command).start();
+    child.getOutputStream().close();
+    CompletableFuture<String> stderr = CompletableFuture.supplyAsync(() -> {
+      try {
+        return new String(child.getErrorStream().readAllBytes(), UTF_8);
+      } catch (IOException e) {
+        throw new UncheckedIOException(e);
+      }
+    });
+    String stdout = new String(child.getInputStream().readAllBytes(), UTF_8);
+    int exitCode = child.waitFor();
+    String errors = stderr.get();
+    System.err.print(errors);  // where ctest's check of the -Xcheck:jni run sees it too
+    return new ChildJvm(exitCode, stdout, errors);
+  }
+}
