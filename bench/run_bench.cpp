@@ -1,6 +1,6 @@
-// Time of a whole run of runAnalysis with a fixed number of outer iterations (tolerances of
+// Whole runs of runAnalysis on synthetic data: a fixed number of outer iterations (tolerances of
 // -1 leave the iteration bound as the only stopping test), all variables multiple or a mix of
-// single ordinal, nominal and numerical variables.
+// single ordinal, nominal and numerical variables; and a run to convergence.
 #include <benchmark/benchmark.h>
 
 #include "engine.h"
@@ -8,6 +8,33 @@
 
 namespace tallowmere::bench {
 namespace {
+
+// Result tables of the exact size a run writes, as row pointers.
+struct Tables {
+  std::vector<std::vector<double>> objectRows, categoryRows;
+  std::vector<double*> objectTable, categoryTable;
+
+  Tables(int32_t objects, int32_t categories, int32_t dimensions)
+      : objectRows(objects + 1, std::vector<double>(dimensions + 1)),
+        categoryRows(categories + 1, std::vector<double>(dimensions + 1)) {
+    for (auto& row : objectRows) {
+      objectTable.push_back(row.data());
+    }
+    for (auto& row : categoryRows) {
+      categoryTable.push_back(row.data());
+    }
+  }
+};
+
+void run(const SyntheticData& in, int32_t dimensions, int32_t maxIterations,
+         int32_t innerIterations, double fitTolerance, Tables& tables) {
+  const int32_t M = in.variableCount;
+  runAnalysis(dimensions, in.stride(), in.objectCount, in.categories, maxIterations,
+              innerIterations, M, 0, M, false, true, true, in.columns.data(), nullptr,
+              in.categoryCounts.data(), nullptr, in.single.data(), nullptr, in.levels.data(),
+              nullptr, in.data.data(), fitTolerance, -1.0, tables.objectTable.data(),
+              tables.categoryTable.data());
+}
 
 constexpr int32_t iterations = 10;
 
@@ -26,20 +53,9 @@ void WholeRun(benchmark::State& state) {
       in.levels[j] = kind == 0 ? 1 : kind == 1 ? 0 : 2;
     }
   }
-  std::vector<std::vector<double>> objectRows(N + 1, std::vector<double>(P + 1));
-  std::vector<std::vector<double>> categoryRows(M * K + 1, std::vector<double>(P + 1));
-  std::vector<double*> objectTable, categoryTable;
-  for (auto& row : objectRows) {
-    objectTable.push_back(row.data());
-  }
-  for (auto& row : categoryRows) {
-    categoryTable.push_back(row.data());
-  }
+  Tables tables(N, M * K, P);
   for (auto _ : state) {
-    runAnalysis(P, in.stride(), N, K, iterations, mixed ? 2 : 0, M, 0, M, false, true, true,
-                in.columns.data(), nullptr, in.categoryCounts.data(), nullptr, in.single.data(),
-                nullptr, in.levels.data(), nullptr, in.data.data(), -1.0, -1.0, objectTable.data(),
-                categoryTable.data());
+    run(in, P, iterations, mixed ? 2 : 0, -1.0, tables);
   }
   // Seconds per outer iteration, setup included.
   state.counters["s/outer"] = benchmark::Counter(
@@ -49,8 +65,27 @@ BENCHMARK(WholeRun)
     ->ArgNames({"N", "M", "K", "P", "mixed"})
     ->Args({1000000, 20, 6, 3, 0})
     ->Args({1000000, 20, 6, 3, 1})
+    ->Args({1000000, 20, 6, 5, 0})
+    ->Args({1000000, 20, 6, 5, 1})
     ->Unit(benchmark::kMillisecond)
     ->Iterations(2);
+
+// A whole run from the random start until the fit changes by less than 1e-10, all variables
+// multiple: the number a user waits for.
+void ConvergedRun(benchmark::State& state) {
+  const int32_t N = static_cast<int32_t>(state.range(0)), M = 20, K = 6;
+  const int32_t P = static_cast<int32_t>(state.range(1));
+  const SyntheticData in = makeSyntheticData(N, M, K);
+  Tables tables(N, M * K, P);
+  for (auto _ : state) {
+    run(in, P, 0, 0, 1e-10, tables);
+  }
+}
+BENCHMARK(ConvergedRun)
+    ->ArgNames({"N", "P"})
+    ->Args({1000000, 3})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
 
 }  // namespace
 }  // namespace tallowmere::bench
