@@ -142,6 +142,16 @@ const Case rejected[] = {
      },
      iae,
      {"maxCategories * (activeCount + passiveCount) * dimensionCount", "3 * 3 * 268435456"}},
+    {"slotsTimesDimensionsBeyond64Bits",
+     [](Call& c) {
+       c.dimensionCount = INT32_MAX;
+       c.objectCount = 0;
+       c.maxCategories = INT32_MAX;
+       c.activeCount = INT32_MAX - 1;
+     },
+     iae,
+     {"maxCategories * (activeCount + passiveCount) * dimensionCount",
+      "2147483647 * 2147483647 * 2147483647 exceeds"}},
     {"loadingsOverflowWithoutSlots",
      [](Call& c) {
        wideDimensions(c, 1 << 30);
