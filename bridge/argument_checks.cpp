@@ -4,6 +4,7 @@
 #include <limits>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace tallowmere::bridge {
 
@@ -73,8 +74,30 @@ CheckResult checkCounts(const Arguments& a) {
 }
 
 // The engine computes its buffer sizes, the variable count and the offsets into data as int32
-// products; each must stay at most 2^31 - 1. The counts are known to be non-negative here, so
-// the 64-bit products cannot overflow.
+// products; each must stay at most 2^31 - 1. The counts are non-negative here and below 2^31,
+// so a product of two fits in 64 bits; one of three need not, and is then reported without
+// its value.
+struct Product {
+  const char* names;
+  std::vector<int64_t> factors;  // in the order of the names
+};
+
+CheckResult checkProduct(const Product& product) {
+  int64_t size = 1;
+  bool fits = true;
+  std::string values;
+  for (const int64_t factor : product.factors) {
+    fits = fits && !__builtin_mul_overflow(size, factor, &size);
+    values += (values.empty() ? "" : " * ") + str(factor);
+  }
+  if (fits && size <= largestSize) {
+    return {};
+  }
+  return illegalArgument(std::string(product.names) + " = " + values +
+                         (fits ? " = " + str(size) : "") + " exceeds " + str(largestSize) +
+                         ", the largest buffer size");
+}
+
 CheckResult checkSizes(const Arguments& a) {
   const int64_t variables = int64_t{a.activeCount} + a.passiveCount;
   if (variables > largestSize) {
@@ -82,24 +105,16 @@ CheckResult checkSizes(const Arguments& a) {
                            str(a.passiveCount) + " = " + str(variables) + " exceeds " +
                            str(largestSize));
   }
-  struct Product {
-    const char* names;
-    int64_t size;
-    std::string values;  // the factors' values, in the order of the names
-  };
   const int64_t N = a.objectCount, P = a.dimensionCount, K = a.maxCategories;
   const Product products[] = {
-      {"objectCount * dataStride", N * a.dataStride, str(N) + " * " + str(a.dataStride)},
-      {"objectCount * dimensionCount", N * P, str(N) + " * " + str(P)},
-      {"maxCategories * (activeCount + passiveCount) * dimensionCount", K * variables * P,
-       str(K) + " * " + str(variables) + " * " + str(P)},
-      {"(activeCount + passiveCount) * dimensionCount", variables * P,
-       str(variables) + " * " + str(P)}};
+      {"objectCount * dataStride", {N, a.dataStride}},
+      {"objectCount * dimensionCount", {N, P}},
+      {"maxCategories * (activeCount + passiveCount) * dimensionCount", {K, variables, P}},
+      {"(activeCount + passiveCount) * dimensionCount", {variables, P}}};
   for (const Product& product : products) {
-    if (product.size > largestSize) {
-      return illegalArgument(std::string(product.names) + " = " + product.values + " = " +
-                             str(product.size) + " exceeds " + str(largestSize) +
-                             ", the largest buffer size");
+    CheckResult result = checkProduct(product);
+    if (!result.accepted()) {
+      return result;
     }
   }
   return {};

@@ -1,6 +1,7 @@
-// The argument checks of runHomals on their own: every limit broken once on an otherwise valid
-// call, with the exception class and the parts of the message that let a caller fix the call,
-// and the boundary values and documented oddities that must stay accepted.
+// The argument checks of runHomals on their own, under the sanitizers too: each kind of limit
+// broken once on an otherwise valid call, with the exception class and the parts of the message
+// that let a caller fix the call (the JUnit suite breaks every limit through the JVM), the
+// boundaries that only C++ can reach, and the values and oddities that must stay accepted.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -90,13 +91,7 @@ void wideDimensions(Call& c, int32_t dimensions) {
 
 const Case rejected[] = {
     {"activeColumnsNull", [](Call& c) { c.nullArrays[0] = true; }, npe, {"activeColumns"}},
-    {"passiveLevelsNull", [](Call& c) { c.nullArrays[7] = true; }, npe, {"passiveLevels"}},
-    {"dataNull", [](Call& c) { c.nullArrays[data] = true; }, npe, {"data is null"}},
     {"objectScoreTableNull", [](Call& c) { c.nullScores = true; }, npe, {"objectScoreTable"}},
-    {"categoryTableNull",
-     [](Call& c) { c.nullCategories = true; },
-     npe,
-     {"categoryQuantificationTable is null"}},
     {"scoreRow0Null", [](Call& c) { c.scoreRows[0] = nullRow; }, npe, {"objectScoreTable[0]"}},
     {"categoryRowNull",
      [](Call& c) { c.categoryRows[4] = nullRow; },
@@ -113,10 +108,7 @@ const Case rejected[] = {
      [](Call& c) { c.dimensionCount = -1; },
      iae,
      {"dimensionCount", "-1"}},
-    {"dataStrideNegative", [](Call& c) { c.dataStride = -4; }, iae, {"dataStride", "-4"}},
     {"objectCountNegative", [](Call& c) { c.objectCount = -5; }, iae, {"objectCount", "-5"}},
-    {"maxCategoriesNegative", [](Call& c) { c.maxCategories = -3; }, iae, {"maxCategories", "-3"}},
-    {"activeCountNegative", [](Call& c) { c.activeCount = -2; }, iae, {"activeCount", "-2"}},
     {"passiveCountNegative", [](Call& c) { c.passiveCount = -1; }, iae, {"passiveCount", "-1"}},
     {"variableCountOverflows",
      [](Call& c) { c.activeCount = c.passiveCount = INT32_MAX / 2 + 1; },
@@ -142,6 +134,16 @@ const Case rejected[] = {
      },
      iae,
      {"maxCategories * (activeCount + passiveCount) * dimensionCount", "3 * 3 * 268435456"}},
+    {"slotsTimesDimensionsBeyond64Bits",
+     [](Call& c) {
+       c.dimensionCount = INT32_MAX;
+       c.objectCount = 0;
+       c.maxCategories = INT32_MAX;
+       c.activeCount = INT32_MAX - 1;
+     },
+     iae,
+     {"maxCategories * (activeCount + passiveCount) * dimensionCount",
+      "2147483647 * 2147483647 * 2147483647 exceeds"}},
     {"loadingsOverflowWithoutSlots",
      [](Call& c) {
        wideDimensions(c, 1 << 30);
@@ -162,7 +164,6 @@ const Case rejected[] = {
      [](Call& c) { c.arrays[1].clear(); },
      iae,
      {"passiveColumns", "passiveCount = 1"}},
-    {"activeSingleShort", [](Call& c) { c.arrays[4].pop_back(); }, iae, {"activeSingle"}},
     {"passiveLevelsShort", [](Call& c) { c.arrays[7].clear(); }, iae, {"passiveLevels"}},
     {"dataShortByOne",
      [](Call& c) { c.arrays[data].pop_back(); },
@@ -172,7 +173,6 @@ const Case rejected[] = {
      [](Call& c) { c.arrays[0][1] = 4; },
      iae,
      {"activeColumns[1] = 4", "3"}},
-    {"activeColumnNegative", [](Call& c) { c.arrays[0][0] = -1; }, iae, {"activeColumns[0] = -1"}},
     {"passiveColumnBeyondRow", [](Call& c) { c.arrays[1][0] = 9; }, iae, {"passiveColumns[0] = 9"}},
     {"columnWithZeroStride",
      [](Call& c) {
@@ -186,23 +186,14 @@ const Case rejected[] = {
      [](Call& c) { c.weightColumn = -1; },
      iae,
      {"weightColumn = -1", "useWeights"}},
-    {"weightColumnAtStride", [](Call& c) { c.weightColumn = 4; }, iae, {"weightColumn = 4"}},
     {"activeCountAboveK",
      [](Call& c) { c.arrays[activeCounts][1] = 4; },
      iae,
      {"activeCategoryCounts[1] = 4", "maxCategories = 3"}},
-    {"passiveCountAboveK",
-     [](Call& c) { c.arrays[passiveCounts][0] = 7; },
-     iae,
-     {"passiveCategoryCounts[0] = 7", "maxCategories = 3"}},
     {"activeCodeAboveItsCount",  // within K: another category's slot, a wrong result
      [](Call& c) { c.arrays[data][4 * 3 + 1] = 3; },
      iae,
      {"data[13] = 3", "object 3", "active variable 1", "activeCategoryCounts[1] = 2"}},
-    {"activeCodeAboveK",
-     [](Call& c) { c.arrays[data][4 * 2 + 0] = 4; },
-     iae,
-     {"data[8] = 4", "activeCategoryCounts[0] = 3"}},
     {"passiveCodeAboveItsCount",
      [](Call& c) { c.arrays[data][4 * 4 + 2] = 3; },
      iae,
@@ -229,10 +220,6 @@ const Case rejected[] = {
      },
      iae,
      {"objectScoreTable has no rows"}},
-    {"categoryTableWithoutRows",
-     [](Call& c) { c.categoryRows.clear(); },
-     iae,
-     {"categoryQuantificationTable has no rows"}},
     {"scoreTableOneRowShort",
      [](Call& c) { c.scoreRows.pop_back(); },
      iae,
@@ -249,14 +236,6 @@ const Case rejected[] = {
      [](Call& c) { c.categoryRows.pop_back(); },
      iae,
      {"categoryQuantificationTable has 5 rows", "= 6"}},
-    {"categoryTableNarrow",
-     [](Call& c) { c.categoryRows.assign(6, 1); },
-     iae,
-     {"categoryQuantificationTable[0] has length 1", "dimensionCount + 1 = 3"}},
-    {"lastCategoryRowShort",
-     [](Call& c) { c.categoryRows.back() = 0; },
-     iae,
-     {"categoryQuantificationTable[5] has length 0"}},
     {"spareRowShorterThanRow0",  // beyond the written rows, but still copied in and back
      [](Call& c) { c.categoryRows.push_back(1); },
      iae,

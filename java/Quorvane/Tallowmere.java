@@ -27,15 +27,16 @@ public final class Tallowmere {
    * Object i's code on a variable is {@code data[i * dataStride + column]}, with the column taken
    * from {@code activeColumns} or {@code passiveColumns}; codes run from 1 to the variable's
    * category count, and 0 or below marks a missing value. Every array argument must be at least
-   * as long as these counts need; nothing is checked.
+   * as long as these counts need. All limits are checked before anything is printed or written:
+   * a call that breaks one throws and leaves both tables unchanged.
    *
    * <p>Results, both tables indexed from 1 (row 0 and element 0 of every row are never written,
    * and the width C of a table is the length of its row 0): row 1 + (categories of the earlier
    * active variables) + c - 1 of {@code categoryQuantificationTable} holds category c of an
    * active variable, element 1 + d its quantification on dimension d; row 1 + i of {@code
    * objectScoreTable} holds object i's scores, written only when {@code writeObjectScores} is set.
-   * Every other cell keeps its value. Calls must not overlap: the library's settings are
-   * process-wide.
+   * Every other cell keeps its value. Calls from several threads take turns inside the library,
+   * each with the result it would have alone.
    *
    * @param dimensionCount P, dimensions of the solution
    * @param dataStride values per object row of {@code data}
@@ -66,6 +67,13 @@ public final class Tallowmere {
    * @param objectScoreTable at least N + 1 rows of at least P + 1 elements when written
    * @param categoryQuantificationTable at least 1 + (sum of the active category counts) rows of
    *     at least P + 1 elements
+   * @throws NullPointerException if an array, a table or a row of a table is null
+   * @throws IllegalArgumentException if a count is negative, a buffer size exceeds 2^31 - 1, an
+   *     array is shorter than its count, a column lies outside an object row, a category count
+   *     exceeds K, a code exceeds its variable's category count, or a table is too small (no
+   *     rows, a row shorter than row 0, or fewer rows or a narrower row 0 than the results need);
+   *     the message names the parameter, the index, the value and the limit
+   * @throws OutOfMemoryError if native memory for the copies or the run cannot be allocated
    */
   public static native void runHomals(
       int dimensionCount,

@@ -25,6 +25,10 @@ import org.junit.jupiter.params.provider.MethodSource;
  * JVM (MalformedCallProbe), whose standard output shows everything the library printed.
  */
 class ArgumentCheckTest {
+  /** The markers of the valid call, whose category table has six rows. */
+  private static final String VALID_MARKERS =
+      "2\n0:1\n0:5\n1:1\n1:5\n2:1\n2:5\n3:1\n3:5\n4:1\n4:5\n3\n6\n";
+
   private static ChildJvm child;
   private static final Map<String, String[]> outcomes = new HashMap<>();
 
@@ -74,8 +78,7 @@ class ArgumentCheckTest {
   @Test
   void nothingPrintedByARejectedCall() {
     assertEquals(0, child.exitCode, child.stderr);
-    String markers = "2\n0:1\n0:5\n1:1\n1:5\n2:1\n2:5\n3:1\n3:5\n4:1\n4:5\n3\n6\n";
-    assertEquals(markers + markers, child.stdout);
+    assertEquals(VALID_MARKERS + VALID_MARKERS, child.stdout);
     assertFalse(child.stderr.toLowerCase().contains("warning"), child.stderr);
   }
 
@@ -92,6 +95,24 @@ class ArgumentCheckTest {
     here.run();
     assertEquals(here.tableBits(), after);
     assertNotEquals(untouched, after);
+  }
+
+  /**
+   * A call within every limit whose working buffers cannot be allocated (8 GiB of object scores
+   * in a 3 GiB address space) raises OutOfMemoryError after the markers of the copy-in, leaves
+   * both tables unchanged, and the valid call after it gives the result of the one before.
+   */
+  @Test
+  void workingBuffersThatCannotBeAllocatedRaiseOutOfMemoryError() throws Exception {
+    ChildJvm limited =
+        ChildJvm.runWithAddressSpaceLimit(3L << 20, AllocationFailureProbe.class);
+    assertEquals(0, limited.exitCode, limited.stderr);
+    assertTrue(limited.stderr.contains("thrown java.lang.OutOfMemoryError: tallowmere: cannot "
+        + "allocate the analysis's working buffers\n"), limited.stderr);
+    assertTrue(limited.stderr.contains("unchanged true\n"), limited.stderr);
+    assertTrue(limited.stderr.contains("valid calls agree true\n"), limited.stderr);
+    assertEquals(VALID_MARKERS + "2\n0:1\n0:5\n3\n" + VALID_MARKERS, limited.stdout);
+    assertFalse(limited.stderr.toLowerCase().contains("warning"), limited.stderr);
   }
 
   private static String unescape(String field) {

@@ -28,6 +28,24 @@ final class ChildJvm {
 
   /** Runs {@code main} with {@code arguments}; the child's stderr is copied to this stderr. */
   static ChildJvm run(Class<?> main, String... arguments) throws Exception {
+    return start(new ArrayList<>(javaCommand()), main, arguments);
+  }
+
+  /**
+   * As {@link #run}, in an address space of {@code kibibytes} (the shell's ulimit -v), with a
+   * JVM whose own reservations fit into it, so that large native allocations fail at once.
+   */
+  static ChildJvm runWithAddressSpaceLimit(long kibibytes, Class<?> main, String... arguments)
+      throws Exception {
+    List<String> command = new ArrayList<>(List.of("/bin/sh", "-c",
+        "ulimit -v " + kibibytes + " && MALLOC_ARENA_MAX=2 exec \"$@\"", "sh"));
+    command.addAll(javaCommand());
+    command.addAll(List.of("-Xmx128m", "-XX:CompressedClassSpaceSize=64m",
+        "-XX:ReservedCodeCacheSize=64m", "-XX:MaxMetaspaceSize=128m"));
+    return start(command, main, arguments);
+  }
+
+  private static List<String> javaCommand() {
     List<String> command = new ArrayList<>();
     command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
     if (ManagementFactory.getRuntimeMXBean().getInputArguments().contains("-Xcheck:jni")) {
@@ -40,6 +58,11 @@ final class ChildJvm {
     }
     command.add("-cp");
     command.add(System.getProperty("java.class.path"));
+    return command;
+  }
+
+  private static ChildJvm start(List<String> command, Class<?> main, String... arguments)
+      throws Exception {
     command.add(main.getName());
     command.addAll(List.of(arguments));
     Process child = new ProcessBuilder(command).start();
