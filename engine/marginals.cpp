@@ -3,6 +3,7 @@
 // run's compact codes (iteration_plan.h).
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "engine.h"
 #include "fused_steps.h"
@@ -14,10 +15,16 @@ namespace tallowmere {
 void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> objectMarginals,
                       std::span<double> categoryMarginals, double& totalMarginal) {
   const AnalysisSettings& s = analysisSettings;
+  const int32_t variables = variableCount();
+  std::vector<int32_t> columns(variables > 0 ? variables : 0);
+  for (int32_t J = 0; J < variables; ++J) {
+    columns[J] = variableColumn(J);
+  }
   for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
+    const int32_t* row = s.data + i * s.dataStride;
     const double b = objectWeights[i];
     for (int32_t j = 0; j < s.activeCount; ++j) {
-      const int32_t c = objectCode(i, j);
+      const int32_t c = row[columns[j]];
       if (c > 0) {
         objectMarginals[i] = objectMarginals[i] + b;
         totalMarginal = totalMarginal + b;
@@ -25,8 +32,8 @@ void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> 
       }
     }
     // Passive categories get their frequencies, but passive codes never weigh on an object.
-    for (int32_t J = s.activeCount; J < variableCount(); ++J) {
-      const int32_t c = objectCode(i, J);
+    for (int32_t J = s.activeCount; J < variables; ++J) {
+      const int32_t c = row[columns[J]];
       if (c > 0) {
         categoryMarginals[categorySlot(J, c)] += b;
       }

@@ -5,10 +5,6 @@
 
 #include <cstring>
 
-// The helpers are always inlined, so no vector crosses a call boundary and the calling
-// convention of 256-bit values does not matter.
-#pragma GCC diagnostic ignored "-Wpsabi"
-
 namespace tallowmere {
 
 using Lanes2 = double __attribute__((vector_size(16)));
