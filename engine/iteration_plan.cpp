@@ -9,16 +9,20 @@ namespace tallowmere {
 namespace {
 
 IterationPlan* runPlan = nullptr;
+std::ptrdiff_t offsetLimit = 255;
 
 std::size_t count(std::ptrdiff_t n) {
   return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
-template <typename Code>
-void fillCodes(std::vector<Code>& codes, int32_t dump) {
+// codes[i * (M1 + M2) + J] = entry(index) for every object and variable, where index is the
+// category index c - 1 of a code c in 1 .. K and the dump's index K otherwise.
+template <typename Code, typename Entry>
+void fillCodes(std::vector<Code>& codes, Entry entry) {
   const AnalysisSettings& s = analysisSettings;
   const int32_t variables = variableCount();
   const int32_t K = s.maxCategories;
+  const int32_t dump = std::max(K, 0);
   codes.resize(count(std::ptrdiff_t{s.objectCount} * variables));
   std::vector<int32_t> columns(count(variables));
   for (int32_t J = 0; J < variables; ++J) {
@@ -29,7 +33,7 @@ void fillCodes(std::vector<Code>& codes, int32_t dump) {
     const int32_t* row = s.data + i * s.dataStride;
     for (int32_t J = 0; J < variables; ++J) {
       const int32_t c = row[columns[J]];
-      *out++ = static_cast<Code>(c > 0 && c <= K ? c - 1 : dump);
+      *out++ = static_cast<Code>(entry(c > 0 && c <= K ? c - 1 : dump));
     }
   }
 }
@@ -40,17 +44,6 @@ void buildIterationPlan(IterationPlan& plan) {
   const AnalysisSettings& s = analysisSettings;
   const int32_t K = s.maxCategories;
   plan.blockWidth = std::ptrdiff_t{std::max(K, 0)} + 1;
-  const int32_t dump = std::max(K, 0);
-  plan.byteCodes.clear();
-  plan.shortCodes.clear();
-  plan.wideCodes.clear();
-  if (plan.blockWidth <= 256) {
-    fillCodes(plan.byteCodes, dump);
-  } else if (plan.blockWidth <= 65536) {
-    fillCodes(plan.shortCodes, dump);
-  } else {
-    fillCodes(plan.wideCodes, dump);
-  }
   const std::ptrdiff_t blocks = variableCount();
   const std::ptrdiff_t dimensions = std::max(s.dimensionCount, 0);
   plan.entryStride = std::max<std::ptrdiff_t>(4, (dimensions + 3) / 4 * 4);
@@ -60,10 +53,31 @@ void buildIterationPlan(IterationPlan& plan) {
   const auto address = reinterpret_cast<std::uintptr_t>(plan.tableStorage.data());
   const std::size_t offset = (64 - address % 64) % 64 / sizeof(double);
   plan.table = std::span<double>(plan.tableStorage.data() + offset, tableSize);
+
+  plan.entryOffsets.clear();
+  plan.byteCodes.clear();
+  plan.shortCodes.clear();
+  plan.wideCodes.clear();
+  const auto categoryIndex = [](int32_t index) { return index; };
+  const std::ptrdiff_t E = plan.entryStride;
+  if ((plan.blockWidth - 1) * E <= offsetLimit) {
+    fillCodes(plan.entryOffsets, [&](int32_t index) { return index * E; });
+  } else if (plan.blockWidth <= 256) {
+    fillCodes(plan.byteCodes, categoryIndex);
+  } else if (plan.blockWidth <= 65536) {
+    fillCodes(plan.shortCodes, categoryIndex);
+  } else {
+    fillCodes(plan.wideCodes, categoryIndex);
+  }
+
   plan.blockLength.assign(count(K), 0);
   plan.blockValue.assign(count(K), 0.0);
   plan.blockWeight.assign(count(K), 0.0);
   plan.dimensionScratch.assign(count(2 * plan.entryStride), 0.0);
+}
+
+void allowEntryOffsets(bool allowed) {
+  offsetLimit = allowed ? 255 : -1;
 }
 
 IterationPlan& iterationPlan(IterationPlan& local) {

@@ -14,9 +14,11 @@
 namespace tallowmere {
 
 // Blocks:      every variable owns B = max(K, 0) + 1 entries: its K categories and a dump.
-// Codes:       codes[i * (M1 + M2) + J] is object i's index on variable J: code c in 1 .. K as
-//              c - 1; a missing code (0 or below), or one above K, as B - 1, the dump. Stored
-//              in the narrowest of uint8, uint16 and int32 that holds B - 1.
+// Codes:       object i's index on variable J: code c in 1 .. K as c - 1; a missing code (0 or
+//              below), or one above K, as B - 1, the dump. Kept object-major, element
+//              i * (M1 + M2) + J, as the entry's offset within its block, index * E, when that
+//              fits a byte (so the passes need no multiplication to find an entry); otherwise as
+//              the index itself, in the narrowest of uint8, uint16 and int32 that holds B - 1.
 // Table:       the quantifications of every variable, with the P dimensions of an entry side
 //              by side: element (J, c, d) at (J * B + c) * E + d, where the entry stride E is
 //              P rounded up to a multiple of 4 (lanes beyond P hold zeros). The passes add
@@ -27,6 +29,7 @@ namespace tallowmere {
 struct IterationPlan {
   std::ptrdiff_t blockWidth = 1;
   std::ptrdiff_t entryStride = 4;
+  std::vector<uint8_t> entryOffsets;
   std::vector<uint8_t> byteCodes;
   std::vector<uint16_t> shortCodes;
   std::vector<int32_t> wideCodes;
@@ -43,6 +46,10 @@ struct IterationPlan {
 
 // Fills a plan from analysisSettings and its data.
 void buildIterationPlan(IterationPlan& plan);
+
+// Whether codes may be stored as entry offsets (the default); tests switch it off to check
+// the plans with category indices on small problems.
+void allowEntryOffsets(bool allowed);
 
 // The plan of the run in progress, or `local`, built now, for a call made outside a run.
 IterationPlan& iterationPlan(IterationPlan& local);
@@ -62,15 +69,28 @@ class RunPlanScope {
   RunPlanScope& operator=(const RunPlanScope&) = delete;
 };
 
-// Calls f with a pointer to the plan's codes, in whichever width they are stored.
+// Calls f(codes, offsets) with a pointer to the plan's codes, in whichever form they are stored,
+// and std::true_type when they are entry offsets, std::false_type when they are indices.
 template <typename F>
 void withCodes(const IterationPlan& plan, F&& f) {
-  if (!plan.byteCodes.empty()) {
-    f(plan.byteCodes.data());
+  if (!plan.entryOffsets.empty()) {
+    f(plan.entryOffsets.data(), std::true_type{});
+  } else if (!plan.byteCodes.empty()) {
+    f(plan.byteCodes.data(), std::false_type{});
   } else if (!plan.shortCodes.empty()) {
-    f(plan.shortCodes.data());
+    f(plan.shortCodes.data(), std::false_type{});
   } else {
-    f(plan.wideCodes.data());
+    f(plan.wideCodes.data(), std::false_type{});
+  }
+}
+
+// The table entry of a code: block is its variable's first entry, stride the entry size.
+template <bool Offsets, typename T, typename Code>
+[[gnu::always_inline]] inline T* tableEntry(T* block, Code code, std::ptrdiff_t stride) {
+  if constexpr (Offsets) {
+    return block + code;
+  } else {
+    return block + std::ptrdiff_t{code} * stride;
   }
 }
 

@@ -83,7 +83,7 @@ template <typename V, int FixedP>
   }
 }
 
-template <typename V, int FixedP, typename Code>
+template <typename V, int FixedP, bool Offsets, typename Code>
 [[gnu::always_inline]] inline void accumulateCentroidsWith(IterationPlan& plan, const Code* codes,
                                                            const int32_t* objectWeights,
                                                            const double* objectScores) {
@@ -106,7 +106,7 @@ template <typename V, int FixedP, typename Code>
     double* block = table;
 #pragma GCC unroll 4
     for (int32_t J = 0; J < variables; ++J, block += blockStride) {
-      double* y = block + std::ptrdiff_t{row[J]} * stride;
+      double* y = tableEntry<Offsets>(block, row[J], stride);
       for (int k = 0; k < fullChunks; ++k) {
         storeLanes(y + k * L, loadLanes<V>(y + k * L) + terms[k]);
       }
@@ -121,7 +121,7 @@ template <typename V, int FixedP, typename Code>
 // Calls finish(i, sums) for every object i, with sums[k] the lanes of chunk k of
 // sum over the active variables, in order, of w_i * y_jd for the object's category. Objects go
 // two at a time, so that their independent sums overlap.
-template <typename V, int FixedP, typename Code, typename Finish>
+template <typename V, int FixedP, bool Offsets, typename Code, typename Finish>
 [[gnu::always_inline]] inline void sumActiveQuantifications(IterationPlan& plan, const Code* codes,
                                                             const int32_t* objectWeights,
                                                             Finish&& finish) {
@@ -145,8 +145,8 @@ template <typename V, int FixedP, typename Code, typename Finish>
     const double* block = table;
 #pragma GCC unroll 4
     for (int32_t j = 0; j < active; ++j, block += blockStride) {
-      const double* yA = block + std::ptrdiff_t{rowA[j]} * stride;
-      const double* yB = block + std::ptrdiff_t{rowB[j]} * stride;
+      const double* yA = tableEntry<Offsets>(block, rowA[j], stride);
+      const double* yB = tableEntry<Offsets>(block, rowB[j], stride);
       for (int k = 0; k < chunks; ++k) {
         sumsA[k] = sumsA[k] + weightA * loadLanes<V>(yA + k * L);
         sumsB[k] = sumsB[k] + weightB * loadLanes<V>(yB + k * L);
@@ -161,7 +161,7 @@ template <typename V, int FixedP, typename Code, typename Finish>
     const Code* row = codes + i * variables;
     const double* block = table;
     for (int32_t j = 0; j < active; ++j, block += blockStride) {
-      const double* y = block + std::ptrdiff_t{row[j]} * stride;
+      const double* y = tableEntry<Offsets>(block, row[j], stride);
       for (int k = 0; k < chunks; ++k) {
         sums[k] = sums[k] + weight * loadLanes<V>(y + k * L);
       }
@@ -170,13 +170,13 @@ template <typename V, int FixedP, typename Code, typename Finish>
   }
 }
 
-template <typename V, int FixedP, typename Code>
+template <typename V, int FixedP, bool Offsets, typename Code>
 [[gnu::always_inline]] inline void averageObjectsWith(IterationPlan& plan, const Code* codes,
                                                       const int32_t* objectWeights,
                                                       const double* objectMarginals,
                                                       double* objectAverages) {
   const std::ptrdiff_t N = analysisSettings.objectCount;
-  sumActiveQuantifications<V, FixedP>(
+  sumActiveQuantifications<V, FixedP, Offsets>(
       plan, codes, objectWeights, [&](std::ptrdiff_t i, const V* sums) {
         const double m = objectMarginals[i];
         const bool zero = zeroTolerance > std::fabs(m);
@@ -190,7 +190,7 @@ template <typename V, int FixedP, typename Code>
 // Object averages, evaluation and the centring sums in one pass: each object's new scores are
 // compared with its old ones and replace them at once, which is what evaluation followed by
 // centring does object by object.
-template <typename V, int FixedP, typename Code>
+template <typename V, int FixedP, bool Offsets, typename Code>
 [[gnu::always_inline]] inline void averageAndEvaluateWith(IterationPlan& plan, const Code* codes,
                                                           const int32_t* objectWeights,
                                                           const double* objectMarginals,
@@ -200,7 +200,7 @@ template <typename V, int FixedP, typename Code>
   constexpr int chunks = chunkCount<V, FixedP>;
   const std::ptrdiff_t N = analysisSettings.objectCount;
   V cross[chunks] = {}, newLength[chunks] = {}, centre[chunks] = {};
-  sumActiveQuantifications<V, FixedP>(
+  sumActiveQuantifications<V, FixedP, Offsets>(
       plan, codes, objectWeights, [&](std::ptrdiff_t i, const V* sums) {
         const double m = objectMarginals[i];
         const bool zero = zeroTolerance > std::fabs(m);
@@ -232,50 +232,50 @@ template <typename V, int FixedP, typename Code>
 
 // Each pass compiled for baseline 128-bit vectors, 256-bit ones (AVX2) and 512-bit ones
 // (AVX-512).
-template <int FixedP, typename Code>
+template <int FixedP, bool Offsets, typename Code>
 void accumulateCentroidsBaseline(IterationPlan& plan, const Code* codes, const int32_t* w,
                                  const double* X) {
-  accumulateCentroidsWith<Lanes2, FixedP>(plan, codes, w, X);
+  accumulateCentroidsWith<Lanes2, FixedP, Offsets>(plan, codes, w, X);
 }
-template <int FixedP, typename Code>
+template <int FixedP, bool Offsets, typename Code>
 [[gnu::target("avx2")]] void accumulateCentroidsWide(IterationPlan& plan, const Code* codes,
                                                      const int32_t* w, const double* X) {
-  accumulateCentroidsWith<Lanes4, FixedP>(plan, codes, w, X);
+  accumulateCentroidsWith<Lanes4, FixedP, Offsets>(plan, codes, w, X);
 }
-template <int FixedP, typename Code>
+template <int FixedP, bool Offsets, typename Code>
 void averageObjectsBaseline(IterationPlan& plan, const Code* codes, const int32_t* w,
                             const double* m, double* averages) {
-  averageObjectsWith<Lanes2, FixedP>(plan, codes, w, m, averages);
+  averageObjectsWith<Lanes2, FixedP, Offsets>(plan, codes, w, m, averages);
 }
-template <int FixedP, typename Code>
+template <int FixedP, bool Offsets, typename Code>
 [[gnu::target("avx2")]] void averageObjectsWide(IterationPlan& plan, const Code* codes,
                                                 const int32_t* w, const double* m,
                                                 double* averages) {
-  averageObjectsWith<Lanes4, FixedP>(plan, codes, w, m, averages);
+  averageObjectsWith<Lanes4, FixedP, Offsets>(plan, codes, w, m, averages);
 }
-template <int FixedP, typename Code>
+template <int FixedP, bool Offsets, typename Code>
 void averageAndEvaluateBaseline(IterationPlan& plan, const Code* codes, const int32_t* w,
                                 const double* m, double* X, EvaluationSums& result) {
-  averageAndEvaluateWith<Lanes2, FixedP>(plan, codes, w, m, X, result);
+  averageAndEvaluateWith<Lanes2, FixedP, Offsets>(plan, codes, w, m, X, result);
 }
-template <int FixedP, typename Code>
+template <int FixedP, bool Offsets, typename Code>
 [[gnu::target("avx2")]] void averageAndEvaluateWide(IterationPlan& plan, const Code* codes,
                                                     const int32_t* w, const double* m, double* X,
                                                     EvaluationSums& result) {
-  averageAndEvaluateWith<Lanes4, FixedP>(plan, codes, w, m, X, result);
+  averageAndEvaluateWith<Lanes4, FixedP, Offsets>(plan, codes, w, m, X, result);
 }
 
-template <int FixedP, typename Code>
+template <int FixedP, bool Offsets, typename Code>
 [[gnu::target("avx512f")]] void averageObjectsWidest(IterationPlan& plan, const Code* codes,
                                                      const int32_t* w, const double* m,
                                                      double* averages) {
-  averageObjectsWith<Lanes8, FixedP>(plan, codes, w, m, averages);
+  averageObjectsWith<Lanes8, FixedP, Offsets>(plan, codes, w, m, averages);
 }
-template <int FixedP, typename Code>
+template <int FixedP, bool Offsets, typename Code>
 [[gnu::target("avx512f")]] void averageAndEvaluateWidest(IterationPlan& plan, const Code* codes,
                                                          const int32_t* w, const double* m,
                                                          double* X, EvaluationSums& result) {
-  averageAndEvaluateWith<Lanes8, FixedP>(plan, codes, w, m, X, result);
+  averageAndEvaluateWith<Lanes8, FixedP, Offsets>(plan, codes, w, m, X, result);
 }
 
 // The vector width for a dimension count: 8 lanes only pay for entries of 8 doubles.
@@ -285,7 +285,7 @@ int lanesFor(int dimensions) {
 }
 
 // Scalar passes for dimension counts above 8, with entries of plan.entryStride doubles.
-template <typename Code>
+template <bool Offsets, typename Code>
 void accumulateCentroidsAnyCount(IterationPlan& plan, const Code* codes, const int32_t* w,
                                  const double* X) {
   const std::ptrdiff_t P = analysisSettings.dimensionCount;
@@ -300,7 +300,7 @@ void accumulateCentroidsAnyCount(IterationPlan& plan, const Code* codes, const i
     }
     double* block = plan.table.data();
     for (int32_t J = 0; J < variables; ++J, block += plan.blockWidth * stride) {
-      double* y = block + std::ptrdiff_t{codes[i * variables + J]} * stride;
+      double* y = tableEntry<Offsets>(block, codes[i * variables + J], stride);
       for (std::ptrdiff_t d = 0; d < P; ++d) {
         y[d] += terms[d];
       }
@@ -308,7 +308,7 @@ void accumulateCentroidsAnyCount(IterationPlan& plan, const Code* codes, const i
   }
 }
 
-template <typename Code>
+template <bool Offsets, typename Code>
 void averageObjectsAnyCount(IterationPlan& plan, const Code* codes, const int32_t* w,
                             const double* m, double* averages) {
   const std::ptrdiff_t P = analysisSettings.dimensionCount;
@@ -319,9 +319,10 @@ void averageObjectsAnyCount(IterationPlan& plan, const Code* codes, const int32_
   for (std::ptrdiff_t i = 0; i < N; ++i) {
     const double weight = w[i];
     std::fill(sums, sums + P, 0.0);
-    const double* block = plan.table.data();
+    const double* table = plan.table.data();
+    const double* block = table;
     for (int32_t j = 0; j < analysisSettings.activeCount; ++j, block += plan.blockWidth * stride) {
-      const double* y = block + std::ptrdiff_t{codes[i * variables + j]} * stride;
+      const double* y = tableEntry<Offsets>(block, codes[i * variables + j], stride);
       for (std::ptrdiff_t d = 0; d < P; ++d) {
         sums[d] = sums[d] + weight * y[d];
       }
@@ -363,17 +364,17 @@ void computeCategoryCentroids(std::span<const int32_t> objectWeights,
   IterationPlan& plan = iterationPlan(local);
   const int32_t* w = objectWeights.data();
   const double* X = objectScores.data();
-  withCodes(plan, [&](const auto* codes) {
+  withCodes(plan, [&](const auto* codes, auto offsets) {
     withDimensionCount(s.dimensionCount, [&](auto fixed) {
       if constexpr (fixed() == 0) {
-        accumulateCentroidsAnyCount(plan, codes, w, X);
+        accumulateCentroidsAnyCount<offsets()>(plan, codes, w, X);
       } else {
         // 512-bit read-modify-writes of the table cost more than two 256-bit ones.
         switch (std::min(lanesFor(fixed()), 4)) {
           case 4:
-            return accumulateCentroidsWide<fixed()>(plan, codes, w, X);
+            return accumulateCentroidsWide<fixed(), offsets()>(plan, codes, w, X);
           default:
-            return accumulateCentroidsBaseline<fixed()>(plan, codes, w, X);
+            return accumulateCentroidsBaseline<fixed(), offsets()>(plan, codes, w, X);
         }
       }
     });
@@ -402,18 +403,18 @@ void computeObjectAverages(std::span<const int32_t> objectWeights,
   const int32_t* w = objectWeights.data();
   const double* m = objectMarginals.data();
   double* averages = objectAverages.data();
-  withCodes(plan, [&](const auto* codes) {
+  withCodes(plan, [&](const auto* codes, auto offsets) {
     withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
       if constexpr (fixed() == 0) {
-        averageObjectsAnyCount(plan, codes, w, m, averages);
+        averageObjectsAnyCount<offsets()>(plan, codes, w, m, averages);
       } else {
         switch (lanesFor(fixed())) {
           case 8:
-            return averageObjectsWidest<fixed()>(plan, codes, w, m, averages);
+            return averageObjectsWidest<fixed(), offsets()>(plan, codes, w, m, averages);
           case 4:
-            return averageObjectsWide<fixed()>(plan, codes, w, m, averages);
+            return averageObjectsWide<fixed(), offsets()>(plan, codes, w, m, averages);
           default:
-            return averageObjectsBaseline<fixed()>(plan, codes, w, m, averages);
+            return averageObjectsBaseline<fixed(), offsets()>(plan, codes, w, m, averages);
         }
       }
     });
@@ -435,16 +436,16 @@ void averageAndEvaluate(std::span<const int32_t> objectWeights,
   const int32_t* w = objectWeights.data();
   const double* m = objectMarginals.data();
   double* X = objectScores.data();
-  withCodes(plan, [&](const auto* codes) {
+  withCodes(plan, [&](const auto* codes, auto offsets) {
     withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
       if constexpr (fixed() > 0) {
         switch (lanesFor(fixed())) {
           case 8:
-            return averageAndEvaluateWidest<fixed()>(plan, codes, w, m, X, sums);
+            return averageAndEvaluateWidest<fixed(), offsets()>(plan, codes, w, m, X, sums);
           case 4:
-            return averageAndEvaluateWide<fixed()>(plan, codes, w, m, X, sums);
+            return averageAndEvaluateWide<fixed(), offsets()>(plan, codes, w, m, X, sums);
           default:
-            return averageAndEvaluateBaseline<fixed()>(plan, codes, w, m, X, sums);
+            return averageAndEvaluateBaseline<fixed(), offsets()>(plan, codes, w, m, X, sums);
         }
       }
     });

@@ -26,6 +26,7 @@ struct PathCase {
   testing::RandomShape shape;
   int lanes;
   bool insideRun;  // with the run's prepared plan, or a plan built by each call
+  bool offsets;    // codes as table offsets, or as category indices
 };
 void PrintTo(const PathCase& c, std::ostream* out) {
   *out << c.name;
@@ -33,12 +34,16 @@ void PrintTo(const PathCase& c, std::ostream* out) {
 
 class FastPaths : public ::testing::TestWithParam<PathCase> {
  protected:
-  void TearDown() override { setLaneLimit(8); }
+  void TearDown() override {
+    setLaneLimit(8);
+    allowEntryOffsets(true);
+  }
 };
 
 TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
   const PathCase& c = GetParam();
   setLaneLimit(c.lanes);
+  allowEntryOffsets(c.offsets);
   std::mt19937 rng(31337);
   for (int trial = 0; trial < 150; ++trial) {
     SCOPED_TRACE(trial);
@@ -94,7 +99,10 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
 // they handle and every vector width.
 class FusedSteps : public ::testing::TestWithParam<int> {
  protected:
-  void TearDown() override { setLaneLimit(8); }
+  void TearDown() override {
+    setLaneLimit(8);
+    allowEntryOffsets(true);
+  }
 };
 
 TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
@@ -109,6 +117,7 @@ TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
     const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
     const std::vector<int32_t> w = p.objectWeights();
     const double t = marginals.total;
+    allowEntryOffsets((trial / 8) % 2 == 0);  // codes as offsets and as indices
     IterationPlan plan;
     buildIterationPlan(plan);
     const RunPlanScope run(plan);
@@ -144,13 +153,17 @@ constexpr testing::RandomShape wideCodes{.maxObjects = 30, .maxCategories = 300}
 
 INSTANTIATE_TEST_SUITE_P(
     Engine, FastPaths,
-    ::testing::Values(PathCase{"wide", small, 4, true}, PathCase{"baseline", small, 2, true},
-                      PathCase{"outsideRun", small, 4, false},
-                      PathCase{"manyDimensionsWidest", manyDimensions, 8, true},
-                      PathCase{"manyDimensionsWide", manyDimensions, 4, true},
-                      PathCase{"manyDimensionsBaseline", manyDimensions, 2, true},
-                      PathCase{"shortCodes", wideCodes, 8, true},
-                      PathCase{"shortCodesBaseline", wideCodes, 2, false}),
+    ::testing::Values(PathCase{"wide", small, 4, true, true},
+                      PathCase{"baseline", small, 2, true, true},
+                      PathCase{"outsideRun", small, 4, false, true},
+                      PathCase{"manyDimensionsWidest", manyDimensions, 8, true, true},
+                      PathCase{"manyDimensionsWide", manyDimensions, 4, true, true},
+                      PathCase{"manyDimensionsBaseline", manyDimensions, 2, true, true},
+                      PathCase{"byteCodes", small, 4, true, false},
+                      PathCase{"byteCodesBaseline", small, 2, true, false},
+                      PathCase{"byteCodesManyDimensions", manyDimensions, 8, true, false},
+                      PathCase{"shortCodes", wideCodes, 8, true, false},
+                      PathCase{"shortCodesBaseline", wideCodes, 2, false, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
