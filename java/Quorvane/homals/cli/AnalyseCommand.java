@@ -36,7 +36,7 @@ import picocli.CommandLine.Spec;
     })
 final class AnalyseCommand implements Callable<Integer> {
   @Spec
-  CommandSpec spec;
+  CommandSpec commandSpec;
 
   @Parameters(index = "0", paramLabel = "DATA.csv", description = "The CSV file to analyse.")
   Path data;
@@ -126,7 +126,7 @@ final class AnalyseCommand implements Callable<Integer> {
 
   @Override
   public Integer call() throws Exception {
-    Progress progress = new Progress(spec.commandLine().getErr(), quiet);
+    Progress progress = new Progress(commandSpec.commandLine().getErr(), quiet);
     if (plotSize < 200 || plotSize > 10000) {
       throw new CliException("--plot-size must be between 200 and 10000 pixels");
     }

@@ -20,11 +20,11 @@ public final class Main implements Runnable {
   public static final int EXIT_FAILURE = 1;
 
   @CommandLine.Spec
-  CommandLine.Model.CommandSpec spec;
+  CommandLine.Model.CommandSpec commandSpec;
 
   @Override
   public void run() {
-    spec.commandLine().usage(spec.commandLine().getErr());
+    commandSpec.commandLine().usage(commandSpec.commandLine().getErr());
   }
 
   public static void main(String[] args) {
