@@ -3,6 +3,9 @@
 // single ordinal, nominal and numerical variables; and a run to convergence.
 #include <benchmark/benchmark.h>
 
+#include <limits>
+
+#include "analysis_solution.h"
 #include "engine.h"
 #include "synthetic.h"
 
@@ -27,13 +30,13 @@ struct Tables {
 };
 
 void run(const SyntheticData& in, int32_t dimensions, int32_t maxIterations,
-         int32_t innerIterations, double fitTolerance, Tables& tables) {
+         int32_t innerIterations, double fitTolerance, Tables& tables, RunReport& report) {
   const int32_t M = in.variableCount;
   runAnalysis(dimensions, in.stride(), in.objectCount, in.categories, maxIterations,
               innerIterations, M, 0, M, false, true, true, in.columns.data(), nullptr,
               in.categoryCounts.data(), nullptr, in.single.data(), nullptr, in.levels.data(),
               nullptr, in.data.data(), fitTolerance, -1.0, tables.objectTable.data(),
-              tables.categoryTable.data());
+              tables.categoryTable.data(), report);
 }
 
 constexpr int32_t iterations = 10;
@@ -54,8 +57,9 @@ void WholeRun(benchmark::State& state) {
     }
   }
   Tables tables(N, M * K, P);
+  RunReport report;
   for (auto _ : state) {
-    run(in, P, iterations, mixed ? 2 : 0, -1.0, tables);
+    run(in, P, iterations, mixed ? 2 : 0, -1.0, tables, report);
   }
   // Seconds per outer iteration, setup included.
   state.counters["s/outer"] = benchmark::Counter(
@@ -77,13 +81,58 @@ void ConvergedRun(benchmark::State& state) {
   const int32_t P = static_cast<int32_t>(state.range(1));
   const SyntheticData in = makeSyntheticData(N, M, K);
   Tables tables(N, M * K, P);
+  RunReport report;
   for (auto _ : state) {
-    run(in, P, 0, 0, 1e-10, tables);
+    run(in, P, 0, 0, 1e-10, tables, report);
   }
+  state.counters["iterations"] = report.iterations;
 }
 BENCHMARK(ConvergedRun)
     ->ArgNames({"N", "P"})
     ->Args({1000000, 3})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
+
+// The typed API's default run: until the subspace settles, then principal axes.
+void SolutionRun(benchmark::State& state) {
+  const int32_t N = static_cast<int32_t>(state.range(0)), M = 20, K = 6;
+  const int32_t P = static_cast<int32_t>(state.range(1));
+  const SyntheticData in = makeSyntheticData(N, M, K);
+  const AnalysisSettings settings{P,
+                                  in.stride(),
+                                  N,
+                                  K,
+                                  1000,
+                                  0,
+                                  M,
+                                  0,
+                                  M,
+                                  false,
+                                  true,
+                                  true,
+                                  in.columns.data(),
+                                  nullptr,
+                                  in.categoryCounts.data(),
+                                  nullptr,
+                                  in.single.data(),
+                                  nullptr,
+                                  in.levels.data(),
+                                  nullptr,
+                                  in.data.data(),
+                                  std::numeric_limits<double>::quiet_NaN(),
+                                  std::numeric_limits<double>::quiet_NaN()};
+  SolutionOptions options;
+  options.subspaceTolerance = static_cast<double>(state.range(2)) * 1e-9;
+  Solution solution;
+  for (auto _ : state) {
+    computeSolution(settings, options, solution);
+  }
+  state.counters["iterations"] = solution.report.iterations;
+}
+BENCHMARK(SolutionRun)
+    ->ArgNames({"N", "P", "tolerance_1e-9"})
+    ->Args({1000000, 3, 10})
+    ->Args({1000000, 3, 100})
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 

@@ -1,11 +1,14 @@
 // One complete analysis: settings, weights and marginals, a reproducible random start, the
 // alternating least squares loop with its stopping tests, and the export of the results.
 #include <cmath>
+#include <optional>
 #include <vector>
 
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
+#include "run_state.h"
+#include "subspace_tracker.h"
 
 namespace tallowmere {
 
@@ -18,10 +21,6 @@ std::size_t bufferSize(std::ptrdiff_t elements) {
   return elements > 0 ? static_cast<std::size_t>(elements) : 0;
 }
 
-void storeSettings(const AnalysisSettings& settings) {
-  analysisSettings = settings;
-}
-
 void setObjectWeights(std::span<int32_t> objectWeights) {
   const AnalysisSettings& s = analysisSettings;
   for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
@@ -29,26 +28,41 @@ void setObjectWeights(std::span<int32_t> objectWeights) {
   }
 }
 
-void normaliseObjectScores(std::span<double> objectScores, std::span<const double> marginals,
-                           double totalMarginal) {
-  centreObjectScores(objectScores, marginals, totalMarginal);
-  orthonormaliseObjectScores(objectScores, marginals, totalMarginal);
+void excludeObjectsWithoutActiveCodes(std::span<int32_t> objectWeights) {
+  const AnalysisSettings& s = analysisSettings;
+  for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
+    bool observed = false;
+    for (int32_t j = 0; j < s.activeCount && !observed; ++j) {
+      observed = objectCode(i, j) > 0;
+    }
+    if (!observed) {
+      objectWeights[i] = 0;
+    }
+  }
 }
 
-bool loopEnds(int32_t iterationsDone, double fit, double previousFit, double minimumCosine) {
-  const AnalysisSettings& s = analysisSettings;
-  if (iterationsDone == s.maxIterations) {
-    return true;
+// The first test that ends the loop after `iterationsDone` iterations, if any.
+std::optional<StopReason> stopReason(const StoppingRule& rule, int32_t iterationsDone, double fit,
+                                     double previousFit, double minimumCosine,
+                                     const SubspaceTracker* tracker) {
+  if (iterationsDone == rule.maxIterations) {
+    return StopReason::iterationBound;
   }
-  if (zeroTolerance > std::fabs(fit - previousFit) - s.fitTolerance) {
-    return true;
+  if (zeroTolerance > std::fabs(fit - previousFit) - rule.fitTolerance) {
+    return StopReason::fitChange;
   }
-  if (zeroTolerance > std::fabs(1.0 - minimumCosine) - s.cosineTolerance) {
-    return true;
+  if (zeroTolerance > std::fabs(1.0 - minimumCosine) - rule.cosineTolerance) {
+    return StopReason::cosine;
+  }
+  if (tracker != nullptr && tracker->distance <= rule.subspaceTolerance) {
+    return StopReason::subspace;
   }
   // Without an iteration bound a NaN fit would never let the loop end: nothing recovers from
   // it, since every later iteration computes from the same NaN scores.
-  return s.maxIterations <= 0 && std::isnan(fit);
+  if ((rule.maxIterations <= 0 || rule.stopOnNaNFit) && std::isnan(fit)) {
+    return StopReason::nanFit;
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -62,6 +76,112 @@ void drawRandomStart(std::span<double> objectScores) {
   }
 }
 
+StoppingRule nativeStoppingRule() {
+  const AnalysisSettings& s = analysisSettings;
+  StoppingRule rule;
+  rule.maxIterations = s.maxIterations;
+  rule.fitTolerance = s.fitTolerance;
+  rule.cosineTolerance = s.cosineTolerance;
+  return rule;
+}
+
+void normaliseObjectScores(std::span<double> objectScores, std::span<const double> marginals,
+                           double totalMarginal) {
+  centreObjectScores(objectScores, marginals, totalMarginal);
+  orthonormaliseObjectScores(objectScores, marginals, totalMarginal);
+}
+
+void allocateRun(RunState& run) {
+  const AnalysisSettings& s = analysisSettings;
+  const std::ptrdiff_t N = s.objectCount;
+  const std::ptrdiff_t P = s.dimensionCount;
+  const std::ptrdiff_t S = slotCount();
+  const std::ptrdiff_t variables = std::ptrdiff_t{s.activeCount} + s.passiveCount;
+  run.objectWeights.assign(bufferSize(N), 0);
+  run.objectScores.assign(bufferSize(P * N), 0.0);
+  run.categoryQuantifications.assign(bufferSize(P * S), 0.0);
+  // The fused steps replace the scores object by object and never store the averages.
+  run.fused = canAverageAndEvaluate();
+  run.objectAverages.assign(run.fused ? 0 : bufferSize(P * N), 0.0);
+  run.objectMarginals.assign(bufferSize(N), 0.0);
+  run.categoryMarginals.assign(bufferSize(S), 0.0);
+  run.singleQuantifications.assign(bufferSize(S), 0.0);
+  run.loadings.assign(bufferSize(variables * P), 0.0);
+  run.eigenvalues.assign(bufferSize(P), 0.0);
+  buildIterationPlan(run.plan);
+}
+
+void startRun(RunState& run, bool withoutUnobservedObjects) {
+  setObjectWeights(run.objectWeights);
+  if (withoutUnobservedObjects) {
+    excludeObjectsWithoutActiveCodes(run.objectWeights);
+  }
+  run.totalMarginal = 0.0;
+  computeMarginals(run.objectWeights, run.objectMarginals, run.categoryMarginals,
+                   run.totalMarginal);
+  if (analysisSettings.innerIterations > 0) {
+    initialiseSingleQuantifications(run.categoryMarginals, run.singleQuantifications,
+                                    run.totalMarginal);
+  }
+  drawRandomStart(run.objectScores);
+  normaliseObjectScores(run.objectScores, run.objectMarginals, run.totalMarginal);
+}
+
+RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* tracker) {
+  const int32_t innerIterations = analysisSettings.innerIterations;
+  const double t = run.totalMarginal;
+  std::span<const int32_t> w = run.objectWeights;
+  std::span<const double> m = run.objectMarginals, D = run.categoryMarginals;
+  std::span<double> X = run.objectScores, Y = run.categoryQuantifications;
+  std::span<double> z = run.singleQuantifications, a = run.loadings;
+
+  RunReport report;
+  double previousFit = analysisSettings.activeCount;
+  int32_t iterationsDone = 0;
+  while (true) {
+    computeCategoryCentroids(w, D, X, Y);
+    if (tracker != nullptr) {
+      observeSubspace(*tracker, Y, D);
+    }
+    if (innerIterations > 0) {
+      for (int32_t inner = 0; inner < innerIterations; ++inner) {
+        computeLoadings(D, Y, z, a, t);
+        accumulateSingleQuantifications(Y, a, z);
+        applyOrdinalRestrictions(D, z);
+        normaliseSingleQuantifications(D, z, t);
+      }
+      imposeRankOne(z, a, Y);
+    }
+    double fit = 0.0;
+    double minimumCosine = 0.0;
+    if (run.fused) {
+      // Averages, evaluation, centring and orthonormalisation in fewer passes (fused_steps.h).
+      averageAndEvaluate(w, m, Y, X, run.evaluationSums);
+      summariseEvaluation(run.evaluationSums, run.eigenvalues, fit, minimumCosine, t);
+      centreAndOrthonormalise(X, m, t, run.evaluationSums);
+    } else {
+      computeObjectAverages(w, m, Y, run.objectAverages);
+      evaluateIteration(m, X, run.objectAverages, run.eigenvalues, fit, minimumCosine, t);
+      normaliseObjectScores(X, m, t);
+    }
+    ++iterationsDone;
+    const std::optional<StopReason> reason =
+        stopReason(rule, iterationsDone, fit, previousFit, minimumCosine, tracker);
+    if (reason) {
+      report.iterations = iterationsDone;
+      report.stopReason = *reason;
+      report.fit = fit;
+      report.fitChange = fit - previousFit;
+      report.minimumCosine = minimumCosine;
+      if (tracker != nullptr) {
+        report.subspaceChange = tracker->distance;
+      }
+      return report;
+    }
+    previousFit = fit;
+  }
+}
+
 int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCount,
                     int32_t maxCategories, int32_t maxIterations, int32_t innerIterations,
                     int32_t activeCount, int32_t passiveCount, int32_t weightColumn, bool timing,
@@ -72,86 +192,42 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
                     const int32_t* passiveLevels, const int32_t* data, double fitTolerance,
                     double cosineTolerance, ResultTable objectScoreTable,
                     ResultTable categoryQuantificationTable) {
-  storeSettings({dimensionCount, dataStride,      objectCount,          maxCategories,
-                 maxIterations,  innerIterations, activeCount,          passiveCount,
-                 weightColumn,   timing,          useWeights,           writeObjectScores,
-                 activeColumns,  passiveColumns,  activeCategoryCounts, passiveCategoryCounts,
-                 activeSingle,   passiveSingle,   activeLevels,         passiveLevels,
-                 data,           fitTolerance,    cosineTolerance});
+  RunReport report;
+  return runAnalysis(dimensionCount, dataStride, objectCount, maxCategories, maxIterations,
+                     innerIterations, activeCount, passiveCount, weightColumn, timing, useWeights,
+                     writeObjectScores, activeColumns, passiveColumns, activeCategoryCounts,
+                     passiveCategoryCounts, activeSingle, passiveSingle, activeLevels,
+                     passiveLevels, data, fitTolerance, cosineTolerance, objectScoreTable,
+                     categoryQuantificationTable, report);
+}
 
-  const std::ptrdiff_t N = objectCount;
-  const std::ptrdiff_t P = dimensionCount;
-  const std::ptrdiff_t S = slotCount();
-  const std::ptrdiff_t variables = std::ptrdiff_t{activeCount} + passiveCount;
+int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCount,
+                    int32_t maxCategories, int32_t maxIterations, int32_t innerIterations,
+                    int32_t activeCount, int32_t passiveCount, int32_t weightColumn, bool timing,
+                    bool useWeights, bool writeObjectScores, const int32_t* activeColumns,
+                    const int32_t* passiveColumns, const int32_t* activeCategoryCounts,
+                    const int32_t* passiveCategoryCounts, const int32_t* activeSingle,
+                    const int32_t* passiveSingle, const int32_t* activeLevels,
+                    const int32_t* passiveLevels, const int32_t* data, double fitTolerance,
+                    double cosineTolerance, ResultTable objectScoreTable,
+                    ResultTable categoryQuantificationTable, RunReport& report) {
+  analysisSettings = {dimensionCount, dataStride,      objectCount,          maxCategories,
+                      maxIterations,  innerIterations, activeCount,          passiveCount,
+                      weightColumn,   timing,          useWeights,           writeObjectScores,
+                      activeColumns,  passiveColumns,  activeCategoryCounts, passiveCategoryCounts,
+                      activeSingle,   passiveSingle,   activeLevels,         passiveLevels,
+                      data,           fitTolerance,    cosineTolerance};
 
-  std::vector<int32_t> objectWeights(bufferSize(N));
-  std::vector<double> objectScores(bufferSize(P * N));
-  std::vector<double> categoryQuantifications(bufferSize(P * S));
-  // The fused steps replace the scores object by object and never store the averages.
-  const bool fused = canAverageAndEvaluate();
-  std::vector<double> objectAverages(fused ? 0 : bufferSize(P * N));
-  EvaluationSums evaluationSums{};
-  std::vector<double> objectMarginals(bufferSize(N));
-  std::vector<double> categoryMarginals(bufferSize(S));
-  std::vector<double> singleQuantifications(bufferSize(S));
-  std::vector<double> loadings(bufferSize(variables * P));
-  std::vector<double> eigenvalues(bufferSize(P));
-  IterationPlan plan;
-  buildIterationPlan(plan);
-  const RunPlanScope runPlan(plan);
+  RunState run;
+  allocateRun(run);
+  const RunPlanScope runPlan(run.plan);
+  startRun(run, false);
+  report = iterateRun(run, nativeStoppingRule(), nullptr);
 
-  setObjectWeights(objectWeights);
-  double totalMarginal = 0.0;
-  computeMarginals(objectWeights, objectMarginals, categoryMarginals, totalMarginal);
-  const bool rankOne = innerIterations > 0;
-  if (rankOne) {
-    initialiseSingleQuantifications(categoryMarginals, singleQuantifications, totalMarginal);
-  }
-
-  drawRandomStart(objectScores);
-  normaliseObjectScores(objectScores, objectMarginals, totalMarginal);
-
-  double previousFit = activeCount;
-  int32_t iterationsDone = 0;
-  while (true) {
-    computeCategoryCentroids(objectWeights, categoryMarginals, objectScores,
-                             categoryQuantifications);
-    if (rankOne) {
-      for (int32_t inner = 0; inner < innerIterations; ++inner) {
-        computeLoadings(categoryMarginals, categoryQuantifications, singleQuantifications, loadings,
-                        totalMarginal);
-        accumulateSingleQuantifications(categoryQuantifications, loadings, singleQuantifications);
-        applyOrdinalRestrictions(categoryMarginals, singleQuantifications);
-        normaliseSingleQuantifications(categoryMarginals, singleQuantifications, totalMarginal);
-      }
-      imposeRankOne(singleQuantifications, loadings, categoryQuantifications);
-    }
-    double fit = 0.0;
-    double minimumCosine = 0.0;
-    if (fused) {
-      // Averages, evaluation, centring and orthonormalisation in fewer passes (fused_steps.h).
-      averageAndEvaluate(objectWeights, objectMarginals, categoryQuantifications, objectScores,
-                         evaluationSums);
-      summariseEvaluation(evaluationSums, eigenvalues, fit, minimumCosine, totalMarginal);
-      centreAndOrthonormalise(objectScores, objectMarginals, totalMarginal, evaluationSums);
-    } else {
-      computeObjectAverages(objectWeights, objectMarginals, categoryQuantifications,
-                            objectAverages);
-      evaluateIteration(objectMarginals, objectScores, objectAverages, eigenvalues, fit,
-                        minimumCosine, totalMarginal);
-      normaliseObjectScores(objectScores, objectMarginals, totalMarginal);
-    }
-    ++iterationsDone;
-    if (loopEnds(iterationsDone, fit, previousFit, minimumCosine)) {
-      break;
-    }
-    previousFit = fit;
-  }
-
-  exportCategoryQuantifications(categoryQuantifications, categoryQuantificationTable);
+  exportCategoryQuantifications(run.categoryQuantifications, categoryQuantificationTable);
   if (writeObjectScores) {
-    normaliseObjectScores(objectScores, objectMarginals, totalMarginal);
-    exportObjectScores(objectScores, objectScoreTable);
+    normaliseObjectScores(run.objectScores, run.objectMarginals, run.totalMarginal);
+    exportObjectScores(run.objectScores, objectScoreTable);
   }
   return 0;
 }

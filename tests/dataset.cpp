@@ -22,10 +22,14 @@ std::vector<std::string> splitLine(const std::string& line) {
 }  // namespace
 
 Problem datasetProblem(const std::string& name, int32_t dimensions) {
-  const std::string path = std::string(TALLOWMERE_TEST_DATA) + "/" + name + ".csv";
+  std::string path = std::string(TALLOWMERE_TEST_DATA) + "/" + name + ".csv";
   std::ifstream file(path);
   if (!file) {
-    throw std::runtime_error("cannot open " + path);
+    path = std::string(TALLOWMERE_EXAMPLES) + "/" + name + ".csv";
+    file.open(path);
+  }
+  if (!file) {
+    throw std::runtime_error("cannot open " + name + ".csv in the test data or the examples");
   }
   std::string line;
   std::getline(file, line);

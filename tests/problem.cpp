@@ -29,8 +29,8 @@ std::vector<int32_t> Problem::objectWeights() const {
   return weights;
 }
 
-void Problem::install() const {
-  analysisSettings = {dimensionCount,
+AnalysisSettings Problem::settings() const {
+  return {dimensionCount,
                       dataStride,
                       objectCount,
                       maxCategories,

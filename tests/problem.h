@@ -40,8 +40,10 @@ struct Problem {
   int32_t code(std::ptrdiff_t i, int32_t J) const { return data[i * dataStride + column(J)]; }
   std::vector<int32_t> objectWeights() const;
 
+  // Every field as the settings record of a run of this problem.
+  AnalysisSettings settings() const;
   // Writes every field into analysisSettings, as the driver does at the start of a run.
-  void install() const;
+  void install() const { analysisSettings = settings(); }
 };
 
 struct RandomShape {

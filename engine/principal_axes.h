@@ -1,0 +1,25 @@
+// Rotation of a finished solution to principal axes, and the sign of each dimension. Private to
+// the engine; the conventions are stated with computeSolution (analysis_solution.h).
+#pragma once
+
+#include <span>
+
+namespace tallowmere {
+
+// Rotates objectScores (P x N), centroids and quantifications (P x S) and loadings
+// ((M1 + M2) x P) to the eigenvectors of R = sum over the active slots of D q y' (q the
+// quantifications, y the centroids), in decreasing order of eigenvalue, and writes the
+// eigenvalues of R divided by t. Leaves everything unrotated, with NaN eigenvalues, when R is not
+// finite.
+void rotateToPrincipalAxes(std::span<const double> categoryMarginals, double totalMarginal,
+                           std::span<double> objectScores, std::span<double> categoryCentroids,
+                           std::span<double> categoryQuantifications, std::span<double> loadings,
+                           std::span<double> eigenvalues);
+
+// Flips dimensions so that the first active category with weight whose quantification is within
+// a relative 10^-6 of the largest absolute one is positive.
+void fixDimensionSigns(std::span<const double> categoryMarginals, std::span<double> objectScores,
+                       std::span<double> categoryCentroids,
+                       std::span<double> categoryQuantifications, std::span<double> loadings);
+
+}  // namespace tallowmere
