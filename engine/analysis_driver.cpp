@@ -7,6 +7,7 @@
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
+#include "momentum.h"
 #include "run_state.h"
 #include "subspace_tracker.h"
 
@@ -127,7 +128,8 @@ void startRun(RunState& run, bool withoutUnobservedObjects) {
   normaliseObjectScores(run.objectScores, run.objectMarginals, run.totalMarginal);
 }
 
-RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* tracker) {
+RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* tracker,
+                     Momentum* momentum) {
   const int32_t innerIterations = analysisSettings.innerIterations;
   const double t = run.totalMarginal;
   std::span<const int32_t> w = run.objectWeights;
@@ -142,6 +144,9 @@ RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* t
     computeCategoryCentroids(w, D, X, Y);
     if (tracker != nullptr) {
       observeSubspace(*tracker, Y, D);
+      if (momentum != nullptr) {
+        applyMomentum(*momentum, *tracker, Y, D, t);
+      }
     }
     if (innerIterations > 0) {
       for (int32_t inner = 0; inner < innerIterations; ++inner) {
@@ -222,7 +227,7 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
   allocateRun(run);
   const RunPlanScope runPlan(run.plan);
   startRun(run, false);
-  report = iterateRun(run, nativeStoppingRule(), nullptr);
+  report = iterateRun(run, nativeStoppingRule(), nullptr, nullptr);
 
   exportCategoryQuantifications(run.categoryQuantifications, categoryQuantificationTable);
   if (writeObjectScores) {

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "engine.h"
+#include "momentum.h"
 #include "principal_axes.h"
 #include "run_state.h"
 #include "subspace_tracker.h"
@@ -26,6 +27,20 @@ void finishQuantifications(RunState& run, Solution& solution) {
   solution.loadings = std::move(run.loadings);
 }
 
+// Rank-one restrictions make the iteration nonlinear, and the acceleration assumes it is linear.
+bool anyActiveSingle() {
+  const AnalysisSettings& s = analysisSettings;
+  if (s.innerIterations <= 0) {
+    return false;
+  }
+  for (int32_t j = 0; j < s.activeCount; ++j) {
+    if (s.activeSingle[j] == 1) {
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 void computeSolution(const AnalysisSettings& settings, const SolutionOptions& options,
@@ -35,14 +50,18 @@ void computeSolution(const AnalysisSettings& settings, const SolutionOptions& op
   allocateRun(run);
   SubspaceTracker tracker;
   resetSubspaceTracker(tracker);
+  Momentum momentum;
+  resetMomentum(momentum);
   const bool tracked = options.subspaceTolerance > 0.0;
+  const bool linear = !anyActiveSingle();
   {
     const RunPlanScope runPlan(run.plan);
     startRun(run, true);
     StoppingRule rule = nativeStoppingRule();
     rule.stopOnNaNFit = true;
     rule.subspaceTolerance = options.subspaceTolerance;
-    solution.report = iterateRun(run, rule, tracked ? &tracker : nullptr);
+    solution.report = iterateRun(run, rule, tracked ? &tracker : nullptr,
+                                 options.accelerate && linear ? &momentum : nullptr);
     normaliseObjectScores(run.objectScores, run.objectMarginals, run.totalMarginal);
     finishQuantifications(run, solution);
   }

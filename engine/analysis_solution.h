@@ -15,6 +15,9 @@ struct SolutionOptions {
   // The run stops once the estimated distance of its subspace from the limit is at most this
   // (dimensionless: sines of the angles between subspaces). 0 or NaN: only the tests below.
   double subspaceTolerance = 1e-8;
+  // Heavy-ball acceleration (momentum.h) when every active variable is multiple and the subspace
+  // is tracked.
+  bool accelerate = true;
 };
 
 // Layouts as in analysis_settings.h (S = slotCount(), all variables, active then passive):

@@ -14,6 +14,7 @@
 namespace tallowmere {
 
 struct SubspaceTracker;
+struct Momentum;
 
 // Buffers as laid out in analysis_settings.h, sized for analysisSettings by allocateRun.
 struct RunState {
@@ -42,8 +43,10 @@ void allocateRun(RunState& run);
 void startRun(RunState& run, bool excludeObjectsWithoutActiveCodes);
 
 // Outer iterations until the rule ends them. The tracker, when given, sees the centroids of every
-// iteration and supplies the subspace test.
-RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* tracker);
+// iteration and supplies the subspace test; the momentum, when given with it, accelerates a run
+// in which every active variable is multiple.
+RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* tracker,
+                     Momentum* momentum);
 
 // Centres the object scores, then orthonormalises them.
 void normaliseObjectScores(std::span<double> objectScores, std::span<const double> marginals,
