@@ -42,6 +42,9 @@ CheckResult checkNulls(const Arguments& a) {
       return nullPointer(std::string(intParameterNames[p]) + " is null");
     }
   }
+  if (!a.hasTables) {
+    return {};
+  }
   const std::pair<const char*, const TableArgument*> tables[] = {
       {"objectScoreTable", &a.objectScoreTable},
       {"categoryQuantificationTable", &a.categoryQuantificationTable}};
@@ -244,6 +247,9 @@ CheckResult checkTable(const char* name, const TableArgument& table, int64_t row
 }
 
 CheckResult checkTables(const Arguments& a) {
+  if (!a.hasTables) {
+    return {};
+  }
   const int64_t width = int64_t{a.dimensionCount} + 1;
   // The object scores fill rows 1 .. N, elements 1 .. P, and only on request.
   const bool scoresWritten = a.writeObjectScores;

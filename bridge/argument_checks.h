@@ -58,6 +58,9 @@ struct Arguments {
   bool useWeights = false;
   bool writeObjectScores = false;
   std::array<IntArgument, intParameterCount> arrays;
+  // False for a caller that receives its results otherwise than through the two tables, which
+  // are then neither looked at nor required.
+  bool hasTables = true;
   TableArgument objectScoreTable;
   TableArgument categoryQuantificationTable;
 };

@@ -11,6 +11,7 @@
 #include "Quorvane_Tallowmere.h"
 #include "argument_checks.h"
 #include "engine.h"
+#include "engine_lock.h"
 #include "marshalling.h"
 
 namespace {
@@ -22,10 +23,6 @@ using tallowmere::bridge::JavaExceptionPending;
 using tallowmere::bridge::RowBuffers;
 using tallowmere::bridge::TableRows;
 using tallowmere::bridge::throwJavaException;
-
-// The engine's settings and its generator are process-wide, so calls from different Java threads
-// take turns, each for its whole duration; each then gets exactly the result it would get alone.
-std::mutex callMutex;
 
 }  // namespace
 
@@ -41,7 +38,7 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
     jdouble cosineTolerance, jobjectArray objectScoreTable,
     jobjectArray categoryQuantificationTable) {
   try {
-    const std::lock_guard<std::mutex> lock(callMutex);
+    const std::lock_guard<std::mutex> lock(tallowmere::bridge::engineMutex());
 
     // Any nonzero byte counts as true, not just JNI_TRUE.
     const bool timingFlag = timing != JNI_FALSE;

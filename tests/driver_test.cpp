@@ -71,12 +71,21 @@ Trace traceOf(const Problem& p, int iterations) {
   return runIterations(p, iterations, tables);
 }
 
-// runAnalysis must give the tables of exactly `iterations` hand-composed iterations.
+// runAnalysis must give the tables of exactly `iterations` hand-composed iterations, and say so
+// in its report.
 ::testing::AssertionResult stopsAfter(const Problem& p, int iterations) {
   RunTables actual = RunTables::sizedFor(p, 1), expected = RunTables::sizedFor(p, 1);
-  testing::runProblem(p, actual);
+  const RunReport report = testing::runProblem(p, actual);
   runIterations(p, iterations, expected);
+  if (report.iterations != iterations) {
+    return ::testing::AssertionFailure() << "the report counts " << report.iterations;
+  }
   return sameTables(actual, expected);
+}
+
+StopReason stopReasonOf(const Problem& p) {
+  RunTables tables = RunTables::sizedFor(p);
+  return testing::runProblem(p, tables).stopReason;
 }
 
 Problem hairEyeColour() {
@@ -102,6 +111,7 @@ TEST(Stopping, IterationBoundIsExact) {
     p.maxIterations = bound;
     EXPECT_TRUE(stopsAfter(p, bound)) << bound;
     EXPECT_FALSE(stopsAfter(p, bound + 1)) << bound;
+    EXPECT_EQ(stopReasonOf(p), StopReason::iterationBound);
   }
 }
 
@@ -130,6 +140,7 @@ TEST(Stopping, FitChangeBelowToleranceEndsTheRun) {
   }
   ASSERT_GT(expected, 3);
   EXPECT_TRUE(stopsAfter(p, expected + 1));
+  EXPECT_EQ(stopReasonOf(p), StopReason::fitChange);
 }
 
 TEST(Stopping, CosineToleranceOfOneEndsTheFirstIteration) {
@@ -139,6 +150,7 @@ TEST(Stopping, CosineToleranceOfOneEndsTheFirstIteration) {
   const Trace trace = traceOf(p, 1);
   ASSERT_GE(trace.cosines[0], 0.0);
   EXPECT_TRUE(stopsAfter(p, 1));
+  EXPECT_EQ(stopReasonOf(p), StopReason::cosine);
 }
 
 TEST(Stopping, NaNRunWithoutIterationBoundReturns) {
@@ -159,6 +171,7 @@ TEST(Stopping, NaNRunWithoutIterationBoundReturns) {
   const Trace trace = traceOf(p, 1);
   ASSERT_TRUE(std::isnan(trace.fits[0]));
   EXPECT_TRUE(stopsAfter(p, 1));
+  EXPECT_EQ(stopReasonOf(p), StopReason::nanFit);
   // With a bound the run keeps its iteration count.
   p.maxIterations = 3;
   EXPECT_TRUE(stopsAfter(p, 3));

@@ -31,28 +31,28 @@ std::vector<int32_t> Problem::objectWeights() const {
 
 AnalysisSettings Problem::settings() const {
   return {dimensionCount,
-                      dataStride,
-                      objectCount,
-                      maxCategories,
-                      maxIterations,
-                      innerIterations,
-                      activeCount(),
-                      passiveCount(),
-                      weightColumn,
-                      false,
-                      useWeights,
-                      writeObjectScores,
-                      activeColumns.data(),
-                      passiveColumns.data(),
-                      activeCategoryCounts.data(),
-                      passiveCategoryCounts.data(),
-                      activeSingle.data(),
-                      passiveSingle.data(),
-                      activeLevels.data(),
-                      passiveLevels.data(),
-                      data.data(),
-                      fitTolerance,
-                      cosineTolerance};
+          dataStride,
+          objectCount,
+          maxCategories,
+          maxIterations,
+          innerIterations,
+          activeCount(),
+          passiveCount(),
+          weightColumn,
+          false,
+          useWeights,
+          writeObjectScores,
+          activeColumns.data(),
+          passiveColumns.data(),
+          activeCategoryCounts.data(),
+          passiveCategoryCounts.data(),
+          activeSingle.data(),
+          passiveSingle.data(),
+          activeLevels.data(),
+          passiveLevels.data(),
+          data.data(),
+          fitTolerance,
+          cosineTolerance};
 }
 
 namespace {
@@ -179,14 +179,16 @@ RunTables RunTables::sizedFor(const Problem& problem, std::size_t extra) {
   return RunTables(objects + 1 + extra, categoryRows + extra, width + 1 + extra);
 }
 
-void runProblem(const Problem& p, RunTables& tables) {
+RunReport runProblem(const Problem& p, RunTables& tables) {
+  RunReport report;
   runAnalysis(p.dimensionCount, p.dataStride, p.objectCount, p.maxCategories, p.maxIterations,
               p.innerIterations, p.activeCount(), p.passiveCount(), p.weightColumn, false,
               p.useWeights, p.writeObjectScores, p.activeColumns.data(), p.passiveColumns.data(),
               p.activeCategoryCounts.data(), p.passiveCategoryCounts.data(), p.activeSingle.data(),
               p.passiveSingle.data(), p.activeLevels.data(), p.passiveLevels.data(), p.data.data(),
               p.fitTolerance, p.cosineTolerance, tables.objectPointers.data(),
-              tables.categoryPointers.data());
+              tables.categoryPointers.data(), report);
+  return report;
 }
 
 ::testing::AssertionResult sameTables(const RunTables& actual, const RunTables& expected) {

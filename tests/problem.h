@@ -97,8 +97,8 @@ struct RunTables {
 
 inline constexpr double sentinel = -12345.625;
 
-// runAnalysis on the problem's inputs.
-void runProblem(const Problem& problem, RunTables& tables);
+// runAnalysis on the problem's inputs; returns how the run ended.
+RunReport runProblem(const Problem& problem, RunTables& tables);
 
 // Bitwise comparison of two tables of the same shape.
 ::testing::AssertionResult sameTables(const RunTables& actual, const RunTables& expected);

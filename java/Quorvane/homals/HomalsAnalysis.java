@@ -2,10 +2,8 @@ package Quorvane.homals;
 
 import java.util.ArrayList;
 import java.util.Collections;
-import java.util.HashSet;
 import java.util.List;
 import java.util.Objects;
-import java.util.Set;
 
 /**
  * A complete, validated description of one homogeneity analysis: the variables, optional object
@@ -29,8 +27,17 @@ import java.util.Set;
  * times; every run gives the same result, because the native start is a fixed pseudo-random
  * sequence.
  *
- * <p>The native library keeps process-wide state during a run, so runs are serialised: a call
- * of {@link #run()} waits while another thread's run is in progress.
+ * <p><b>How a run ends.</b> The iterations stop when the subspace spanned by the solution has
+ * settled: when its estimated distance from the limit (the sines of the angles between the
+ * current subspace and the limit) is at most the convergence tolerance. The fit settles long
+ * before that, since turning the solution within its subspace does not change the fit. The
+ * solution is then rotated to principal axes, so that each dimension is an eigenvector of the
+ * analysis and the dimensions come in decreasing order of eigenvalue. A run that reaches
+ * {@code maxIterations} first returns its results with {@link HomalsResult#converged()} false.
+ * A fit or cosine tolerance may be set as well; either then also ends the run.
+ *
+ * <p>Runs through the native library take turns: a run waits while another thread's run is in
+ * progress, since the library keeps process-wide state during a run.
  */
 public final class HomalsAnalysis {
   /** Default number of dimensions. */
@@ -39,12 +46,8 @@ public final class HomalsAnalysis {
   public static final int DEFAULT_MAX_ITERATIONS = 1000;
   /** Default rounds of the rank-one step per outer iteration (used only with single variables). */
   public static final int DEFAULT_INNER_ITERATIONS = 5;
-  /** Default tolerance on the change of the fit between iterations. */
-  public static final double DEFAULT_FIT_TOLERANCE = 1e-10;
-  /** Default tolerance on 1 - (smallest cosine between successive object scores). */
-  public static final double DEFAULT_COSINE_TOLERANCE = 1e-10;
-
-  private static final Object NATIVE_LOCK = new Object();
+  /** Default bound on the estimated distance of the solution's subspace from its limit. */
+  public static final double DEFAULT_CONVERGENCE_TOLERANCE = 1e-8;
 
   private final List<Variable> variables;
   private final int[] weights;
@@ -52,42 +55,38 @@ public final class HomalsAnalysis {
   private final int dimensions;
   private final int maxIterations;
   private final int innerIterations;
+  private final double convergenceTolerance;
   private final double fitTolerance;
   private final double cosineTolerance;
+  private final Participation participation;
 
-  private HomalsAnalysis(Builder b) {
+  private HomalsAnalysis(Builder b, Participation participation) {
     this.variables = Collections.unmodifiableList(new ArrayList<>(b.variables));
     this.weights = b.weights == null ? null : b.weights.clone();
-    this.objectCount = b.variables.isEmpty() ? 0 : b.variables.get(0).objectCount();
+    this.objectCount = b.variables.get(0).objectCount();
     this.dimensions = b.dimensions;
     this.maxIterations = b.maxIterations;
     this.innerIterations = b.innerIterations;
+    this.convergenceTolerance = b.convergenceTolerance;
     this.fitTolerance = b.fitTolerance;
     this.cosineTolerance = b.cosineTolerance;
+    this.participation = participation;
   }
 
-  public static Builder builder() {
-    return new Builder();
-  }
+  public static Builder builder() { return new Builder(); }
 
   /** Runs the analysis through the native library. */
-  public HomalsResult run() {
-    return run(NativeArguments::callNative);
-  }
+  public HomalsResult run() { return run(NativeArguments::callNative); }
 
   /** Runs the analysis with the given engine in place of the native call (for tests). */
   HomalsResult run(NativeEngine engine) {
     NativeArguments arguments = NativeArguments.of(this);
-    synchronized (NATIVE_LOCK) {
-      engine.run(arguments);
-    }
+    engine.run(arguments);
     return ResultAssembler.assemble(this, arguments);
   }
 
   /** The variables in the order given, active and passive. */
-  public List<Variable> variables() {
-    return variables;
-  }
+  public List<Variable> variables() { return variables; }
 
   /** The variable of the given name. */
   public Variable variable(String name) {
@@ -99,43 +98,32 @@ public final class HomalsAnalysis {
     throw new IllegalArgumentException("no variable named '" + name + "'");
   }
 
-  public int objectCount() {
-    return objectCount;
-  }
+  public int objectCount() { return objectCount; }
 
   /** A copy of the object weights, or {@code null} when every object weighs 1. */
-  public int[] weights() {
-    return weights == null ? null : weights.clone();
-  }
+  public int[] weights() { return weights == null ? null : weights.clone(); }
 
-  int[] weightsView() {
-    return weights;
-  }
+  int[] weightsView() { return weights; }
 
   /** The weight of object i (1 without weights). */
-  public int weight(int object) {
-    return weights == null ? 1 : weights[object];
-  }
+  public int weight(int object) { return weights == null ? 1 : weights[object]; }
 
-  public int dimensions() {
-    return dimensions;
-  }
+  Participation participation() { return participation; }
 
-  public int maxIterations() {
-    return maxIterations;
-  }
+  public int dimensions() { return dimensions; }
 
-  public int innerIterations() {
-    return innerIterations;
-  }
+  public int maxIterations() { return maxIterations; }
 
-  public double fitTolerance() {
-    return fitTolerance;
-  }
+  public int innerIterations() { return innerIterations; }
 
-  public double cosineTolerance() {
-    return cosineTolerance;
-  }
+  /** The bound on the estimated distance of the solution's subspace from its limit. */
+  public double convergenceTolerance() { return convergenceTolerance; }
+
+  /** The tolerance on the change of the fit, or NaN when the fit does not end the run. */
+  public double fitTolerance() { return fitTolerance; }
+
+  /** The tolerance on 1 - the smallest cosine, or NaN when the cosine does not end the run. */
+  public double cosineTolerance() { return cosineTolerance; }
 
   /** Runs the native computation on prepared arguments. */
   @FunctionalInterface
@@ -150,11 +138,11 @@ public final class HomalsAnalysis {
     private int dimensions = DEFAULT_DIMENSIONS;
     private int maxIterations = DEFAULT_MAX_ITERATIONS;
     private int innerIterations = DEFAULT_INNER_ITERATIONS;
-    private double fitTolerance = DEFAULT_FIT_TOLERANCE;
-    private double cosineTolerance = DEFAULT_COSINE_TOLERANCE;
+    private double convergenceTolerance = DEFAULT_CONVERGENCE_TOLERANCE;
+    private double fitTolerance = Double.NaN;
+    private double cosineTolerance = Double.NaN;
 
-    private Builder() {
-    }
+    private Builder() {}
 
     /** Adds a variable; variables keep the order in which they are added. */
     public Builder variable(Variable variable) {
@@ -169,9 +157,9 @@ public final class HomalsAnalysis {
     }
 
     /**
-         * Integer weights, one per object (for example the counts of a frequency table);
-         * {@code null} means every object weighs 1. A weight of 0 leaves the object out.
-         */
+     * Integer weights, one per object (for example the counts of a frequency table);
+     * {@code null} means every object weighs 1. A weight of 0 leaves the object out.
+     */
     public Builder weights(int[] objectWeights) {
       this.weights = objectWeights == null ? null : objectWeights.clone();
       return this;
@@ -190,182 +178,49 @@ public final class HomalsAnalysis {
     }
 
     /**
-         * Rounds of the rank-one step per outer iteration, at least 1 when any variable is
-         * single; ignored otherwise.
-         */
+     * Rounds of the rank-one step per outer iteration, at least 1 when any variable is single;
+     * ignored otherwise.
+     */
     public Builder innerIterations(int count) {
       this.innerIterations = count;
       return this;
     }
 
-    /** The run stops when the fit changes by less than this between iterations. */
+    /**
+     * The run ends when the subspace of the solution is estimated to be within this of its
+     * limit (default {@value #DEFAULT_CONVERGENCE_TOLERANCE}); per-dimension scores are then
+     * accurate to about this, relative to the largest score. 0 leaves only the iteration bound
+     * and the tolerances below.
+     */
+    public Builder convergenceTolerance(double tolerance) {
+      this.convergenceTolerance = tolerance;
+      return this;
+    }
+
+    /** Also end the run when the fit changes by less than this; NaN (the default): never. */
     public Builder fitTolerance(double tolerance) {
       this.fitTolerance = tolerance;
       return this;
     }
 
     /**
-         * The run stops when the smallest cosine between the old and new object scores of a
-         * dimension is within this of 1.
-         */
+     * Also end the run when the smallest cosine between the old and new object scores of a
+     * dimension is within this of 1; NaN (the default): never.
+     */
     public Builder cosineTolerance(double tolerance) {
       this.cosineTolerance = tolerance;
       return this;
     }
 
     /**
-         * Validates the description.
-         *
-         * @throws InvalidAnalysisException naming the first problem found
-         */
+     * Validates the description.
+     *
+     * @throws InvalidAnalysisException naming the first problem found
+     */
     public HomalsAnalysis build() {
-      Validation.check(variables, weights, dimensions, maxIterations, innerIterations,
-          fitTolerance, cosineTolerance);
-      return new HomalsAnalysis(this);
-    }
-  }
-
-  /** The checks behind {@link Builder#build()}. */
-  static final class Validation {
-    private Validation() {
-    }
-
-    static void check(List<Variable> variables, int[] weights, int dimensions,
-        int maxIterations, int innerIterations, double fitTolerance,
-        double cosineTolerance) {
-      if (variables.isEmpty()) {
-        throw new InvalidAnalysisException("the analysis has no variables");
-      }
-      Set<String> names = new HashSet<>();
-      int n = variables.get(0).objectCount();
-      boolean anyActive = false;
-      boolean anySingle = false;
-      for (Variable v : variables) {
-        if (!names.add(v.name())) {
-          throw new InvalidAnalysisException("two variables are named '" + v.name() + "'");
-        }
-        if (v.objectCount() != n) {
-          throw new InvalidAnalysisException("variable '" + v.name() + "' describes "
-              + v.objectCount() + " objects, but '" + variables.get(0).name()
-              + "' describes " + n);
-        }
-        anyActive |= v.isActive();
-        anySingle |= v.quantification().isSingle();
-      }
-      if (!anyActive) {
-        throw new InvalidAnalysisException("the analysis needs at least one active variable");
-      }
-      if (dimensions < 1) {
-        throw new InvalidAnalysisException("dimensions must be at least 1, not " + dimensions);
-      }
-      if (maxIterations < 1) {
-        throw new InvalidAnalysisException(
-            "maxIterations must be at least 1, not " + maxIterations);
-      }
-      if (anySingle && innerIterations < 1) {
-        throw new InvalidAnalysisException("innerIterations must be at least 1 when a "
-            + "variable is single, not " + innerIterations);
-      }
-      if (!(fitTolerance >= 0) || Double.isInfinite(fitTolerance)) {
-        throw new InvalidAnalysisException(
-            "fitTolerance must be finite and not negative, not " + fitTolerance);
-      }
-      if (!(cosineTolerance >= 0) || Double.isInfinite(cosineTolerance)) {
-        throw new InvalidAnalysisException(
-            "cosineTolerance must be finite and not negative, not " + cosineTolerance);
-      }
-      if (weights != null) {
-        if (weights.length != n) {
-          throw new InvalidAnalysisException("there are " + weights.length
-              + " weights for " + n + " objects");
-        }
-        for (int i = 0; i < n; i++) {
-          if (weights[i] < 0) {
-            throw new InvalidAnalysisException("object " + (i + 1)
-                + " has a negative weight, " + weights[i]);
-          }
-        }
-      }
-      checkSizes(variables, n, dimensions, weights != null);
-
-      // Which objects take part: positive weight and at least one observed active value.
-      boolean[] included = new boolean[n];
-      int includedCount = 0;
-      for (int i = 0; i < n; i++) {
-        if (weights != null && weights[i] == 0) {
-          continue;
-        }
-        for (Variable v : variables) {
-          if (v.isActive() && v.code(i) > 0) {
-            included[i] = true;
-            includedCount++;
-            break;
-          }
-        }
-      }
-
-      int rank = 0;
-      for (Variable v : variables) {
-        long[] frequency = new long[v.categoryCount()];
-        for (int i = 0; i < n; i++) {
-          if (included[i] && v.code(i) > 0) {
-            frequency[v.code(i) - 1] += weights == null ? 1 : weights[i];
-          }
-        }
-        int observed = 0;
-        for (long f : frequency) {
-          observed += f > 0 ? 1 : 0;
-        }
-        if (observed == 0) {
-          throw new InvalidAnalysisException("variable '" + v.name()
-              + "' has no observed value on an object that takes part");
-        }
-        if (v.quantification().isSingle() && observed < 2) {
-          throw new InvalidAnalysisException("variable '" + v.name() + "' is "
-              + v.quantification().describe()
-              + " but has fewer than two observed categories");
-        }
-        if (v.quantification() == Quantification.SINGLE_ORDINAL) {
-          for (int c = 0; c < frequency.length; c++) {
-            if (frequency[c] == 0) {
-              throw new InvalidAnalysisException("variable '" + v.name()
-                  + "' is single ordinal, but its category '"
-                  + v.categories().get(c) + "' has no observation; remove "
-                  + "the empty category from its category order");
-            }
-          }
-        }
-        if (v.isActive()) {
-          rank += v.quantification().isSingle() ? 1 : observed - 1;
-        }
-      }
-      if (includedCount <= dimensions) {
-        throw new InvalidAnalysisException(dimensions + " dimensions need more than "
-            + dimensions + " objects with positive weight and an observed active "
-            + "value; there are " + includedCount);
-      }
-      if (rank < dimensions) {
-        throw new InvalidAnalysisException(dimensions + " dimensions asked, but the "
-            + "active variables span at most " + rank + " (a multiple variable "
-            + "adds its observed categories less one, a single variable adds one)");
-      }
-    }
-
-    /** The native method computes its buffer sizes in 32-bit arithmetic. */
-    private static void checkSizes(List<Variable> variables, int n, int dimensions,
-        boolean weighted) {
-      long limit = Integer.MAX_VALUE;
-      long stride = variables.size() + (weighted ? 1L : 0L);
-      long maxCategories = 1;
-      for (Variable v : variables) {
-        maxCategories = Math.max(maxCategories, v.categoryCount());
-      }
-      if ((long) n * stride > limit || (long) n * dimensions > limit
-          || maxCategories * variables.size() * dimensions > limit
-          || (long) n + 1 > limit) {
-        throw new InvalidAnalysisException("the analysis is too large for the native "
-            + "library's 32-bit buffer sizes");
-      }
+      Participation participation = AnalysisValidation.check(variables, weights, dimensions,
+          maxIterations, innerIterations, convergenceTolerance, fitTolerance, cosineTolerance);
+      return new HomalsAnalysis(this, participation);
     }
   }
 }

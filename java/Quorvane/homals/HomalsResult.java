@@ -11,68 +11,88 @@ import java.util.List;
  * <p>Notation: w<sub>i</sub> is the weight of object i (1 without weights). An object <em>takes
  * part</em> when w<sub>i</sub> &gt; 0 and at least one active variable is observed on it.
  * m<sub>i</sub> = w<sub>i</sub> &times; (the number of active variables observed on object i),
- * t = &Sigma;<sub>i</sub> m<sub>i</sub>, M is the number of active variables, and
- * W = t / M: the mean over the active variables of the weight observed on them, which is the
- * total object weight when no active value is missing. For variable j, D<sub>jc</sub> is the
- * summed weight of the participating objects in category c and y<sub>jcd</sub> the category's
- * quantification on dimension d.
+ * t = &Sigma;<sub>i</sub> m<sub>i</sub> over the objects that take part, M is the number of
+ * active variables, and W = t / M: the mean over the active variables of the weight observed on
+ * them, which is the total object weight when no active value is missing. For variable j,
+ * D<sub>jc</sub> is the summed weight of the participating objects in category c and
+ * y<sub>jcd</sub> the category's quantification on dimension d.
  *
  * <ul>
- *   <li><b>Object scores</b> x<sub>id</sub> are those exported by the native library: centred
- *       and orthogonal in the metric of m, with &Sigma;<sub>i</sub> m<sub>i</sub>
- *       x<sub>id</sub><sup>2</sup> = t. Objects that do not take part get NaN.
- *   <li><b>Category quantifications</b> of active variables are exported by the native
- *       library. Those of passive variables are computed here as weighted category means of
- *       the object scores, y<sub>jcd</sub> = &Sigma;<sub>i in c</sub> w<sub>i</sub>
- *       x<sub>id</sub> / D<sub>jc</sub> over the participating objects (0 when D<sub>jc</sub>
- *       = 0).
+ *   <li><b>Object scores</b> x<sub>id</sub>: centred and orthogonal in the metric of m, with
+ *       &Sigma;<sub>i</sub> m<sub>i</sub> x<sub>id</sub><sup>2</sup> = t, rotated to principal
+ *       axes (below). Objects that do not take part get NaN.
+ *   <li><b>Category centroids</b>: the weighted means of the scores of the participating objects
+ *       in each category, &Sigma;<sub>i in c</sub> w<sub>i</sub> x<sub>id</sub> / D<sub>jc</sub>
+ *       (0 when D<sub>jc</sub> = 0), for active and passive variables.
+ *   <li><b>Category quantifications</b> y<sub>jcd</sub>: the centroids for multiple variables;
+ *       for single variables the rank-one values a<sub>jd</sub> z<sub>jc</sub>, with one score
+ *       z<sub>jc</sub> per category and the loadings a<sub>jd</sub> (see {@link
+ *       VariableResult#loadings()}).
  *   <li><b>Discrimination measure</b> of variable j on dimension d:
  *       &eta;<sub>jd</sub> = &Sigma;<sub>c</sub> D<sub>jc</sub> y<sub>jcd</sub><sup>2</sup> / W,
  *       for active and passive variables alike.
- *   <li><b>Eigenvalue</b> (fit) of dimension d: &lambda;<sub>d</sub> = the mean of
+ *   <li><b>Eigenvalue</b> of dimension d: &lambda;<sub>d</sub> = the mean of
  *       &eta;<sub>jd</sub> over the active variables = &Sigma;<sub>j active</sub>
- *       &Sigma;<sub>c</sub> D<sub>jc</sub> y<sub>jcd</sub><sup>2</sup> / t. For a converged run
- *       this is the eigenvalue that the iterations measure (the weighted inner product of
- *       successive object scores divided by t). {@link #fit()} is the sum over dimensions.
+ *       &Sigma;<sub>c</sub> D<sub>jc</sub> y<sub>jcd</sub><sup>2</sup> / t. {@link #fit()} is
+ *       their sum.
  * </ul>
  *
- * <p>The sign of each dimension is arbitrary: object scores and quantifications of a dimension
- * may all change sign between otherwise equivalent analyses.
+ * <p><b>Principal axes.</b> After the iterations the solution is rotated so that its dimensions
+ * are the principal axes of the subspace it spans: with Y<sub>j</sub> the centroids and Q<sub>j
+ * </sub> the quantifications of active variable j, the P &times; P matrix &Sigma;<sub>j</sub>
+ * Q<sub>j</sub>' D<sub>j</sub> Y<sub>j</sub> is diagonalised, scores, centroids and
+ * quantifications are turned by its eigenvectors, and the dimensions are ordered by decreasing
+ * eigenvalue. Without the rotation the iterations leave the dimensions at an arbitrary turn
+ * within their subspace. Single variables stay rank one: their loadings turn with them.
+ *
+ * <p><b>Signs.</b> A dimension's sign is arbitrary in the mathematics; it is fixed so that, among
+ * the active categories with weight, the first (in the order of the variables, then of their
+ * categories) whose quantification is within a relative 10<sup>-6</sup> of the largest absolute
+ * quantification on that dimension is positive. Equivalent inputs (counts as weights or repeated
+ * rows, rows in another order) therefore give the same signs.
  */
 public final class HomalsResult {
   private final HomalsAnalysis analysis;
   private final List<VariableResult> variables;
-  private final double[][] objectScores;
+  private final double[] objectScores; // dimension-major: [d * objectCount + i]
+  private final int objectCount;
   private final double[] eigenvalues;
+  private final int iterations;
+  private final StopReason stopReason;
 
-  HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables,
-      double[][] objectScores, double[] eigenvalues) {
+  /** Takes ownership of {@code objectScores}, dimension-major. */
+  HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables, double[] objectScores,
+      double[] eigenvalues, int iterations, StopReason stopReason) {
     this.analysis = analysis;
     this.variables = Collections.unmodifiableList(variables);
-    this.objectScores = new double[objectScores.length][];
-    for (int i = 0; i < objectScores.length; i++) {
-      this.objectScores[i] = objectScores[i].clone();
-    }
+    this.objectScores = objectScores;
+    this.objectCount = analysis.objectCount();
     this.eigenvalues = eigenvalues.clone();
+    this.iterations = iterations;
+    this.stopReason = stopReason;
   }
 
   /** The description that produced this result. */
-  public HomalsAnalysis analysis() {
-    return analysis;
-  }
+  public HomalsAnalysis analysis() { return analysis; }
 
-  public int dimensions() {
-    return eigenvalues.length;
-  }
+  public int dimensions() { return eigenvalues.length; }
 
-  public int objectCount() {
-    return objectScores.length;
-  }
+  public int objectCount() { return objectCount; }
+
+  /** The number of outer iterations run. */
+  public int iterations() { return iterations; }
+
+  /** Why the iterations ended. */
+  public StopReason stopReason() { return stopReason; }
+
+  /**
+   * True when the solution settled ({@link StopReason#isConvergence()}); false when the
+   * iteration bound or a NaN fit ended the run, whose results are then not to be trusted.
+   */
+  public boolean converged() { return stopReason.isConvergence(); }
 
   /** Results per variable, in the order of the description (unmodifiable). */
-  public List<VariableResult> variables() {
-    return variables;
-  }
+  public List<VariableResult> variables() { return variables; }
 
   /** The result of the named variable. */
   public VariableResult variable(String name) {
@@ -86,37 +106,44 @@ public final class HomalsResult {
 
   /** The score of object i on dimension d; NaN for an object that takes no part. */
   public double objectScore(int object, int dimension) {
-    return objectScores[object][dimension];
+    java.util.Objects.checkIndex(object, objectCount);
+    return objectScores[dimension * objectCount + object];
   }
 
   /** The scores of object i on all dimensions (a copy). */
   public double[] objectScores(int object) {
-    return objectScores[object].clone();
+    double[] scores = new double[dimensions()];
+    for (int d = 0; d < scores.length; d++) {
+      scores[d] = objectScore(object, d);
+    }
+    return scores;
   }
 
   /** All object scores, [object][dimension] (a copy). */
   public double[][] objectScores() {
-    double[][] copy = new double[objectScores.length][];
-    for (int i = 0; i < copy.length; i++) {
-      copy[i] = objectScores[i].clone();
+    double[][] copy = new double[objectCount][];
+    for (int i = 0; i < objectCount; i++) {
+      copy[i] = objectScores(i);
     }
     return copy;
   }
 
-  /** Whether object i takes part (positive weight and an observed active value). */
-  public boolean takesPart(int object) {
-    return !Double.isNaN(objectScores[object][0]);
+  /** The scores of all objects on dimension d (a copy). */
+  public double[] dimensionScores(int dimension) {
+    java.util.Objects.checkIndex(dimension, dimensions());
+    double[] scores = new double[objectCount];
+    System.arraycopy(objectScores, dimension * objectCount, scores, 0, objectCount);
+    return scores;
   }
+
+  /** Whether object i takes part (positive weight and an observed active value). */
+  public boolean takesPart(int object) { return analysis.participation().takesPart(object); }
 
   /** The eigenvalue of dimension d. */
-  public double eigenvalue(int dimension) {
-    return eigenvalues[dimension];
-  }
+  public double eigenvalue(int dimension) { return eigenvalues[dimension]; }
 
-  /** The eigenvalues of all dimensions (a copy). */
-  public double[] eigenvalues() {
-    return eigenvalues.clone();
-  }
+  /** The eigenvalues of all dimensions, decreasing (a copy). */
+  public double[] eigenvalues() { return eigenvalues.clone(); }
 
   /** The total fit: the sum of the eigenvalues. */
   public double fit() {

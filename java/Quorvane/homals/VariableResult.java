@@ -3,15 +3,10 @@ package Quorvane.homals;
 import java.util.List;
 
 /**
- * The results for one variable: its categories with their weighted frequencies and
- * quantifications, and its discrimination measure on every dimension. Dimensions are numbered
- * from 0; categories are in the variable's order. Immutable.
- *
- * <p>For an active variable the quantifications are those exported by the native library
- * (for a single variable, the rank-one values). For a passive variable the native library exports
- * none; they are computed here as the weighted mean of the object scores of the participating
- * objects in each category (see {@link HomalsResult} for the definitions), 0 for a category
- * without weight.
+ * The results for one variable: its categories with their weighted frequencies, quantifications
+ * and centroids, its loadings when it is single, and its discrimination measure on every
+ * dimension. Dimensions are numbered from 0; categories are in the variable's order. Immutable.
+ * See {@link HomalsResult} for the definitions.
  */
 public final class VariableResult {
   private final String name;
@@ -20,10 +15,12 @@ public final class VariableResult {
   private final List<String> categories;
   private final double[] frequencies;
   private final double[][] quantifications;
+  private final double[][] centroids;
+  private final double[] loadings;
   private final double[] discrimination;
 
-  VariableResult(String name, Role role, Quantification quantification,
-      List<String> categories, double[] frequencies, double[][] quantifications,
+  VariableResult(String name, Role role, Quantification quantification, List<String> categories,
+      double[] frequencies, double[][] quantifications, double[][] centroids, double[] loadings,
       double[] discrimination) {
     this.name = name;
     this.role = role;
@@ -34,29 +31,21 @@ public final class VariableResult {
     for (int c = 0; c < quantifications.length; c++) {
       this.quantifications[c] = quantifications[c].clone();
     }
+    this.centroids = centroids;
+    this.loadings = loadings == null ? null : loadings.clone();
     this.discrimination = discrimination.clone();
   }
 
-  public String name() {
-    return name;
-  }
+  public String name() { return name; }
 
-  public Role role() {
-    return role;
-  }
+  public Role role() { return role; }
 
-  public boolean isActive() {
-    return role == Role.ACTIVE;
-  }
+  public boolean isActive() { return role == Role.ACTIVE; }
 
-  public Quantification quantification() {
-    return quantification;
-  }
+  public Quantification quantification() { return quantification; }
 
   /** The categories in order (unmodifiable). */
-  public List<String> categories() {
-    return categories;
-  }
+  public List<String> categories() { return categories; }
 
   /** Index of a category label, or an exception naming the known labels. */
   public int categoryIndex(String label) {
@@ -69,13 +58,9 @@ public final class VariableResult {
   }
 
   /** Summed weight of the participating objects in category c (0-based). */
-  public double frequency(int category) {
-    return frequencies[category];
-  }
+  public double frequency(int category) { return frequencies[category]; }
 
-  public double frequency(String label) {
-    return frequencies[categoryIndex(label)];
-  }
+  public double frequency(String label) { return frequencies[categoryIndex(label)]; }
 
   /** The quantification of category c (0-based) on dimension d (0-based). */
   public double quantification(int category, int dimension) {
@@ -96,18 +81,30 @@ public final class VariableResult {
     return copy;
   }
 
-  /** The discrimination measure on dimension d (0-based). */
-  public double discrimination(int dimension) {
-    return discrimination[dimension];
+  /**
+   * The centroid of category c (0-based) on dimension d: the weighted mean of the scores of the
+   * participating objects in it. Equal to the quantification for a multiple variable.
+   */
+  public double centroid(int category, int dimension) { return centroids[category][dimension]; }
+
+  /** All centroids, [category][dimension] (a copy). */
+  public double[][] centroids() {
+    double[][] copy = new double[centroids.length][];
+    for (int c = 0; c < copy.length; c++) {
+      copy[c] = centroids[c].clone();
+    }
+    return copy;
   }
+
+  /**
+   * The loadings a_d of a single variable, one per dimension: its quantification on dimension d
+   * is a_d times its category scores. {@code null} for a multiple variable.
+   */
+  public double[] loadings() { return loadings == null ? null : loadings.clone(); }
+
+  /** The discrimination measure on dimension d (0-based). */
+  public double discrimination(int dimension) { return discrimination[dimension]; }
 
   /** The discrimination measures of all dimensions (a copy). */
-  public double[] discriminationMeasures() {
-    return discrimination.clone();
-  }
-
-  /** True when the quantifications were computed in Java (passive variables). */
-  public boolean quantifiedInJava() {
-    return role == Role.PASSIVE;
-  }
+  public double[] discriminationMeasures() { return discrimination.clone(); }
 }

@@ -4,6 +4,7 @@ import Quorvane.homals.AnalysisFailedException;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Quantification;
+import Quorvane.homals.StopReason;
 import Quorvane.homals.Variable;
 import Quorvane.homals.plot.JointPlot;
 import java.nio.file.Files;
@@ -101,14 +102,19 @@ final class AnalyseCommand implements Callable<Integer> {
       + HomalsAnalysis.DEFAULT_INNER_ITERATIONS + ").")
   int innerIterations = HomalsAnalysis.DEFAULT_INNER_ITERATIONS;
 
-  @Option(names = "--fit-tolerance", paramLabel = "X", description = "Stop when the fit "
-      + "changes by less than this (default: " + HomalsAnalysis.DEFAULT_FIT_TOLERANCE + ").")
-  double fitTolerance = HomalsAnalysis.DEFAULT_FIT_TOLERANCE;
+  @Option(names = "--tolerance", paramLabel = "X", description = "Stop when the subspace of "
+      + "the solution is estimated within this of its limit; scores are then accurate to about "
+      + "this, relative to the largest (default: "
+      + HomalsAnalysis.DEFAULT_CONVERGENCE_TOLERANCE + ").")
+  double tolerance = HomalsAnalysis.DEFAULT_CONVERGENCE_TOLERANCE;
 
-  @Option(names = "--cosine-tolerance", paramLabel = "X", description = "Stop when successive "
-      + "object scores agree to a cosine within this of 1 (default: "
-      + HomalsAnalysis.DEFAULT_COSINE_TOLERANCE + ").")
-  double cosineTolerance = HomalsAnalysis.DEFAULT_COSINE_TOLERANCE;
+  @Option(names = "--fit-tolerance", paramLabel = "X", description = "Also stop when the fit "
+      + "changes by less than this (default: not used).")
+  Double fitTolerance;
+
+  @Option(names = "--cosine-tolerance", paramLabel = "X", description = "Also stop when "
+      + "successive object scores agree to a cosine within this of 1 (default: not used).")
+  Double cosineTolerance;
 
   @Option(names = "--plot-size", paramLabel = "PIXELS", defaultValue = "900",
       description = "Width and height of the square joint plot (default: ${DEFAULT-VALUE}).")
@@ -150,11 +156,16 @@ final class AnalyseCommand implements Callable<Integer> {
             throw new AnalysisFailedException(e.getMessage());
           }
         });
-    StringBuilder eigen = new StringBuilder("eigenvalues");
+    StringBuilder eigen = new StringBuilder(String.format(Locale.ROOT,
+        "%d iterations, %s; eigenvalues", result.iterations(),
+        result.converged() ? "converged" : "not converged (" + result.stopReason().key() + ")"));
     for (double e : result.eigenvalues()) {
       eigen.append(String.format(Locale.ROOT, " %.4f", e));
     }
     progress.say(eigen.toString());
+    if (!result.converged()) {
+      progress.warn(notConverged(result));
+    }
 
     Files.createDirectories(output);
     List<String> ids = id == null ? null : table.columnCells(table.column(id));
@@ -175,6 +186,15 @@ final class AnalyseCommand implements Callable<Integer> {
       progress.say("wrote " + file);
     }
     return 0;
+  }
+
+  static String notConverged(HomalsResult result) {
+    return result.stopReason() == StopReason.ITERATION_BOUND
+        ? "the run did not converge within " + result.iterations() + " iterations "
+            + "(--max-iterations); the results are written, but their dimensions may not be "
+            + "settled yet"
+        : "the run ended with a fit that is not a number after " + result.iterations()
+            + " iterations; the results are written but meaningless";
   }
 
   /** Builds the analysis description from the table and the options. */
@@ -248,8 +268,9 @@ final class AnalyseCommand implements Callable<Integer> {
     return builder.dimensions(dimensions)
         .maxIterations(maxIterations)
         .innerIterations(innerIterations)
-        .fitTolerance(fitTolerance)
-        .cosineTolerance(cosineTolerance)
+        .convergenceTolerance(tolerance)
+        .fitTolerance(fitTolerance == null ? Double.NaN : fitTolerance)
+        .cosineTolerance(cosineTolerance == null ? Double.NaN : cosineTolerance)
         .build();
   }
 

@@ -30,6 +30,12 @@ final class Progress {
     }
   }
 
+  /** A warning, shown even when progress messages are not. */
+  void warn(String message) {
+    out.println("tallowmere: warning: " + message);
+    out.flush();
+  }
+
   /** Runs a step, announcing it, reporting while it runs long, and saying when it is done. */
   <T> T during(String step, Callable<T> work) throws Exception {
     say(step + " ...");

@@ -11,6 +11,9 @@ import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
+import com.google.gson.GsonBuilder;
+import com.google.gson.JsonArray;
+import com.google.gson.JsonObject;
 import org.apache.commons.csv.CSVFormat;
 import org.apache.commons.csv.CSVPrinter;
 
@@ -20,7 +23,7 @@ final class ResultFiles {
   }
 
   /**
-     * Writes the three files into {@code folder}.
+     * Writes categories.csv, objects.csv, summary.txt and summary.json into {@code folder}.
      *
      * @param ids one name per object for objects.csv, or {@code null} to number the objects
      * @return the files written
@@ -30,10 +33,12 @@ final class ResultFiles {
     Path categories = folder.resolve("categories.csv");
     Path objects = folder.resolve("objects.csv");
     Path summary = folder.resolve("summary.txt");
+    Path json = folder.resolve("summary.json");
     writeCategories(result, categories);
     writeObjects(result, objects, ids);
     Files.writeString(summary, summary(result, source), StandardCharsets.UTF_8);
-    return List.of(categories, objects, summary);
+    Files.writeString(json, summaryJson(result, source), StandardCharsets.UTF_8);
+    return List.of(categories, objects, summary, json);
   }
 
   private static List<String> dimensionHeader(HomalsResult result) {
@@ -115,9 +120,14 @@ final class ResultFiles {
     s.append(String.format(Locale.ROOT, "variables:   %d active, %d passive%n", active,
         result.variables().size() - active));
     s.append(String.format(Locale.ROOT, "dimensions:  %d%n", p));
-    s.append(String.format(Locale.ROOT, "iterations:  at most %d; inner iterations %d; "
-        + "fit tolerance %s; cosine tolerance %s%n", analysis.maxIterations(),
-        analysis.innerIterations(), analysis.fitTolerance(), analysis.cosineTolerance()));
+    s.append(String.format(Locale.ROOT, "settings:    at most %d iterations; inner iterations "
+        + "%d; convergence tolerance %s%s%s%n", analysis.maxIterations(),
+        analysis.innerIterations(), analysis.convergenceTolerance(),
+        Double.isNaN(analysis.fitTolerance()) ? "" : "; fit tolerance " + analysis.fitTolerance(),
+        Double.isNaN(analysis.cosineTolerance()) ? ""
+            : "; cosine tolerance " + analysis.cosineTolerance()));
+    s.append(String.format(Locale.ROOT, "iterations:  %d, %s%n", result.iterations(),
+        convergence(result)));
 
     s.append("\nEigenvalues (mean discrimination measure of the active variables)\n");
     s.append(String.format(Locale.ROOT, "  %-10s %10s %10s%n", "dimension", "eigenvalue",
@@ -152,6 +162,12 @@ final class ResultFiles {
     s.append("""
 
         How to read this
+          The iterations ran until the subspace spanned by the dimensions settled (see
+          "iterations" above); the solution was then rotated to principal axes, so that
+          each dimension is an eigenvector of the analysis, in decreasing order of
+          eigenvalue. The sign of a dimension is arbitrary; it is set so that the first
+          active category (in variable and category order) among those with the largest
+          absolute quantification on it is positive.
           Discrimination measure of variable j on dimension d: the sum over its
           categories of (frequency x quantification^2), divided by the total object
           weight (with missing values: the mean over the active variables of the weight
@@ -164,6 +180,64 @@ final class ResultFiles {
           means; they do not enter the eigenvalues.
         """);
     return s.toString();
+  }
+
+  /** How the run ended, in words. */
+  static String convergence(HomalsResult result) {
+    return switch (result.stopReason()) {
+      case SUBSPACE -> "converged (the subspace of the solution settled)";
+      case FIT_CHANGE -> "converged (the fit changed by less than its tolerance)";
+      case COSINE -> "converged (successive scores agreed within the cosine tolerance)";
+      case ITERATION_BOUND -> "NOT converged: the iteration bound was reached first";
+      case NAN_FIT -> "NOT converged: the fit became NaN";
+    };
+  }
+
+  /** The summary as JSON, for programs. */
+  static String summaryJson(HomalsResult result, Path source) {
+    HomalsAnalysis analysis = result.analysis();
+    JsonObject root = new JsonObject();
+    root.addProperty("source", String.valueOf(source.getFileName()));
+    root.addProperty("objects", result.objectCount());
+    root.addProperty("dimensions", result.dimensions());
+    root.addProperty("iterations", result.iterations());
+    root.addProperty("converged", result.converged());
+    root.addProperty("stopReason", result.stopReason().key());
+    JsonObject settings = new JsonObject();
+    settings.addProperty("maxIterations", analysis.maxIterations());
+    settings.addProperty("innerIterations", analysis.innerIterations());
+    settings.addProperty("convergenceTolerance", analysis.convergenceTolerance());
+    if (!Double.isNaN(analysis.fitTolerance())) {
+      settings.addProperty("fitTolerance", analysis.fitTolerance());
+    }
+    if (!Double.isNaN(analysis.cosineTolerance())) {
+      settings.addProperty("cosineTolerance", analysis.cosineTolerance());
+    }
+    root.add("settings", settings);
+    root.add("eigenvalues", numbers(result.eigenvalues()));
+    root.addProperty("fit", result.fit());
+    JsonArray variables = new JsonArray();
+    for (VariableResult v : result.variables()) {
+      JsonObject variable = new JsonObject();
+      variable.addProperty("name", v.name());
+      variable.addProperty("role", v.isActive() ? "active" : "passive");
+      variable.addProperty("quantification", v.quantification().describe());
+      variable.add("discrimination", numbers(v.discriminationMeasures()));
+      if (v.loadings() != null) {
+        variable.add("loadings", numbers(v.loadings()));
+      }
+      variables.add(variable);
+    }
+    root.add("variables", variables);
+    return new GsonBuilder().setPrettyPrinting().create().toJson(root) + "\n";
+  }
+
+  private static JsonArray numbers(double[] values) {
+    JsonArray array = new JsonArray();
+    for (double value : values) {
+      array.add(value);
+    }
+    return array;
   }
 
   /** Shortest text that reads back as the same double. */

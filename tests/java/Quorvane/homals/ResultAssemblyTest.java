@@ -1,7 +1,9 @@
 package Quorvane.homals;
 
+import static org.junit.jupiter.api.Assertions.assertArrayEquals;
 import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertFalse;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
@@ -10,9 +12,9 @@ import java.util.Random;
 import org.junit.jupiter.api.Test;
 
 /**
- * Reading the filled tables back and the summaries derived from them, with a stand-in for the
- * native call that writes known values. The expected values are computed here a different way:
- * object by object rather than category by category.
+ * Reading the native outputs back and the summaries derived from them, with a stand-in for the
+ * native call that writes known values. The expected summaries are computed here a different
+ * way: object by object rather than category by category.
  */
 class ResultAssemblyTest {
   static final int N = 9;
@@ -27,42 +29,55 @@ class ResultAssemblyTest {
     return HomalsAnalysis.builder()
         .variable(Variable.ofCodes("a", A, List.of("a1", "a2", "a3")))
         .variable(Variable.ofCodes("c", C, List.of("c1", "c2", "c3")).passive())
-        .variable(Variable.ofCodes("b", B, List.of("b1", "b2")))
+        .variable(
+            Variable.ofCodes("b", B, List.of("b1", "b2")).single(Quantification.SINGLE_NOMINAL))
         .weights(WEIGHTS)
         .dimensions(P)
         .build();
   }
 
-  /** Writes distinct pseudo-random values into every cell the native method would write. */
-  static void fill(NativeArguments x) {
+  /** Writes distinct pseudo-random values into every output, and a report. */
+  static void fill(NativeArguments x, StopReason reason) {
     Random random = new Random(42);
-    for (double[][] table : List.of(x.objectScoreTable(), x.categoryQuantificationTable())) {
-      for (int r = 1; r < table.length; r++) {
-        for (int d = 1; d <= P; d++) {
-          table[r][d] = random.nextGaussian();
-        }
+    for (double[] output : List.of(
+             x.objectScores(), x.quantifications(), x.centroids(), x.loadings(), x.eigenvalues())) {
+      for (int e = 0; e < output.length; e++) {
+        output[e] = random.nextGaussian();
       }
     }
+    double[] report = {37, reason.code(), 0.5, 1e-12, 0.99, 1e-9};
+    System.arraycopy(report, 0, x.report(), 0, report.length);
   }
 
   @Test
-  void tablesAreReadBackByLabelAndSummariesFollowTheirDefinitions() {
+  void outputsAreReadBackByLabelAndSummariesFollowTheirDefinitions() {
     NativeArguments[] seen = new NativeArguments[1];
+    double[][] written = new double[1][];
     HomalsResult result = analysis().run(x -> {
-      fill(x);
+      fill(x, StopReason.SUBSPACE);
       seen[0] = x;
+      written[0] = x.objectScores().clone();
     });
-    double[][] objects = seen[0].objectScoreTable();
-    double[][] categories = seen[0].categoryQuantificationTable();
+    NativeArguments x = seen[0];
+    double[] scores = written[0];
+    assertEquals(37, result.iterations());
+    assertEquals(StopReason.SUBSPACE, result.stopReason());
+    assertTrue(result.converged());
 
-    // Rows are packed over the active variables only: a1..a3 are rows 1..3, b1, b2 rows 4, 5.
-    String[][] rows = {{"a", "a1"}, {"a", "a2"}, {"a", "a3"}, {"b", "b1"}, {"b", "b2"}};
+    // Rows follow the description: a1..a3, c1..c3, b1, b2.
+    String[][] rows = {{"a", "a1"}, {"a", "a2"}, {"a", "a3"}, {"c", "c1"}, {"c", "c2"}, {"c", "c3"},
+        {"b", "b1"}, {"b", "b2"}};
     for (int r = 0; r < rows.length; r++) {
-      double[] q = result.variable(rows[r][0]).quantification(rows[r][1]);
+      VariableResult v = result.variable(rows[r][0]);
+      int c = v.categoryIndex(rows[r][1]);
       for (int d = 0; d < P; d++) {
-        assertEquals(categories[r + 1][d + 1], q[d], rows[r][0] + "=" + rows[r][1]);
+        assertEquals(x.quantifications()[r * P + d], v.quantification(c, d), rows[r][1]);
+        assertEquals(x.centroids()[r * P + d], v.centroid(c, d), rows[r][1]);
       }
     }
+    assertArrayEquals(new double[] {x.loadings()[2 * P], x.loadings()[2 * P + 1]},
+        result.variable("b").loadings());
+    assertNull(result.variable("a").loadings(), "multiple variables have no loadings");
 
     boolean[] part = new boolean[N];
     double observedWeight = 0; // sum over objects of w_i times their number of active values
@@ -71,7 +86,7 @@ class ResultAssemblyTest {
       part[i] = WEIGHTS[i] > 0 && observed > 0;
       observedWeight += WEIGHTS[i] * observed;
       for (int d = 0; d < P; d++) {
-        double expected = part[i] ? objects[i + 1][d + 1] : Double.NaN;
+        double expected = part[i] ? scores[d * N + i] : Double.NaN;
         assertEquals(expected, result.objectScore(i, d), "object " + i);
       }
       assertEquals(part[i], result.takesPart(i));
@@ -80,37 +95,20 @@ class ResultAssemblyTest {
     assertFalse(result.takesPart(6));
     double meanWeight = observedWeight / 2;
 
-    // Passive c: the weighted mean of the scores of the participating objects in each category.
-    VariableResult c = result.variable("c");
-    for (int category = 1; category <= 3; category++) {
-      double weight = 0;
-      double[] sum = new double[P];
-      for (int i = 0; i < N; i++) {
-        if (part[i] && C[i] == category) {
-          weight += WEIGHTS[i];
-          for (int d = 0; d < P; d++) {
-            sum[d] += WEIGHTS[i] * objects[i + 1][d + 1];
-          }
-        }
-      }
-      assertEquals(weight, c.frequency(category - 1));
-      for (int d = 0; d < P; d++) {
-        assertEquals(sum[d] / weight, c.quantification(category - 1, d), 1e-12);
-      }
-    }
-
-    // Discrimination measures as sums over objects of w_i y^2, divided by W; eigenvalues as the
-    // mean over the active variables.
+    // Frequencies, discrimination measures as sums over objects of w_i y^2 divided by W, and
+    // eigenvalues as their mean over the active variables.
     double[] eigen = new double[P];
     for (String name : List.of("a", "b", "c")) {
       VariableResult v = result.variable(name);
       int[] codes = name.equals("a") ? A : name.equals("b") ? B : C;
+      double[] frequency = new double[v.categories().size()];
       for (int d = 0; d < P; d++) {
         double sum = 0;
         for (int i = 0; i < N; i++) {
           if (part[i] && codes[i] > 0) {
             double y = v.quantification(codes[i] - 1, d);
             sum += WEIGHTS[i] * y * y;
+            frequency[codes[i] - 1] += d == 0 ? WEIGHTS[i] : 0;
           }
         }
         assertEquals(sum / meanWeight, v.discrimination(d), 1e-12, name + ", dimension " + d);
@@ -118,40 +116,49 @@ class ResultAssemblyTest {
           eigen[d] += sum / meanWeight / 2;
         }
       }
+      for (int c = 0; c < frequency.length; c++) {
+        assertEquals(frequency[c], v.frequency(c), name);
+      }
     }
-    for (int d = 0; d < P; d++) {
-      assertEquals(eigen[d], result.eigenvalue(d), 1e-12);
-    }
+    assertArrayEquals(eigen, result.eigenvalues(), 1e-12);
     assertEquals(eigen[0] + eigen[1], result.fit(), 1e-12);
 
-    // The result is a snapshot: neither the native tables nor returned arrays reach back into it.
+    // The result is a snapshot: returned arrays do not reach back into it.
     double before = result.variable("a").quantification(0, 0);
-    categories[1][1] = 1e9;
     result.variable("a").quantifications()[0][0] = 1e9;
     result.objectScores()[0][0] = 1e9;
     assertEquals(before, result.variable("a").quantification(0, 0));
-    assertEquals(objects[1][1], result.objectScore(0, 0));
+    assertEquals(scores[0], result.objectScore(0, 0));
   }
 
   @Test
-  void unwrittenOrNonFiniteCellsAreReportedAsFailures() {
-    AnalysisFailedException unwritten = assertThrows(AnalysisFailedException.class,
-        () -> analysis().run(x -> {
-          fill(x);
-          x.categoryQuantificationTable()[5][2] = Double.NaN;
+  void theReportSaysWhetherTheRunConverged() {
+    for (StopReason reason : StopReason.values()) {
+      HomalsResult result = analysis().run(x -> fill(x, reason));
+      assertEquals(reason, result.stopReason());
+      assertEquals(reason.isConvergence(), result.converged(), reason.key());
+    }
+  }
+
+  @Test
+  void unwrittenOrNonFiniteValuesAreReportedAsFailures() {
+    AnalysisFailedException unwritten =
+        assertThrows(AnalysisFailedException.class, () -> analysis().run(x -> {
+          fill(x, StopReason.SUBSPACE);
+          x.quantifications()[7 * P + 1] = Double.NaN;
         }));
     assertTrue(unwritten.getMessage().contains("category 'b2' of variable 'b' on dimension 2"),
         unwritten.getMessage());
-    AnalysisFailedException infinite = assertThrows(AnalysisFailedException.class,
-        () -> analysis().run(x -> {
-          fill(x);
-          x.objectScoreTable()[2][1] = Double.POSITIVE_INFINITY;
+    AnalysisFailedException infinite =
+        assertThrows(AnalysisFailedException.class, () -> analysis().run(x -> {
+          fill(x, StopReason.ITERATION_BOUND);
+          x.objectScores()[1] = Double.POSITIVE_INFINITY;
         }));
     assertTrue(infinite.getMessage().contains("object 2 on dimension 1"), infinite.getMessage());
-    // Cells of objects that take no part are not checked: their values carry no meaning.
+    // Scores of objects that take no part are not checked: their values carry no meaning.
     analysis().run(x -> {
-      fill(x);
-      x.objectScoreTable()[5][1] = Double.NaN;
+      fill(x, StopReason.SUBSPACE);
+      x.objectScores()[4] = Double.NaN;
     });
   }
 }

@@ -1,9 +1,13 @@
 package Quorvane.homals.cli;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertFalse;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import Quorvane.homals.TestData;
+import com.google.gson.JsonArray;
+import com.google.gson.JsonObject;
+import com.google.gson.JsonParser;
 import java.awt.image.BufferedImage;
 import java.io.ByteArrayOutputStream;
 import java.io.IOException;
@@ -142,6 +146,37 @@ class CommandLineTest {
     }
     assertEquals(592, sexTotal, "frequencies are weighted counts");
     assertEquals(1 + 32, lines(out.resolve("objects.csv")).size());
+
+    JsonObject summary = JsonParser.parseString(Files.readString(out.resolve("summary.json")))
+        .getAsJsonObject();
+    assertTrue(summary.get("converged").getAsBoolean());
+    assertEquals("subspace", summary.get("stopReason").getAsString());
+    assertTrue(summary.get("iterations").getAsInt() > 1);
+    JsonArray eigenvalues = summary.getAsJsonArray("eigenvalues");
+    assertEquals(2, eigenvalues.size());
+    assertTrue(eigenvalues.get(0).getAsDouble() >= eigenvalues.get(1).getAsDouble());
+    assertEquals(eigenvalues.get(0).getAsDouble() + eigenvalues.get(1).getAsDouble(),
+        summary.get("fit").getAsDouble(), 1e-12);
+    JsonArray variables = summary.getAsJsonArray("variables");
+    assertEquals(3, variables.size());
+    assertEquals(2, variables.get(2).getAsJsonObject().getAsJsonArray("discrimination").size());
+  }
+
+  @Test
+  void aRunStoppedByItsBoundWarnsAndSaysSo() throws IOException {
+    Path out = temp.resolve("bound");
+    Run run = run("analyse", TestData.examples("vote.csv").toString(), "--codes", "-q",
+        "--no-plot", "--max-iterations", "4", "-o", out.toString());
+    assertEquals(0, run.status(), run.err());
+    assertEquals(List.of("tallowmere: warning: the run did not converge within 4 iterations "
+        + "(--max-iterations); the results are written, but their dimensions may not be settled "
+        + "yet"), run.err().lines().toList());
+    assertTrue(Files.readString(out.resolve("summary.txt")).contains(
+        "iterations:  4, NOT converged: the iteration bound was reached first"));
+    JsonObject summary = JsonParser.parseString(Files.readString(out.resolve("summary.json")))
+        .getAsJsonObject();
+    assertFalse(summary.get("converged").getAsBoolean());
+    assertEquals("iterationBound", summary.get("stopReason").getAsString());
   }
 
   static Stream<Arguments> badInput() {
@@ -169,22 +204,28 @@ class CommandLineTest {
     assertEquals(1, run.err().lines().count(), run.err());
   }
 
-  /** {@code java -jar}: the manifest's class path and the packed library, in a fresh JVM. */
+  /**
+   * {@code java -jar}: the manifest's class path and the packed library, in a fresh JVM. The
+   * command line prints nothing on standard output: the library's markers belong to runHomals
+   * alone.
+   */
   @Test
-  void theJarRunsOnItsOwn() throws Exception {
+  void theJarRunsOnItsOwnAndKeepsStandardOutputClean() throws Exception {
     Path out = temp.resolve("jar");
+    Path stdout = temp.resolve("stdout.txt");
     Process process = new ProcessBuilder(
         Path.of(System.getProperty("java.home"), "bin", "java").toString(),
         "-jar", TestData.jar().toString(), "analyse",
         TestData.examples("vote-labelled.csv").toString(), "-o", out.toString())
-        .redirectErrorStream(true)
+        .redirectOutput(stdout.toFile())
         .start();
-    ByteArrayOutputStream output = new ByteArrayOutputStream();
-    process.getInputStream().transferTo(output);
+    ByteArrayOutputStream err = new ByteArrayOutputStream();
+    process.getErrorStream().transferTo(err);
     assertTrue(process.waitFor(300, TimeUnit.SECONDS));
-    String text = output.toString(StandardCharsets.UTF_8);
+    String text = err.toString(StandardCharsets.UTF_8);
     assertEquals(0, process.exitValue(), text);
     assertTrue(text.contains("wrote " + out.resolve("joint-plot.png")), text);
     assertTrue(Files.size(out.resolve("joint-plot.svg")) > 0);
+    assertEquals("", Files.readString(stdout));
   }
 }

@@ -1,0 +1,144 @@
+package Quorvane.homals;
+
+import java.util.HashSet;
+import java.util.List;
+import java.util.Set;
+
+/**
+ * The checks behind {@link HomalsAnalysis.Builder#build()}: everything that the native library
+ * would accept but turn into meaningless numbers is refused here, with a message naming the
+ * culprit.
+ */
+final class AnalysisValidation {
+  private AnalysisValidation() {}
+
+  /** Checks the settings and returns the participation of the objects. */
+  static Participation check(List<Variable> variables, int[] weights, int dimensions,
+      int maxIterations, int innerIterations, double convergenceTolerance, double fitTolerance,
+      double cosineTolerance) {
+    if (variables.isEmpty()) {
+      throw new InvalidAnalysisException("the analysis has no variables");
+    }
+    int n = variables.get(0).objectCount();
+    checkVariables(variables, n);
+    if (dimensions < 1) {
+      throw new InvalidAnalysisException("dimensions must be at least 1, not " + dimensions);
+    }
+    if (maxIterations < 1) {
+      throw new InvalidAnalysisException("maxIterations must be at least 1, not " + maxIterations);
+    }
+    boolean anySingle = variables.stream().anyMatch(v -> v.quantification().isSingle());
+    if (anySingle && innerIterations < 1) {
+      throw new InvalidAnalysisException("innerIterations must be at least 1 when a variable is "
+          + "single, not " + innerIterations);
+    }
+    if (!(convergenceTolerance >= 0) || Double.isInfinite(convergenceTolerance)) {
+      throw new InvalidAnalysisException(
+          "convergenceTolerance must be finite and not negative, not " + convergenceTolerance);
+    }
+    checkOptionalTolerance("fitTolerance", fitTolerance);
+    checkOptionalTolerance("cosineTolerance", cosineTolerance);
+    checkWeights(weights, n);
+    checkSizes(variables, n, dimensions, weights != null);
+
+    Participation participation = Participation.of(variables, weights, n);
+    int rank = 0;
+    for (int index = 0; index < variables.size(); index++) {
+      Variable v = variables.get(index);
+      double[] frequency = participation.frequencies(index);
+      int observed = 0;
+      for (double f : frequency) {
+        observed += f > 0 ? 1 : 0;
+      }
+      if (observed == 0) {
+        throw new InvalidAnalysisException(
+            "variable '" + v.name() + "' has no observed value on an object that takes part");
+      }
+      if (v.quantification().isSingle() && observed < 2) {
+        throw new InvalidAnalysisException("variable '" + v.name() + "' is "
+            + v.quantification().describe() + " but has fewer than two observed categories");
+      }
+      if (v.quantification() == Quantification.SINGLE_ORDINAL) {
+        for (int c = 0; c < frequency.length; c++) {
+          if (frequency[c] == 0) {
+            throw new InvalidAnalysisException("variable '" + v.name() + "' is single ordinal, "
+                + "but its category '" + v.categories().get(c) + "' has no observation; remove "
+                + "the empty category from its category order");
+          }
+        }
+      }
+      if (v.isActive()) {
+        rank += v.quantification().isSingle() ? 1 : observed - 1;
+      }
+    }
+    if (participation.count() <= dimensions) {
+      throw new InvalidAnalysisException(dimensions + " dimensions need more than " + dimensions
+          + " objects with positive weight and an observed active value; there are "
+          + participation.count());
+    }
+    if (rank < dimensions) {
+      throw new InvalidAnalysisException(dimensions + " dimensions asked, but the active "
+          + "variables span at most " + rank + " (a multiple variable adds its observed "
+          + "categories less one, a single variable adds one)");
+    }
+    return participation;
+  }
+
+  private static void checkVariables(List<Variable> variables, int n) {
+    Set<String> names = new HashSet<>();
+    for (Variable v : variables) {
+      if (!names.add(v.name())) {
+        throw new InvalidAnalysisException("two variables are named '" + v.name() + "'");
+      }
+      if (v.objectCount() != n) {
+        throw new InvalidAnalysisException("variable '" + v.name() + "' describes "
+            + v.objectCount() + " objects, but '" + variables.get(0).name() + "' describes " + n);
+      }
+    }
+    if (variables.stream().noneMatch(Variable::isActive)) {
+      throw new InvalidAnalysisException("the analysis needs at least one active variable");
+    }
+  }
+
+  /** NaN switches the test off; otherwise a finite value that is not negative. */
+  private static void checkOptionalTolerance(String name, double tolerance) {
+    if (!Double.isNaN(tolerance) && (tolerance < 0 || Double.isInfinite(tolerance))) {
+      throw new InvalidAnalysisException(
+          name + " must be finite and not negative (or NaN for no such test), not " + tolerance);
+    }
+  }
+
+  private static void checkWeights(int[] weights, int n) {
+    if (weights == null) {
+      return;
+    }
+    if (weights.length != n) {
+      throw new InvalidAnalysisException(
+          "there are " + weights.length + " weights for " + n + " objects");
+    }
+    for (int i = 0; i < n; i++) {
+      if (weights[i] < 0) {
+        throw new InvalidAnalysisException(
+            "object " + (i + 1) + " has a negative weight, " + weights[i]);
+      }
+    }
+  }
+
+  /** The native library computes its buffer sizes in 32-bit arithmetic. */
+  private static void checkSizes(
+      List<Variable> variables, int n, int dimensions, boolean weighted) {
+    long limit = Integer.MAX_VALUE;
+    long stride = variables.size() + (weighted ? 1L : 0L);
+    long maxCategories = 1;
+    long rows = 0;
+    for (Variable v : variables) {
+      maxCategories = Math.max(maxCategories, v.categoryCount());
+      rows += v.categoryCount();
+    }
+    if ((long) n * stride > limit || (long) n * dimensions > limit
+        || maxCategories * variables.size() * dimensions > limit || rows * dimensions > limit) {
+      throw new InvalidAnalysisException(
+          "the analysis is too large for the native library's 32-bit buffer sizes");
+    }
+  }
+}

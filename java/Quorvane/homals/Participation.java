@@ -1,0 +1,73 @@
+package Quorvane.homals;
+
+import java.util.List;
+
+/**
+ * Which objects take part in an analysis, and the weighted frequencies of every variable's
+ * categories over them. An object takes part when its weight is positive and at least one active
+ * variable is observed on it; only such objects have scores, and only they count in the
+ * frequencies, passive variables included. Computed once per analysis.
+ */
+final class Participation {
+  private final boolean[] takesPart;
+  private final int count;
+  private final double totalMarginal;
+  private final double[][] frequencies;
+
+  private Participation(
+      boolean[] takesPart, int count, double totalMarginal, double[][] frequencies) {
+    this.takesPart = takesPart;
+    this.count = count;
+    this.totalMarginal = totalMarginal;
+    this.frequencies = frequencies;
+  }
+
+  static Participation of(List<Variable> variables, int[] weights, int objectCount) {
+    boolean[] takesPart = new boolean[objectCount];
+    int[] observed = new int[objectCount];
+    for (Variable v : variables) {
+      if (v.isActive()) {
+        int[] codes = v.codesView();
+        for (int i = 0; i < objectCount; i++) {
+          observed[i] += codes[i] > 0 ? 1 : 0;
+        }
+      }
+    }
+    int count = 0;
+    long total = 0;
+    for (int i = 0; i < objectCount; i++) {
+      long weight = weights == null ? 1 : weights[i];
+      takesPart[i] = weight > 0 && observed[i] > 0;
+      if (takesPart[i]) {
+        count++;
+        total += weight * observed[i];
+      }
+    }
+    double[][] frequencies = new double[variables.size()][];
+    for (int v = 0; v < variables.size(); v++) {
+      int[] codes = variables.get(v).codesView();
+      long[] sums = new long[variables.get(v).categoryCount()];
+      for (int i = 0; i < objectCount; i++) {
+        if (takesPart[i] && codes[i] > 0) {
+          sums[codes[i] - 1] += weights == null ? 1 : weights[i];
+        }
+      }
+      frequencies[v] = new double[sums.length];
+      for (int c = 0; c < sums.length; c++) {
+        frequencies[v][c] = sums[c];
+      }
+    }
+    return new Participation(takesPart, count, total, frequencies);
+  }
+
+  boolean takesPart(int object) { return takesPart[object]; }
+
+  /** The number of objects that take part. */
+  int count() { return count; }
+
+  /** t: the sum over objects that take part of w_i times their number of observed actives. */
+  double totalMarginal() { return totalMarginal; }
+
+  /** D_jc of variable j (in the description's order), category c; not copied. */
+  double[] frequencies(int variable) { return frequencies[variable]; }
+}

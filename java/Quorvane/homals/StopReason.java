@@ -1,0 +1,43 @@
+package Quorvane.homals;
+
+/** Why a run's iterations ended. */
+public enum StopReason {
+  /** The iteration bound ({@code maxIterations}) was reached first: the run did not converge. */
+  ITERATION_BOUND(0, "iterationBound"),
+  /** The fit changed by less than the fit tolerance (only when one is set). */
+  FIT_CHANGE(1, "fitChange"),
+  /** Successive object scores agreed within the cosine tolerance (only when one is set). */
+  COSINE(2, "cosine"),
+  /** The fit became NaN: the data cannot carry the solution. */
+  NAN_FIT(3, "nanFit"),
+  /** The subspace of the solution settled within the convergence tolerance. */
+  SUBSPACE(4, "subspace");
+
+  private final int code;
+  private final String key;
+
+  StopReason(int code, String key) {
+    this.code = code;
+    this.key = key;
+  }
+
+  /** The number the native library reports for this reason. */
+  int code() { return code; }
+
+  /** A short camel-case name, as in summary.json. */
+  public String key() { return key; }
+
+  /** True when the run ended because the solution settled, not because it was cut off. */
+  public boolean isConvergence() {
+    return this == FIT_CHANGE || this == COSINE || this == SUBSPACE;
+  }
+
+  static StopReason ofCode(int code) {
+    for (StopReason reason : values()) {
+      if (reason.code == code) {
+        return reason;
+      }
+    }
+    throw new AnalysisFailedException("the native library reported an unknown stop reason " + code);
+  }
+}
