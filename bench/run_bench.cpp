@@ -93,11 +93,15 @@ BENCHMARK(ConvergedRun)
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 
-// The typed API's default run: until the subspace settles, then principal axes.
+// The typed API's default run: until the subspace settles, then principal axes; on the
+// cross-table (solver 2) or by passes over the objects (solver 1).
 void SolutionRun(benchmark::State& state) {
-  const int32_t N = static_cast<int32_t>(state.range(0)), M = 20, K = 6;
-  const int32_t P = static_cast<int32_t>(state.range(1));
+  const int32_t N = static_cast<int32_t>(state.range(0));
+  const int32_t M = static_cast<int32_t>(state.range(1));
+  const int32_t K = static_cast<int32_t>(state.range(2));
+  const int32_t P = 3;
   const SyntheticData in = makeSyntheticData(N, M, K);
+  const double off = std::numeric_limits<double>::quiet_NaN();
   const AnalysisSettings settings{P,
                                   in.stride(),
                                   N,
@@ -119,20 +123,27 @@ void SolutionRun(benchmark::State& state) {
                                   in.levels.data(),
                                   nullptr,
                                   in.data.data(),
-                                  std::numeric_limits<double>::quiet_NaN(),
-                                  std::numeric_limits<double>::quiet_NaN()};
+                                  off,
+                                  off};
   SolutionOptions options;
-  options.subspaceTolerance = static_cast<double>(state.range(2)) * 1e-9;
+  options.solver = static_cast<Solver>(state.range(3));
   Solution solution;
   for (auto _ : state) {
     computeSolution(settings, options, solution);
   }
   state.counters["iterations"] = solution.report.iterations;
+  state.counters["crossTable"] = solution.solver == Solver::crossTable;
 }
 BENCHMARK(SolutionRun)
-    ->ArgNames({"N", "P", "tolerance_1e-9"})
-    ->Args({1000000, 3, 10})
-    ->Args({1000000, 3, 100})
+    ->ArgNames({"N", "M", "K", "solver"})
+    ->Args({1000000, 20, 6, 1})
+    ->Args({1000000, 20, 6, 2})
+    ->Args({10000000, 20, 6, 2})
+    ->Args({100000, 20, 6, 2})
+    ->Args({1000000, 10, 6, 2})
+    ->Args({1000000, 40, 6, 2})
+    ->Args({1000000, 20, 3, 2})
+    ->Args({1000000, 20, 12, 2})
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 

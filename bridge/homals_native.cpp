@@ -160,7 +160,7 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
                                                         {centroids, rows * P},
                                                         {loadings, int64_t{variables} * P},
                                                         {eigenvalues, P},
-                                                        {report, 6}};
+                                                        {report, 7}};
     const char* outputNames[] = {"objectScores", "quantifications", "centroids",
                                  "loadings",     "eigenvalues",     "report"};
     for (std::size_t o = 0; o < std::size(outputs); ++o) {
@@ -226,6 +226,7 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     tallowmere::SolutionOptions options;
     options.subspaceTolerance = subspaceTolerance;
     options.accelerate = accelerate != JNI_FALSE;
+    options.solver = static_cast<tallowmere::Solver>(solver);
     tallowmere::Solution solution;
     try {
       tallowmere::computeSolution(settings, options, solution);
@@ -267,10 +268,10 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     setDoubles(env, centroids, packedCentroids);
     setDoubles(env, loadings, packedLoadings);
     setDoubles(env, eigenvalues, solution.eigenvalues);
-    setDoubles(env, report,
-               {static_cast<double>(r.iterations), static_cast<double>(r.stopReason), r.fit,
-                r.fitChange, r.minimumCosine, r.subspaceChange});
-    (void)solver;  // one solver so far: the passes over the objects
+    setDoubles(
+        env, report,
+        {static_cast<double>(r.iterations), static_cast<double>(r.stopReason), r.fit, r.fitChange,
+         r.minimumCosine, r.subspaceChange, static_cast<double>(solution.solver)});
   } catch (const JavaExceptionPending&) {
     // Java sees the pending exception.
   } catch (const std::bad_alloc&) {

@@ -1,15 +1,12 @@
 // One complete analysis: settings, weights and marginals, a reproducible random start, the
 // alternating least squares loop with its stopping tests, and the export of the results.
-#include <cmath>
-#include <optional>
 #include <vector>
 
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
-#include "momentum.h"
+#include "outer_loop.h"
 #include "run_state.h"
-#include "subspace_tracker.h"
 
 namespace tallowmere {
 
@@ -42,29 +39,33 @@ void excludeObjectsWithoutActiveCodes(std::span<int32_t> objectWeights) {
   }
 }
 
-// The first test that ends the loop after `iterationsDone` iterations, if any.
-std::optional<StopReason> stopReason(const StoppingRule& rule, int32_t iterationsDone, double fit,
-                                     double previousFit, double minimumCosine,
-                                     const SubspaceTracker* tracker) {
-  if (iterationsDone == rule.maxIterations) {
-    return StopReason::iterationBound;
+// The steps of the outer loop as passes over the objects.
+struct ObjectSpaceSteps {
+  RunState& run;
+
+  void centroids(std::span<double> categoryQuantifications) {
+    computeCategoryCentroids(run.objectWeights, run.categoryMarginals, run.objectScores,
+                             categoryQuantifications);
   }
-  if (zeroTolerance > std::fabs(fit - previousFit) - rule.fitTolerance) {
-    return StopReason::fitChange;
+
+  void averageAndNormalise(std::span<const double> Y, std::span<double> eigenvalues, double& fit,
+                           double& minimumCosine) {
+    const double t = run.totalMarginal;
+    std::span<const int32_t> w = run.objectWeights;
+    std::span<const double> m = run.objectMarginals;
+    std::span<double> X = run.objectScores;
+    if (run.fused) {
+      // Averages, evaluation, centring and orthonormalisation in fewer passes (fused_steps.h).
+      averageAndEvaluate(w, m, Y, X, run.evaluationSums);
+      summariseEvaluation(run.evaluationSums, eigenvalues, fit, minimumCosine, t);
+      centreAndOrthonormalise(X, m, t, run.evaluationSums);
+    } else {
+      computeObjectAverages(w, m, Y, run.objectAverages);
+      evaluateIteration(m, X, run.objectAverages, eigenvalues, fit, minimumCosine, t);
+      normaliseObjectScores(X, m, t);
+    }
   }
-  if (zeroTolerance > std::fabs(1.0 - minimumCosine) - rule.cosineTolerance) {
-    return StopReason::cosine;
-  }
-  if (tracker != nullptr && tracker->distance <= rule.subspaceTolerance) {
-    return StopReason::subspace;
-  }
-  // Without an iteration bound a NaN fit would never let the loop end: nothing recovers from
-  // it, since every later iteration computes from the same NaN scores.
-  if ((rule.maxIterations <= 0 || rule.stopOnNaNFit) && std::isnan(fit)) {
-    return StopReason::nanFit;
-  }
-  return std::nullopt;
-}
+};
 
 }  // namespace
 
@@ -130,61 +131,8 @@ void startRun(RunState& run, bool withoutUnobservedObjects) {
 
 RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* tracker,
                      Momentum* momentum) {
-  const int32_t innerIterations = analysisSettings.innerIterations;
-  const double t = run.totalMarginal;
-  std::span<const int32_t> w = run.objectWeights;
-  std::span<const double> m = run.objectMarginals, D = run.categoryMarginals;
-  std::span<double> X = run.objectScores, Y = run.categoryQuantifications;
-  std::span<double> z = run.singleQuantifications, a = run.loadings;
-
-  RunReport report;
-  double previousFit = analysisSettings.activeCount;
-  int32_t iterationsDone = 0;
-  while (true) {
-    computeCategoryCentroids(w, D, X, Y);
-    if (tracker != nullptr) {
-      observeSubspace(*tracker, Y, D);
-      if (momentum != nullptr) {
-        applyMomentum(*momentum, *tracker, Y, D, t);
-      }
-    }
-    if (innerIterations > 0) {
-      for (int32_t inner = 0; inner < innerIterations; ++inner) {
-        computeLoadings(D, Y, z, a, t);
-        accumulateSingleQuantifications(Y, a, z);
-        applyOrdinalRestrictions(D, z);
-        normaliseSingleQuantifications(D, z, t);
-      }
-      imposeRankOne(z, a, Y);
-    }
-    double fit = 0.0;
-    double minimumCosine = 0.0;
-    if (run.fused) {
-      // Averages, evaluation, centring and orthonormalisation in fewer passes (fused_steps.h).
-      averageAndEvaluate(w, m, Y, X, run.evaluationSums);
-      summariseEvaluation(run.evaluationSums, run.eigenvalues, fit, minimumCosine, t);
-      centreAndOrthonormalise(X, m, t, run.evaluationSums);
-    } else {
-      computeObjectAverages(w, m, Y, run.objectAverages);
-      evaluateIteration(m, X, run.objectAverages, run.eigenvalues, fit, minimumCosine, t);
-      normaliseObjectScores(X, m, t);
-    }
-    ++iterationsDone;
-    const std::optional<StopReason> reason =
-        stopReason(rule, iterationsDone, fit, previousFit, minimumCosine, tracker);
-    if (reason) {
-      report.iterations = iterationsDone;
-      report.stopReason = *reason;
-      report.fit = fit;
-      report.fitChange = fit - previousFit;
-      report.minimumCosine = minimumCosine;
-      if (tracker != nullptr) {
-        report.subspaceChange = tracker->distance;
-      }
-      return report;
-    }
-    previousFit = fit;
-  }
+  ObjectSpaceSteps steps{run};
+  return runOuterLoop(run, steps, rule, tracker, momentum);
 }
 
 int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCount,

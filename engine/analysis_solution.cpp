@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "category_space.h"
+#include "cross_table.h"
 #include "engine.h"
 #include "momentum.h"
 #include "principal_axes.h"
@@ -41,7 +43,46 @@ bool anyActiveSingle() {
   return false;
 }
 
+bool anyPassiveSingle() {
+  const AnalysisSettings& s = analysisSettings;
+  if (s.innerIterations <= 0) {
+    return false;
+  }
+  for (int32_t j = 0; j < s.passiveCount; ++j) {
+    if (s.passiveSingle[j] == 1) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The cross-table of the run's data and weights, when the options choose it and it fits.
+bool prepareCategorySpace(const RunState& run, const SolutionOptions& options,
+                          CategorySpace& space) {
+  if (options.solver == Solver::objects ||
+      (options.solver == Solver::automatic && !crossTablePays())) {
+    return false;
+  }
+  CrossTables tables;
+  resetCrossTables(tables, anyPassiveSingle());
+  if (!accumulateCrossTables(tables, 0, analysisSettings.objectCount, run.objectWeights,
+                             options.crossTableBudget)) {
+    return false;
+  }
+  formCrossTable(tables, space.activeTable, space.passiveTable);
+  resetCategorySpace(space);
+  return true;
+}
+
 }  // namespace
+
+bool crossTablePays() {
+  const AnalysisSettings& s = analysisSettings;
+  const double N = s.objectCount, M1 = s.activeCount, P = s.dimensionCount;
+  const double S1 = static_cast<double>(s.maxCategories) * M1;
+  const double build = N * M1 * (M1 + 1) / 2;
+  return build + 100 * 3 * P * S1 * S1 < 100 * 2 * N * M1 * P;
+}
 
 void computeSolution(const AnalysisSettings& settings, const SolutionOptions& options,
                      Solution& solution) {
@@ -60,12 +101,27 @@ void computeSolution(const AnalysisSettings& settings, const SolutionOptions& op
     StoppingRule rule = nativeStoppingRule();
     rule.stopOnNaNFit = true;
     rule.subspaceTolerance = options.subspaceTolerance;
-    solution.report = iterateRun(run, rule, tracked ? &tracker : nullptr,
-                                 options.accelerate && linear ? &momentum : nullptr);
+    SubspaceTracker* watch = tracked ? &tracker : nullptr;
+    Momentum* accelerate = options.accelerate && linear ? &momentum : nullptr;
+    CategorySpace space;
+    if (prepareCategorySpace(run, options, space)) {
+      solution.solver = Solver::crossTable;
+      solution.report = iterateInCategorySpace(run, space, rule, watch, accelerate);
+      scoresFromCategorySpace(run, space);
+    } else {
+      solution.solver = Solver::objects;
+      solution.report = iterateRun(run, rule, watch, accelerate);
+    }
     normaliseObjectScores(run.objectScores, run.objectMarginals, run.totalMarginal);
     finishQuantifications(run, solution);
   }
   solution.eigenvalues.assign(run.eigenvalues.size(), 0.0);
+  if (!options.principalAxes) {
+    dimensionEigenvalues(run.categoryMarginals, run.totalMarginal, solution.categoryCentroids,
+                         solution.categoryQuantifications, solution.eigenvalues);
+    solution.objectScores = std::move(run.objectScores);
+    return;
+  }
   rotateToPrincipalAxes(run.categoryMarginals, run.totalMarginal, run.objectScores,
                         solution.categoryCentroids, solution.categoryQuantifications,
                         solution.loadings, solution.eigenvalues);

@@ -3,6 +3,7 @@
 // rotation to principal axes so that every dimension, not only their sum, is the solution's.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -11,6 +12,16 @@
 
 namespace tallowmere {
 
+// How the iterations run: as passes over the objects (object scores in memory, 2 N M1 P
+// multiply-adds per iteration), or on the category cross-table (category_space.h: one pass of
+// N M1 (M1 + 1) / 2 additions to build it, then 3 P S1^2 multiply-adds per iteration).
+// Numbered as the Java side passes them.
+enum class Solver : int32_t {
+  automatic = 0,   // the cross-table when crossTablePays() and its tables fit the budget
+  objects = 1,     // always the passes over the objects
+  crossTable = 2,  // the cross-table whenever its tables fit the budget
+};
+
 struct SolutionOptions {
   // The run stops once the estimated distance of its subspace from the limit is at most this
   // (dimensionless: sines of the angles between subspaces). 0 or NaN: only the tests below.
@@ -18,7 +29,19 @@ struct SolutionOptions {
   // Heavy-ball acceleration (momentum.h) when every active variable is multiple and the subspace
   // is tracked.
   bool accelerate = true;
+  Solver solver = Solver::automatic;
+  // The cross-table's integer tables may take at most this many bytes; past it the run falls back
+  // to the passes over the objects.
+  std::size_t crossTableBudget = std::size_t{256} << 20;
+  // Without the rotation the dimensions stay as the iterations left them (a turn of the principal
+  // axes within their subspace), and eigenvalue d is that dimension's Rayleigh quotient.
+  bool principalAxes = true;
 };
+
+// True when building the cross-table and 100 iterations on it take fewer operations than 100
+// passes over the objects: N M1 (M1 + 1) / 2 + 100 * 3 P S1^2 < 100 * 2 N M1 P, for the settings
+// in analysisSettings.
+bool crossTablePays();
 
 // Layouts as in analysis_settings.h (S = slotCount(), all variables, active then passive):
 //   objectScores            P x N  [d * N + i]; objects without weight or without a valid
@@ -34,6 +57,7 @@ struct Solution {
   std::vector<double> loadings;
   std::vector<double> eigenvalues;
   RunReport report;
+  Solver solver = Solver::objects;  // the one that ran: objects or crossTable
 };
 
 // Runs the analysis described by `settings` (every field used as runAnalysis uses it, except

@@ -28,6 +28,13 @@ void averageAndEvaluate(std::span<const int32_t> objectWeights,
                         std::span<const double> categoryQuantifications,
                         std::span<double> objectScores, EvaluationSums& sums);
 
+// Eigenvalue q_d / t of every dimension, their sum, and the smallest weighted cosine
+// q_d / sqrt(t r_d), from q_d = <new, old>_m and r_d = <new, new>_m (P values each), as
+// evaluateIteration reports them.
+void summariseProducts(const double* crossProducts, const double* newLengths,
+                       std::span<double> eigenvalues, double& fit, double& minimumCosine,
+                       double totalMarginal);
+
 // The eigenvalues, fit and minimum cosine from the sums, as evaluateIteration reports them.
 void summariseEvaluation(const EvaluationSums& sums, std::span<double> eigenvalues, double& fit,
                          double& minimumCosine, double totalMarginal);

@@ -44,7 +44,7 @@ double estimateBeta(const SubspaceTracker& tracker, const Eigen::MatrixXd& gram,
     return beta;
   }
   const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> ritz((gram + gram.transpose()) / 2.0,
-                                                             Eigen::EigenvaluesOnly);
+                                                            Eigen::EigenvaluesOnly);
   const double lambda = ritz.eigenvalues()(0);  // lambda_P
   const double discriminant = lambda * lambda - 4.0 * beta;
   if (!(lambda > 0.0) || !std::isfinite(lambda) || !(discriminant > 0.0)) {
@@ -56,9 +56,16 @@ double estimateBeta(const SubspaceTracker& tracker, const Eigen::MatrixXd& gram,
     return beta;
   }
   const double nextLambda = std::min(next + beta / next, lambda);
-  // A little below lambda_(P+1): at exactly its value the damped root is double and slower.
-  const double candidate = 0.98 * 0.98 * nextLambda * nextLambda / 4.0;
-  return candidate > 1.01 * beta ? candidate : beta;
+  // The closer lambda_(P+1) is to lambda_P, the more the rate depends on beta sitting right at
+  // lambda_(P+1)^2 / 4, and the better the estimate has to be to get there; a little below it
+  // the damped root is double and slower, and a little above it costs little. So: a margin of a
+  // tenth of the relative gap, at most 2 %, and never near lambda_P^2 / 4, where the wanted
+  // eigenvalues would be damped too.
+  const double gap = (lambda - nextLambda) / nextLambda;
+  const double margin = 1.0 - std::min(0.02, 0.1 * gap);
+  const double candidate =
+      std::min(margin * margin * nextLambda * nextLambda, 0.998 * lambda * lambda) / 4.0;
+  return candidate > 1.001 * beta ? candidate : beta;
 }
 
 // out = in T for S1 x P matrices stored dimension-major.
@@ -99,10 +106,12 @@ void applyMomentum(Momentum& momentum, const SubspaceTracker& tracker,
   }
   double* Y = categoryQuantifications.data();
   const double t = totalMarginal;
-  // A subspace that keeps moving more after beta changed has met a beta too large for it (the
-  // estimate comes from a few rates): fall back to the plain iteration, which always settles.
+  // A change of beta disturbs the recurrence for a few iterations. A subspace that then keeps
+  // moving more for long, or comes to move ten times as much as when beta changed, has met a
+  // beta too large for it (the estimate comes from a few rates): fall back to the plain
+  // iteration, which always settles.
   mo.growing = tracker.ratioCount > 0 && tracker.ratios[2] > 1.0 ? mo.growing + 1 : 0;
-  if (mo.growing >= 5 && mo.beta > 0.0) {
+  if (mo.beta > 0.0 && (mo.growing >= 20 || tracker.lastChange > 10.0 * mo.changeAtUpdate)) {
     mo.beta = 0.0;
     mo.abandoned = true;
   }
@@ -113,6 +122,7 @@ void applyMomentum(Momentum& momentum, const SubspaceTracker& tracker,
     if (beta != mo.beta) {
       mo.beta = beta;
       mo.sinceChange = 0;
+      mo.changeAtUpdate = tracker.lastChange;
     }
   }
   if (mo.hasPrevious) {

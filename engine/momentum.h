@@ -33,6 +33,7 @@ struct Momentum {
   double beta = 0.0;    // 0 until lambda_(P+1) can be estimated
   int sinceChange = 0;  // iterations since beta last changed
   int growing = 0;      // successive iterations in which the subspace moved more than before
+  double changeAtUpdate = 0.0;  // the subspace's move when beta last changed
   bool abandoned = false;
 };
 
@@ -42,8 +43,8 @@ void resetMomentum(Momentum& momentum);
 // Replaces the active centroids Y (P x S, dimension-major) of the current iteration by the
 // quantifications of the accelerated recurrence. beta starts at 0 and is raised whenever the
 // tracker's last three rates agree, from the lambda_(P+1) that they imply (estimateBeta), with
-// lambda_P the smallest eigenvalue of Y' D Y / t; after five growing changes in a row it goes back
-// to 0 for good.
+// lambda_P the smallest eigenvalue of Y' D Y / t. When the subspace then keeps moving more for 20
+// iterations, or moves ten times as much as when beta last changed, beta goes back to 0 for good.
 void applyMomentum(Momentum& momentum, const SubspaceTracker& tracker,
                    std::span<double> categoryQuantifications,
                    std::span<const double> categoryMarginals, double totalMarginal);

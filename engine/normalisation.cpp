@@ -41,10 +41,11 @@ void centreScores(std::span<double> scratch, std::span<double> objectScores,
   }
 }
 
-// Eigenvalue q_d / t of every dimension, their sum, and the smallest weighted cosine
-// q_d / sqrt(t r_d), from q_d = <new, old>_m and r_d = <new, new>_m.
-void summarise(const double* crossProducts, const double* newLengths, std::span<double> eigenvalues,
-               double& fit, double& minimumCosine, double totalMarginal) {
+}  // namespace
+
+void summariseProducts(const double* crossProducts, const double* newLengths,
+                       std::span<double> eigenvalues, double& fit, double& minimumCosine,
+                       double totalMarginal) {
   double fitSum = 0.0;
   double smallestCosine = 1.0;
   for (std::ptrdiff_t d = 0; d < analysisSettings.dimensionCount; ++d) {
@@ -59,6 +60,8 @@ void summarise(const double* crossProducts, const double* newLengths, std::span<
   fit = fitSum;
   minimumCosine = smallestCosine;
 }
+
+namespace {
 
 template <int FixedP>
 void evaluateScores(std::span<double> scratch, std::span<const double> objectMarginals,
@@ -86,7 +89,7 @@ void evaluateScores(std::span<double> scratch, std::span<const double> objectMar
       X[d * N + i] = y;
     }
   }
-  summarise(crossProducts, newLengths, eigenvalues, fit, minimumCosine, totalMarginal);
+  summariseProducts(crossProducts, newLengths, eigenvalues, fit, minimumCosine, totalMarginal);
 }
 
 // sum_i (m_i * a_i) * b_i
@@ -238,7 +241,8 @@ void orthonormaliseObjectScores(std::span<double> objectScores,
 
 void summariseEvaluation(const EvaluationSums& sums, std::span<double> eigenvalues, double& fit,
                          double& minimumCosine, double totalMarginal) {
-  summarise(sums.crossProducts, sums.newLengths, eigenvalues, fit, minimumCosine, totalMarginal);
+  summariseProducts(sums.crossProducts, sums.newLengths, eigenvalues, fit, minimumCosine,
+                    totalMarginal);
 }
 
 // Centring fused with orthonormalisation: dimension 0 is centred in the pass that forms its

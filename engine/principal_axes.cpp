@@ -22,7 +22,8 @@ Shape shape() {
 }
 
 // values (P x count, dimension-major) := values * V, column by column of the P-vectors.
-void rotateDimensionMajor(std::span<double> values, std::ptrdiff_t count, const Eigen::MatrixXd& V) {
+void rotateDimensionMajor(std::span<double> values, std::ptrdiff_t count,
+                          const Eigen::MatrixXd& V) {
   const std::ptrdiff_t P = V.rows();
   std::vector<double> row(static_cast<std::size_t>(P));
   for (std::ptrdiff_t k = 0; k < count; ++k) {
@@ -89,6 +90,21 @@ void rotateToPrincipalAxes(std::span<const double> categoryMarginals, double tot
       rotated[d] = sum;
     }
     std::copy(rotated.begin(), rotated.end(), a);
+  }
+}
+
+void dimensionEigenvalues(std::span<const double> categoryMarginals, double totalMarginal,
+                          std::span<const double> categoryCentroids,
+                          std::span<const double> categoryQuantifications,
+                          std::span<double> eigenvalues) {
+  const Shape n = shape();
+  for (std::ptrdiff_t d = 0; d < n.P; ++d) {
+    double sum = 0.0;
+    for (std::ptrdiff_t s = 0; s < n.activeSlots; ++s) {
+      sum += categoryMarginals[s] * categoryQuantifications[d * n.S + s] *
+             categoryCentroids[d * n.S + s];
+    }
+    eigenvalues[d] = sum / totalMarginal;
   }
 }
 

@@ -16,6 +16,12 @@ void rotateToPrincipalAxes(std::span<const double> categoryMarginals, double tot
                            std::span<double> categoryQuantifications, std::span<double> loadings,
                            std::span<double> eigenvalues);
 
+// The diagonal of R divided by t: each dimension's eigenvalue as it stands, unrotated.
+void dimensionEigenvalues(std::span<const double> categoryMarginals, double totalMarginal,
+                          std::span<const double> categoryCentroids,
+                          std::span<const double> categoryQuantifications,
+                          std::span<double> eigenvalues);
+
 // Flips dimensions so that the first active category with weight whose quantification is within
 // a relative 10^-6 of the largest absolute one is positive.
 void fixDimensionSigns(std::span<const double> categoryMarginals, std::span<double> objectScores,

@@ -58,6 +58,7 @@ public final class HomalsAnalysis {
   private final double convergenceTolerance;
   private final double fitTolerance;
   private final double cosineTolerance;
+  private final Solver solver;
   private final Participation participation;
 
   private HomalsAnalysis(Builder b, Participation participation) {
@@ -70,6 +71,7 @@ public final class HomalsAnalysis {
     this.convergenceTolerance = b.convergenceTolerance;
     this.fitTolerance = b.fitTolerance;
     this.cosineTolerance = b.cosineTolerance;
+    this.solver = b.solver;
     this.participation = participation;
   }
 
@@ -125,6 +127,9 @@ public final class HomalsAnalysis {
   /** The tolerance on 1 - the smallest cosine, or NaN when the cosine does not end the run. */
   public double cosineTolerance() { return cosineTolerance; }
 
+  /** The solver asked for; {@link HomalsResult#solver()} says which one ran. */
+  public Solver solver() { return solver; }
+
   /** Runs the native computation on prepared arguments. */
   @FunctionalInterface
   interface NativeEngine {
@@ -141,6 +146,7 @@ public final class HomalsAnalysis {
     private double convergenceTolerance = DEFAULT_CONVERGENCE_TOLERANCE;
     private double fitTolerance = Double.NaN;
     private double cosineTolerance = Double.NaN;
+    private Solver solver = Solver.AUTOMATIC;
 
     private Builder() {}
 
@@ -209,6 +215,12 @@ public final class HomalsAnalysis {
      */
     public Builder cosineTolerance(double tolerance) {
       this.cosineTolerance = tolerance;
+      return this;
+    }
+
+    /** How the iterations run (default {@link Solver#AUTOMATIC}). */
+    public Builder solver(Solver choice) {
+      this.solver = Objects.requireNonNull(choice, "solver");
       return this;
     }
 

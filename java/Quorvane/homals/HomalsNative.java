@@ -22,16 +22,12 @@ package Quorvane.homals;
  *   <li>{@code eigenvalues}: P, decreasing;
  *   <li>{@code report}: {@link #REPORT_LENGTH} values: iterations, stop reason (see {@link
  *       StopReason#code()}), fit, the last change of the fit, the last smallest cosine, the
- *       estimated distance of the subspace from its limit (NaN when not tracked).
+ *       estimated distance of the subspace from its limit (NaN when not tracked), the solver that
+ *       ran (see {@link Solver#code()}).
  * </ul>
  */
 final class HomalsNative {
-  static final int REPORT_LENGTH = 6;
-
-  /** Solver codes. */
-  static final int SOLVER_AUTOMATIC = 0;
-  static final int SOLVER_OBJECTS = 1;
-  static final int SOLVER_CROSS_TABLE = 2;
+  static final int REPORT_LENGTH = 7;
 
   private HomalsNative() {}
 
@@ -42,6 +38,7 @@ final class HomalsNative {
    * @param cosineTolerance stop when 1 - the smallest cosine is below it; NaN: no such test
    * @param subspaceTolerance stop when the subspace is estimated within this of its limit; 0:
    *     no such test
+   * @param solver the {@link Solver#code()} of the solver to use
    * @param weights one integer weight per object, or null for weights of 1
    * @throws NullPointerException for a null array (weights excepted) or a null column
    * @throws IllegalArgumentException for an argument outside its limits; the message names it

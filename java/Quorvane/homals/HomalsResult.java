@@ -59,10 +59,11 @@ public final class HomalsResult {
   private final double[] eigenvalues;
   private final int iterations;
   private final StopReason stopReason;
+  private final Solver solver;
 
   /** Takes ownership of {@code objectScores}, dimension-major. */
   HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables, double[] objectScores,
-      double[] eigenvalues, int iterations, StopReason stopReason) {
+      double[] eigenvalues, int iterations, StopReason stopReason, Solver solver) {
     this.analysis = analysis;
     this.variables = Collections.unmodifiableList(variables);
     this.objectScores = objectScores;
@@ -70,7 +71,11 @@ public final class HomalsResult {
     this.eigenvalues = eigenvalues.clone();
     this.iterations = iterations;
     this.stopReason = stopReason;
+    this.solver = solver;
   }
+
+  /** The solver that ran: {@link Solver#OBJECTS} or {@link Solver#CROSS_TABLE}. */
+  public Solver solver() { return solver; }
 
   /** The description that produced this result. */
   public HomalsAnalysis analysis() { return analysis; }

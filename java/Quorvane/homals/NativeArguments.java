@@ -11,10 +11,10 @@ import java.util.List;
  * to write is recognisable.
  */
 record NativeArguments(int dimensionCount, int maxIterations, int innerIterations,
-    double fitTolerance, double cosineTolerance, double convergenceTolerance, int[][] codes,
-    int[] categoryCounts, boolean[] passive, int[] single, int[] levels, int[] weights,
-    double[] objectScores, double[] quantifications, double[] centroids, double[] loadings,
-    double[] eigenvalues, double[] report) {
+    double fitTolerance, double cosineTolerance, double convergenceTolerance, Solver solver,
+    int[][] codes, int[] categoryCounts, boolean[] passive, int[] single, int[] levels,
+    int[] weights, double[] objectScores, double[] quantifications, double[] centroids,
+    double[] loadings, double[] eigenvalues, double[] report) {
   static NativeArguments of(HomalsAnalysis analysis) {
     List<Variable> variables = analysis.variables();
     int count = variables.size();
@@ -38,8 +38,8 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     }
     return new NativeArguments(p, analysis.maxIterations(),
         anySingle ? analysis.innerIterations() : 0, analysis.fitTolerance(),
-        analysis.cosineTolerance(), analysis.convergenceTolerance(), codes, categoryCounts, passive,
-        single, levels, analysis.weightsView(),
+        analysis.cosineTolerance(), analysis.convergenceTolerance(), analysis.solver(), codes,
+        categoryCounts, passive, single, levels, analysis.weightsView(),
         new double[Math.multiplyExact(analysis.objectCount(), p)], nan(rows * p), nan(rows * p),
         nan(count * p), nan(p), nan(HomalsNative.REPORT_LENGTH));
   }
@@ -54,8 +54,8 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
   void callNative() {
     NativeLibrary.load();
     HomalsNative.analyse(dimensionCount, maxIterations, innerIterations, fitTolerance,
-        cosineTolerance, convergenceTolerance, true, HomalsNative.SOLVER_AUTOMATIC, codes,
-        categoryCounts, passive, single, levels, weights, objectScores, quantifications, centroids,
-        loadings, eigenvalues, report);
+        cosineTolerance, convergenceTolerance, true, solver.code(), codes, categoryCounts, passive,
+        single, levels, weights, objectScores, quantifications, centroids, loadings, eigenvalues,
+        report);
   }
 }

@@ -65,7 +65,8 @@ final class ResultAssembler {
       results.add(new VariableResult(v.name(), v.role(), v.quantification(), v.categories(),
           frequency, quantification, centroid, loadings, discrimination));
     }
-    return new HomalsResult(analysis, results, scores, eigenvalues, iterations, stopReason);
+    return new HomalsResult(analysis, results, scores, eigenvalues, iterations, stopReason,
+        Solver.ofCode((int) x.report()[6]));
   }
 
   /** The k rows of P values from {@code first} on, checked to be finite. */

@@ -4,6 +4,7 @@ import Quorvane.homals.AnalysisFailedException;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Quantification;
+import Quorvane.homals.Solver;
 import Quorvane.homals.StopReason;
 import Quorvane.homals.Variable;
 import Quorvane.homals.plot.JointPlot;
@@ -116,6 +117,12 @@ final class AnalyseCommand implements Callable<Integer> {
       + "successive object scores agree to a cosine within this of 1 (default: not used).")
   Double cosineTolerance;
 
+  @Option(names = "--solver", paramLabel = "auto|objects|cross-table", defaultValue = "auto",
+      description = "How the iterations run: on the category cross-table, by passes over the "
+          + "objects, or the cheaper of the two when the table fits in memory (default: "
+          + "${DEFAULT-VALUE}).")
+  String solver;
+
   @Option(names = "--plot-size", paramLabel = "PIXELS", defaultValue = "900",
       description = "Width and height of the square joint plot (default: ${DEFAULT-VALUE}).")
   int plotSize;
@@ -186,6 +193,16 @@ final class AnalyseCommand implements Callable<Integer> {
       progress.say("wrote " + file);
     }
     return 0;
+  }
+
+  static Solver solverNamed(String name) {
+    return switch (name) {
+      case "auto" -> Solver.AUTOMATIC;
+      case "objects" -> Solver.OBJECTS;
+      case "cross-table" -> Solver.CROSS_TABLE;
+      default -> throw new CliException(
+          "--solver " + name + ": expected auto, objects or cross-table");
+    };
   }
 
   static String notConverged(HomalsResult result) {
@@ -269,6 +286,7 @@ final class AnalyseCommand implements Callable<Integer> {
         .maxIterations(maxIterations)
         .innerIterations(innerIterations)
         .convergenceTolerance(tolerance)
+        .solver(solverNamed(solver))
         .fitTolerance(fitTolerance == null ? Double.NaN : fitTolerance)
         .cosineTolerance(cosineTolerance == null ? Double.NaN : cosineTolerance)
         .build();

@@ -2,6 +2,7 @@ package Quorvane.homals.cli;
 
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
+import Quorvane.homals.Solver;
 import Quorvane.homals.VariableResult;
 import java.io.BufferedWriter;
 import java.io.IOException;
@@ -128,6 +129,8 @@ final class ResultFiles {
             : "; cosine tolerance " + analysis.cosineTolerance()));
     s.append(String.format(Locale.ROOT, "iterations:  %d, %s%n", result.iterations(),
         convergence(result)));
+    s.append(String.format(Locale.ROOT, "solver:      %s%n",
+        result.solver() == Solver.CROSS_TABLE ? "category cross-table" : "passes over the objects"));
 
     s.append("\nEigenvalues (mean discrimination measure of the active variables)\n");
     s.append(String.format(Locale.ROOT, "  %-10s %10s %10s%n", "dimension", "eigenvalue",
@@ -203,6 +206,7 @@ final class ResultFiles {
     root.addProperty("iterations", result.iterations());
     root.addProperty("converged", result.converged());
     root.addProperty("stopReason", result.stopReason().key());
+    root.addProperty("solver", result.solver() == Solver.CROSS_TABLE ? "crossTable" : "objects");
     JsonObject settings = new JsonObject();
     settings.addProperty("maxIterations", analysis.maxIterations());
     settings.addProperty("innerIterations", analysis.innerIterations());

@@ -69,5 +69,6 @@ class HomalsNativeTest {
     Call good = new Call();
     good.run();
     assertEquals(StopReason.SUBSPACE.code(), (int) good.report[1]);
+    assertEquals(Solver.OBJECTS.code(), (int) good.report[6], "six objects: passes are cheaper");
   }
 }

@@ -93,6 +93,31 @@ class NativeAnalysisTest {
     }
   }
 
+  /** The cross-table and the passes over the objects solve the same analysis. */
+  @Test
+  void bothSolversGiveTheSameSolution() {
+    HomalsAnalysis.Builder mixed =
+        HomalsAnalysis.builder()
+            .variable(Variable.ofCodes("hair", persons.column("Hair"), HAIR))
+            .variable(Variable.ofCodes("eye", persons.column("Eye"), EYE)
+                          .single(Quantification.SINGLE_ORDINAL))
+            .variable(Variable.ofCodes("sex", persons.column("Sex"), SEX)
+                          .passive()
+                          .single(Quantification.SINGLE_NOMINAL))
+            .dimensions(2);
+    HomalsResult objects = mixed.solver(Solver.OBJECTS).build().run();
+    HomalsResult table = mixed.solver(Solver.CROSS_TABLE).build().run();
+    assertEquals(Solver.OBJECTS, objects.solver());
+    assertEquals(Solver.CROSS_TABLE, table.solver());
+    assertArrayEquals(objects.eigenvalues(), table.eigenvalues(), 1e-10);
+    for (String name : List.of("hair", "eye", "sex")) {
+      for (int c = 0; c < objects.variable(name).categories().size(); c++) {
+        assertArrayEquals(objects.variable(name).quantifications()[c],
+            table.variable(name).quantifications()[c], 1e-7, name);
+      }
+    }
+  }
+
   @Test
   void aRunEndedByItsBoundSaysSo() {
     HomalsResult result = hairEyeSex(persons).maxIterations(3).build().run();

@@ -45,7 +45,7 @@ class ResultAssemblyTest {
         output[e] = random.nextGaussian();
       }
     }
-    double[] report = {37, reason.code(), 0.5, 1e-12, 0.99, 1e-9};
+    double[] report = {37, reason.code(), 0.5, 1e-12, 0.99, 1e-9, Solver.CROSS_TABLE.code()};
     System.arraycopy(report, 0, x.report(), 0, report.length);
   }
 
@@ -63,6 +63,7 @@ class ResultAssemblyTest {
     assertEquals(37, result.iterations());
     assertEquals(StopReason.SUBSPACE, result.stopReason());
     assertTrue(result.converged());
+    assertEquals(Solver.CROSS_TABLE, result.solver());
 
     // Rows follow the description: a1..a3, c1..c3, b1, b2.
     String[][] rows = {{"a", "a1"}, {"a", "a2"}, {"a", "a3"}, {"c", "c1"}, {"c", "c2"}, {"c", "c3"},

@@ -1,0 +1,164 @@
+#include "category_space.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "fused_steps.h"
+#include "outer_loop.h"
+
+namespace tallowmere {
+
+namespace {
+
+// out = table * v for a rows x S1 table.
+void multiply(const std::vector<double>& table, std::ptrdiff_t rows, std::ptrdiff_t S1,
+              const double* v, double* out) {
+  for (std::ptrdiff_t r = 0; r < rows; ++r) {
+    const double* row = table.data() + r * S1;
+    double sum = 0.0;
+    for (std::ptrdiff_t s = 0; s < S1; ++s) {
+      sum += row[s] * v[s];
+    }
+    out[r] = sum;
+  }
+}
+
+double dot(const double* a, const double* b, std::ptrdiff_t n) {
+  double sum = 0.0;
+  for (std::ptrdiff_t s = 0; s < n; ++s) {
+    sum += a[s] * b[s];
+  }
+  return sum;
+}
+
+struct CategorySpaceSteps {
+  RunState& run;
+  CategorySpace& space;
+  std::ptrdiff_t P, S, S1, S2;
+  bool first = true;
+
+  CategorySpaceSteps(RunState& r, CategorySpace& c)
+      : run(r),
+        space(c),
+        P(analysisSettings.dimensionCount),
+        S(slotCount()),
+        S1(std::ptrdiff_t{analysisSettings.maxCategories} * analysisSettings.activeCount),
+        S2(c.passiveTable.empty() ? 0 : S - S1) {}
+
+  // Y = D^-1 B Z (and D_p^-1 B_p Z for the passive slots when they are wanted), with the zero
+  // test of the passes over the objects; the first step comes from those passes.
+  void centroids(std::span<double> Y) {
+    const std::span<const double> D = run.categoryMarginals;
+    if (first) {
+      computeCategoryCentroids(run.objectWeights, D, run.objectScores, Y);
+      first = false;
+    } else {
+      double* passive = space.passiveProducts.data();
+      for (std::ptrdiff_t d = 0; d < P; ++d) {
+        const double* z = space.scores.data() + d * S1;
+        double* product = space.products.data() + d * S1;
+        multiply(space.activeTable, S1, S1, z, product);
+        double* y = Y.data() + d * S;
+        for (std::ptrdiff_t s = 0; s < S1; ++s) {
+          y[s] = zeroTolerance > std::fabs(D[s]) ? 0.0 : product[s] / D[s];
+        }
+        if (S2 > 0) {
+          multiply(space.passiveTable, S2, S1, z, passive);
+          for (std::ptrdiff_t p = 0; p < S2; ++p) {
+            y[S1 + p] = zeroTolerance > std::fabs(D[S1 + p]) ? 0.0 : passive[p] / D[S1 + p];
+          }
+        }
+      }
+    }
+    for (std::ptrdiff_t d = 0; d < P; ++d) {
+      for (std::ptrdiff_t s = 0; s < S1; ++s) {
+        space.weighted[d * S1 + s] = D[s] * Y[d * S + s];
+      }
+    }
+  }
+
+  // New scores C^-1 G Q from the active quantifications Q: evaluated against the current ones
+  // through q_d = Q_d' G' W X_d and r_d = Q_d' B Q_d, then centred with the means D' Z / t and
+  // orthonormalised by Gram-Schmidt in the metric of B, as the passes over the objects do in the
+  // metric of m.
+  void averageAndNormalise(std::span<const double> Y, std::span<double> eigenvalues, double& fit,
+                           double& minimumCosine) {
+    const double t = run.totalMarginal;
+    const std::span<const double> D = run.categoryMarginals;
+    double* cross = space.crossProducts.data();
+    double* lengths = space.newLengths.data();
+    for (std::ptrdiff_t d = 0; d < P; ++d) {
+      double* z = space.scores.data() + d * S1;
+      std::copy_n(Y.data() + d * S, S1, z);
+      double* product = space.products.data() + d * S1;
+      multiply(space.activeTable, S1, S1, z, product);
+      cross[d] = dot(z, space.weighted.data() + d * S1, S1);
+      lengths[d] = dot(z, product, S1);
+    }
+    summariseProducts(cross, lengths, eigenvalues, fit, minimumCosine, t);
+    for (std::ptrdiff_t d = 0; d < P; ++d) {
+      double* z = space.scores.data() + d * S1;
+      const double mean = dot(D.data(), z, S1) / t;
+      for (std::ptrdiff_t s = 0; s < S1; ++s) {
+        z[s] -= mean;
+      }
+    }
+    for (std::ptrdiff_t d = 0; d < P; ++d) {
+      double* z = space.scores.data() + d * S1;
+      for (std::ptrdiff_t e = 0; e < d; ++e) {
+        // B Z_e of the final Z_e is in products.
+        const double coefficient = dot(space.products.data() + e * S1, z, S1) / t;
+        const double* other = space.scores.data() + e * S1;
+        for (std::ptrdiff_t s = 0; s < S1; ++s) {
+          z[s] -= coefficient * other[s];
+        }
+      }
+      double* product = space.products.data() + d * S1;
+      multiply(space.activeTable, S1, S1, z, product);
+      const double scale = std::sqrt(t / dot(z, product, S1));
+      for (std::ptrdiff_t s = 0; s < S1; ++s) {
+        z[s] *= scale;
+        product[s] *= scale;
+      }
+    }
+  }
+};
+
+}  // namespace
+
+void resetCategorySpace(CategorySpace& space) {
+  const std::ptrdiff_t P = std::max(analysisSettings.dimensionCount, 0);
+  const std::ptrdiff_t S1 = std::ptrdiff_t{std::max(analysisSettings.maxCategories, 0)} *
+                            std::max(analysisSettings.activeCount, 0);
+  space.scores.assign(static_cast<std::size_t>(P * S1), 0.0);
+  space.weighted.assign(space.scores.size(), 0.0);
+  space.products.assign(space.scores.size(), 0.0);
+  space.passiveProducts.assign(
+      space.passiveTable.empty()
+          ? 0
+          : static_cast<std::size_t>(std::ptrdiff_t{std::max(analysisSettings.maxCategories, 0)} *
+                                     std::max(analysisSettings.passiveCount, 0)),
+      0.0);
+  space.crossProducts.assign(static_cast<std::size_t>(P), 0.0);
+  space.newLengths.assign(static_cast<std::size_t>(P), 0.0);
+}
+
+RunReport iterateInCategorySpace(RunState& run, CategorySpace& space, const StoppingRule& rule,
+                                 SubspaceTracker* tracker, Momentum* momentum) {
+  CategorySpaceSteps steps(run, space);
+  return runOuterLoop(run, steps, rule, tracker, momentum);
+}
+
+void scoresFromCategorySpace(RunState& run, const CategorySpace& space) {
+  const std::ptrdiff_t P = analysisSettings.dimensionCount, S = slotCount();
+  const std::ptrdiff_t S1 =
+      std::ptrdiff_t{analysisSettings.maxCategories} * analysisSettings.activeCount;
+  std::fill(run.categoryQuantifications.begin(), run.categoryQuantifications.end(), 0.0);
+  for (std::ptrdiff_t d = 0; d < P; ++d) {
+    std::copy_n(space.scores.data() + d * S1, S1, run.categoryQuantifications.data() + d * S);
+  }
+  computeObjectAverages(run.objectWeights, run.objectMarginals, run.categoryQuantifications,
+                        run.objectScores);
+}
+
+}  // namespace tallowmere

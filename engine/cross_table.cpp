@@ -1,0 +1,129 @@
+#include "cross_table.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "analysis_settings.h"
+
+namespace tallowmere {
+
+std::size_t CrossTables::bytes() const {
+  std::size_t total = 0;
+  for (const std::vector<int64_t>& table : counts) {
+    total += table.size() * sizeof(int64_t);
+  }
+  return total;
+}
+
+void resetCrossTables(CrossTables& tables, bool withPassive) {
+  const AnalysisSettings& s = analysisSettings;
+  const std::ptrdiff_t K = std::max(s.maxCategories, 0);
+  tables.activeSlots = K * std::max(s.activeCount, 0);
+  tables.passiveSlots = withPassive ? K * std::max(s.passiveCount, 0) : 0;
+  tables.counts.assign(static_cast<std::size_t>(std::max(s.activeCount, 0)), {});
+}
+
+bool accumulateCrossTables(CrossTables& tables, std::ptrdiff_t first, std::ptrdiff_t last,
+                           std::span<const int32_t> objectWeights, std::size_t budgetBytes) {
+  const AnalysisSettings& s = analysisSettings;
+  const std::ptrdiff_t S1 = tables.activeSlots, K = s.maxCategories;
+  const int32_t M1 = s.activeCount;
+  const int32_t M2 = tables.passiveSlots > 0 ? s.passiveCount : 0;
+  std::vector<int32_t> columns(static_cast<std::size_t>(M1 + M2));
+  for (int32_t J = 0; J < M1 + M2; ++J) {
+    columns[J] = variableColumn(J);
+  }
+  std::vector<std::ptrdiff_t> slots(static_cast<std::size_t>(M1));
+  std::size_t bytes = tables.bytes();
+  for (std::ptrdiff_t i = first; i < last; ++i) {
+    const int64_t w = objectWeights[i];
+    if (w == 0) {
+      continue;
+    }
+    const int32_t* row = s.data + i * s.dataStride;
+    std::ptrdiff_t valid = 0;
+    for (int32_t j = 0; j < M1; ++j) {
+      const int32_t code = row[columns[j]];
+      if (code > 0) {
+        slots[valid++] = j * K + code - 1;
+      }
+    }
+    if (valid == 0) {
+      continue;
+    }
+    std::vector<int64_t>& table = tables.counts[valid - 1];
+    if (table.empty()) {
+      bytes += tables.tableSize() * sizeof(int64_t);
+      if (bytes > budgetBytes) {
+        return false;
+      }
+      table.assign(tables.tableSize(), 0);
+    }
+    // Slots ascend with the variables, so every pair lands in the upper triangle.
+    for (std::ptrdiff_t a = 0; a < valid; ++a) {
+      int64_t* pairs = table.data() + slots[a] * S1;
+      for (std::ptrdiff_t b = a; b < valid; ++b) {
+        pairs[slots[b]] += w;
+      }
+    }
+    for (int32_t j = 0; j < M2; ++j) {
+      const int32_t code = row[columns[M1 + j]];
+      if (code > 0) {
+        int64_t* pairs = table.data() + S1 * S1 + (j * K + code - 1) * S1;
+        for (std::ptrdiff_t a = 0; a < valid; ++a) {
+          pairs[slots[a]] += w;
+        }
+      }
+    }
+  }
+  return true;
+}
+
+void addCrossTables(CrossTables& into, const CrossTables& part) {
+  if (into.activeSlots != part.activeSlots || into.passiveSlots != part.passiveSlots ||
+      into.counts.size() != part.counts.size()) {
+    throw std::invalid_argument("cross tables of different shapes");
+  }
+  for (std::size_t c = 0; c < part.counts.size(); ++c) {
+    const std::vector<int64_t>& from = part.counts[c];
+    if (from.empty()) {
+      continue;
+    }
+    std::vector<int64_t>& to = into.counts[c];
+    if (to.empty()) {
+      to.assign(from.size(), 0);
+    }
+    for (std::size_t e = 0; e < from.size(); ++e) {
+      to[e] += from[e];
+    }
+  }
+}
+
+void formCrossTable(const CrossTables& tables, std::vector<double>& activeTable,
+                    std::vector<double>& passiveTable) {
+  const std::ptrdiff_t S1 = tables.activeSlots, S2 = tables.passiveSlots;
+  activeTable.assign(static_cast<std::size_t>(S1 * S1), 0.0);
+  passiveTable.assign(static_cast<std::size_t>(S2 * S1), 0.0);
+  for (std::size_t c = 0; c < tables.counts.size(); ++c) {
+    const std::vector<int64_t>& table = tables.counts[c];
+    if (table.empty()) {
+      continue;
+    }
+    const double count = static_cast<double>(c + 1);
+    for (std::ptrdiff_t s = 0; s < S1; ++s) {
+      for (std::ptrdiff_t s2 = s; s2 < S1; ++s2) {
+        activeTable[s * S1 + s2] += static_cast<double>(table[s * S1 + s2]) / count;
+      }
+    }
+    for (std::ptrdiff_t e = 0; e < S2 * S1; ++e) {
+      passiveTable[e] += static_cast<double>(table[S1 * S1 + e]) / count;
+    }
+  }
+  for (std::ptrdiff_t s = 0; s < S1; ++s) {
+    for (std::ptrdiff_t s2 = 0; s2 < s; ++s2) {
+      activeTable[s * S1 + s2] = activeTable[s2 * S1 + s];
+    }
+  }
+}
+
+}  // namespace tallowmere

@@ -1,0 +1,183 @@
+// The iteration on the category cross-table: its tables, and its agreement with the passes over
+// the objects.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "analysis_solution.h"
+#include "cross_table.h"
+#include "problem.h"
+
+namespace tallowmere {
+namespace {
+
+using testing::Problem;
+
+int32_t uniform(std::mt19937& rng, int32_t low, int32_t high) {
+  return std::uniform_int_distribution<int32_t>(low, high)(rng);
+}
+
+// Problems the typed API accepts: missing codes, zero and repeated weights, passive variables,
+// single variables of every level, categories without objects.
+Problem randomAnalysis(std::mt19937& rng) {
+  Problem p;
+  p.objectCount = uniform(rng, 60, 150);
+  p.maxCategories = uniform(rng, 2, 4);
+  p.dimensionCount = uniform(rng, 1, 3);
+  p.innerIterations = uniform(rng, 0, 2);
+  const int32_t active = uniform(rng, 2, 4), passive = uniform(rng, 0, 2);
+  p.dataStride = active + passive + 1;
+  p.useWeights = true;
+  p.weightColumn = active + passive;
+  for (int32_t J = 0; J < active + passive; ++J) {
+    const bool isActive = J < active;
+    (isActive ? p.activeColumns : p.passiveColumns).push_back(J);
+    (isActive ? p.activeCategoryCounts : p.passiveCategoryCounts)
+        .push_back(uniform(rng, 2, p.maxCategories));
+    (isActive ? p.activeSingle : p.passiveSingle).push_back(uniform(rng, 0, 1));
+    (isActive ? p.activeLevels : p.passiveLevels).push_back(uniform(rng, 0, 2));
+  }
+  p.data.resize(std::size_t(p.objectCount) * p.dataStride);
+  for (std::ptrdiff_t i = 0; i < p.objectCount; ++i) {
+    int32_t* row = p.data.data() + i * p.dataStride;
+    for (int32_t J = 0; J < active + passive; ++J) {
+      row[J] = uniform(rng, 0, 9) == 0 ? uniform(rng, -1, 0) : uniform(rng, 1, p.categoryCount(J));
+    }
+    row[p.weightColumn] = uniform(rng, 0, 4);
+  }
+  p.fitTolerance = std::numeric_limits<double>::quiet_NaN();
+  p.cosineTolerance = std::numeric_limits<double>::quiet_NaN();
+  return p;
+}
+
+CrossTables tablesOf(const Problem& p, std::ptrdiff_t first, std::ptrdiff_t last) {
+  p.install();
+  CrossTables tables;
+  resetCrossTables(tables, true);
+  EXPECT_TRUE(accumulateCrossTables(tables, first, last, p.objectWeights(), SIZE_MAX));
+  return tables;
+}
+
+TEST(CrossTable, PartsAddUpToTheWholeBitForBit) {
+  std::mt19937 rng(17);
+  for (int trial = 0; trial < 20; ++trial) {
+    const Problem p = randomAnalysis(rng);
+    const std::ptrdiff_t N = p.objectCount, split = uniform(rng, 0, p.objectCount);
+    CrossTables whole = tablesOf(p, 0, N);
+    CrossTables parts = tablesOf(p, split, N);
+    addCrossTables(parts, tablesOf(p, 0, split));
+    EXPECT_EQ(parts.counts, whole.counts) << trial;
+
+    // B = G' W C^-1 G summed object by object in doubles, an independent reading of the codes.
+    std::vector<double> B, Bp;
+    p.install();
+    formCrossTable(whole, B, Bp);
+    const std::ptrdiff_t K = p.maxCategories, S1 = K * p.activeCount();
+    std::vector<double> expected(S1 * S1, 0.0), expectedPassive(K * p.passiveCount() * S1, 0.0);
+    const std::vector<int32_t> w = p.objectWeights();
+    for (std::ptrdiff_t i = 0; i < N; ++i) {
+      std::vector<std::ptrdiff_t> slots;
+      for (int32_t j = 0; j < p.activeCount(); ++j) {
+        if (p.code(i, j) > 0) {
+          slots.push_back(j * K + p.code(i, j) - 1);
+        }
+      }
+      for (const std::ptrdiff_t a : slots) {
+        for (const std::ptrdiff_t b : slots) {
+          expected[a * S1 + b] += double(w[i]) / slots.size();
+        }
+        for (int32_t j = 0; j < p.passiveCount(); ++j) {
+          const int32_t code = p.code(i, p.activeCount() + j);
+          if (code > 0) {
+            expectedPassive[(j * K + code - 1) * S1 + a] += double(w[i]) / slots.size();
+          }
+        }
+      }
+    }
+    for (std::size_t e = 0; e < expected.size(); ++e) {
+      EXPECT_NEAR(B[e], expected[e], 1e-12 * (1 + expected[e])) << trial << " element " << e;
+    }
+    for (std::size_t e = 0; e < expectedPassive.size(); ++e) {
+      EXPECT_NEAR(Bp[e], expectedPassive[e], 1e-12 * (1 + expectedPassive[e])) << trial;
+    }
+  }
+}
+
+Solution solve(const Problem& p, Solver solver) {
+  SolutionOptions options;
+  options.solver = solver;
+  options.subspaceTolerance = 0.0;
+  options.accelerate = false;
+  options.principalAxes = false;
+  Solution solution;
+  computeSolution(p.settings(), options, solution);
+  return solution;
+}
+
+// Equal within `relative` of the largest absolute expected value; NaN where expected is NaN.
+::testing::AssertionResult agree(const std::vector<double>& actual,
+                                 const std::vector<double>& expected, double relative) {
+  double largest = 0.0;
+  for (const double e : expected) {
+    largest = std::isnan(e) ? largest : std::max(largest, std::fabs(e));
+  }
+  for (std::size_t k = 0; k < expected.size(); ++k) {
+    const bool bothNaN = std::isnan(expected[k]) && std::isnan(actual[k]);
+    if (!bothNaN && !(std::fabs(actual[k] - expected[k]) <= relative * largest)) {
+      return ::testing::AssertionFailure() << "element " << k << ": " << actual[k] << " vs "
+                                           << expected[k] << " (largest " << largest << ")";
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST(CategorySpace, IteratesEqualThoseOfThePassesOverTheObjects) {
+  std::mt19937 rng(2024);
+  for (int trial = 0; trial < 60; ++trial) {
+    Problem p = randomAnalysis(rng);
+    p.maxIterations = std::array{1, 2, 5, 20}[trial % 4];
+    SCOPED_TRACE(::testing::Message() << "trial " << trial << ", " << p.maxIterations
+                                      << " iterations, P = " << p.dimensionCount);
+    const Solution objects = solve(p, Solver::objects);
+    const Solution table = solve(p, Solver::crossTable);
+    ASSERT_EQ(objects.solver, Solver::objects);
+    ASSERT_EQ(table.solver, Solver::crossTable);
+    // Objects of weight 0 have no scores in either.
+    std::vector<double> expected, actual;
+    const std::vector<int32_t> w = p.objectWeights();
+    for (int32_t d = 0; d < p.dimensionCount; ++d) {
+      for (int32_t i = 0; i < p.objectCount; ++i) {
+        bool observed = false;
+        for (int32_t j = 0; j < p.activeCount(); ++j) {
+          observed = observed || p.code(i, j) > 0;
+        }
+        if (w[i] > 0 && observed) {
+          expected.push_back(objects.objectScores[d * p.objectCount + i]);
+          actual.push_back(table.objectScores[d * p.objectCount + i]);
+        }
+      }
+    }
+    EXPECT_TRUE(agree(actual, expected, 1e-12));
+    EXPECT_TRUE(agree(table.categoryQuantifications, objects.categoryQuantifications, 1e-12));
+    EXPECT_TRUE(agree(table.categoryCentroids, objects.categoryCentroids, 1e-12));
+    EXPECT_TRUE(agree(table.eigenvalues, objects.eigenvalues, 1e-12));
+    EXPECT_EQ(table.report.iterations, objects.report.iterations);
+  }
+}
+
+TEST(CategorySpace, FallsBackToTheObjectsPastItsBudget) {
+  std::mt19937 rng(5);
+  Problem p = randomAnalysis(rng);
+  p.maxIterations = 3;
+  SolutionOptions options;
+  options.solver = Solver::crossTable;
+  options.crossTableBudget = 0;
+  Solution solution;
+  computeSolution(p.settings(), options, solution);
+  EXPECT_EQ(solution.solver, Solver::objects);
+}
+
+}  // namespace
+}  // namespace tallowmere
