@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "buffer.h"
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
@@ -84,18 +85,18 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
   const std::ptrdiff_t S = slotCount();
   const std::ptrdiff_t variables = std::ptrdiff_t{activeCount} + passiveCount;
 
-  std::vector<int32_t> objectWeights(bufferSize(N));
-  std::vector<double> objectScores(bufferSize(P * N));
-  std::vector<double> categoryQuantifications(bufferSize(P * S));
+  Buffer<int32_t> objectWeights(bufferSize(N));
+  Buffer<double> objectScores(bufferSize(P * N));
+  Buffer<double> categoryQuantifications(bufferSize(P * S));
   // The fused steps replace the scores object by object and never store the averages.
   const bool fused = canAverageAndEvaluate();
-  std::vector<double> objectAverages(fused ? 0 : bufferSize(P * N));
+  Buffer<double> objectAverages(fused ? 0 : bufferSize(P * N));
   EvaluationSums evaluationSums{};
-  std::vector<double> objectMarginals(bufferSize(N));
-  std::vector<double> categoryMarginals(bufferSize(S));
-  std::vector<double> singleQuantifications(bufferSize(S));
-  std::vector<double> loadings(bufferSize(variables * P));
-  std::vector<double> eigenvalues(bufferSize(P));
+  Buffer<double> objectMarginals(bufferSize(N));
+  Buffer<double> categoryMarginals(bufferSize(S));
+  Buffer<double> singleQuantifications(bufferSize(S));
+  Buffer<double> loadings(bufferSize(variables * P));
+  Buffer<double> eigenvalues(bufferSize(P));
   IterationPlan plan;
   buildIterationPlan(plan);
   const RunPlanScope runPlan(plan);

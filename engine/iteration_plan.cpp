@@ -18,12 +18,12 @@ std::size_t count(std::ptrdiff_t n) {
 // codes[i * (M1 + M2) + J] = entry(index) for every object and variable, where index is the
 // category index c - 1 of a code c in 1 .. K and the dump's index K otherwise.
 template <typename Code, typename Entry>
-void fillCodes(std::vector<Code>& codes, Entry entry) {
+void fillCodes(Buffer<Code>& codes, Entry entry) {
   const AnalysisSettings& s = analysisSettings;
   const int32_t variables = variableCount();
   const int32_t K = s.maxCategories;
   const int32_t dump = std::max(K, 0);
-  codes.resize(count(std::ptrdiff_t{s.objectCount} * variables));
+  codes = Buffer<Code>(count(std::ptrdiff_t{s.objectCount} * variables));
   std::vector<int32_t> columns(count(variables));
   for (int32_t J = 0; J < variables; ++J) {
     columns[J] = variableColumn(J);
@@ -47,17 +47,12 @@ void buildIterationPlan(IterationPlan& plan) {
   const std::ptrdiff_t blocks = variableCount();
   const std::ptrdiff_t dimensions = std::max(s.dimensionCount, 0);
   plan.entryStride = std::max<std::ptrdiff_t>(4, (dimensions + 3) / 4 * 4);
-  const std::size_t tableSize = count(blocks * plan.blockWidth * plan.entryStride);
-  constexpr std::size_t lineDoubles = 64 / sizeof(double);
-  plan.tableStorage.assign(tableSize + lineDoubles, 0.0);
-  const auto address = reinterpret_cast<std::uintptr_t>(plan.tableStorage.data());
-  const std::size_t offset = (64 - address % 64) % 64 / sizeof(double);
-  plan.table = std::span<double>(plan.tableStorage.data() + offset, tableSize);
+  plan.table = Buffer<double>(count(blocks * plan.blockWidth * plan.entryStride));
 
-  plan.entryOffsets.clear();
-  plan.byteCodes.clear();
-  plan.shortCodes.clear();
-  plan.wideCodes.clear();
+  plan.entryOffsets = {};
+  plan.byteCodes = {};
+  plan.shortCodes = {};
+  plan.wideCodes = {};
   const auto categoryIndex = [](int32_t index) { return index; };
   const std::ptrdiff_t E = plan.entryStride;
   if ((plan.blockWidth - 1) * E <= offsetLimit) {
