@@ -2,7 +2,8 @@
 // bridge's copies and checks on real Java arrays, then the engine's setup and export, in the
 // order of the native method and of runAnalysis, with one outer iteration in between that is
 // timed apart. Each phase is a counter in milliseconds per call; "fixed" is their sum, and
-// "iterations" says how many outer iterations it is worth.
+// "iterations" says how many outer iterations it is worth. The report goes to standard error
+// (--benchmark_counters_tabular=true makes it a table).
 #include <benchmark/benchmark.h>
 #include <jni.h>
 
@@ -10,10 +11,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <vector>
 
 #include "argument_checks.h"
+#include "buffer.h"
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
@@ -107,7 +110,8 @@ void callInPhases(const JavaCall& c, bool writeObjectScores, PhaseTimes& t) {
   const jobjectArray scoreTable = writeObjectScores ? c.scoreTable : c.noScoreTable;
   t.lap();
 
-  // The bridge: copies of the int[] arguments, the tables' shapes and the checks, row buffers.
+  // The bridge: copies of the int[] arguments, the tables' shapes and the checks, the buffers of
+  // the result cells and the category rows' walk.
   auto ints = std::make_unique<bridge::IntArguments>(env, c.ints);
   t.end(PhaseTimes::copiesIn);
   const bridge::TableRows scoreRows = bridge::measureRows(env, scoreTable);
@@ -130,10 +134,10 @@ void callInPhases(const JavaCall& c, bool writeObjectScores, PhaseTimes& t) {
     std::abort();
   }
   t.end(PhaseTimes::checks);
-  auto scores = std::make_unique<bridge::RowBuffers>(bridge::shapeOf(scoreRows));
-  scores->copyIn(env, scoreTable, bridge::RowBuffers::Markers::off);
-  auto categoryBuffers = std::make_unique<bridge::RowBuffers>(bridge::shapeOf(categoryRows));
-  categoryBuffers->copyIn(env, c.categoryTable, bridge::RowBuffers::Markers::off);
+  auto scores = std::make_unique<bridge::ResultRows>(writeObjectScores ? objects : 0, dimensions);
+  auto categoryCells = std::make_unique<bridge::ResultRows>(
+      static_cast<jsize>(bridge::categoryRowCount(arguments)), dimensions);
+  bridge::fetchRowsWithMarkers(env, c.categoryTable, bridge::shapeOf(categoryRows));
   t.end(PhaseTimes::copiesIn);
 
   // The engine, as runAnalysis runs it.
@@ -144,8 +148,8 @@ void callInPhases(const JavaCall& c, bool writeObjectScores, PhaseTimes& t) {
       (*ints)[6], (*ints)[7],  (*ints)[8], -1.0,       -1.0};
   const std::size_t N = objects, P = dimensions, S = slotCount();
   {
-    std::vector<int32_t> w(N);
-    std::vector<double> X(P * N), Y(P * S), m(N), D(S), z(S), a(variables * P), eigenvalues(P);
+    Buffer<int32_t> w(N);
+    Buffer<double> X(P * N), Y(P * S), m(N), D(S), z(S), a(variables * P), eigenvalues(P);
     t.end(PhaseTimes::buffers);
     IterationPlan plan;
     buildIterationPlan(plan);
@@ -171,7 +175,7 @@ void callInPhases(const JavaCall& c, bool writeObjectScores, PhaseTimes& t) {
     benchmark::DoNotOptimize(fit);
     t.iteration += t.lap();
 
-    exportCategoryQuantifications(Y, categoryBuffers->table());
+    exportCategoryQuantifications(Y, categoryCells->table());
     if (writeObjectScores) {
       centreObjectScores(X, m, total);
       orthonormaliseObjectScores(X, m, total);
@@ -180,9 +184,9 @@ void callInPhases(const JavaCall& c, bool writeObjectScores, PhaseTimes& t) {
   }
   t.end(PhaseTimes::export_);
 
-  scores->copyBack(env, scoreTable);
-  categoryBuffers->copyBack(env, c.categoryTable);
-  categoryBuffers.reset();
+  scores->copyBack(env, scoreTable, bridge::shapeOf(scoreRows));
+  categoryCells->copyBack(env, c.categoryTable, bridge::shapeOf(categoryRows));
+  categoryCells.reset();
   scores.reset();
   ints.reset();
   t.end(PhaseTimes::copiesOut);
@@ -223,7 +227,14 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot create a JVM\n");
     return 1;
   }
-  benchmark::RunSpecifiedBenchmarks();
+  // The bridge's progress markers go nowhere, the report to standard error.
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) {
+    return 1;
+  }
+  benchmark::ConsoleReporter reporter;
+  reporter.SetOutputStream(&std::cerr);
+  reporter.SetErrorStream(&std::cerr);
+  benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
   vm->DestroyJavaVM();
   return 0;

@@ -254,11 +254,7 @@ CheckResult checkTables(const Arguments& a) {
     return result;
   }
   // One row per category of each active variable, in every run.
-  int64_t categoryRows = 0;
-  const std::span<const int32_t> counts = a.arrays[activeCategoryCountsParameter].values;
-  for (int32_t j = 0; j < a.activeCount; ++j) {
-    categoryRows += std::max(counts[j], 0);
-  }
+  const int64_t categoryRows = categoryRowCount(a);
   return checkTable("categoryQuantificationTable", a.categoryQuantificationTable, 1 + categoryRows,
                     "1 + the sum of the positive activeCategoryCounts",
                     categoryRows > 0 ? width : 0, "dimensionCount + 1");
@@ -276,6 +272,15 @@ CheckResult checkArguments(const Arguments& arguments) {
     }
   }
   return {};
+}
+
+int64_t categoryRowCount(const Arguments& arguments) {
+  int64_t rows = 0;
+  const std::span<const int32_t> counts = arguments.arrays[activeCategoryCountsParameter].values;
+  for (int32_t j = 0; j < arguments.activeCount; ++j) {
+    rows += std::max(counts[j], 0);
+  }
+  return rows;
 }
 
 const char* javaExceptionClass(Rejection rejection) {
