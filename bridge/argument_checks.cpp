@@ -190,25 +190,52 @@ CheckResult checkCodes(const Arguments& a) {
   if (variables == 0) {
     return {};
   }
+  const auto where = [&](int32_t J) {
+    const bool active = J < a.activeCount;
+    return std::pair{active ? J : J - a.activeCount,
+                     active ? std::pair{activeColumnsParameter, activeCategoryCountsParameter}
+                            : std::pair{passiveColumnsParameter, passiveCategoryCountsParameter}};
+  };
+  // A code is broken when it exceeds the larger of its category count and 0 (codes of 0 or
+  // below being missing): one comparison a code, without branches, in the scan below.
+  std::vector<int32_t> columns(variables), limits(variables);
+  bool adjacent = true;
+  for (int32_t J = 0; J < variables; ++J) {
+    const auto [j, parameters] = where(J);
+    columns[J] = a.arrays[parameters.first].values[j];
+    limits[J] = std::max(a.arrays[parameters.second].values[j], 0);
+    adjacent = adjacent && columns[J] == columns[0] + J;
+  }
   for (int64_t i = 0; i < a.objectCount; ++i) {
     const int32_t* row = data.data() + i * a.dataStride;
-    for (int32_t J = 0; J < variables; ++J) {
-      const bool active = J < a.activeCount;
-      const int32_t j = active ? J : J - a.activeCount;
-      const IntParameter columns = active ? activeColumnsParameter : passiveColumnsParameter;
-      const IntParameter counts =
-          active ? activeCategoryCountsParameter : passiveCategoryCountsParameter;
-      const int32_t column = a.arrays[columns].values[j];
-      const int32_t categories = a.arrays[counts].values[j];
-      const int32_t code = row[column];
-      if (code > 0 && code > categories) {
-        return illegalArgument(element("data", i * a.dataStride + column) + " = " + str(code) +
-                               ", the code of object " + str(i) + " on " +
-                               (active ? "active" : "passive") + " variable " + str(j) + " (" +
-                               element(intParameterNames[columns], j) + " = " + str(column) +
-                               "), exceeds " + element(intParameterNames[counts], j) + " = " +
-                               str(categories));
+    bool broken = false;
+    if (adjacent) {
+      // The usual layout: the codes are one run of the row.
+      const int32_t* codes = row + columns[0];
+      for (int32_t J = 0; J < variables; ++J) {
+        broken |= codes[J] > limits[J];
       }
+    } else {
+      for (int32_t J = 0; J < variables; ++J) {
+        broken |= row[columns[J]] > limits[J];
+      }
+    }
+    if (!broken) {
+      continue;
+    }
+    for (int32_t J = 0; J < variables; ++J) {
+      const int32_t code = row[columns[J]];
+      if (code <= limits[J]) {
+        continue;
+      }
+      const auto [j, parameters] = where(J);
+      const auto [columnParameter, countParameter] = parameters;
+      return illegalArgument(
+          element("data", i * a.dataStride + columns[J]) + " = " + str(code) +
+          ", the code of object " + str(i) + " on " + (J < a.activeCount ? "active" : "passive") +
+          " variable " + str(j) + " (" + element(intParameterNames[columnParameter], j) + " = " +
+          str(columns[J]) + "), exceeds " + element(intParameterNames[countParameter], j) + " = " +
+          str(a.arrays[countParameter].values[j]));
     }
   }
   return {};

@@ -25,8 +25,7 @@ constexpr bool sanitized = false;
 constexpr std::size_t hugePage = std::size_t{2} << 20;
 constexpr std::size_t lineBytes = 64;
 
-// From half a huge page on, a whole huge page costs less than the faults of its small pages.
-std::atomic<std::size_t> mappingThreshold{hugePage / 2};
+std::atomic<std::size_t> mappingThreshold{defaultMappingThreshold};
 
 std::atomic<long> allocations{0};
 std::atomic<long> liveBytes{0};

@@ -29,8 +29,10 @@ struct BufferStatistics {
 BufferStatistics bufferStatistics();
 void resetBufferPeak();
 
-// Buffers of at least this many bytes are mapped, unless the build is sanitized. Tests lower it
+// Buffers of at least this many bytes are mapped, unless the build is sanitized: from half a
+// huge page on, a whole huge page costs less than the faults of the small pages. Tests lower it
 // to take the mapped path on small problems.
+inline constexpr std::size_t defaultMappingThreshold = std::size_t{1} << 20;
 void setMappingThreshold(std::size_t bytes);
 
 // Zero-filled memory of `bytes` bytes, aligned to 64 (null for 0 bytes), and whether it is a
