@@ -16,7 +16,6 @@ void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> 
                       std::span<double> categoryMarginals, double& totalMarginal) {
   const AnalysisSettings& s = analysisSettings;
   const int32_t variables = variableCount();
-  const std::ptrdiff_t K = s.maxCategories;
   std::vector<int32_t> columns(variables > 0 ? variables : 0);
   for (int32_t J = 0; J < variables; ++J) {
     columns[J] = variableColumn(J);
@@ -25,7 +24,6 @@ void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> 
   // a category's sum shares their memory and can keep their additions back to back; each sum
   // still receives its terms one by one, in the same order.
   double total = totalMarginal;
-  double* const D = categoryMarginals.data();
   for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
     const int32_t* row = s.data + i * s.dataStride;
     const double b = objectWeights[i];
@@ -35,7 +33,7 @@ void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> 
       if (c > 0) {
         m = m + b;
         total = total + b;
-        D[j * K + c - 1] += b;
+        categoryMarginals[categorySlot(j, c)] += b;
       }
     }
     objectMarginals[i] = m;
@@ -43,7 +41,7 @@ void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> 
     for (int32_t J = s.activeCount; J < variables; ++J) {
       const int32_t c = row[columns[J]];
       if (c > 0) {
-        D[J * K + c - 1] += b;
+        categoryMarginals[categorySlot(J, c)] += b;
       }
     }
   }
