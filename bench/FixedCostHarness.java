@@ -9,7 +9,7 @@ import java.util.Random;
  * more than a call of one, and the fixed cost is the one-iteration call minus that iteration.
  *
  * <p>Arguments (all optional): N (default 1000000), the number of timed calls of each kind
- * (default 7). M = 20 variables of K = 6 categories with integer weights, P = 3. The report goes
+ * (default 11). M = 20 variables of K = 6 categories with integer weights, P = 3. The report goes
  * to standard error, since the library's progress markers fill standard output:
  *
  * <pre>
@@ -75,40 +75,33 @@ public final class FixedCostHarness {
     return n % 2 == 1 ? sorted[n / 2] : 0.5 * (sorted[n / 2 - 1] + sorted[n / 2]);
   }
 
-  private static double minimum(double[] values) {
-    return Arrays.stream(values).min().orElse(Double.NaN);
-  }
-
-  private static void line(String what, double t1, double t2) {
-    double iteration = t2 - t1;
-    double fixed = t1 - iteration;
-    System.err.printf("  %-7s call(1) %7.1f ms  call(2) %7.1f ms  iteration %5.1f ms"
-            + "  fixed %6.1f ms = %5.1f iterations%n",
-        what, t1 * 1e3, t2 * 1e3, iteration * 1e3, fixed * 1e3, fixed / iteration);
-  }
-
   private void report(boolean writeObjectScores, int calls) {
     call(1, writeObjectScores);
     call(2, writeObjectScores);
     double[] one = new double[calls];
     double[] two = new double[calls];
-    // Interleaved, so that a change of the machine's load affects both kinds alike.
+    double[] differences = new double[calls];
+    // In pairs, so that a change of the machine's load affects both kinds alike: the median of
+    // the pairs' differences is the iteration, the rest of a one-iteration call the fixed cost.
     for (int c = 0; c < calls; c++) {
       one[c] = call(1, writeObjectScores);
       two[c] = call(2, writeObjectScores);
+      differences[c] = two[c] - one[c];
     }
-    System.err.println(writeObjectScores ? "with object scores" : "without object scores");
-    // The fastest calls are those least disturbed by other work on a shared machine.
-    line("fastest", minimum(one), minimum(two));
-    line("median", median(one), median(two));
+    double iteration = median(differences);
+    double fixed = median(one) - iteration;
+    System.err.printf("%-22s call(1) %7.1f ms  call(2) %7.1f ms  iteration %5.1f ms"
+            + "  fixed %6.1f ms = %4.1f iterations%n",
+        writeObjectScores ? "with object scores" : "without object scores", median(one) * 1e3,
+        median(two) * 1e3, iteration * 1e3, fixed * 1e3, fixed / iteration);
   }
 
   public static void main(String[] args) {
     int objects = args.length > 0 ? Integer.parseInt(args[0]) : 1_000_000;
-    int calls = args.length > 1 ? Integer.parseInt(args[1]) : 7;
+    int calls = args.length > 1 ? Integer.parseInt(args[1]) : 11;
     FixedCostHarness harness = new FixedCostHarness(objects);
-    System.err.printf("N = %d, M = %d, K = %d, P = %d, %d timed calls of each kind%n", objects, M, K, P,
-        calls);
+    System.err.printf("N = %d, M = %d, K = %d, P = %d, medians of %d calls of each kind%n",
+        objects, M, K, P, calls);
     harness.report(false, calls);
     harness.report(true, calls);
   }

@@ -208,19 +208,19 @@ CheckResult checkCodes(const Arguments& a) {
   }
   for (int64_t i = 0; i < a.objectCount; ++i) {
     const int32_t* row = data.data() + i * a.dataStride;
-    bool broken = false;
+    int32_t broken = 0;  // an int, whose or-reduction the compiler vectorises (a bool's not)
     if (adjacent) {
       // The usual layout: the codes are one run of the row.
       const int32_t* codes = row + columns[0];
       for (int32_t J = 0; J < variables; ++J) {
-        broken |= codes[J] > limits[J];
+        broken |= static_cast<int32_t>(codes[J] > limits[J]);
       }
     } else {
       for (int32_t J = 0; J < variables; ++J) {
-        broken |= row[columns[J]] > limits[J];
+        broken |= static_cast<int32_t>(row[columns[J]] > limits[J]);
       }
     }
-    if (!broken) {
+    if (broken == 0) {
       continue;
     }
     for (int32_t J = 0; J < variables; ++J) {
