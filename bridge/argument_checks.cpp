@@ -190,21 +190,28 @@ CheckResult checkCodes(const Arguments& a) {
   if (variables == 0) {
     return {};
   }
-  const auto where = [&](int32_t J) {
-    const bool active = J < a.activeCount;
-    return std::pair{active ? J : J - a.activeCount,
-                     active ? std::pair{activeColumnsParameter, activeCategoryCountsParameter}
-                            : std::pair{passiveColumnsParameter, passiveCategoryCountsParameter}};
+  // Variable J (active ones first) as its group's variable j, with the parameters holding its
+  // column and its category count.
+  struct Place {
+    bool active;
+    int32_t j;
+    IntParameter columns, counts;
+  };
+  const auto place = [&](int32_t J) -> Place {
+    if (J < a.activeCount) {
+      return {true, J, activeColumnsParameter, activeCategoryCountsParameter};
+    }
+    return {false, J - a.activeCount, passiveColumnsParameter, passiveCategoryCountsParameter};
   };
   // A code is broken when it exceeds the larger of its category count and 0 (codes of 0 or
   // below being missing): one comparison a code, without branches, in the scan below.
   std::vector<int32_t> columns(variables), limits(variables);
   bool adjacent = true;
   for (int32_t J = 0; J < variables; ++J) {
-    const auto [j, parameters] = where(J);
-    columns[J] = a.arrays[parameters.first].values[j];
-    limits[J] = std::max(a.arrays[parameters.second].values[j], 0);
-    adjacent = adjacent && columns[J] == columns[0] + J;
+    const Place v = place(J);
+    columns[J] = a.arrays[v.columns].values[v.j];
+    limits[J] = std::max(a.arrays[v.counts].values[v.j], 0);
+    adjacent = adjacent && columns[J] == int64_t{columns[0]} + J;
   }
   for (int64_t i = 0; i < a.objectCount; ++i) {
     const int32_t* row = data.data() + i * a.dataStride;
@@ -228,14 +235,13 @@ CheckResult checkCodes(const Arguments& a) {
       if (code <= limits[J]) {
         continue;
       }
-      const auto [j, parameters] = where(J);
-      const auto [columnParameter, countParameter] = parameters;
-      return illegalArgument(
-          element("data", i * a.dataStride + columns[J]) + " = " + str(code) +
-          ", the code of object " + str(i) + " on " + (J < a.activeCount ? "active" : "passive") +
-          " variable " + str(j) + " (" + element(intParameterNames[columnParameter], j) + " = " +
-          str(columns[J]) + "), exceeds " + element(intParameterNames[countParameter], j) + " = " +
-          str(a.arrays[countParameter].values[j]));
+      const Place v = place(J);
+      return illegalArgument(element("data", i * a.dataStride + columns[J]) + " = " + str(code) +
+                             ", the code of object " + str(i) + " on " +
+                             (v.active ? "active" : "passive") + " variable " + str(v.j) + " (" +
+                             element(intParameterNames[v.columns], v.j) + " = " + str(columns[J]) +
+                             "), exceeds " + element(intParameterNames[v.counts], v.j) + " = " +
+                             str(a.arrays[v.counts].values[v.j]));
     }
   }
   return {};

@@ -28,7 +28,7 @@ void fillCodes(Buffer<Code>& codes, Entry entry) {
   bool adjacent = true;
   for (int32_t J = 0; J < variables; ++J) {
     columns[J] = variableColumn(J);
-    adjacent = adjacent && columns[J] == columns[0] + J;
+    adjacent = adjacent && columns[J] == int64_t{columns[0]} + J;
   }
   // c in 1 .. K, in unsigned arithmetic that cannot overflow and that the compiler vectorises.
   const auto code = [&, limit = static_cast<uint32_t>(dump)](int32_t c) {
