@@ -63,9 +63,9 @@ jdoubleArray exchangedRow(JNIEnv* env, jobject row, jsize r, jsize columns) {
 
 void fetchRowsWithMarkers(JNIEnv* env, jobjectArray table, TableShape shape) {
   forEachRow(env, table, 1, shape.rows, [&](jsize r, jobject row) {
+    exchangedRow(env, row, r, shape.columns);
     const int32_t marker = r - 1;
     std::printf("%d:1\n", marker);
-    exchangedRow(env, row, r, shape.columns);
     std::printf("%d:5\n", marker);
   });
 }

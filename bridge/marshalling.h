@@ -58,7 +58,8 @@ struct TableShape {
 TableShape shapeOf(const TableRows& rows);
 
 // Fetches rows 1 .. R-1 of a table in order and requires each to be a double[] of at least C
-// elements, printing "<r-1>:1" when row r has been obtained and "<r-1>:5" when it has passed.
+// elements, printing "<r-1>:1" and "<r-1>:5" for row r once it has been obtained. Its cells are
+// not copied: the engine writes every cell that goes back (ResultRows).
 void fetchRowsWithMarkers(JNIEnv* env, jobjectArray table, TableShape shape);
 
 // The cells of a caller's table that the engine writes, rows 1 .. W and elements 1 .. P, as the

@@ -2,11 +2,11 @@
 // cache line, and given back to the system when the buffer goes.
 //
 // Every page a run touches for the first time costs a page fault, and on a virtual machine a
-// fault of a 4 KiB page costs about as much as copying 40 KiB: for the tens of megabytes a
-// large run holds, the faults would cost more than the work. So buffers of a megabyte or more
-// are fresh mappings aligned to 2 MiB and advised for transparent huge pages, which the kernel
-// backs 2 MiB at a time. The kernel hands out mapped pages zero-filled, so such a buffer costs
-// no user-space fill either. Smaller buffers, and all buffers in sanitized builds (so that
+// fault of a 4 KiB page can take 11 us, as long as copying a hundred kilobytes: for the tens of
+// megabytes a large run holds, the faults would cost more than the work. So buffers of a MiB or
+// more are fresh mappings aligned to 2 MiB and advised for transparent huge pages, which the
+// kernel backs 2 MiB at a time. The kernel hands out mapped pages zero-filled, so such a buffer
+// costs no user-space fill either. Smaller buffers, and all buffers in sanitized builds (so that
 // AddressSanitizer sees their bounds), come from the heap and are zero-filled there.
 #pragma once
 
