@@ -193,25 +193,58 @@ CheckResult checkCodes(const Arguments& a) {
   if (variables == 0) {
     return {};
   }
+  // Variable J (active ones first) as its group's variable j, with the parameters holding its
+  // column and its category count.
+  struct Place {
+    bool active;
+    int32_t j;
+    IntParameter columns, counts;
+  };
+  const auto place = [&](int32_t J) -> Place {
+    if (J < a.activeCount) {
+      return {true, J, activeColumnsParameter, activeCategoryCountsParameter};
+    }
+    return {false, J - a.activeCount, passiveColumnsParameter, passiveCategoryCountsParameter};
+  };
+  // A code is broken when it exceeds the larger of its category count and 0 (codes of 0 or
+  // below being missing): one comparison a code, without branches, in the scan below.
+  std::vector<int32_t> columns(variables), limits(variables);
+  bool adjacent = true;
+  for (int32_t J = 0; J < variables; ++J) {
+    const Place v = place(J);
+    columns[J] = a.arrays[v.columns].values[v.j];
+    limits[J] = std::max(a.arrays[v.counts].values[v.j], 0);
+    adjacent = adjacent && columns[J] == int64_t{columns[0]} + J;
+  }
   for (int64_t i = 0; i < a.objectCount; ++i) {
     const int32_t* row = data.data() + i * a.dataStride;
-    for (int32_t J = 0; J < variables; ++J) {
-      const bool active = J < a.activeCount;
-      const int32_t j = active ? J : J - a.activeCount;
-      const IntParameter columns = active ? activeColumnsParameter : passiveColumnsParameter;
-      const IntParameter counts =
-          active ? activeCategoryCountsParameter : passiveCategoryCountsParameter;
-      const int32_t column = a.arrays[columns].values[j];
-      const int32_t categories = a.arrays[counts].values[j];
-      const int32_t code = row[column];
-      if (code > 0 && code > categories) {
-        return illegalArgument(element("data", i * a.dataStride + column) + " = " + str(code) +
-                               ", the code of object " + str(i) + " on " +
-                               (active ? "active" : "passive") + " variable " + str(j) + " (" +
-                               element(intParameterNames[columns], j) + " = " + str(column) +
-                               "), exceeds " + element(intParameterNames[counts], j) + " = " +
-                               str(categories));
+    int32_t broken = 0;  // an int, whose or-reduction the compiler vectorises (a bool's not)
+    if (adjacent) {
+      // The usual layout: the codes are one run of the row.
+      const int32_t* codes = row + columns[0];
+      for (int32_t J = 0; J < variables; ++J) {
+        broken |= static_cast<int32_t>(codes[J] > limits[J]);
       }
+    } else {
+      for (int32_t J = 0; J < variables; ++J) {
+        broken |= static_cast<int32_t>(row[columns[J]] > limits[J]);
+      }
+    }
+    if (broken == 0) {
+      continue;
+    }
+    for (int32_t J = 0; J < variables; ++J) {
+      const int32_t code = row[columns[J]];
+      if (code <= limits[J]) {
+        continue;
+      }
+      const Place v = place(J);
+      return illegalArgument(element("data", i * a.dataStride + columns[J]) + " = " + str(code) +
+                             ", the code of object " + str(i) + " on " +
+                             (v.active ? "active" : "passive") + " variable " + str(v.j) + " (" +
+                             element(intParameterNames[v.columns], v.j) + " = " + str(columns[J]) +
+                             "), exceeds " + element(intParameterNames[v.counts], v.j) + " = " +
+                             str(a.arrays[v.counts].values[v.j]));
     }
   }
   return {};
@@ -260,11 +293,7 @@ CheckResult checkTables(const Arguments& a) {
     return result;
   }
   // One row per category of each active variable, in every run.
-  int64_t categoryRows = 0;
-  const std::span<const int32_t> counts = a.arrays[activeCategoryCountsParameter].values;
-  for (int32_t j = 0; j < a.activeCount; ++j) {
-    categoryRows += std::max(counts[j], 0);
-  }
+  const int64_t categoryRows = categoryRowCount(a);
   return checkTable("categoryQuantificationTable", a.categoryQuantificationTable, 1 + categoryRows,
                     "1 + the sum of the positive activeCategoryCounts",
                     categoryRows > 0 ? width : 0, "dimensionCount + 1");
@@ -282,6 +311,15 @@ CheckResult checkArguments(const Arguments& arguments) {
     }
   }
   return {};
+}
+
+int64_t categoryRowCount(const Arguments& arguments) {
+  int64_t rows = 0;
+  const std::span<const int32_t> counts = arguments.arrays[activeCategoryCountsParameter].values;
+  for (int32_t j = 0; j < arguments.activeCount; ++j) {
+    rows += std::max(counts[j], 0);
+  }
+  return rows;
 }
 
 const char* javaExceptionClass(Rejection rejection) {

@@ -80,6 +80,11 @@ struct CheckResult {
 // have been checked, so it is safe on any input.
 CheckResult checkArguments(const Arguments& arguments);
 
+// The rows of categoryQuantificationTable that a run writes, after row 0: one per category of
+// each active variable, the sum of the positive activeCategoryCounts. Needs activeCount entries
+// of activeCategoryCounts.
+int64_t categoryRowCount(const Arguments& arguments);
+
 // The Java class of a rejection, in JNI form ("java/lang/NullPointerException").
 const char* javaExceptionClass(Rejection rejection);
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -92,20 +93,18 @@ std::unique_ptr<int32_t[]> rowMajorData(JNIEnv* env, jobjectArray codes, jintArr
       }
     }
   };
-  for (jsize v = 0; v < variables; ++v) {
-    const LocalRef column(env, env->GetObjectArrayElement(codes, v));
-    checkPending(env);
+  forEachRow(env, codes, 0, variables, [&](jsize v, jobject column) {
     const std::string name = "codes[" + std::to_string(v) + "]";
-    requireLength(env, static_cast<jarray>(column.get()), name.c_str(), objects);
-    scatter(static_cast<jintArray>(column.get()), v);
-  }
+    requireLength(env, static_cast<jarray>(column), name.c_str(), objects);
+    scatter(static_cast<jintArray>(column), v);
+  });
   if (weights != nullptr) {
     scatter(weights, variables);
   }
   return data;
 }
 
-void setDoubles(JNIEnv* env, jdoubleArray array, const std::vector<double>& values) {
+void setDoubles(JNIEnv* env, jdoubleArray array, std::span<const double> values) {
   env->SetDoubleArrayRegion(array, 0, static_cast<jsize>(values.size()), values.data());
   checkPending(env);
 }
@@ -128,9 +127,10 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     if (variables == 0) {
       illegal(env, "codes has no variables");
     }
-    const LocalRef first(env, env->GetObjectArrayElement(codes, 0));
-    checkPending(env);
-    const jsize objects = lengthOf(env, static_cast<jarray>(first.get()), "codes[0]");
+    jsize objects = 0;
+    forEachRow(env, codes, 0, 1, [&](jsize, jobject first) {
+      objects = lengthOf(env, static_cast<jarray>(first), "codes[0]");
+    });
     const std::vector<int32_t> counts = intArray(env, categoryCounts, "categoryCounts", variables);
     requireLength(env, passive, "passive", variables);
     std::vector<jboolean> passiveFlags(static_cast<std::size_t>(variables));
@@ -268,10 +268,14 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     setDoubles(env, centroids, packedCentroids);
     setDoubles(env, loadings, packedLoadings);
     setDoubles(env, eigenvalues, solution.eigenvalues);
-    setDoubles(
-        env, report,
-        {static_cast<double>(r.iterations), static_cast<double>(r.stopReason), r.fit, r.fitChange,
-         r.minimumCosine, r.subspaceChange, static_cast<double>(solution.solver)});
+    const double reportValues[] = {static_cast<double>(r.iterations),
+                                   static_cast<double>(r.stopReason),
+                                   r.fit,
+                                   r.fitChange,
+                                   r.minimumCosine,
+                                   r.subspaceChange,
+                                   static_cast<double>(solution.solver)};
+    setDoubles(env, report, reportValues);
   } catch (const JavaExceptionPending&) {
     // Java sees the pending exception.
   } catch (const std::bad_alloc&) {

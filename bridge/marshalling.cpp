@@ -1,10 +1,8 @@
 #include "marshalling.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <string>
-#include <utility>
 
 namespace tallowmere::bridge {
 
@@ -14,23 +12,12 @@ IntArguments::IntArguments(JNIEnv* env, const std::array<jintArray, count>& arra
       isNull_[p] = true;
       continue;
     }
-    IntElements elements(env, arrays[p]);
     const jsize length = env->GetArrayLength(arrays[p]);
-    copies_[p].assign(elements.get(), elements.get() + length);
-    if (p == dataIndex) {
-      elements.release();
-    } else {
-      held_[p] = std::move(elements);
+    copies_[p] = Buffer<int32_t>(static_cast<std::size_t>(length));
+    if (length > 0) {
+      env->GetIntArrayRegion(arrays[p], 0, length, copies_[p].data());
+      checkPending(env);
     }
-  }
-}
-
-IntArguments::~IntArguments() {
-  for (std::vector<int32_t>& copy : copies_) {
-    std::vector<int32_t>().swap(copy);
-  }
-  for (IntElements& elements : held_) {
-    elements.release();
   }
 }
 
@@ -41,31 +28,27 @@ TableRows measureRows(JNIEnv* env, jobjectArray table) {
     return rows;
   }
   const jsize count = env->GetArrayLength(table);
-  rows.lengths.resize(static_cast<std::size_t>(count));
-  for (jsize r = 0; r < count; ++r) {
-    const LocalRef row(env, env->GetObjectArrayElement(table, r));
-    checkPending(env);
-    rows.lengths[r] =
-        row.get() == nullptr ? nullRow : env->GetArrayLength(static_cast<jarray>(row.get()));
-  }
+  rows.lengths = Buffer<int32_t>(static_cast<std::size_t>(count));
+  forEachRow(env, table, 0, count, [&](jsize r, jobject row) {
+    rows.lengths[r] = row == nullptr ? nullRow : env->GetArrayLength(static_cast<jarray>(row));
+  });
   return rows;
 }
 
 TableShape shapeOf(const TableRows& rows) {
-  return {static_cast<jsize>(rows.lengths.size()), rows.lengths.front()};
+  return {static_cast<jsize>(rows.lengths.size()), rows.lengths[0]};
 }
 
 namespace {
 
-// Row r of a table with at least `columns` elements, obtained with its contents.
-struct ExchangedRow {
-  LocalRef row;
-  DoubleElements elements;
-};
-
-ExchangedRow exchangedRow(JNIEnv* env, jobjectArray table, jsize r, jsize columns) {
-  LocalRef row = tableRow(env, table, r);
-  const jsize length = env->GetArrayLength(static_cast<jarray>(row.get()));
+// Row r of a table, which must still be a double[] of at least `columns` elements.
+jdoubleArray exchangedRow(JNIEnv* env, jobject row, jsize r, jsize columns) {
+  if (row == nullptr) {
+    const std::string message = "row " + std::to_string(r) + " of a result table is null";
+    throwJavaException(env, "java/lang/NullPointerException", message.c_str());
+    throw JavaExceptionPending{};
+  }
+  const jsize length = env->GetArrayLength(static_cast<jarray>(row));
   if (length < columns) {
     const std::string message = "row " + std::to_string(r) + " of a result table has length " +
                                 std::to_string(length) + ", shorter than its row 0's length " +
@@ -73,44 +56,40 @@ ExchangedRow exchangedRow(JNIEnv* env, jobjectArray table, jsize r, jsize column
     throwJavaException(env, "java/lang/IllegalArgumentException", message.c_str());
     throw JavaExceptionPending{};
   }
-  DoubleElements elements(env, static_cast<jdoubleArray>(row.get()));
-  return {std::move(row), std::move(elements)};
+  return static_cast<jdoubleArray>(row);
 }
 
 }  // namespace
 
-RowBuffers::RowBuffers(TableShape shape)
-    : shape_(shape),
-      cells_(static_cast<std::size_t>(shape.rows) * static_cast<std::size_t>(shape.columns)),
-      rows_(static_cast<std::size_t>(shape.rows)) {
-  for (jsize r = 0; r < shape.rows; ++r) {
-    rows_[r] = cells_.data() + static_cast<std::ptrdiff_t>(r) * shape.columns;
-  }
-}
-
-void RowBuffers::copyIn(JNIEnv* env, jobjectArray table, Markers markers) {
-  for (jsize r = 1; r < shape_.rows; ++r) {
-    const ExchangedRow row = exchangedRow(env, table, r, shape_.columns);
+void fetchRowsWithMarkers(JNIEnv* env, jobjectArray table, TableShape shape) {
+  forEachRow(env, table, 1, shape.rows, [&](jsize r, jobject row) {
+    exchangedRow(env, row, r, shape.columns);
     const int32_t marker = r - 1;
-    if (markers == Markers::on) {
-      std::printf("%d:1\n", marker);
-    }
-    if (shape_.columns > 1) {
-      std::copy(row.elements.get() + 1, row.elements.get() + shape_.columns, rows_[r] + 1);
-    }
-    if (markers == Markers::on) {
-      std::printf("%d:5\n", marker);
-    }
+    std::printf("%d:1\n", marker);
+    std::printf("%d:5\n", marker);
+  });
+}
+
+ResultRows::ResultRows(jsize writtenRows, jsize writtenColumns)
+    : writtenRows_(writtenRows),
+      writtenColumns_(writtenColumns),
+      cells_(static_cast<std::size_t>(writtenRows) * static_cast<std::size_t>(writtenColumns) + 1),
+      rows_(static_cast<std::size_t>(writtenRows) + 1) {
+  rows_[0] = cells_.data();
+  for (jsize r = 1; r <= writtenRows; ++r) {
+    rows_[r] = cells_.data() + static_cast<std::ptrdiff_t>(r - 1) * writtenColumns;
   }
 }
 
-void RowBuffers::copyBack(JNIEnv* env, jobjectArray table) const {
-  for (jsize r = 1; r < shape_.rows; ++r) {
-    const ExchangedRow row = exchangedRow(env, table, r, shape_.columns);
-    if (shape_.columns > 1) {
-      std::copy(rows_[r] + 1, rows_[r] + shape_.columns, row.elements.get() + 1);
-    }
+void ResultRows::copyBack(JNIEnv* env, jobjectArray table, TableShape shape) const {
+  if (writtenColumns_ == 0) {
+    return;
   }
+  forEachRow(env, table, 1, writtenRows_ + 1, [&](jsize r, jobject row) {
+    env->SetDoubleArrayRegion(exchangedRow(env, row, r, shape.columns), 1, writtenColumns_,
+                              rows_[r] + 1);
+    checkPending(env);
+  });
 }
 
 }  // namespace tallowmere::bridge

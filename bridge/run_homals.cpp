@@ -1,5 +1,6 @@
-// The library's entry point, Quorvane.Tallowmere.runHomals: checks the Java arguments, copies
-// them into native arrays, runs the engine once on them and writes the two result tables back.
+// The library's entry point, Quorvane.Tallowmere.runHomals: copies the Java arguments into native
+// arrays, checks them, runs the engine once on them and writes the cells it computed back into
+// the two result tables.
 #include <jni.h>
 
 #include <cstdio>
@@ -20,7 +21,7 @@ using tallowmere::bridge::Arguments;
 using tallowmere::bridge::CheckResult;
 using tallowmere::bridge::IntArguments;
 using tallowmere::bridge::JavaExceptionPending;
-using tallowmere::bridge::RowBuffers;
+using tallowmere::bridge::ResultRows;
 using tallowmere::bridge::TableRows;
 using tallowmere::bridge::throwJavaException;
 
@@ -45,8 +46,6 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
     const bool useWeightsFlag = useWeights != JNI_FALSE;
     const bool writeObjectScoresFlag = writeObjectScores != JNI_FALSE;
 
-    // Declared first, destroyed last: the copies are freed and the held int[] contents given
-    // back only after both tables' row buffers are gone.
     const IntArguments ints(
         env, {activeColumns, passiveColumns, activeCategoryCounts, passiveCategoryCounts,
               activeSingle, passiveSingle, activeLevels, passiveLevels, data});
@@ -76,12 +75,15 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
       return;
     }
 
-    RowBuffers scores(tallowmere::bridge::shapeOf(scoreRows));
-    scores.copyIn(env, objectScoreTable, RowBuffers::Markers::off);
-
-    RowBuffers categories(tallowmere::bridge::shapeOf(categoryRows));
+    // The engine writes object scores into rows 1 .. N (when asked to) and quantifications into
+    // one row per active category, elements 1 .. P of each.
+    const auto scoreShape = tallowmere::bridge::shapeOf(scoreRows);
+    const auto categoryShape = tallowmere::bridge::shapeOf(categoryRows);
+    const ResultRows scores(writeObjectScoresFlag ? objectCount : 0, dimensionCount);
+    const ResultRows categories(static_cast<jsize>(tallowmere::bridge::categoryRowCount(arguments)),
+                                dimensionCount);
     std::printf("2\n");
-    categories.copyIn(env, categoryQuantificationTable, RowBuffers::Markers::on);
+    tallowmere::bridge::fetchRowsWithMarkers(env, categoryQuantificationTable, categoryShape);
     std::printf("3\n");
 
     try {
@@ -92,7 +94,7 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
                               cosineTolerance, scores.table(), categories.table());
     } catch (const std::bad_alloc&) {
       // The engine allocates its working buffers before it writes anything, and the tables are
-      // copied back only after a complete run, so both tables keep their contents.
+      // written only after a complete run, so both tables keep their contents.
       throwJavaException(env, "java/lang/OutOfMemoryError",
                          "tallowmere: cannot allocate the analysis's working buffers");
       return;
@@ -103,15 +105,12 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
     }
     std::printf("6\n");
 
-    scores.copyBack(env, objectScoreTable);
-    categories.copyBack(env, categoryQuantificationTable);
+    scores.copyBack(env, objectScoreTable, scoreShape);
+    categories.copyBack(env, categoryQuantificationTable, categoryShape);
   } catch (const JavaExceptionPending&) {
     // Everything is given back by now; Java sees the pending exception.
   } catch (const std::bad_alloc&) {
     throwJavaException(env, "java/lang/OutOfMemoryError", "tallowmere: native memory exhausted");
-  } catch (const std::length_error&) {
-    // A row buffer request beyond what any allocation can hold (R * C past PTRDIFF_MAX / 8).
-    throwJavaException(env, "java/lang/OutOfMemoryError", "tallowmere: result table too large");
   } catch (const std::exception& e) {
     // No C++ exception may unwind into the virtual machine.
     throwJavaException(env, "java/lang/Error", e.what());

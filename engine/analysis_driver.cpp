@@ -2,6 +2,7 @@
 // alternating least squares loop with its stopping tests, and the export of the results.
 #include <vector>
 
+#include "buffer.h"
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
@@ -99,17 +100,17 @@ void allocateRun(RunState& run) {
   const std::ptrdiff_t P = s.dimensionCount;
   const std::ptrdiff_t S = slotCount();
   const std::ptrdiff_t variables = std::ptrdiff_t{s.activeCount} + s.passiveCount;
-  run.objectWeights.assign(bufferSize(N), 0);
-  run.objectScores.assign(bufferSize(P * N), 0.0);
-  run.categoryQuantifications.assign(bufferSize(P * S), 0.0);
+  run.objectWeights = Buffer<int32_t>(bufferSize(N));
+  run.objectScores = Buffer<double>(bufferSize(P * N));
+  run.categoryQuantifications = Buffer<double>(bufferSize(P * S));
   // The fused steps replace the scores object by object and never store the averages.
   run.fused = canAverageAndEvaluate();
-  run.objectAverages.assign(run.fused ? 0 : bufferSize(P * N), 0.0);
-  run.objectMarginals.assign(bufferSize(N), 0.0);
-  run.categoryMarginals.assign(bufferSize(S), 0.0);
-  run.singleQuantifications.assign(bufferSize(S), 0.0);
-  run.loadings.assign(bufferSize(variables * P), 0.0);
-  run.eigenvalues.assign(bufferSize(P), 0.0);
+  run.objectAverages = Buffer<double>(run.fused ? 0 : bufferSize(P * N));
+  run.objectMarginals = Buffer<double>(bufferSize(N));
+  run.categoryMarginals = Buffer<double>(bufferSize(S));
+  run.singleQuantifications = Buffer<double>(bufferSize(S));
+  run.loadings = Buffer<double>(bufferSize(variables * P));
+  run.eigenvalues = Buffer<double>(bufferSize(P));
   buildIterationPlan(run.plan);
 }
 

@@ -26,7 +26,7 @@ void finishQuantifications(RunState& run, Solution& solution) {
                     run.loadings, run.totalMarginal);
     imposeRankOne(run.singleQuantifications, run.loadings, solution.categoryQuantifications);
   }
-  solution.loadings = std::move(run.loadings);
+  solution.loadings.assign(run.loadings.begin(), run.loadings.end());
 }
 
 // Rank-one restrictions make the iteration nonlinear, and the acceleration assumes it is linear.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "analysis_settings.h"
+#include "buffer.h"
 #include "run_report.h"
 
 namespace tallowmere {
@@ -51,7 +52,7 @@ bool crossTablePays();
 //   loadings                (M1 + M2) x P  [J * P + d]; written for single variables only
 //   eigenvalues             P      decreasing
 struct Solution {
-  std::vector<double> objectScores;
+  Buffer<double> objectScores;
   std::vector<double> categoryQuantifications;
   std::vector<double> categoryCentroids;
   std::vector<double> loadings;

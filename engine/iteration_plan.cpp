@@ -18,22 +18,39 @@ std::size_t count(std::ptrdiff_t n) {
 // codes[i * (M1 + M2) + J] = entry(index) for every object and variable, where index is the
 // category index c - 1 of a code c in 1 .. K and the dump's index K otherwise.
 template <typename Code, typename Entry>
-void fillCodes(std::vector<Code>& codes, Entry entry) {
+void fillCodes(Buffer<Code>& codes, Entry entry) {
   const AnalysisSettings& s = analysisSettings;
   const int32_t variables = variableCount();
   const int32_t K = s.maxCategories;
   const int32_t dump = std::max(K, 0);
-  codes.resize(count(std::ptrdiff_t{s.objectCount} * variables));
+  codes = Buffer<Code>(count(std::ptrdiff_t{s.objectCount} * variables));
   std::vector<int32_t> columns(count(variables));
+  bool adjacent = true;
   for (int32_t J = 0; J < variables; ++J) {
     columns[J] = variableColumn(J);
+    adjacent = adjacent && columns[J] == int64_t{columns[0]} + J;
   }
+  // c in 1 .. K, in unsigned arithmetic that cannot overflow and that the compiler vectorises.
+  const auto code = [&, limit = static_cast<uint32_t>(dump)](int32_t c) {
+    const uint32_t index = static_cast<uint32_t>(c) - 1u;
+    return static_cast<Code>(entry(index < limit ? static_cast<int32_t>(index) : dump));
+  };
   Code* out = codes.data();
+  if (adjacent && variables > 0) {
+    // The usual layout: an object's codes are one run of its row, read in vector registers.
+    for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
+      const int32_t* row = s.data + i * s.dataStride + columns[0];
+      Code* objectCodes = out + i * variables;
+      for (int32_t J = 0; J < variables; ++J) {
+        objectCodes[J] = code(row[J]);
+      }
+    }
+    return;
+  }
   for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
     const int32_t* row = s.data + i * s.dataStride;
     for (int32_t J = 0; J < variables; ++J) {
-      const int32_t c = row[columns[J]];
-      *out++ = static_cast<Code>(entry(c > 0 && c <= K ? c - 1 : dump));
+      *out++ = code(row[columns[J]]);
     }
   }
 }
@@ -47,21 +64,18 @@ void buildIterationPlan(IterationPlan& plan) {
   const std::ptrdiff_t blocks = variableCount();
   const std::ptrdiff_t dimensions = std::max(s.dimensionCount, 0);
   plan.entryStride = std::max<std::ptrdiff_t>(4, (dimensions + 3) / 4 * 4);
-  const std::size_t tableSize = count(blocks * plan.blockWidth * plan.entryStride);
-  constexpr std::size_t lineDoubles = 64 / sizeof(double);
-  plan.tableStorage.assign(tableSize + lineDoubles, 0.0);
-  const auto address = reinterpret_cast<std::uintptr_t>(plan.tableStorage.data());
-  const std::size_t offset = (64 - address % 64) % 64 / sizeof(double);
-  plan.table = std::span<double>(plan.tableStorage.data() + offset, tableSize);
+  plan.table = Buffer<double>(count(blocks * plan.blockWidth * plan.entryStride));
 
-  plan.entryOffsets.clear();
-  plan.byteCodes.clear();
-  plan.shortCodes.clear();
-  plan.wideCodes.clear();
+  plan.entryOffsets = {};
+  plan.byteCodes = {};
+  plan.shortCodes = {};
+  plan.wideCodes = {};
   const auto categoryIndex = [](int32_t index) { return index; };
   const std::ptrdiff_t E = plan.entryStride;
   if ((plan.blockWidth - 1) * E <= offsetLimit) {
-    fillCodes(plan.entryOffsets, [&](int32_t index) { return index * E; });
+    // Offsets fit a byte here, and so do their products in 32 bits.
+    const auto entry = static_cast<int32_t>(E);
+    fillCodes(plan.entryOffsets, [entry](int32_t index) { return index * entry; });
   } else if (plan.blockWidth <= 256) {
     fillCodes(plan.byteCodes, categoryIndex);
   } else if (plan.blockWidth <= 65536) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analysis_settings.h"
+#include "buffer.h"
 
 namespace tallowmere {
 
@@ -29,12 +30,11 @@ namespace tallowmere {
 struct IterationPlan {
   std::ptrdiff_t blockWidth = 1;
   std::ptrdiff_t entryStride = 4;
-  std::vector<uint8_t> entryOffsets;
-  std::vector<uint8_t> byteCodes;
-  std::vector<uint16_t> shortCodes;
-  std::vector<int32_t> wideCodes;
-  std::vector<double> tableStorage;  // the table plus room to align it to a cache line
-  std::span<double> table;           // entries of 4 doubles never straddle two lines
+  Buffer<uint8_t> entryOffsets;
+  Buffer<uint8_t> byteCodes;
+  Buffer<uint16_t> shortCodes;
+  Buffer<int32_t> wideCodes;
+  Buffer<double> table;  // aligned to a cache line: entries of 4 doubles never straddle two lines
 
   IterationPlan() = default;
   IterationPlan(const IterationPlan&) = delete;

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "buffer.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
 #include "run_report.h"
@@ -18,23 +19,23 @@ struct Momentum;
 
 // Buffers as laid out in analysis_settings.h, sized for analysisSettings by allocateRun.
 struct RunState {
-  std::vector<int32_t> objectWeights;
-  std::vector<double> objectScores;
-  std::vector<double> categoryQuantifications;
-  std::vector<double> objectAverages;  // empty when the fused steps replace the scores in place
-  std::vector<double> objectMarginals;
-  std::vector<double> categoryMarginals;
-  std::vector<double> singleQuantifications;
-  std::vector<double> loadings;
-  std::vector<double> eigenvalues;
+  Buffer<int32_t> objectWeights;
+  Buffer<double> objectScores;
+  Buffer<double> categoryQuantifications;
+  Buffer<double> objectAverages;  // empty when the fused steps replace the scores in place
+  Buffer<double> objectMarginals;
+  Buffer<double> categoryMarginals;
+  Buffer<double> singleQuantifications;
+  Buffer<double> loadings;
+  Buffer<double> eigenvalues;
   EvaluationSums evaluationSums{};
   double totalMarginal = 0.0;
   bool fused = false;
   IterationPlan plan;
 };
 
-// Allocates every buffer zero-filled and builds the plan; throws std::bad_alloc before anything
-// else happens.
+// Allocates every buffer zero-filled (buffer.h) and builds the plan; throws std::bad_alloc before
+// anything else happens.
 void allocateRun(RunState& run);
 
 // Object weights, marginals, the initial single quantifications and the normalised random start.

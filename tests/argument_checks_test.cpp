@@ -198,6 +198,10 @@ const Case rejected[] = {
      [](Call& c) { c.arrays[data][4 * 4 + 2] = 3; },
      iae,
      {"data[18] = 3", "passive variable 0", "passiveCategoryCounts[0] = 2"}},
+    {"codeAboveItsCountInAColumnApart",  // columns not side by side: the scan's other path
+     [](Call& c) { c.arrays[passiveColumns] = {3}, c.weightColumn = 2; },
+     iae,
+     {"data[3] = 4", "object 0", "passive variable 0", "passiveColumns[0] = 3"}},
     {"codeOnAVariableWithoutCategories",
      [](Call& c) { c.arrays[activeCounts][1] = 0; },
      iae,

@@ -7,14 +7,18 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assertions.fail;
 
 import java.io.IOException;
+import java.lang.invoke.MethodHandles;
+import java.lang.invoke.VarHandle;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.List;
+import java.util.concurrent.CompletableFuture;
 import java.util.concurrent.CyclicBarrier;
 import java.util.concurrent.ExecutorService;
 import java.util.concurrent.Executors;
 import java.util.concurrent.Future;
+import java.util.concurrent.atomic.AtomicBoolean;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
@@ -104,6 +108,50 @@ class RunHomalsTest {
     } finally {
       pool.shutdownNow();
     }
+  }
+
+  /**
+   * What another thread writes into data while a call runs stays there: the library copies data
+   * once and never writes it back. The writer stores ever new values into an element past the
+   * objects' rows (which no run reads) for as long as the call lasts, and before each store
+   * checks that its previous one is still in place. data is large enough (25 MB) that copying
+   * it in takes tens of milliseconds, which a library that writes its copy back would revert.
+   */
+  @Test
+  void writesIntoDataDuringACallSurviveIt() throws Exception {
+    Call call = new Call().withoutObjectScores();
+    int copies = 200_000;
+    int[] rows = call.data;
+    call.data = new int[rows.length * copies + 1];
+    for (int copy = 0; copy < copies; copy++) {
+      System.arraycopy(rows, 0, call.data, copy * rows.length, rows.length);
+    }
+    call.objectCount *= copies;
+    call.maxIterations = 20;
+    VarHandle cell = MethodHandles.arrayElementVarHandle(int[].class);
+    int last = call.data.length - 1;
+
+    AtomicBoolean done = new AtomicBoolean();
+    CompletableFuture<Void> caller = CompletableFuture.runAsync(() -> {
+      try {
+        call.run();
+      } finally {
+        done.set(true);
+      }
+    });
+    int written = 0;
+    List<String> lost = new ArrayList<>();
+    while (!done.get()) {
+      int found = (int) cell.getVolatile(call.data, last);
+      if (found != written && lost.size() < 5) {
+        lost.add(found + " instead of " + written);
+      }
+      written--;
+      cell.setVolatile(call.data, last, written);
+    }
+    caller.get();
+    assertEquals(List.of(), lost, "writes undone during the call");
+    assertEquals(written, call.data[last]);
   }
 
   /**
