@@ -42,7 +42,16 @@ final class AnalysisValidation {
     checkSizes(variables, n, dimensions, weights != null);
 
     Participation participation = Participation.of(variables, weights, n);
-    int rank = 0;
+    double takingWeight = 0;
+    for (int i = 0; i < n; i++) {
+      takingWeight += participation.takesPart(i) ? (weights == null ? 1 : weights[i]) : 0;
+    }
+    // The dimensions the active variables can span: the columns of the multiple variables'
+    // indicators, less the dependencies among the complete ones (whose columns each sum to the
+    // constant) and less the constant itself, the trivial solution; plus one a single variable.
+    int singles = 0;
+    int columns = 0;
+    int complete = 0;
     for (int index = 0; index < variables.size(); index++) {
       Variable v = variables.get(index);
       double[] frequency = participation.frequencies(index);
@@ -67,10 +76,18 @@ final class AnalysisValidation {
           }
         }
       }
-      if (v.isActive()) {
-        rank += v.quantification().isSingle() ? 1 : observed - 1;
+      if (v.isActive() && v.quantification().isSingle()) {
+        singles++;
+      } else if (v.isActive()) {
+        columns += observed;
+        double sum = 0;
+        for (double f : frequency) {
+          sum += f;
+        }
+        complete += sum == takingWeight ? 1 : 0;
       }
     }
+    int rank = singles + (columns > 0 ? columns - Math.max(complete - 1, 0) - 1 : 0);
     if (participation.count() <= dimensions) {
       throw new InvalidAnalysisException(dimensions + " dimensions need more than " + dimensions
           + " objects with positive weight and an observed active value; there are "
@@ -79,7 +96,8 @@ final class AnalysisValidation {
     if (rank < dimensions) {
       throw new InvalidAnalysisException(dimensions + " dimensions asked, but the active "
           + "variables span at most " + rank + " (a multiple variable adds its observed "
-          + "categories less one, a single variable adds one)");
+          + "categories less one, or all of them when it has missing values, and a single "
+          + "variable adds one)");
     }
     return participation;
   }

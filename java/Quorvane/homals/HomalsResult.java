@@ -31,6 +31,15 @@ import java.util.List;
  *   <li><b>Discrimination measure</b> of variable j on dimension d:
  *       &eta;<sub>jd</sub> = &Sigma;<sub>c</sub> D<sub>jc</sub> y<sub>jcd</sub><sup>2</sup> / W,
  *       for active and passive variables alike.
+ *   <li><b>Contribution</b> of active category c of variable j to dimension d, in per cent:
+ *       100 D<sub>jc</sub> y<sub>jcd</sub><sup>2</sup> / &Sigma; D y<sup>2</sup> over all active
+ *       categories on that dimension; they sum to 100 per dimension.
+ *   <li><b>Quality</b> (cos<sup>2</sup>) of category c on dimension d: its squared centroid over
+ *       its squared distance from the origin in the space of all the dimensions the analysis
+ *       could have, (t / D<sub>jc</sub><sup>2</sup>) &Sigma;<sub>i in c</sub> w<sub>i</sub> /
+ *       c<sub>i</sub> - 1 with c<sub>i</sub> the active variables observed on object i, which is
+ *       W / D<sub>jc</sub> - 1 on complete data. Summed over all those dimensions it is 1; for
+ *       active and passive categories.
  *   <li><b>Eigenvalue</b> of dimension d: &lambda;<sub>d</sub> = the mean of
  *       &eta;<sub>jd</sub> over the active variables = &Sigma;<sub>j active</sub>
  *       &Sigma;<sub>c</sub> D<sub>jc</sub> y<sub>jcd</sub><sup>2</sup> / t. {@link #fit()} is
@@ -57,18 +66,21 @@ public final class HomalsResult {
   private final double[] objectScores; // dimension-major: [d * objectCount + i]
   private final int objectCount;
   private final double[] eigenvalues;
+  private final Inertia inertia;
   private final int iterations;
   private final StopReason stopReason;
   private final Solver solver;
 
   /** Takes ownership of {@code objectScores}, dimension-major. */
   HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables, double[] objectScores,
-      double[] eigenvalues, int iterations, StopReason stopReason, Solver solver) {
+      double[] eigenvalues, Inertia inertia, int iterations, StopReason stopReason,
+      Solver solver) {
     this.analysis = analysis;
     this.variables = Collections.unmodifiableList(variables);
     this.objectScores = objectScores;
     this.objectCount = analysis.objectCount();
     this.eigenvalues = eigenvalues.clone();
+    this.inertia = inertia;
     this.iterations = iterations;
     this.stopReason = stopReason;
     this.solver = solver;
@@ -149,6 +161,11 @@ public final class HomalsResult {
 
   /** The eigenvalues of all dimensions, decreasing (a copy). */
   public double[] eigenvalues() { return eigenvalues.clone(); }
+
+  /** The total inertia and each dimension's share of it. */
+  public Inertia inertia() {
+    return inertia;
+  }
 
   /** The total fit: the sum of the eigenvalues. */
   public double fit() {

@@ -10,13 +10,15 @@ import java.util.List;
  */
 final class Participation {
   private final boolean[] takesPart;
+  private final int[] observed;
   private final int count;
   private final double totalMarginal;
   private final double[][] frequencies;
 
-  private Participation(
-      boolean[] takesPart, int count, double totalMarginal, double[][] frequencies) {
+  private Participation(boolean[] takesPart, int[] observed, int count, double totalMarginal,
+      double[][] frequencies) {
     this.takesPart = takesPart;
+    this.observed = observed;
     this.count = count;
     this.totalMarginal = totalMarginal;
     this.frequencies = frequencies;
@@ -57,10 +59,13 @@ final class Participation {
         frequencies[v][c] = sums[c];
       }
     }
-    return new Participation(takesPart, count, total, frequencies);
+    return new Participation(takesPart, observed, count, total, frequencies);
   }
 
   boolean takesPart(int object) { return takesPart[object]; }
+
+  /** The number of active variables observed on object i. */
+  int observed(int object) { return observed[object]; }
 
   /** The number of objects that take part. */
   int count() { return count; }

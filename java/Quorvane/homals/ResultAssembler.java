@@ -40,32 +40,56 @@ final class ResultAssembler {
     }
 
     long activeCount = variables.stream().filter(Variable::isActive).count();
-    double meanWeight = participation.totalMarginal() / activeCount;
-    List<VariableResult> results = new ArrayList<>(variables.size());
-    double[] eigenvalues = new double[p];
+    double t = participation.totalMarginal();
+    double meanWeight = t / activeCount;
+    List<double[][]> quantifications = new ArrayList<>();
+    List<double[][]> centroids = new ArrayList<>();
+    List<double[][]> weightedSquares = new ArrayList<>();
+    List<double[]> inverseSums = new ArrayList<>();
     int row = 0;
     for (int index = 0; index < variables.size(); index++) {
       Variable v = variables.get(index);
       int k = v.categoryCount();
       double[][] quantification = rows(x.quantifications(), row, k, p, v, "quantification");
-      double[][] centroid = rows(x.centroids(), row, k, p, v, "centroid");
+      quantifications.add(quantification);
+      centroids.add(rows(x.centroids(), row, k, p, v, "centroid"));
       row += k;
+      double[] frequency = participation.frequencies(index);
+      double[][] squares = new double[k][p];
+      for (int c = 0; c < k; c++) {
+        for (int d = 0; d < p; d++) {
+          squares[c][d] = frequency[c] * quantification[c][d] * quantification[c][d];
+        }
+      }
+      weightedSquares.add(v.isActive() ? squares : null);
+      inverseSums.add(Statistics.inverseCountSums(v, analysis));
+    }
+    double[][][] contributions = Statistics.contributions(weightedSquares, p);
+
+    List<VariableResult> results = new ArrayList<>(variables.size());
+    double[] eigenvalues = new double[p];
+    for (int index = 0; index < variables.size(); index++) {
+      Variable v = variables.get(index);
       double[] loadings = null;
       if (v.quantification().isSingle()) {
         loadings = new double[p];
         System.arraycopy(x.loadings(), index * p, loadings, 0, p);
       }
       double[] frequency = participation.frequencies(index);
-      double[] discrimination = discrimination(frequency, quantification, meanWeight);
+      double[] discrimination = discrimination(frequency, quantifications.get(index), meanWeight);
       if (v.isActive()) {
         for (int d = 0; d < p; d++) {
           eigenvalues[d] += discrimination[d] / activeCount;
         }
       }
+      double[][] quality =
+          Statistics.qualities(centroids.get(index), frequency, inverseSums.get(index), t);
       results.add(new VariableResult(v.name(), v.role(), v.quantification(), v.categories(),
-          frequency, quantification, centroid, loadings, discrimination));
+          frequency, quantifications.get(index), centroids.get(index), loadings, discrimination,
+          contributions[index], quality));
     }
-    return new HomalsResult(analysis, results, scores, eigenvalues, iterations, stopReason,
+    Inertia inertia = Statistics.inertia(analysis, eigenvalues, inverseSums);
+    return new HomalsResult(analysis, results, scores, eigenvalues, inertia, iterations, stopReason,
         Solver.ofCode((int) x.report()[6]));
   }
 

@@ -18,10 +18,12 @@ public final class VariableResult {
   private final double[][] centroids;
   private final double[] loadings;
   private final double[] discrimination;
+  private final double[][] contributions;
+  private final double[][] qualities;
 
   VariableResult(String name, Role role, Quantification quantification, List<String> categories,
       double[] frequencies, double[][] quantifications, double[][] centroids, double[] loadings,
-      double[] discrimination) {
+      double[] discrimination, double[][] contributions, double[][] qualities) {
     this.name = name;
     this.role = role;
     this.quantification = quantification;
@@ -34,6 +36,8 @@ public final class VariableResult {
     this.centroids = centroids;
     this.loadings = loadings == null ? null : loadings.clone();
     this.discrimination = discrimination.clone();
+    this.contributions = contributions;
+    this.qualities = qualities;
   }
 
   public String name() { return name; }
@@ -101,6 +105,17 @@ public final class VariableResult {
    * is a_d times its category scores. {@code null} for a multiple variable.
    */
   public double[] loadings() { return loadings == null ? null : loadings.clone(); }
+
+  /**
+   * The contribution in per cent of category c to dimension d (see {@link HomalsResult}); NaN
+   * for a passive variable, which contributes nothing.
+   */
+  public double contribution(int category, int dimension) {
+    return contributions == null ? Double.NaN : contributions[category][dimension];
+  }
+
+  /** The quality of representation (cos2) of category c on dimension d; NaN without weight. */
+  public double quality(int category, int dimension) { return qualities[category][dimension]; }
 
   /** The discrimination measure on dimension d (0-based). */
   public double discrimination(int dimension) { return discrimination[dimension]; }

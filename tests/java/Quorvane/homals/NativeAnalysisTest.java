@@ -11,6 +11,7 @@ import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.EnumSource;
+import org.junit.jupiter.params.provider.ValueSource;
 
 /** Analyses through the native library, checked against independent computations. */
 class NativeAnalysisTest {
@@ -114,6 +115,82 @@ class NativeAnalysisTest {
       for (int c = 0; c < objects.variable(name).categories().size(); c++) {
         assertArrayEquals(objects.variable(name).quantifications()[c],
             table.variable(name).quantifications()[c], 1e-7, name);
+      }
+    }
+  }
+
+  /** Every active variable of a coded table, multiple nominal, with its largest code as k. */
+  static HomalsAnalysis.Builder allColumns(TestData.Coded data) {
+    HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
+    for (String name : data.names()) {
+      builder.variable(Variable.ofCodes(name, data.column(name)));
+    }
+    return builder;
+  }
+
+  /**
+   * With every dimension the data carry, the eigenvalues sum to the total inertia and every
+   * active category's qualities sum to 1, with missing values as on complete data (the persons,
+   * 4 + 4 + 2 categories: total (10 - 3) / 3); contributions sum to 100 per dimension; on
+   * complete data the adjusted total is Greenacre's (Q / (Q - 1)) (the sum of the squared
+   * eigenvalues - (J - Q) / Q^2). With missing values a variable's categories no longer sum to
+   * the constant: 3 + 2 + 3 categories, one variable complete, carry 7 dimensions.
+   */
+  @ParameterizedTest(name = "missing values: {0}")
+  @ValueSource(booleans = {false, true})
+  void inertiaContributionsAndQualitiesFollowTheirDefinitions(boolean missing) {
+    HomalsAnalysis.Builder builder;
+    int dimensions;
+    if (missing) {
+      int n = 60;
+      int[] a = new int[n];
+      int[] b = new int[n];
+      int[] c = new int[n];
+      for (int i = 0; i < n; i++) {
+        a[i] = 1 + (i * 7) % 3;
+        b[i] = i % 5 == 0 ? 0 : 1 + (i * 11 / 3) % 2;
+        c[i] = i % 7 == 3 ? 0 : 1 + (i * 5 + i / 4) % 3;
+      }
+      builder = HomalsAnalysis.builder()
+                    .variable(Variable.ofCodes("a", a))
+                    .variable(Variable.ofCodes("b", b))
+                    .variable(Variable.ofCodes("c", c));
+      dimensions = 7;
+    } else {
+      builder = hairEyeSex(persons);
+      dimensions = 7;
+    }
+    HomalsResult all = builder.dimensions(dimensions).build().run();
+    assertTrue(all.converged());
+    double sum = 0;
+    double squares = 0;
+    for (double e : all.eigenvalues()) {
+      sum += e;
+      squares += e * e;
+    }
+    Inertia inertia = all.inertia();
+    assertEquals(inertia.total(), sum, 1e-9);
+    if (!missing) {
+      assertEquals(7.0 / 3, inertia.total(), 1e-12);
+      assertEquals(1.5 * (squares - 7.0 / 9), inertia.adjustedTotal(), 1e-9);
+    }
+    for (int d = 0; d < dimensions; d++) {
+      assertEquals(100 * all.eigenvalue(d) / inertia.total(), inertia.percent()[d], 1e-9);
+      double contributions = 0;
+      for (VariableResult v : all.variables()) {
+        for (int c = 0; c < v.categories().size(); c++) {
+          contributions += v.contribution(c, d);
+        }
+      }
+      assertEquals(100, contributions, 1e-9);
+    }
+    for (VariableResult v : all.variables()) {
+      for (int c = 0; c < v.categories().size(); c++) {
+        double quality = 0;
+        for (int d = 0; d < dimensions; d++) {
+          quality += v.quality(c, d);
+        }
+        assertEquals(1, quality, 1e-8, v.name() + " " + v.categories().get(c));
       }
     }
   }

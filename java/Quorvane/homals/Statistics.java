@@ -1,0 +1,168 @@
+package Quorvane.homals;
+
+import java.util.List;
+
+/**
+ * The summaries statisticians read beside the quantifications: contributions of categories to
+ * dimensions, qualities of representation, and the inertia of the analysis (see {@link Inertia}
+ * and {@link VariableResult} for the definitions). Computed once per result from the codes and
+ * the solution.
+ */
+final class Statistics {
+  private Statistics() {}
+
+  /** &Sigma;<sub>i in c</sub> w<sub>i</sub> / c<sub>i</sub> over the objects that take part. */
+  static double[] inverseCountSums(Variable v, HomalsAnalysis analysis) {
+    Participation participation = analysis.participation();
+    int[] codes = v.codesView();
+    double[] sums = new double[v.categoryCount()];
+    for (int i = 0; i < codes.length; i++) {
+      if (participation.takesPart(i) && codes[i] > 0) {
+        sums[codes[i] - 1] += (double) analysis.weight(i) / participation.observed(i);
+      }
+    }
+    return sums;
+  }
+
+  /**
+   * cos2: the squared centroid on each dimension over the category's squared distance from the
+   * origin in the space of all dimensions, (t / D<sup>2</sup>) &Sigma;<sub>i in c</sub>
+   * w<sub>i</sub> / c<sub>i</sub> - 1 (W / D - 1 on complete data). NaN for a category without
+   * weight or at the origin (a category that holds every object).
+   */
+  static double[][] qualities(
+      double[][] centroids, double[] frequency, double[] inverseSums, double t) {
+    double[][] quality = new double[centroids.length][];
+    for (int c = 0; c < centroids.length; c++) {
+      double distance = t / (frequency[c] * frequency[c]) * inverseSums[c] - 1;
+      quality[c] = new double[centroids[c].length];
+      for (int d = 0; d < quality[c].length; d++) {
+        quality[c][d] = frequency[c] > 0 && distance > 0
+            ? centroids[c][d] * centroids[c][d] / distance
+            : Double.NaN;
+      }
+    }
+    return quality;
+  }
+
+  /**
+   * Contributions in per cent of every active category to every dimension, 100 D y<sup>2</sup>
+   * over the sum of D y<sup>2</sup> of all active categories on that dimension; {@code null} for
+   * passive variables. The argument holds, per variable, D<sub>jc</sub> y<sub>jcd</sub><sup>2
+   * </sup> (null for passive ones).
+   */
+  static double[][][] contributions(List<double[][]> weightedSquares, int p) {
+    double[] totals = new double[p];
+    for (double[][] squares : weightedSquares) {
+      if (squares != null) {
+        for (double[] category : squares) {
+          for (int d = 0; d < p; d++) {
+            totals[d] += category[d];
+          }
+        }
+      }
+    }
+    double[][][] contributions = new double[weightedSquares.size()][][];
+    for (int v = 0; v < contributions.length; v++) {
+      double[][] squares = weightedSquares.get(v);
+      if (squares == null) {
+        continue;
+      }
+      contributions[v] = new double[squares.length][p];
+      for (int c = 0; c < squares.length; c++) {
+        for (int d = 0; d < p; d++) {
+          contributions[v][c][d] = 100 * squares[c][d] / totals[d];
+        }
+      }
+    }
+    return contributions;
+  }
+
+  static Inertia inertia(
+      HomalsAnalysis analysis, double[] eigenvalues, List<double[]> inverseSums) {
+    List<Variable> variables = analysis.variables();
+    Participation participation = analysis.participation();
+    double weight = 0;
+    for (int i = 0; i < analysis.objectCount(); i++) {
+      weight += participation.takesPart(i) ? analysis.weight(i) : 0;
+    }
+    double total = 0;
+    int active = 0;
+    boolean allMultiple = true;
+    for (int v = 0; v < variables.size(); v++) {
+      Variable variable = variables.get(v);
+      if (!variable.isActive()) {
+        continue;
+      }
+      active++;
+      double[] frequency = participation.frequencies(v);
+      double tau = 0;
+      double omega = 0;
+      for (int c = 0; c < frequency.length; c++) {
+        omega += inverseSums.get(v)[c];
+        tau += frequency[c] > 0 ? inverseSums.get(v)[c] / frequency[c] : 0;
+      }
+      omega /= weight;
+      if (variable.quantification().isSingle()) {
+        allMultiple = false;
+        total += omega;
+      } else {
+        total += tau - omega;
+      }
+    }
+    int p = eigenvalues.length;
+    double[] percent = new double[p];
+    double[] adjustedPercent = new double[p];
+    double adjustedTotal = active > 2 && allMultiple ? meanPairInertia(analysis) : Double.NaN;
+    double q = active;
+    for (int d = 0; d < p; d++) {
+      percent[d] = 100 * eigenvalues[d] / total;
+      double excess = Math.max(eigenvalues[d] - 1 / q, 0);
+      double adjusted = q / (q - 1) * (q / (q - 1)) * excess * excess;
+      adjustedPercent[d] = 100 * adjusted / adjustedTotal;
+    }
+    return new Inertia(total, percent, adjustedTotal, adjustedPercent);
+  }
+
+  /**
+   * The mean over the pairs of different active variables of &phi;<sup>2</sup> = &Sigma;
+   * n<sub>ab</sub><sup>2</sup> / (n<sub>a</sub> n<sub>b</sub>) - 1 of their weighted two-way
+   * table, over the objects that take part and are observed on both.
+   */
+  static double meanPairInertia(HomalsAnalysis analysis) {
+    List<Variable> active = analysis.variables().stream().filter(Variable::isActive).toList();
+    Participation participation = analysis.participation();
+    int n = analysis.objectCount();
+    double sum = 0;
+    int pairs = 0;
+    for (int a = 0; a < active.size(); a++) {
+      for (int b = a + 1; b < active.size(); b++) {
+        int[] first = active.get(a).codesView();
+        int[] second = active.get(b).codesView();
+        int kb = active.get(b).categoryCount();
+        double[] table = new double[active.get(a).categoryCount() * kb];
+        double[] rows = new double[active.get(a).categoryCount()];
+        double[] columns = new double[kb];
+        for (int i = 0; i < n; i++) {
+          if (first[i] > 0 && second[i] > 0 && participation.takesPart(i)) {
+            double w = analysis.weight(i);
+            table[(first[i] - 1) * kb + second[i] - 1] += w;
+            rows[first[i] - 1] += w;
+            columns[second[i] - 1] += w;
+          }
+        }
+        double phi = 0;
+        for (int r = 0; r < rows.length; r++) {
+          for (int c = 0; c < kb; c++) {
+            double cell = table[r * kb + c];
+            phi += cell > 0 ? cell * cell / (rows[r] * columns[c]) : 0;
+          }
+        }
+        sum += phi - 1;
+        pairs++;
+      }
+    }
+    // Each unordered pair stands for both of its ordered pairs.
+    return sum / pairs;
+  }
+}
