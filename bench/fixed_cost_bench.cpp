@@ -20,6 +20,7 @@
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
+#include "object_passes.h"
 #include "marshalling.h"
 #include "synthetic.h"
 
@@ -158,8 +159,8 @@ void callInPhases(const JavaCall& c, bool writeObjectScores, PhaseTimes& t) {
     Buffer<double> X(P * N), Y(P * S), m(N), D(S), z(S), a(variables * P), eigenvalues(P);
     t.end(PhaseTimes::buffers);
     IterationPlan plan;
-    buildIterationPlan(plan);
-    const RunPlanScope runPlan(plan);
+    Workspace work;
+    buildIterationPlan(plan, work);
     t.end(PhaseTimes::plan);
     for (std::size_t i = 0; i < N; ++i) {
       w[i] = analysisSettings.data[i * in.stride() + variables];
@@ -168,14 +169,14 @@ void callInPhases(const JavaCall& c, bool writeObjectScores, PhaseTimes& t) {
     computeMarginals(w, m, D, total);
     t.end(PhaseTimes::marginals);
     drawRandomStart(X);
-    centreObjectScores(X, m, total);
+    centreObjectScores(work, X, m, total);
     orthonormaliseObjectScores(X, m, total);
     t.end(PhaseTimes::randomStart);
 
     EvaluationSums sums{};
     double fit = 0.0, minimumCosine = 0.0;
-    computeCategoryCentroids(w, D, X, Y);
-    averageAndEvaluate(w, m, Y, X, sums);
+    computeCategoryCentroids(plan, work, w, D, X, Y);
+    averageAndEvaluate(plan, work, w, m, Y, X, sums);
     summariseEvaluation(sums, eigenvalues, fit, minimumCosine, total);
     centreAndOrthonormalise(X, m, total, sums);
     benchmark::DoNotOptimize(fit);
@@ -183,7 +184,7 @@ void callInPhases(const JavaCall& c, bool writeObjectScores, PhaseTimes& t) {
 
     exportCategoryQuantifications(Y, categoryCells->table());
     if (writeObjectScores) {
-      centreObjectScores(X, m, total);
+      centreObjectScores(work, X, m, total);
       orthonormaliseObjectScores(X, m, total);
       exportObjectScores(X, scores->table());
     }

@@ -5,9 +5,9 @@
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
+#include "object_passes.h"
 #include "straightforward.h"
 #include "synthetic.h"
-#include "vector_lanes.h"
 
 namespace tallowmere::bench {
 namespace {
@@ -114,20 +114,19 @@ enum class Step { centroids, averageAndEvaluate, centreAndOrthonormalise };
 
 void OneStep(benchmark::State& state) {
   IterationState s = prepare(1000000, 20, 6, static_cast<int32_t>(state.range(1)));
-  setLaneLimit(static_cast<int>(state.range(2)));
   IterationPlan plan;
-  buildIterationPlan(plan);
-  const RunPlanScope run(plan);
+  Workspace work;
+  buildIterationPlan(plan, work, {.maxLanes = static_cast<int>(state.range(2))});
   EvaluationSums sums{};
-  computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
+  computeCategoryCentroids(plan, work, s.weights, s.D, s.X, s.Y);
   const Step step = static_cast<Step>(state.range(0));
   for (auto _ : state) {
     switch (step) {
       case Step::centroids:
-        computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
+        computeCategoryCentroids(plan, work, s.weights, s.D, s.X, s.Y);
         break;
       case Step::averageAndEvaluate:
-        averageAndEvaluate(s.weights, s.m, s.Y, s.X, sums);
+        averageAndEvaluate(plan, work, s.weights, s.m, s.Y, s.X, sums);
         break;
       case Step::centreAndOrthonormalise:
         centreAndOrthonormalise(s.X, s.m, s.t, sums);
@@ -135,7 +134,6 @@ void OneStep(benchmark::State& state) {
     }
     benchmark::ClobberMemory();
   }
-  setLaneLimit(8);
 }
 // The vector width is capped at 2, 4 or 8 lanes (as far as the processor allows).
 BENCHMARK(OneStep)
@@ -150,13 +148,13 @@ void OuterIteration(benchmark::State& state) {
               static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
   // The compact codes a run prepares once, before its loop.
   IterationPlan plan;
-  buildIterationPlan(plan);
-  const RunPlanScope run(plan);
+  Workspace work;
+  buildIterationPlan(plan, work);
   EvaluationSums sums{};
   double fit = 0.0, minimumCosine = 0.0;
   for (auto _ : state) {
-    computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
-    averageAndEvaluate(s.weights, s.m, s.Y, s.X, sums);
+    computeCategoryCentroids(plan, work, s.weights, s.D, s.X, s.Y);
+    averageAndEvaluate(plan, work, s.weights, s.m, s.Y, s.X, sums);
     summariseEvaluation(sums, s.eigenvalues, fit, minimumCosine, s.t);
     centreAndOrthonormalise(s.X, s.m, s.t, sums);
     benchmark::DoNotOptimize(fit);

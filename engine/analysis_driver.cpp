@@ -6,6 +6,7 @@
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
+#include "object_passes.h"
 #include "outer_loop.h"
 #include "run_state.h"
 
@@ -45,8 +46,8 @@ struct ObjectSpaceSteps {
   RunState& run;
 
   void centroids(std::span<double> categoryQuantifications) {
-    computeCategoryCentroids(run.objectWeights, run.categoryMarginals, run.objectScores,
-                             categoryQuantifications);
+    computeCategoryCentroids(run.plan, run.work, run.objectWeights, run.categoryMarginals,
+                             run.objectScores, categoryQuantifications);
   }
 
   void averageAndNormalise(std::span<const double> Y, std::span<double> eigenvalues, double& fit,
@@ -57,13 +58,13 @@ struct ObjectSpaceSteps {
     std::span<double> X = run.objectScores;
     if (run.fused) {
       // Averages, evaluation, centring and orthonormalisation in fewer passes (fused_steps.h).
-      averageAndEvaluate(w, m, Y, X, run.evaluationSums);
+      averageAndEvaluate(run.plan, run.work, w, m, Y, X, run.evaluationSums);
       summariseEvaluation(run.evaluationSums, eigenvalues, fit, minimumCosine, t);
       centreAndOrthonormalise(X, m, t, run.evaluationSums);
     } else {
-      computeObjectAverages(w, m, Y, run.objectAverages);
-      evaluateIteration(m, X, run.objectAverages, eigenvalues, fit, minimumCosine, t);
-      normaliseObjectScores(X, m, t);
+      computeObjectAverages(run.plan, run.work, w, m, Y, run.objectAverages);
+      evaluateIteration(run.work, m, X, run.objectAverages, eigenvalues, fit, minimumCosine, t);
+      normaliseObjectScores(run.work, X, m, t);
     }
   }
 };
@@ -88,13 +89,13 @@ StoppingRule nativeStoppingRule() {
   return rule;
 }
 
-void normaliseObjectScores(std::span<double> objectScores, std::span<const double> marginals,
-                           double totalMarginal) {
-  centreObjectScores(objectScores, marginals, totalMarginal);
+void normaliseObjectScores(Workspace& work, std::span<double> objectScores,
+                           std::span<const double> marginals, double totalMarginal) {
+  centreObjectScores(work, objectScores, marginals, totalMarginal);
   orthonormaliseObjectScores(objectScores, marginals, totalMarginal);
 }
 
-void allocateRun(RunState& run) {
+void allocateRun(RunState& run, const PlanOptions& options) {
   const AnalysisSettings& s = analysisSettings;
   const std::ptrdiff_t N = s.objectCount;
   const std::ptrdiff_t P = s.dimensionCount;
@@ -104,14 +105,14 @@ void allocateRun(RunState& run) {
   run.objectScores = Buffer<double>(bufferSize(P * N));
   run.categoryQuantifications = Buffer<double>(bufferSize(P * S));
   // The fused steps replace the scores object by object and never store the averages.
-  run.fused = canAverageAndEvaluate();
+  run.fused = fusedPassHandles(s.dimensionCount);
   run.objectAverages = Buffer<double>(run.fused ? 0 : bufferSize(P * N));
   run.objectMarginals = Buffer<double>(bufferSize(N));
   run.categoryMarginals = Buffer<double>(bufferSize(S));
   run.singleQuantifications = Buffer<double>(bufferSize(S));
   run.loadings = Buffer<double>(bufferSize(variables * P));
   run.eigenvalues = Buffer<double>(bufferSize(P));
-  buildIterationPlan(run.plan);
+  buildIterationPlan(run.plan, run.work, options);
 }
 
 void startRun(RunState& run, bool withoutUnobservedObjects) {
@@ -127,7 +128,7 @@ void startRun(RunState& run, bool withoutUnobservedObjects) {
                                     run.totalMarginal);
   }
   drawRandomStart(run.objectScores);
-  normaliseObjectScores(run.objectScores, run.objectMarginals, run.totalMarginal);
+  normaliseObjectScores(run.work, run.objectScores, run.objectMarginals, run.totalMarginal);
 }
 
 RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* tracker,
@@ -174,13 +175,12 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
 
   RunState run;
   allocateRun(run);
-  const RunPlanScope runPlan(run.plan);
   startRun(run, false);
   report = iterateRun(run, nativeStoppingRule(), nullptr, nullptr);
 
   exportCategoryQuantifications(run.categoryQuantifications, categoryQuantificationTable);
   if (writeObjectScores) {
-    normaliseObjectScores(run.objectScores, run.objectMarginals, run.totalMarginal);
+    normaliseObjectScores(run.work, run.objectScores, run.objectMarginals, run.totalMarginal);
     exportObjectScores(run.objectScores, objectScoreTable);
   }
   return 0;

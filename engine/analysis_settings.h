@@ -113,6 +113,20 @@ inline int32_t variableLevel(int32_t variable) {
   return isActive(variable) ? s.activeLevels[variable] : s.passiveLevels[variable - s.activeCount];
 }
 
+// The single flags and levels, read as every step reads them: a single flag of exactly 1 makes
+// a variable single (rank one); a single variable's level of exactly 1 is ordinal, 2 or more
+// numerical (its category scores stay fixed), anything else nominal.
+inline bool isSingle(int32_t variable) {
+  return variableSingle(variable) == 1;
+}
+inline bool isOrdinal(int32_t variable) {
+  return isSingle(variable) && variableLevel(variable) == 1;
+}
+// Nominal and ordinal single variables update their category scores; numerical ones keep them.
+inline bool hasFreeScores(int32_t variable) {
+  return isSingle(variable) && variableLevel(variable) < 2;
+}
+
 // Code of object i on variable J; values of 0 or below are missing.
 inline int32_t objectCode(std::ptrdiff_t object, int32_t variable) {
   const AnalysisSettings& s = analysisSettings;

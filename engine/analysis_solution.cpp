@@ -6,6 +6,7 @@
 #include "cross_table.h"
 #include "engine.h"
 #include "momentum.h"
+#include "object_passes.h"
 #include "principal_axes.h"
 #include "run_state.h"
 #include "subspace_tracker.h"
@@ -18,8 +19,8 @@ namespace {
 // variables, and are a_J z_J for single ones, with the loadings recomputed from the centroids.
 void finishQuantifications(RunState& run, Solution& solution) {
   solution.categoryCentroids.assign(run.categoryQuantifications.size(), 0.0);
-  computeCategoryCentroids(run.objectWeights, run.categoryMarginals, run.objectScores,
-                           solution.categoryCentroids);
+  computeCategoryCentroids(run.plan, run.work, run.objectWeights, run.categoryMarginals,
+                           run.objectScores, solution.categoryCentroids);
   solution.categoryQuantifications = solution.categoryCentroids;
   if (analysisSettings.innerIterations > 0) {
     computeLoadings(run.categoryMarginals, solution.categoryCentroids, run.singleQuantifications,
@@ -36,7 +37,7 @@ bool anyActiveSingle() {
     return false;
   }
   for (int32_t j = 0; j < s.activeCount; ++j) {
-    if (s.activeSingle[j] == 1) {
+    if (isSingle(j)) {
       return true;
     }
   }
@@ -48,8 +49,8 @@ bool anyPassiveSingle() {
   if (s.innerIterations <= 0) {
     return false;
   }
-  for (int32_t j = 0; j < s.passiveCount; ++j) {
-    if (s.passiveSingle[j] == 1) {
+  for (int32_t J = s.activeCount; J < variableCount(); ++J) {
+    if (isSingle(J)) {
       return true;
     }
   }
@@ -96,7 +97,6 @@ void computeSolution(const AnalysisSettings& settings, const SolutionOptions& op
   const bool tracked = options.subspaceTolerance > 0.0;
   const bool linear = !anyActiveSingle();
   {
-    const RunPlanScope runPlan(run.plan);
     startRun(run, true);
     StoppingRule rule = nativeStoppingRule();
     rule.stopOnNaNFit = true;
@@ -112,7 +112,7 @@ void computeSolution(const AnalysisSettings& settings, const SolutionOptions& op
       solution.solver = Solver::objects;
       solution.report = iterateRun(run, rule, watch, accelerate);
     }
-    normaliseObjectScores(run.objectScores, run.objectMarginals, run.totalMarginal);
+    normaliseObjectScores(run.work, run.objectScores, run.objectMarginals, run.totalMarginal);
     finishQuantifications(run, solution);
   }
   solution.eigenvalues.assign(run.eigenvalues.size(), 0.0);

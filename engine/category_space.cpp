@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "fused_steps.h"
+#include "object_passes.h"
 #include "outer_loop.h"
 
 namespace tallowmere {
@@ -50,7 +51,7 @@ struct CategorySpaceSteps {
   void centroids(std::span<double> Y) {
     const std::span<const double> D = run.categoryMarginals;
     if (first) {
-      computeCategoryCentroids(run.objectWeights, D, run.objectScores, Y);
+      computeCategoryCentroids(run.plan, run.work, run.objectWeights, D, run.objectScores, Y);
       first = false;
     } else {
       double* passive = space.passiveProducts.data();
@@ -157,8 +158,8 @@ void scoresFromCategorySpace(RunState& run, const CategorySpace& space) {
   for (std::ptrdiff_t d = 0; d < P; ++d) {
     std::copy_n(space.scores.data() + d * S1, S1, run.categoryQuantifications.data() + d * S);
   }
-  computeObjectAverages(run.objectWeights, run.objectMarginals, run.categoryQuantifications,
-                        run.objectScores);
+  computeObjectAverages(run.plan, run.work, run.objectWeights, run.objectMarginals,
+                        run.categoryQuantifications, run.objectScores);
 }
 
 }  // namespace tallowmere

@@ -1,7 +1,8 @@
-// Steps of the outer iteration that the driver runs fused, private to the engine. Together they
-// do exactly what computeObjectAverages, evaluateIteration, centreObjectScores and
-// orthonormaliseObjectScores do in turn, with every sum receiving the same terms in the same
-// order, in fewer passes over the objects.
+// The normalisation steps of the outer iteration as the driver runs them, private to the engine:
+// with the run's workspace instead of per-call scratch, and fused with the object pass where that
+// saves passes (object_passes.h). Together they do exactly what evaluateIteration,
+// centreObjectScores and orthonormaliseObjectScores do in turn, with every sum receiving the same
+// terms in the same order. All defined in normalisation.cpp.
 #pragma once
 
 #include <cstdint>
@@ -18,15 +19,14 @@ struct EvaluationSums {
   double centreSums[maxFixedDimensions];
 };
 
-// Whether the fused pass handles the current dimension count (1 .. maxFixedDimensions).
-bool canAverageAndEvaluate();
-
-// Computes the object averages from Y and replaces X by them, accumulating the sums that
-// evaluation and centring need; X~ itself is never stored.
-void averageAndEvaluate(std::span<const int32_t> objectWeights,
-                        std::span<const double> objectMarginals,
-                        std::span<const double> categoryQuantifications,
-                        std::span<double> objectScores, EvaluationSums& sums);
+// centreObjectScores and evaluateIteration with the workspace's scratch for their
+// per-dimension sums.
+void centreObjectScores(Workspace& work, std::span<double> objectScores,
+                        std::span<const double> objectMarginals, double totalMarginal);
+void evaluateIteration(Workspace& work, std::span<const double> objectMarginals,
+                       std::span<double> objectScores, std::span<const double> objectAverages,
+                       std::span<double> eigenvalues, double& fit, double& minimumCosine,
+                       double totalMarginal);
 
 // Eigenvalue q_d / t of every dimension, their sum, and the smallest weighted cosine
 // q_d / sqrt(t r_d), from q_d = <new, old>_m and r_d = <new, new>_m (P values each), as

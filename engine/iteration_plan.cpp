@@ -1,15 +1,12 @@
 #include "iteration_plan.h"
 
-#include "vector_lanes.h"
-
 #include <algorithm>
+
+#include "vector_lanes.h"
 
 namespace tallowmere {
 
 namespace {
-
-IterationPlan* runPlan = nullptr;
-std::ptrdiff_t offsetLimit = 255;
 
 std::size_t count(std::ptrdiff_t n) {
   return n > 0 ? static_cast<std::size_t>(n) : 0;
@@ -57,22 +54,25 @@ void fillCodes(Buffer<Code>& codes, Entry entry) {
 
 }  // namespace
 
-void buildIterationPlan(IterationPlan& plan) {
+RegressionWorkspace::RegressionWorkspace(std::ptrdiff_t k)
+    : blockLength(count(k)), blockValue(count(k)), blockWeight(count(k)) {}
+
+void buildIterationPlan(IterationPlan& plan, Workspace& workspace, const PlanOptions& options) {
   const AnalysisSettings& s = analysisSettings;
   const int32_t K = s.maxCategories;
+  plan.options = options;
+  plan.lanes = std::min(processorLanes(), options.maxLanes);
   plan.blockWidth = std::ptrdiff_t{std::max(K, 0)} + 1;
   const std::ptrdiff_t blocks = variableCount();
-  const std::ptrdiff_t dimensions = std::max(s.dimensionCount, 0);
-  plan.entryStride = std::max<std::ptrdiff_t>(4, (dimensions + 3) / 4 * 4);
-  plan.table = Buffer<double>(count(blocks * plan.blockWidth * plan.entryStride));
-
+  plan.entryStride = entryStride(std::max(s.dimensionCount, 0));
   plan.entryOffsets = {};
   plan.byteCodes = {};
   plan.shortCodes = {};
   plan.wideCodes = {};
   const auto categoryIndex = [](int32_t index) { return index; };
   const std::ptrdiff_t E = plan.entryStride;
-  if ((plan.blockWidth - 1) * E <= offsetLimit) {
+  // An offset is stored in a byte: the dump's, (B - 1) E, must be at most 255.
+  if (options.entryOffsets && (plan.blockWidth - 1) * E <= 255) {
     // Offsets fit a byte here, and so do their products in 32 bits.
     const auto entry = static_cast<int32_t>(E);
     fillCodes(plan.entryOffsets, [entry](int32_t index) { return index * entry; });
@@ -84,62 +84,9 @@ void buildIterationPlan(IterationPlan& plan) {
     fillCodes(plan.wideCodes, categoryIndex);
   }
 
-  plan.blockLength.assign(count(K), 0);
-  plan.blockValue.assign(count(K), 0.0);
-  plan.blockWeight.assign(count(K), 0.0);
-  plan.dimensionScratch.assign(count(2 * plan.entryStride), 0.0);
-}
-
-void allowEntryOffsets(bool allowed) {
-  offsetLimit = allowed ? 255 : -1;
-}
-
-IterationPlan& iterationPlan(IterationPlan& local) {
-  if (runPlan != nullptr) {
-    return *runPlan;
-  }
-  buildIterationPlan(local);
-  return local;
-}
-
-IterationPlan& regressionWorkspace(IterationPlan& local, int32_t k) {
-  if (runPlan != nullptr && runPlan->blockLength.size() >= count(k)) {
-    return *runPlan;
-  }
-  local.blockLength.resize(count(k));
-  local.blockValue.resize(count(k));
-  local.blockWeight.resize(count(k));
-  return local;
-}
-
-std::span<double> dimensionScratch(std::vector<double>& local) {
-  if (runPlan != nullptr) {
-    return runPlan->dimensionScratch;
-  }
-  local.assign(count(2 * std::ptrdiff_t{analysisSettings.dimensionCount} + 8), 0.0);
-  return local;
-}
-
-namespace {
-int laneLimit = 8;
-}
-
-int availableLanes() {
-  static const int supported = __builtin_cpu_supports("avx512f") ? 8
-                               : __builtin_cpu_supports("avx2")  ? 4
-                                                                 : 2;
-  return std::min(supported, laneLimit);
-}
-
-void setLaneLimit(int lanes) {
-  laneLimit = lanes;
-}
-
-RunPlanScope::RunPlanScope(IterationPlan& plan) {
-  runPlan = &plan;
-}
-RunPlanScope::~RunPlanScope() {
-  runPlan = nullptr;
+  workspace.table = Buffer<double>(count(blocks * plan.blockWidth * E));
+  workspace.scratch.assign(count(2 * E), 0.0);
+  workspace.regression = RegressionWorkspace(K);
 }
 
 }  // namespace tallowmere

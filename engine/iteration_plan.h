@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <span>
 #include <type_traits>
-#include <utility>
 #include <vector>
 
 #include "analysis_settings.h"
@@ -14,60 +13,61 @@
 
 namespace tallowmere {
 
+// Width of a table entry: P rounded up to a multiple of 4, at least 4, so that an entry of up to
+// 4 dimensions never straddles two cache lines and the vector passes read whole entries.
+constexpr std::ptrdiff_t entryStride(std::ptrdiff_t dimensions) {
+  return dimensions <= 4 ? 4 : (dimensions + 3) / 4 * 4;
+}
+
+// Choices a plan makes that do not change any result, only how the passes run: tests and
+// benchmarks set them to check and time every form on one machine.
+struct PlanOptions {
+  bool entryOffsets = true;  // codes as entry offsets whenever they fit a byte
+  int maxLanes = 8;          // the widest vectors the passes may use, in doubles (2, 4 or 8)
+};
+
 // Blocks:      every variable owns B = max(K, 0) + 1 entries: its K categories and a dump.
 // Codes:       object i's index on variable J: code c in 1 .. K as c - 1; a missing code (0 or
 //              below), or one above K, as B - 1, the dump. Kept object-major, element
 //              i * (M1 + M2) + J, as the entry's offset within its block, index * E, when that
 //              fits a byte (so the passes need no multiplication to find an entry); otherwise as
 //              the index itself, in the narrowest of uint8, uint16 and int32 that holds B - 1.
-// Table:       the quantifications of every variable, with the P dimensions of an entry side
-//              by side: element (J, c, d) at (J * B + c) * E + d, where the entry stride E is
-//              P rounded up to a multiple of 4 (lanes beyond P hold zeros). The passes add
-//              missing codes' terms into the dump, or read a zero from it, instead of
-//              branching.
-// Regression:  work arrays of K entries for the monotone regression.
-// Dimensions:  P doubles of per-object scratch for dimension counts without a fixed kernel.
+// Lanes:       the vector width of the passes: options.maxLanes as far as the processor runs it.
 struct IterationPlan {
+  PlanOptions options;
+  int lanes = 2;
   std::ptrdiff_t blockWidth = 1;
   std::ptrdiff_t entryStride = 4;
   Buffer<uint8_t> entryOffsets;
   Buffer<uint8_t> byteCodes;
   Buffer<uint16_t> shortCodes;
   Buffer<int32_t> wideCodes;
-  Buffer<double> table;  // aligned to a cache line: entries of 4 doubles never straddle two lines
+};
 
-  IterationPlan() = default;
-  IterationPlan(const IterationPlan&) = delete;
-  IterationPlan& operator=(const IterationPlan&) = delete;
+// Work arrays of the monotone regression, k entries each, reused across calls.
+struct RegressionWorkspace {
   std::vector<int32_t> blockLength;
   std::vector<double> blockValue, blockWeight;
-  std::vector<double> dimensionScratch;
+
+  explicit RegressionWorkspace(std::ptrdiff_t k = 0);
 };
 
-// Fills a plan from analysisSettings and its data.
-void buildIterationPlan(IterationPlan& plan);
-
-// Whether codes may be stored as entry offsets (the default); tests switch it off to check
-// the plans with category indices on small problems.
-void allowEntryOffsets(bool allowed);
-
-// The plan of the run in progress, or `local`, built now, for a call made outside a run.
-IterationPlan& iterationPlan(IterationPlan& local);
-
-// The run plan when its regression arrays hold k entries, else `local` with arrays of k.
-IterationPlan& regressionWorkspace(IterationPlan& local, int32_t k);
-
-// 2P doubles of scratch: the run plan's, or `local` sized now outside a run.
-std::span<double> dimensionScratch(std::vector<double>& local);
-
-// Makes `plan` the current run's plan for the lifetime of the scope.
-class RunPlanScope {
- public:
-  explicit RunPlanScope(IterationPlan& plan);
-  ~RunPlanScope();
-  RunPlanScope(const RunPlanScope&) = delete;
-  RunPlanScope& operator=(const RunPlanScope&) = delete;
+// What the passes write besides their results, allocated once per run so that no iteration
+// allocates.
+// Table:       the quantifications of every variable, with the P dimensions of an entry side
+//              by side: element (J, c, d) at (J * B + c) * E + d, E = entryStride(P) (lanes
+//              beyond P hold zeros). The passes add missing codes' terms into the dump, or read
+//              a zero from it, instead of branching. Aligned to a cache line.
+// Scratch:     2E doubles per dimension pair of sums, for dimension counts without a fixed
+//              kernel and for the normalisation's per-dimension sums.
+struct Workspace {
+  Buffer<double> table;
+  std::vector<double> scratch;
+  RegressionWorkspace regression;
 };
+
+// Fills a plan from analysisSettings and its data, and a workspace sized for it.
+void buildIterationPlan(IterationPlan& plan, Workspace& workspace, const PlanOptions& options = {});
 
 // Calls f(codes, offsets) with a pointer to the plan's codes, in whichever form they are stored,
 // and std::true_type when they are entry offsets, std::false_type when they are indices.

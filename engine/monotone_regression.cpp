@@ -1,22 +1,22 @@
 // Ordinal single variables: category scores made non-decreasing in category order by weighted
 // pool-adjacent-violators, with the category marginals as weights.
+#include "monotone_regression.h"
+
 #include "engine.h"
-#include "iteration_plan.h"
 
 namespace tallowmere {
 
-void monotoneRegression(int32_t categoryCount, const double* weights, double* values) {
+void monotoneRegression(int32_t categoryCount, const double* weights, double* values,
+                        RegressionWorkspace& work) {
   if (categoryCount < 1) {
     return;
   }
   const int32_t k = categoryCount;
   // Block descriptions live at the index of the block's first category; other entries are
-  // stale. A run reserves the work arrays once; a call outside a run allocates its own.
-  IterationPlan local;
-  IterationPlan& plan = regressionWorkspace(local, k);
-  int32_t* blockLength = plan.blockLength.data();
-  double* blockValue = plan.blockValue.data();
-  double* blockWeight = plan.blockWeight.data();
+  // stale.
+  int32_t* blockLength = work.blockLength.data();
+  double* blockValue = work.blockValue.data();
+  double* blockWeight = work.blockWeight.data();
   for (int32_t c = 0; c < k; ++c) {
     blockLength[c] = 1;
     blockValue[c] = values[c];
@@ -45,15 +45,26 @@ void monotoneRegression(int32_t categoryCount, const double* weights, double* va
   }
 }
 
+void monotoneRegression(int32_t categoryCount, const double* weights, double* values) {
+  RegressionWorkspace work(categoryCount);
+  monotoneRegression(categoryCount, weights, values, work);
+}
+
 void applyOrdinalRestrictions(std::span<const double> categoryMarginals,
-                              std::span<double> singleQuantifications) {
+                              std::span<double> singleQuantifications, RegressionWorkspace& work) {
   const std::ptrdiff_t K = analysisSettings.maxCategories;
   for (int32_t J = 0; J < variableCount(); ++J) {
-    if (variableSingle(J) == 1 && variableLevel(J) == 1) {
+    if (isOrdinal(J)) {
       monotoneRegression(variableCategoryCount(J), categoryMarginals.data() + J * K,
-                         singleQuantifications.data() + J * K);
+                         singleQuantifications.data() + J * K, work);
     }
   }
+}
+
+void applyOrdinalRestrictions(std::span<const double> categoryMarginals,
+                              std::span<double> singleQuantifications) {
+  RegressionWorkspace work(analysisSettings.maxCategories);
+  applyOrdinalRestrictions(categoryMarginals, singleQuantifications, work);
 }
 
 }  // namespace tallowmere

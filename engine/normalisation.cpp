@@ -1,6 +1,7 @@
 // Object scores are kept centred in the metric of the object marginals, with m-orthogonal
 // dimensions of squared m-length t. No quantity under a division or square root is guarded:
 // degenerate data give IEEE infinities and NaNs, which flow on to the results.
+#include <algorithm>
 #include <cmath>
 
 #include "engine.h"
@@ -39,6 +40,14 @@ void centreScores(std::span<double> scratch, std::span<double> objectScores,
       x[i] = x[i] - mean;
     }
   }
+}
+
+// The per-dimension sums of a call outside a run.
+Workspace scratchWorkspace() {
+  Workspace work;
+  work.scratch.assign(
+      static_cast<std::size_t>(2 * entryStride(std::max(analysisSettings.dimensionCount, 0))), 0.0);
+  return work;
 }
 
 }  // namespace
@@ -125,13 +134,17 @@ double scaleAndMultiply(double* x, double scale, const double* m, const double* 
 
 }  // namespace
 
+void centreObjectScores(Workspace& work, std::span<double> objectScores,
+                        std::span<const double> objectMarginals, double totalMarginal) {
+  withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
+    centreScores<fixed()>(work.scratch, objectScores, objectMarginals, totalMarginal);
+  });
+}
+
 void centreObjectScores(std::span<double> objectScores, std::span<const double> objectMarginals,
                         double totalMarginal) {
-  std::vector<double> local;
-  const std::span<double> scratch = dimensionScratch(local);
-  withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
-    centreScores<fixed()>(scratch, objectScores, objectMarginals, totalMarginal);
-  });
+  Workspace work = scratchWorkspace();
+  centreObjectScores(work, objectScores, objectMarginals, totalMarginal);
 }
 
 namespace {
@@ -266,15 +279,22 @@ void centreAndOrthonormalise(std::span<double> objectScores,
   orthonormaliseWith(X, m, totalMarginal, first, means);
 }
 
+void evaluateIteration(Workspace& work, std::span<const double> objectMarginals,
+                       std::span<double> objectScores, std::span<const double> objectAverages,
+                       std::span<double> eigenvalues, double& fit, double& minimumCosine,
+                       double totalMarginal) {
+  withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
+    evaluateScores<fixed()>(work.scratch, objectMarginals, objectScores, objectAverages,
+                            eigenvalues, fit, minimumCosine, totalMarginal);
+  });
+}
+
 void evaluateIteration(std::span<const double> objectMarginals, std::span<double> objectScores,
                        std::span<const double> objectAverages, std::span<double> eigenvalues,
                        double& fit, double& minimumCosine, double totalMarginal) {
-  std::vector<double> local;
-  const std::span<double> scratch = dimensionScratch(local);
-  withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
-    evaluateScores<fixed()>(scratch, objectMarginals, objectScores, objectAverages, eigenvalues,
-                            fit, minimumCosine, totalMarginal);
-  });
+  Workspace work = scratchWorkspace();
+  evaluateIteration(work, objectMarginals, objectScores, objectAverages, eigenvalues, fit,
+                    minimumCosine, totalMarginal);
 }
 
 }  // namespace tallowmere

@@ -17,6 +17,7 @@
 #include "analysis_settings.h"
 #include "engine.h"
 #include "momentum.h"
+#include "monotone_regression.h"
 #include "run_report.h"
 #include "run_state.h"
 #include "subspace_tracker.h"
@@ -70,7 +71,7 @@ RunReport runOuterLoop(RunState& run, Steps& steps, const StoppingRule& rule,
       for (int32_t inner = 0; inner < innerIterations; ++inner) {
         computeLoadings(D, Y, z, a, t);
         accumulateSingleQuantifications(Y, a, z);
-        applyOrdinalRestrictions(D, z);
+        applyOrdinalRestrictions(D, z, run.work.regression);
         normaliseSingleQuantifications(D, z, t);
       }
       imposeRankOne(z, a, Y);

@@ -9,15 +9,6 @@ namespace tallowmere {
 
 namespace {
 
-bool isSingle(int32_t variable) {
-  return variableSingle(variable) == 1;
-}
-
-// Nominal and ordinal single variables update z_J; numerical ones (level 2 or above) keep it.
-bool hasFreeScores(int32_t variable) {
-  return isSingle(variable) && variableLevel(variable) < 2;
-}
-
 std::ptrdiff_t blockStart(int32_t variable) {
   return std::ptrdiff_t{variable} * analysisSettings.maxCategories;
 }

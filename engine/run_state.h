@@ -32,11 +32,12 @@ struct RunState {
   double totalMarginal = 0.0;
   bool fused = false;
   IterationPlan plan;
+  Workspace work;
 };
 
 // Allocates every buffer zero-filled (buffer.h) and builds the plan; throws std::bad_alloc before
 // anything else happens.
-void allocateRun(RunState& run);
+void allocateRun(RunState& run, const PlanOptions& options = {});
 
 // Object weights, marginals, the initial single quantifications and the normalised random start.
 // With `excludeObjectsWithoutActiveCodes`, objects without a valid active code weigh 0, so that
@@ -50,7 +51,7 @@ RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* t
                      Momentum* momentum);
 
 // Centres the object scores, then orthonormalises them.
-void normaliseObjectScores(std::span<double> objectScores, std::span<const double> marginals,
-                           double totalMarginal);
+void normaliseObjectScores(Workspace& work, std::span<double> objectScores,
+                           std::span<const double> marginals, double totalMarginal);
 
 }  // namespace tallowmere

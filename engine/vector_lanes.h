@@ -1,6 +1,8 @@
 // Short vectors of doubles for passes that handle all dimensions of one object at once. Each
 // lane does exactly the scalar operation of its dimension, so results do not depend on the
-// vector width; the width is chosen at run time from what the processor supports.
+// vector width; the width is chosen at run time from what the processor supports. The vectors
+// are GCC's generic vector extensions: on a processor without them the compiler splits them into
+// the widest it has, lane by lane.
 #pragma once
 
 #include <cstring>
@@ -35,10 +37,8 @@ template <typename V>
   return v;
 }
 
-// The widest vectors, in doubles, that the processor runs and the passes may use: 2 (the
-// baseline), 4 (AVX2) or 8 (AVX-512). Tests lower the limit to check every width on the same
-// machine.
-int availableLanes();
-void setLaneLimit(int lanes);
+// The widest vectors, in doubles, that the processor runs natively: 2 (the baseline), 4 (AVX2)
+// or 8 (AVX-512). Probed once.
+int processorLanes();
 
 }  // namespace tallowmere

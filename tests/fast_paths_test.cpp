@@ -1,66 +1,59 @@
 // The engine's optimised passes against the straightforward loops they replace, bit for bit,
 // on random problems with missing codes, zero and negative weights, passive and single
-// variables, for every kind of code storage and both vector widths.
+// variables, for every kind of code storage, every vector width, and the category counts where
+// the storage of the codes changes.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
-#include <optional>
 
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
+#include "object_passes.h"
 #include "problem.h"
 #include "straightforward.h"
-#include "vector_lanes.h"
 
 namespace tallowmere {
 namespace {
 
 using testing::Problem;
+using testing::RandomShape;
 using testing::sameBits;
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 struct PathCase {
   const char* name;
-  testing::RandomShape shape;
-  int lanes;
-  bool insideRun;  // with the run's prepared plan, or a plan built by each call
-  bool offsets;    // codes as table offsets, or as category indices
+  RandomShape shape;
+  PlanOptions options;
+  bool plainRoutines = false;  // the routines without a plan, which build the default one
 };
 void PrintTo(const PathCase& c, std::ostream* out) {
   *out << c.name;
 }
 
-class FastPaths : public ::testing::TestWithParam<PathCase> {
- protected:
-  void TearDown() override {
-    setLaneLimit(8);
-    allowEntryOffsets(true);
-  }
-};
+class FastPaths : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
   const PathCase& c = GetParam();
-  setLaneLimit(c.lanes);
-  allowEntryOffsets(c.offsets);
   std::mt19937 rng(31337);
-  for (int trial = 0; trial < 150; ++trial) {
+  for (int trial = 0; trial < 100; ++trial) {
     SCOPED_TRACE(trial);
     const Problem p = testing::randomProblem(rng, c.shape);
     const testing::Marginals marginals = testing::engineMarginals(p);
     const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
     const std::vector<int32_t> w = p.objectWeights();
     IterationPlan plan;
-    buildIterationPlan(plan);
-    std::optional<RunPlanScope> run;
-    if (c.insideRun) {
-      run.emplace(plan);
-    }
+    Workspace work;
+    buildIterationPlan(plan, work, c.options);
 
     const std::vector<double> x = testing::randomValues(rng, P * N);
     std::vector<double> y(P * S, nan), expectedY(P * S, nan);
-    computeCategoryCentroids(w, marginals.category, x, y);
+    if (c.plainRoutines) {
+      computeCategoryCentroids(w, marginals.category, x, y);
+    } else {
+      computeCategoryCentroids(plan, work, w, marginals.category, x, y);
+    }
     straightforward::computeCategoryCentroids(w, marginals.category, x, expectedY);
     ASSERT_TRUE(sameBits(y, expectedY));
 
@@ -70,7 +63,11 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
       yIn[trial % yIn.size()] = trial % 2 ? nan : -HUGE_VAL;
     }
     std::vector<double> averages(P * N, nan), expectedAverages(P * N, nan);
-    computeObjectAverages(w, marginals.object, yIn, averages);
+    if (c.plainRoutines) {
+      computeObjectAverages(w, marginals.object, yIn, averages);
+    } else {
+      computeObjectAverages(plan, work, w, marginals.object, yIn, averages);
+    }
     straightforward::computeObjectAverages(w, marginals.object, yIn, expectedAverages);
     ASSERT_TRUE(sameBits(averages, expectedAverages));
 
@@ -78,7 +75,7 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
     std::vector<double> scores = x, expectedScores = x;
     std::vector<double> eigenvalues(P, nan), expectedEigenvalues(P, nan);
     double fit = nan, cosine = nan, expectedFit = nan, expectedCosine = nan;
-    evaluateIteration(marginals.object, scores, averages, eigenvalues, fit, cosine, t);
+    evaluateIteration(work, marginals.object, scores, averages, eigenvalues, fit, cosine, t);
     straightforward::evaluateIteration(marginals.object, expectedScores, averages,
                                        expectedEigenvalues, expectedFit, expectedCosine, t);
     ASSERT_TRUE(sameBits(eigenvalues, expectedEigenvalues));
@@ -96,31 +93,23 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
 }
 
 // The driver's fused steps against the four steps they replace, for every dimension count
-// they handle and every vector width.
-class FusedSteps : public ::testing::TestWithParam<int> {
- protected:
-  void TearDown() override {
-    setLaneLimit(8);
-    allowEntryOffsets(true);
-  }
-};
+// they handle, every vector width and both forms of byte codes.
+class FusedSteps : public ::testing::TestWithParam<int> {};
 
 TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
-  setLaneLimit(GetParam());
   std::mt19937 rng(777);
   for (int trial = 0; trial < 200; ++trial) {
     SCOPED_TRACE(trial);
     Problem p = testing::randomProblem(rng, {.maxObjects = 50, .maxDimensions = 8});
     p.dimensionCount = 1 + trial % 8;
     const testing::Marginals marginals = testing::engineMarginals(p);
-    ASSERT_TRUE(canAverageAndEvaluate());
+    ASSERT_TRUE(fusedPassHandles(p.dimensionCount));
     const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
     const std::vector<int32_t> w = p.objectWeights();
     const double t = marginals.total;
-    allowEntryOffsets((trial / 8) % 2 == 0);  // codes as offsets and as indices
     IterationPlan plan;
-    buildIterationPlan(plan);
-    const RunPlanScope run(plan);
+    Workspace work;
+    buildIterationPlan(plan, work, {.entryOffsets = (trial / 8) % 2 == 0, .maxLanes = GetParam()});
     const std::vector<double> y = testing::randomValues(rng, P * S, -3.0, 3.0);
     std::vector<double> scores = testing::randomValues(rng, P * N);
     std::vector<double> expected = scores, averages(P * N);
@@ -128,7 +117,7 @@ TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
     EvaluationSums sums{};
     std::vector<double> eigenvalues(P, nan), expectedEigenvalues(P, nan);
     double fit = nan, cosine = nan, expectedFit = nan, expectedCosine = nan;
-    averageAndEvaluate(w, marginals.object, y, scores, sums);
+    averageAndEvaluate(plan, work, w, marginals.object, y, scores, sums);
     summariseEvaluation(sums, eigenvalues, fit, cosine, t);
     centreAndOrthonormalise(scores, marginals.object, t, sums);
 
@@ -147,24 +136,67 @@ TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
 INSTANTIATE_TEST_SUITE_P(Engine, FusedSteps, ::testing::Values(2, 4, 8),
                          [](const auto& info) { return std::to_string(info.param) + "lanes"; });
 
-constexpr testing::RandomShape small{};
-constexpr testing::RandomShape manyDimensions{.maxObjects = 30, .maxDimensions = 11};
-constexpr testing::RandomShape wideCodes{.maxObjects = 30, .maxCategories = 300};
+constexpr RandomShape small{};
+constexpr RandomShape manyDimensions{.maxObjects = 30, .maxDimensions = 11};
+constexpr RandomShape wideCodes{.maxObjects = 30, .maxCategories = 300};
+// The category counts where the codes' storage changes form: entry offsets while the dump's
+// offset K * E fits a byte (E = 4 up to 4 dimensions, 8 up to 8), byte indices while K does.
+constexpr RandomShape shape(int32_t categories, int32_t minDimensions, int32_t maxDimensions) {
+  return {.maxObjects = 40,
+          .maxActive = 3,
+          .maxPassive = 1,
+          .maxCategories = categories,
+          .maxDimensions = maxDimensions,
+          .minCategories = categories,
+          .minDimensions = minDimensions};
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Engine, FastPaths,
-    ::testing::Values(PathCase{"wide", small, 4, true, true},
-                      PathCase{"baseline", small, 2, true, true},
-                      PathCase{"outsideRun", small, 4, false, true},
-                      PathCase{"manyDimensionsWidest", manyDimensions, 8, true, true},
-                      PathCase{"manyDimensionsWide", manyDimensions, 4, true, true},
-                      PathCase{"manyDimensionsBaseline", manyDimensions, 2, true, true},
-                      PathCase{"byteCodes", small, 4, true, false},
-                      PathCase{"byteCodesBaseline", small, 2, true, false},
-                      PathCase{"byteCodesManyDimensions", manyDimensions, 8, true, false},
-                      PathCase{"shortCodes", wideCodes, 8, true, false},
-                      PathCase{"shortCodesBaseline", wideCodes, 2, false, false}),
+    ::testing::Values(
+        PathCase{"wide", small, {.maxLanes = 4}}, PathCase{"baseline", small, {.maxLanes = 2}},
+        PathCase{"plainRoutines", small, {}, true},
+        PathCase{"manyDimensionsWidest", manyDimensions, {.maxLanes = 8}},
+        PathCase{"manyDimensionsWide", manyDimensions, {.maxLanes = 4}},
+        PathCase{"manyDimensionsBaseline", manyDimensions, {.maxLanes = 2}},
+        PathCase{"byteCodes", small, {.entryOffsets = false, .maxLanes = 4}},
+        PathCase{"byteCodesBaseline", small, {.entryOffsets = false, .maxLanes = 2}},
+        PathCase{"byteCodesManyDimensions", manyDimensions, {.entryOffsets = false}},
+        PathCase{"shortCodes", wideCodes, {}},
+        PathCase{"shortCodesBaseline", wideCodes, {.maxLanes = 2}},
+        PathCase{"offsetsAt63", shape(63, 1, 4), {}}, PathCase{"indicesAt64", shape(64, 1, 4), {}},
+        PathCase{"offsetsAt31", shape(31, 5, 8), {}}, PathCase{"indicesAt32", shape(32, 5, 8), {}},
+        PathCase{"bytesAt255", shape(255, 1, 2), {.entryOffsets = false}},
+        PathCase{"shortsAt256", shape(256, 1, 2), {.entryOffsets = false}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Which form each boundary takes, so that the cases above test what they are named for.
+TEST(CodeStorage, FormChangesAtTheByteLimits) {
+  struct Case {
+    int32_t categories, dimensions;
+    bool offsets, bytes;
+  };
+  for (const Case c :
+       {Case{63, 4, true, true}, Case{64, 4, false, true}, Case{31, 8, true, true},
+        Case{32, 8, false, true}, Case{255, 9, false, true}, Case{256, 9, false, false}}) {
+    Problem p;
+    p.dimensionCount = c.dimensions;
+    p.maxCategories = c.categories;
+    p.objectCount = 1;
+    p.dataStride = 1;
+    p.activeColumns = {0};
+    p.activeCategoryCounts = {c.categories};
+    p.activeSingle = {0};
+    p.activeLevels = {0};
+    p.data = {0};
+    p.install();
+    IterationPlan plan;
+    Workspace work;
+    buildIterationPlan(plan, work);
+    EXPECT_EQ(!plan.entryOffsets.empty(), c.offsets) << c.categories;
+    EXPECT_EQ(!plan.entryOffsets.empty() || !plan.byteCodes.empty(), c.bytes) << c.categories;
+  }
+}
 
 }  // namespace
 }  // namespace tallowmere

@@ -65,9 +65,9 @@ int32_t uniform(std::mt19937& rng, int32_t low, int32_t high) {
 
 Problem randomProblem(std::mt19937& rng, const RandomShape& shape) {
   Problem p;
-  p.dimensionCount = uniform(rng, 1, shape.maxDimensions);
+  p.dimensionCount = uniform(rng, shape.minDimensions, shape.maxDimensions);
   p.objectCount = uniform(rng, 0, shape.maxObjects);
-  p.maxCategories = uniform(rng, 1, shape.maxCategories);
+  p.maxCategories = uniform(rng, shape.minCategories, shape.maxCategories);
   const int32_t active = uniform(rng, 0, shape.maxActive);
   const int32_t passive = uniform(rng, 0, shape.maxPassive);
   // Columns are a shuffled subset of a row with some unused positions and a weight column.

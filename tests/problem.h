@@ -52,6 +52,8 @@ struct RandomShape {
   int32_t maxPassive = 3;
   int32_t maxCategories = 5;
   int32_t maxDimensions = 3;
+  int32_t minCategories = 1;
+  int32_t minDimensions = 1;
 };
 
 Problem randomProblem(std::mt19937& rng, const RandomShape& shape = {});
