@@ -6,7 +6,7 @@
 #include "fused_steps.h"
 #include "iteration_plan.h"
 #include "object_passes.h"
-#include "straightforward.h"
+#include "plain_loops.h"
 #include "synthetic.h"
 
 namespace tallowmere::bench {
@@ -171,12 +171,12 @@ void StraightforwardIteration(benchmark::State& state) {
               static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
   double fit = 0.0, minimumCosine = 0.0;
   for (auto _ : state) {
-    straightforward::computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
-    straightforward::computeObjectAverages(s.weights, s.m, s.Y, s.averages);
-    straightforward::evaluateIteration(s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine,
+    plain::computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
+    plain::computeObjectAverages(s.weights, s.m, s.Y, s.averages);
+    plain::evaluateIteration(s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine,
                                        s.t);
-    straightforward::centreObjectScores(s.X, s.m, s.t);
-    straightforward::orthonormaliseObjectScores(s.X, s.m, s.t);
+    plain::centreObjectScores(s.X, s.m, s.t);
+    plain::orthonormaliseObjectScores(s.X, s.m, s.t);
     benchmark::DoNotOptimize(fit);
   }
 }

@@ -125,7 +125,7 @@ CheckResult checkSizes(const Arguments& a) {
 
 CheckResult checkLengths(const Arguments& a) {
   for (int p = 0; p < dataParameter; ++p) {
-    const bool active = p % 2 == 0;
+    const bool active = describesActive(static_cast<IntParameter>(p));
     const int32_t needed = active ? a.activeCount : a.passiveCount;
     const auto length = static_cast<int64_t>(a.arrays[p].values.size());
     if (length < needed) {

@@ -27,6 +27,13 @@ enum IntParameter : int {
   intParameterCount
 };
 
+// Whether an int[] parameter describes the active variables (activeCount entries) rather than
+// the passive ones (passiveCount entries); not for data.
+constexpr bool describesActive(IntParameter p) {
+  return p == activeColumnsParameter || p == activeCategoryCountsParameter ||
+         p == activeSingleParameter || p == activeLevelsParameter;
+}
+
 // Java names of the nine int[] parameters, indexed by IntParameter.
 extern const std::array<const char*, intParameterCount> intParameterNames;
 

@@ -20,6 +20,7 @@ namespace {
 using tallowmere::bridge::Arguments;
 using tallowmere::bridge::CheckResult;
 using tallowmere::bridge::IntArguments;
+using enum tallowmere::bridge::IntParameter;
 using tallowmere::bridge::JavaExceptionPending;
 using tallowmere::bridge::ResultRows;
 using tallowmere::bridge::TableRows;
@@ -89,8 +90,11 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_Tallowmere_runHomals(
     try {
       tallowmere::runAnalysis(dimensionCount, dataStride, objectCount, maxCategories, maxIterations,
                               innerIterations, activeCount, passiveCount, weightColumn, timingFlag,
-                              useWeightsFlag, writeObjectScoresFlag, ints[0], ints[1], ints[2],
-                              ints[3], ints[4], ints[5], ints[6], ints[7], ints[8], fitTolerance,
+                              useWeightsFlag, writeObjectScoresFlag, ints[activeColumnsParameter],
+                              ints[passiveColumnsParameter], ints[activeCategoryCountsParameter],
+                              ints[passiveCategoryCountsParameter], ints[activeSingleParameter],
+                              ints[passiveSingleParameter], ints[activeLevelsParameter],
+                              ints[passiveLevelsParameter], ints[dataParameter], fitTolerance,
                               cosineTolerance, scores.table(), categories.table());
     } catch (const std::bad_alloc&) {
       // The engine allocates its working buffers before it writes anything, and the tables are

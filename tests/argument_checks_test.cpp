@@ -91,6 +91,19 @@ void wideDimensions(Call& c, int32_t dimensions) {
 
 const Case rejected[] = {
     {"activeColumnsNull", [](Call& c) { c.nullArrays[0] = true; }, npe, {"activeColumns"}},
+    {"dataNull", [](Call& c) { c.nullArrays[data] = true; }, npe, {"data is null"}},
+    {"negativeCountsDoNotShrinkTheCategoryTable",
+     [](Call& c) {
+       // Counts {3, -2} (the second variable's codes all missing): three category rows and
+       // row 0, whatever the negative count says.
+       c.arrays[activeCounts] = {3, -2};
+       for (int i = 0; i < 5; ++i) {
+         c.arrays[data][i * 4 + 1] = 0;
+       }
+       c.categoryRows.assign(3, 3);
+     },
+     iae,
+     {"categoryQuantificationTable has 3 rows", "= 4"}},
     {"objectScoreTableNull", [](Call& c) { c.nullScores = true; }, npe, {"objectScoreTable"}},
     {"scoreRow0Null", [](Call& c) { c.scoreRows[0] = nullRow; }, npe, {"objectScoreTable[0]"}},
     {"categoryRowNull",

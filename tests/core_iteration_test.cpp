@@ -7,7 +7,6 @@
 
 #include "engine.h"
 #include "problem.h"
-#include "reference.h"
 
 namespace tallowmere {
 namespace {
@@ -114,34 +113,6 @@ TEST(CentroidsAndAverages, NoDimensionsChangeNothing) {
   computeObjectAverages(p.objectWeights(), marginals.object, {}, averages);
   EXPECT_EQ(y, std::vector<double>{1.0});
   EXPECT_EQ(averages, std::vector<double>{2.0});
-}
-
-// Randomised problems against the indicator-matrix computation in reference.cpp.
-TEST(CoreIteration, MatchesIndicatorMatrixComputationBitForBit) {
-  std::mt19937 rng(20261208);
-  for (int trial = 0; trial < 300; ++trial) {
-    SCOPED_TRACE(trial);
-    const Problem p = testing::randomProblem(rng);
-    const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
-    const reference::Marginals expectedMarginals = reference::marginals(p);
-    const testing::Marginals marginals = testing::engineMarginals(p);
-    ASSERT_TRUE(sameBits(marginals.object, expectedMarginals.object));
-    ASSERT_TRUE(sameBits(marginals.category, expectedMarginals.category));
-    ASSERT_TRUE(sameBits(marginals.total, expectedMarginals.total));
-
-    const std::vector<double> x = testing::randomValues(rng, P * N);
-    std::vector<double> y(P * S, nan);
-    computeCategoryCentroids(p.objectWeights(), marginals.category, x, y);
-    const reference::Matrix expectedY =
-        reference::centroids(p, marginals.category, reference::unflatten(x, P, N));
-    ASSERT_TRUE(sameBits(y, reference::flatten(expectedY)));
-
-    const std::vector<double> yIn = testing::randomValues(rng, P * S, -3.0, 3.0);
-    std::vector<double> averages(P * N, nan);
-    computeObjectAverages(p.objectWeights(), marginals.object, yIn, averages);
-    ASSERT_TRUE(sameBits(averages, reference::flatten(reference::objectAverages(
-                                       p, marginals.object, reference::unflatten(yIn, P, S)))));
-  }
 }
 
 TEST(Normalisation, HandWorkedSingleDimension) {
@@ -256,37 +227,6 @@ TEST(Evaluate, EigenvaluesAndFitOfScaledScores) {
   EXPECT_EQ(fit, 2.5);
   EXPECT_EQ(minimumCosine, -1.0);
   EXPECT_EQ(x, averages);
-}
-
-TEST(Normalisation, MatchesReferenceBitForBit) {
-  std::mt19937 rng(7);
-  for (int trial = 0; trial < 200; ++trial) {
-    SCOPED_TRACE(trial);
-    const Problem p = testing::randomProblem(rng, {.maxObjects = 60, .maxDimensions = 5});
-    p.install();
-    const std::size_t N = p.objectCount, P = p.dimensionCount;
-    const std::vector<double> m = testing::randomValues(rng, N, 0.0, 4.0);
-    const double t = testing::randomValues(rng, 1, 1.0, 50.0)[0];
-    std::vector<double> x = testing::randomValues(rng, P * N, -2.0, 2.0);
-    reference::Matrix expected = reference::unflatten(x, P, N);
-
-    centreObjectScores(x, m, t);
-    orthonormaliseObjectScores(x, m, t);
-    reference::centre(expected, m, t);
-    reference::orthonormalise(expected, m, t);
-    ASSERT_TRUE(sameBits(x, reference::flatten(expected)));
-
-    const std::vector<double> averages = testing::randomValues(rng, P * N, -2.0, 2.0);
-    const reference::Evaluation evaluation =
-        reference::evaluate(expected, reference::unflatten(averages, P, N), m, t);
-    std::vector<double> eigenvalues(P);
-    double fit = nan, minimumCosine = nan;
-    evaluateIteration(m, x, averages, eigenvalues, fit, minimumCosine, t);
-    ASSERT_TRUE(sameBits(eigenvalues, evaluation.eigenvalues));
-    ASSERT_TRUE(sameBits(fit, evaluation.fit));
-    ASSERT_TRUE(sameBits(minimumCosine, evaluation.minimumCosine));
-    ASSERT_TRUE(sameBits(x, averages));
-  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The engine's optimised passes against the straightforward loops they replace, bit for bit,
+// The engine's optimised passes against the plain loops they replace, bit for bit,
 // on random problems with missing codes, zero and negative weights, passive and single
 // variables, for every kind of code storage, every vector width, and the category counts where
 // the storage of the codes changes.
@@ -12,7 +12,7 @@
 #include "iteration_plan.h"
 #include "object_passes.h"
 #include "problem.h"
-#include "straightforward.h"
+#include "plain_loops.h"
 
 namespace tallowmere {
 namespace {
@@ -43,6 +43,12 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
     const testing::Marginals marginals = testing::engineMarginals(p);
     const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
     const std::vector<int32_t> w = p.objectWeights();
+    std::vector<double> expectedM(N, 0.0), expectedD(S, 0.0);
+    double expectedT = 0.0;
+    plain::computeMarginals(w, expectedM, expectedD, expectedT);
+    ASSERT_TRUE(sameBits(marginals.object, expectedM));
+    ASSERT_TRUE(sameBits(marginals.category, expectedD));
+    ASSERT_TRUE(sameBits(marginals.total, expectedT));
     IterationPlan plan;
     Workspace work;
     buildIterationPlan(plan, work, c.options);
@@ -54,7 +60,7 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
     } else {
       computeCategoryCentroids(plan, work, w, marginals.category, x, y);
     }
-    straightforward::computeCategoryCentroids(w, marginals.category, x, expectedY);
+    plain::computeCategoryCentroids(w, marginals.category, x, expectedY);
     ASSERT_TRUE(sameBits(y, expectedY));
 
     // Quantifications with some non-finite values, as degenerate runs produce.
@@ -68,7 +74,7 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
     } else {
       computeObjectAverages(plan, work, w, marginals.object, yIn, averages);
     }
-    straightforward::computeObjectAverages(w, marginals.object, yIn, expectedAverages);
+    plain::computeObjectAverages(w, marginals.object, yIn, expectedAverages);
     ASSERT_TRUE(sameBits(averages, expectedAverages));
 
     const double t = marginals.total;
@@ -76,7 +82,7 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
     std::vector<double> eigenvalues(P, nan), expectedEigenvalues(P, nan);
     double fit = nan, cosine = nan, expectedFit = nan, expectedCosine = nan;
     evaluateIteration(work, marginals.object, scores, averages, eigenvalues, fit, cosine, t);
-    straightforward::evaluateIteration(marginals.object, expectedScores, averages,
+    plain::evaluateIteration(marginals.object, expectedScores, averages,
                                        expectedEigenvalues, expectedFit, expectedCosine, t);
     ASSERT_TRUE(sameBits(eigenvalues, expectedEigenvalues));
     ASSERT_TRUE(sameBits(fit, expectedFit));
@@ -84,10 +90,10 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
     ASSERT_TRUE(sameBits(scores, expectedScores));
 
     centreObjectScores(scores, marginals.object, t);
-    straightforward::centreObjectScores(expectedScores, marginals.object, t);
+    plain::centreObjectScores(expectedScores, marginals.object, t);
     ASSERT_TRUE(sameBits(scores, expectedScores));
     orthonormaliseObjectScores(scores, marginals.object, t);
-    straightforward::orthonormaliseObjectScores(expectedScores, marginals.object, t);
+    plain::orthonormaliseObjectScores(expectedScores, marginals.object, t);
     ASSERT_TRUE(sameBits(scores, expectedScores));
   }
 }
@@ -121,11 +127,11 @@ TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
     summariseEvaluation(sums, eigenvalues, fit, cosine, t);
     centreAndOrthonormalise(scores, marginals.object, t, sums);
 
-    straightforward::computeObjectAverages(w, marginals.object, y, averages);
-    straightforward::evaluateIteration(marginals.object, expected, averages, expectedEigenvalues,
+    plain::computeObjectAverages(w, marginals.object, y, averages);
+    plain::evaluateIteration(marginals.object, expected, averages, expectedEigenvalues,
                                        expectedFit, expectedCosine, t);
-    straightforward::centreObjectScores(expected, marginals.object, t);
-    straightforward::orthonormaliseObjectScores(expected, marginals.object, t);
+    plain::centreObjectScores(expected, marginals.object, t);
+    plain::orthonormaliseObjectScores(expected, marginals.object, t);
     ASSERT_TRUE(sameBits(eigenvalues, expectedEigenvalues));
     ASSERT_TRUE(sameBits(fit, expectedFit));
     ASSERT_TRUE(sameBits(cosine, expectedCosine));

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "engine.h"
+#include "plain_loops.h"
 #include "problem.h"
 
 namespace tallowmere {
@@ -53,6 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
         RegressionCase{"weightedMean", {2, 1}, {3, 1}, {1.75, 1.75}},
         RegressionCase{
             "rescanAfterPooling", {1, 0, 5, 4, 2}, {1, 2, 1, 1, 3}, {1.0 / 3, 1.0 / 3, 3, 3, 3}},
+        // Pooling 4 and 1 makes 2.5, below the 3 before it: only a scan from the first block
+        // again pools that too.
+        RegressionCase{"backwardPool", {3, 4, 1}, {1, 1, 1}, {8.0 / 3, 8.0 / 3, 8.0 / 3}},
         RegressionCase{"decreaseOfTolerance", {1 + epsilon, 1}, {1, 1}, {1 + epsilon, 1}},
         RegressionCase{"zeroWeightJoins", {5, 1}, {0, 2}, {1, 1}},
         RegressionCase{"zeroOverZero", {3, 2, 1}, {0, 0, 1}, {nan, nan, 1}}),
@@ -137,60 +141,6 @@ TEST(SingleQuantifications, ZeroMarginalsGiveNaNWithoutTrapping) {
   EXPECT_EQ(z[5], HUGE_VAL);
 }
 
-// One inner iteration written in matrix form: a_J = Y_J' D_J z_J / t, then z_J + Y_J a_J,
-// monotone for ordinal variables, re-standardised in the metric of D_J.
-struct InnerStep {
-  std::vector<double> loadings, single;
-};
-InnerStep referenceInnerIteration(const Problem& p, const std::vector<double>& D,
-                                  const std::vector<double>& Y, std::vector<double> z, double t) {
-  const int32_t P = p.dimensionCount, K = p.maxCategories;
-  const std::ptrdiff_t S = p.slotCount();
-  std::vector<double> a(std::size_t(p.variableCount()) * P, 0.0);
-  for (int32_t J = 0; J < p.variableCount(); ++J) {
-    if (p.single(J) != 1) {
-      continue;
-    }
-    const int32_t k = p.categoryCount(J);
-    const double* DJ = &D[J * K];
-    double* zJ = &z[J * K];
-    for (int32_t d = 0; d < P; ++d) {
-      const double* yJd = &Y[d * S + J * K];
-      double product = 0.0;
-      for (int32_t c = 0; c < k; ++c) {
-        product += (DJ[c] * zJ[c]) * yJd[c];
-      }
-      a[J * P + d] = product / t;
-    }
-    if (p.level(J) >= 2) {
-      continue;
-    }
-    std::vector<double> updated(zJ, zJ + k);
-    for (int32_t d = 0; d < P; ++d) {
-      for (int32_t c = 0; c < k; ++c) {
-        updated[c] = updated[c] + a[J * P + d] * Y[d * S + J * K + c];
-      }
-    }
-    if (p.level(J) == 1) {
-      monotoneRegression(k, DJ, updated.data());
-    }
-    double weighted = 0.0, total = 0.0;
-    for (int32_t c = 0; c < k; ++c) {
-      weighted += DJ[c] * updated[c];
-      total += DJ[c];
-    }
-    double squares = 0.0;
-    for (int32_t c = 0; c < k; ++c) {
-      updated[c] -= weighted / total;
-      squares += (updated[c] * DJ[c]) * updated[c];
-    }
-    for (int32_t c = 0; c < k; ++c) {
-      zJ[c] = std::sqrt(t / squares) * updated[c];
-    }
-  }
-  return {a, z};
-}
-
 // Random problems with positive category marginals wherever a category exists, so that
 // every standardisation is defined.
 struct RankOneSetup {
@@ -220,18 +170,19 @@ TEST(RankOneStep, InnerIterationMatchesMatrixFormBitForBit) {
     RankOneSetup s = randomRankOneSetup(rng);
     const Problem& p = s.problem;
     std::vector<double> a(std::size_t(p.variableCount()) * p.dimensionCount, nan);
+    std::vector<double> expectedZ = s.z, expectedA = a;
     for (int inner = 0; inner < 3; ++inner) {
-      const InnerStep expected = referenceInnerIteration(p, s.D, s.Y, s.z, s.t);
+      plain::innerIteration(s.D, s.Y, expectedZ, expectedA, s.t);
       computeLoadings(s.D, s.Y, s.z, a, s.t);
       accumulateSingleQuantifications(s.Y, a, s.z);
       applyOrdinalRestrictions(s.D, s.z);
       normaliseSingleQuantifications(s.D, s.z, s.t);
-      ASSERT_TRUE(sameBits(s.z, expected.single));
+      ASSERT_TRUE(sameBits(s.z, expectedZ));
       for (int32_t J = 0; J < p.variableCount(); ++J) {
         for (int32_t d = 0; d < p.dimensionCount; ++d) {
           const std::size_t e = std::size_t(J) * p.dimensionCount + d;
           if (p.single(J) == 1) {
-            ASSERT_TRUE(sameBits(a[e], expected.loadings[e]));
+            ASSERT_TRUE(sameBits(a[e], expectedA[e]));
           } else {
             ASSERT_TRUE(std::isnan(a[e])) << "multiple variable's loading written";
           }

@@ -26,8 +26,10 @@ public final class TestData {
     return sourceDir().resolve("examples").resolve(file);
   }
 
+  /** A test dataset: from the tests' data folder, or the examples the project ships. */
   public static Path data(String file) {
-    return sourceDir().resolve("tests/java/data").resolve(file);
+    Path test = sourceDir().resolve("tests/data").resolve(file);
+    return Files.exists(test) ? test : examples(file);
   }
 
   private static String property(String name) {

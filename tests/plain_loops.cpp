@@ -1,0 +1,336 @@
+#include "plain_loops.h"
+
+#include <cmath>
+
+namespace tallowmere::plain {
+
+void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> objectMarginals,
+                      std::span<double> categoryMarginals, double& totalMarginal) {
+  const AnalysisSettings& s = analysisSettings;
+  for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
+    const double b = objectWeights[i];
+    for (int32_t J = 0; J < variableCount(); ++J) {
+      const int32_t c = objectCode(i, J);
+      if (c <= 0) {
+        continue;
+      }
+      if (J < s.activeCount) {
+        objectMarginals[i] = objectMarginals[i] + b;
+        totalMarginal = totalMarginal + b;
+      }
+      categoryMarginals[categorySlot(J, c)] = categoryMarginals[categorySlot(J, c)] + b;
+    }
+  }
+}
+
+void computeCategoryCentroids(std::span<const int32_t> objectWeights,
+                              std::span<const double> categoryMarginals,
+                              std::span<const double> objectScores,
+                              std::span<double> categoryQuantifications) {
+  const AnalysisSettings& s = analysisSettings;
+  const std::ptrdiff_t N = s.objectCount;
+  const std::ptrdiff_t S = slotCount();
+  for (std::ptrdiff_t d = 0; d < s.dimensionCount; ++d) {
+    double* y = categoryQuantifications.data() + d * S;
+    for (std::ptrdiff_t slot = 0; slot < S; ++slot) {
+      y[slot] = 0.0;
+    }
+    for (std::ptrdiff_t i = 0; i < N; ++i) {
+      const double b = static_cast<double>(objectWeights[i]) * objectScores[d * N + i];
+      for (int32_t J = 0; J < variableCount(); ++J) {
+        const int32_t c = objectCode(i, J);
+        if (c > 0) {
+          y[categorySlot(J, c)] += b;
+        }
+      }
+    }
+    for (std::ptrdiff_t slot = 0; slot < S; ++slot) {
+      y[slot] = zeroTolerance > std::fabs(categoryMarginals[slot])
+                    ? 0.0
+                    : y[slot] / categoryMarginals[slot];
+    }
+  }
+}
+
+void computeObjectAverages(std::span<const int32_t> objectWeights,
+                           std::span<const double> objectMarginals,
+                           std::span<const double> categoryQuantifications,
+                           std::span<double> objectAverages) {
+  const AnalysisSettings& s = analysisSettings;
+  const std::ptrdiff_t N = s.objectCount;
+  const std::ptrdiff_t S = slotCount();
+  for (std::ptrdiff_t d = 0; d < s.dimensionCount; ++d) {
+    const double* y = categoryQuantifications.data() + d * S;
+    for (std::ptrdiff_t i = 0; i < N; ++i) {
+      const double w = objectWeights[i];
+      double sum = 0.0;
+      for (int32_t j = 0; j < s.activeCount; ++j) {
+        const int32_t c = objectCode(i, j);
+        if (c > 0) {
+          sum = sum + w * y[categorySlot(j, c)];
+        }
+      }
+      objectAverages[d * N + i] =
+          zeroTolerance > std::fabs(objectMarginals[i]) ? 0.0 : sum / objectMarginals[i];
+    }
+  }
+}
+
+void centreObjectScores(std::span<double> objectScores, std::span<const double> objectMarginals,
+                        double totalMarginal) {
+  const std::ptrdiff_t N = analysisSettings.objectCount;
+  for (std::ptrdiff_t d = 0; d < analysisSettings.dimensionCount; ++d) {
+    double* x = objectScores.data() + d * N;
+    double sum = 0.0;
+    for (std::ptrdiff_t i = 0; i < N; ++i) {
+      sum = sum + objectMarginals[i] * x[i];
+    }
+    const double mean = sum / totalMarginal;
+    for (std::ptrdiff_t i = 0; i < N; ++i) {
+      x[i] = x[i] - mean;
+    }
+  }
+}
+
+void orthonormaliseObjectScores(std::span<double> objectScores,
+                                std::span<const double> objectMarginals, double totalMarginal) {
+  const std::ptrdiff_t N = analysisSettings.objectCount;
+  for (std::ptrdiff_t d = 0; d < analysisSettings.dimensionCount; ++d) {
+    double* x = objectScores.data() + d * N;
+    for (std::ptrdiff_t e = 0; e <= d; ++e) {
+      const double* other = objectScores.data() + e * N;
+      double product = 0.0;
+      for (std::ptrdiff_t i = 0; i < N; ++i) {
+        product = product + (objectMarginals[i] * x[i]) * other[i];
+      }
+      if (e < d) {
+        // Dimension e is final with squared length t, so product / t is the projection
+        // coefficient of x on it.
+        const double coefficient = product / totalMarginal;
+        for (std::ptrdiff_t i = 0; i < N; ++i) {
+          x[i] = x[i] - coefficient * other[i];
+        }
+      } else {
+        const double scale = std::sqrt(totalMarginal / product);
+        for (std::ptrdiff_t i = 0; i < N; ++i) {
+          x[i] = scale * x[i];
+        }
+      }
+    }
+  }
+}
+
+void evaluateIteration(std::span<const double> objectMarginals, std::span<double> objectScores,
+                       std::span<const double> objectAverages, std::span<double> eigenvalues,
+                       double& fit, double& minimumCosine, double totalMarginal) {
+  const std::ptrdiff_t N = analysisSettings.objectCount;
+  double fitSum = 0.0;
+  double smallestCosine = 1.0;
+  // The summary of dimension d only needs that dimension's two sums, so it follows its pass
+  // directly; the order of every operation is that of a full pass followed by the summaries.
+  for (std::ptrdiff_t d = 0; d < analysisSettings.dimensionCount; ++d) {
+    double* x = objectScores.data() + d * N;
+    const double* y = objectAverages.data() + d * N;
+    double crossProduct = 0.0;  // <new, old>_m
+    double newLength = 0.0;     // <new, new>_m
+    for (std::ptrdiff_t i = 0; i < N; ++i) {
+      const double weighted = objectMarginals[i] * y[i];
+      crossProduct = crossProduct + weighted * x[i];
+      newLength = newLength + weighted * y[i];
+      x[i] = y[i];
+    }
+    eigenvalues[d] = crossProduct / totalMarginal;
+    fitSum = fitSum + eigenvalues[d];
+    const double cosine = crossProduct / std::sqrt(totalMarginal * newLength);
+    // Differences below 2^-52 replace the minimum too; a NaN cosine never does.
+    if (cosine - smallestCosine < zeroTolerance) {
+      smallestCosine = cosine;
+    }
+  }
+  fit = fitSum;
+  minimumCosine = smallestCosine;
+}
+
+namespace {
+
+// Centres one variable's k scores in the metric of its k marginals and scales their weighted
+// sum of squares to t.
+void standardise(int32_t k, double t, const double* D, double* z) {
+  double weighted = 0.0, total = 0.0;
+  for (int32_t c = 0; c < k; ++c) {
+    weighted = weighted + D[c] * z[c];
+    total = total + D[c];
+  }
+  const double mean = weighted / total;
+  double squares = 0.0;
+  for (int32_t c = 0; c < k; ++c) {
+    z[c] = z[c] - mean;
+    squares = squares + (z[c] * D[c]) * z[c];
+  }
+  for (int32_t c = 0; c < k; ++c) {
+    z[c] = std::sqrt(t / squares) * z[c];
+  }
+}
+
+}  // namespace
+
+void initialiseSingleQuantifications(std::span<const double> categoryMarginals,
+                                     std::span<double> singleQuantifications,
+                                     double totalMarginal) {
+  const int32_t K = analysisSettings.maxCategories;
+  for (int32_t J = 0; J < variableCount(); ++J) {
+    for (int32_t c = 0; c < K; ++c) {
+      singleQuantifications[std::size_t(J) * K + c] = c;
+    }
+    standardise(variableCategoryCount(J), totalMarginal, &categoryMarginals[std::size_t(J) * K],
+                &singleQuantifications[std::size_t(J) * K]);
+  }
+}
+
+void innerIteration(std::span<const double> categoryMarginals,
+                    std::span<const double> categoryQuantifications,
+                    std::span<double> singleQuantifications, std::span<double> loadings,
+                    double totalMarginal) {
+  const int32_t P = analysisSettings.dimensionCount, K = analysisSettings.maxCategories;
+  const std::ptrdiff_t S = slotCount();
+  const double t = totalMarginal;
+  for (int32_t J = 0; J < variableCount(); ++J) {
+    if (variableSingle(J) != 1) {
+      continue;
+    }
+    const int32_t k = variableCategoryCount(J);
+    const double* DJ = &categoryMarginals[std::size_t(J) * K];
+    double* zJ = &singleQuantifications[std::size_t(J) * K];
+    for (int32_t d = 0; d < P; ++d) {
+      const double* yJd = &categoryQuantifications[d * S + J * K];
+      double product = 0.0;
+      for (int32_t c = 0; c < k; ++c) {
+        product = product + (DJ[c] * zJ[c]) * yJd[c];
+      }
+      loadings[std::size_t(J) * P + d] = product / t;
+    }
+    if (variableLevel(J) >= 2) {
+      continue;
+    }
+    for (int32_t c = 0; c < k; ++c) {
+      for (int32_t d = 0; d < P; ++d) {
+        zJ[c] =
+            zJ[c] + loadings[std::size_t(J) * P + d] * categoryQuantifications[d * S + J * K + c];
+      }
+    }
+    if (variableLevel(J) == 1) {
+      monotoneRegression(k, DJ, zJ);
+    }
+    standardise(k, t, DJ, zJ);
+  }
+}
+
+void imposeRankOne(std::span<const double> singleQuantifications, std::span<const double> loadings,
+                   std::span<double> categoryQuantifications) {
+  const int32_t P = analysisSettings.dimensionCount, K = analysisSettings.maxCategories;
+  const std::ptrdiff_t S = slotCount();
+  for (int32_t J = 0; J < variableCount(); ++J) {
+    if (variableSingle(J) != 1) {
+      continue;
+    }
+    for (int32_t d = 0; d < P; ++d) {
+      for (int32_t c = 0; c < variableCategoryCount(J); ++c) {
+        categoryQuantifications[d * S + J * K + c] =
+            loadings[std::size_t(J) * P + d] * singleQuantifications[std::size_t(J) * K + c];
+      }
+    }
+  }
+}
+
+void monotoneRegression(int32_t categoryCount, const double* weights, double* values) {
+  struct Block {
+    double value, weight;
+    int32_t length;
+  };
+  std::vector<Block> blocks;
+  for (int32_t c = 0; c < categoryCount; ++c) {
+    blocks.push_back({values[c], weights[c], 1});
+  }
+  for (std::size_t b = 0; b + 1 < blocks.size();) {
+    Block& left = blocks[b];
+    const Block& right = blocks[b + 1];
+    if (left.value - right.value > 0x1p-52) {
+      left.value =
+          (right.weight * right.value + left.weight * left.value) / (right.weight + left.weight);
+      left.weight = right.weight + left.weight;
+      left.length = right.length + left.length;
+      blocks.erase(blocks.begin() + b + 1);
+      b = 0;
+    } else {
+      ++b;
+    }
+  }
+  int32_t c = 0;
+  for (const Block& block : blocks) {
+    for (int32_t n = 0; n < block.length; ++n) {
+      values[c++] = block.value;
+    }
+  }
+}
+
+void drawRandomStart(std::span<double> objectScores) {
+  uint32_t state = 22695478u;
+  for (double& score : objectScores) {
+    state = state * 22695477u + 1u;
+    score = static_cast<double>((state >> 16) & 0x7FFFu);
+  }
+}
+
+Trace runIterations(const testing::Problem& p, int iterations, testing::RunTables& tables) {
+  p.install();
+  const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
+  const std::vector<int32_t> w = p.objectWeights();
+  std::vector<double> m(N), D(S), X(P * N), averages(P * N), Y(P * S), z(S);
+  std::vector<double> a(std::size_t(p.variableCount()) * P), eigenvalues(P);
+  double t = 0.0;
+  computeMarginals(w, m, D, t);
+  if (p.innerIterations > 0) {
+    initialiseSingleQuantifications(D, z, t);
+  }
+  drawRandomStart(X);
+  centreObjectScores(X, m, t);
+  orthonormaliseObjectScores(X, m, t);
+  Trace trace;
+  for (int iteration = 0; iteration < iterations; ++iteration) {
+    computeCategoryCentroids(w, D, X, Y);
+    if (p.innerIterations > 0) {
+      for (int inner = 0; inner < p.innerIterations; ++inner) {
+        innerIteration(D, Y, z, a, t);
+      }
+      imposeRankOne(z, a, Y);
+    }
+    computeObjectAverages(w, m, Y, averages);
+    double fit = 0.0, cosine = 0.0;
+    evaluateIteration(m, X, averages, eigenvalues, fit, cosine, t);
+    centreObjectScores(X, m, t);
+    orthonormaliseObjectScores(X, m, t);
+    trace.fits.push_back(fit);
+    trace.cosines.push_back(cosine);
+  }
+  // Category rows packed over the active variables' categories; object rows in order.
+  std::size_t row = 1;
+  for (int32_t j = 0; j < p.activeCount(); ++j) {
+    for (int32_t c = 0; c < p.activeCategoryCounts[j]; ++c, ++row) {
+      for (std::size_t d = 0; d < P; ++d) {
+        tables.categoryRows[row][1 + d] = Y[d * S + std::size_t(j) * p.maxCategories + c];
+      }
+    }
+  }
+  if (p.writeObjectScores) {
+    centreObjectScores(X, m, t);
+    orthonormaliseObjectScores(X, m, t);
+    for (std::size_t i = 0; i < N; ++i) {
+      for (std::size_t d = 0; d < P; ++d) {
+        tables.objectRows[1 + i][1 + d] = X[d * N + i];
+      }
+    }
+  }
+  return trace;
+}
+
+}  // namespace tallowmere::plain
