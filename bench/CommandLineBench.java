@@ -45,11 +45,14 @@ public final class CommandLineBench {
       usage();
     }
     List<String> rest = List.of(args).subList(1, args.length);
-    switch (args[0]) {
-      case "generate" -> generate(Path.of(rest.get(0)), sizes(rest.subList(1, rest.size())));
-      case "command" -> command(rest);
-      case "native" -> bareNative(rest);
-      default -> usage();
+    if (args[0].equals("generate")) {
+      generate(Path.of(rest.get(0)), sizes(rest.subList(1, rest.size())));
+    } else if (args[0].equals("command")) {
+      command(rest);
+    } else if (args[0].equals("native")) {
+      bareNative(rest);
+    } else {
+      usage();
     }
   }
 
@@ -92,170 +95,174 @@ public final class CommandLineBench {
         double position = 0.6 * trait + random.nextGaussian();
         int code = 1 + (int) Math.floor((position + 2.5) / 5.0 * categories);
         code = Math.max(1, Math.min(categories, code));
-        row[j] = random.nextDouble() < EMPTY_SHARE ? 0 :
-        code;
+        row[j] = random.nextDouble() < EMPTY_SHARE ? 0 : code;
+      }
     }
   }
-}
 
-static void generate(Path file, int[] sizes) throws IOException {
-  int n = sizes[0];
-  int m = sizes[1];
-  int k = sizes[2];
-  Codes codes = new Codes(m, k);
-  int[] row = new int[m];
-  byte[][] labels = new byte[k + 1][];
-  labels[0] = new byte[0];
-  for (int c = 1; c <= k; c++) {
-    labels[c] = LABELS[c - 1].getBytes(StandardCharsets.US_ASCII);
-  }
-  long start = System.nanoTime();
-  try (OutputStream out = new java.io.BufferedOutputStream(Files.newOutputStream(file), 1 << 16)) {
-    StringBuilder header = new StringBuilder();
-    for (int j = 1; j <= m; j++) {
-      header.append(j == 1 ? "" : ",").append(String.format(Locale.ROOT, "q%02d", j));
+  static void generate(Path file, int[] sizes) throws IOException {
+    int n = sizes[0];
+    int m = sizes[1];
+    int k = sizes[2];
+    Codes codes = new Codes(m, k);
+    int[] row = new int[m];
+    byte[][] labels = new byte[k + 1][];
+    labels[0] = new byte[0];
+    for (int c = 1; c <= k; c++) {
+      labels[c] = LABELS[c - 1].getBytes(StandardCharsets.US_ASCII);
     }
-    out.write(header.append('\n').toString().getBytes(StandardCharsets.US_ASCII));
+    long start = System.nanoTime();
+    try (
+        OutputStream out = new java.io.BufferedOutputStream(Files.newOutputStream(file), 1 << 16)) {
+      StringBuilder header = new StringBuilder();
+      for (int j = 1; j <= m; j++) {
+        header.append(j == 1 ? "" : ",").append(String.format(Locale.ROOT, "q%02d", j));
+      }
+      out.write(header.append('\n').toString().getBytes(StandardCharsets.US_ASCII));
+      for (int i = 0; i < n; i++) {
+        codes.nextRow(row);
+        for (int j = 0; j < m; j++) {
+          if (j > 0) {
+            out.write(',');
+          }
+          out.write(labels[row[j]]);
+        }
+        out.write('\n');
+      }
+    }
+    System.out.printf(Locale.ROOT,
+        "wrote %s: %d objects, %d columns of %d labels, %.1f MB in "
+            + "%.1f s%n",
+        file, n, m, k, Files.size(file) / 1e6, (System.nanoTime() - start) / 1e9);
+  }
+
+  /**
+   * Runs the command line in a child JVM and reports its progress lines with the time each
+   * arrived, its wall time and its peak resident memory (the kernel's high-water mark, read
+   * from /proc while it runs: nothing in the child is changed to measure it).
+   */
+  static void command(List<String> args) throws Exception {
+    List<String> jvm = new ArrayList<>();
+    int first = 0;
+    while (first < args.size() && args.get(first).startsWith("-X")) {
+      jvm.add(args.get(first++));
+    }
+    Path data = Path.of(args.get(first));
+    List<String> options = new ArrayList<>(args.subList(first + 1, args.size()));
+    Path output = Path.of(optionValue(options, "-o", "bench-output"));
+    if (!options.contains("-o")) {
+      options.addAll(List.of("-o", output.toString()));
+    }
+    Path jar =
+        Path.of(Tallowmere.class.getProtectionDomain().getCodeSource().getLocation().toURI());
+
+    List<String> command = new ArrayList<>();
+    command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
+    command.addAll(jvm);
+    command.addAll(List.of("-jar", jar.toString(), "analyse", data.toString()));
+    command.addAll(options);
+    System.out.println("$ " + String.join(" ", command.subList(1, command.size())));
+
+    long start = System.nanoTime();
+    Process process = new ProcessBuilder(command).start();
+    // The library's progress markers on standard output are not wanted, but must be drained.
+    Thread drain = new Thread(() -> {
+      try (InputStream in = process.getInputStream()) {
+        in.transferTo(OutputStream.nullOutputStream());
+      } catch (IOException e) {
+        // The child is gone.
+      }
+    });
+    drain.start();
+    // Peak resident memory (kB) and processor time (ns), as last seen before the child ended.
+    long[] seen = {0, 0};
+    Thread watch = new Thread(() -> {
+      Path status = Path.of("/proc", Long.toString(process.pid()), "status");
+      while (process.isAlive()) {
+        try {
+          process.info().totalCpuDuration().ifPresent(cpu -> seen[1] = cpu.toNanos());
+          for (String line : Files.readAllLines(status)) {
+            if (line.startsWith("VmHWM:")) {
+              seen[0] = Math.max(seen[0], Long.parseLong(line.replaceAll("\\D", "")));
+            }
+          }
+          Thread.sleep(5);
+        } catch (IOException | InterruptedException e) {
+          return;
+        }
+      }
+    });
+    watch.start();
+    try (BufferedReader err = new BufferedReader(
+             new InputStreamReader(process.getErrorStream(), StandardCharsets.UTF_8))) {
+      for (String line = err.readLine(); line != null; line = err.readLine()) {
+        System.out.printf(Locale.ROOT, "%7.2f s  %s%n", (System.nanoTime() - start) / 1e9, line);
+      }
+    }
+    int status = process.waitFor();
+    double wall = (System.nanoTime() - start) / 1e9;
+    watch.join();
+    drain.join();
+    System.out.printf(Locale.ROOT,
+        "exit status %d; wall %.2f s; processor %.2f s; peak resident memory %.0f MB%n", status,
+        wall, seen[1] / 1e9, seen[0] / 1024.0);
+    if (Files.isDirectory(output)) {
+      try (Stream<Path> files = Files.list(output)) {
+        for (Path file : files.sorted().toList()) {
+          System.out.printf(
+              Locale.ROOT, "  %-18s %10.2f MB%n", file.getFileName(), Files.size(file) / 1e6);
+        }
+      }
+    }
+  }
+
+  private static String optionValue(List<String> options, String name, String fallback) {
+    int at = options.indexOf(name);
+    return at >= 0 && at + 1 < options.size() ? options.get(at + 1) : fallback;
+  }
+
+  /**
+   * The native call alone on the codes the command line reads from the generated file (the
+   * labels' alphabetical order is the generator's code order), with the command line's default
+   * settings, so that it runs the same iterations.
+   */
+  static void bareNative(List<String> args) {
+    int[] sizes = sizes(args);
+    int dimensions = Integer.parseInt(optionValue(args, "-d", "2"));
+    int n = sizes[0];
+    int m = sizes[1];
+    int k = sizes[2];
+    int[] data = new int[Math.multiplyExact(n, m)];
+    Codes codes = new Codes(m, k);
+    int[] row = new int[m];
     for (int i = 0; i < n; i++) {
       codes.nextRow(row);
-      for (int j = 0; j < m; j++) {
-        if (j > 0) {
-          out.write(',');
-        }
-        out.write(labels[row[j]]);
-      }
-      out.write('\n');
+      System.arraycopy(row, 0, data, i * m, m);
+    }
+    int[] columns = new int[m];
+    int[] counts = new int[m];
+    for (int j = 0; j < m; j++) {
+      columns[j] = j;
+      counts[j] = k;
+    }
+    int[] none = new int[0];
+    int[] zeros = new int[m];
+    for (int repeat = 0; repeat < 3; repeat++) {
+      double[][] scores = table(n + 1, dimensions + 1);
+      double[][] categories = table(m * k + 1, dimensions + 1);
+      long start = System.nanoTime();
+      Tallowmere.runHomals(dimensions, m, n, k, 1000, 0, m, 0, 0, false, false, true, columns, none,
+          counts, none, zeros, none, zeros, none, data, 1e-10, 1e-10, scores, categories);
+      System.err.printf(Locale.ROOT, "native run, N = %d, M = %d, K = %d, P = %d: %.2f s%n", n, m,
+          k, dimensions, (System.nanoTime() - start) / 1e9);
     }
   }
-  System.out.printf(Locale.ROOT,
-      "wrote %s: %d objects, %d columns of %d labels, %.1f MB in "
-          + "%.1f s%n",
-      file, n, m, k, Files.size(file) / 1e6, (System.nanoTime() - start) / 1e9);
-}
 
-/**
- * Runs the command line in a child JVM and reports its progress lines with the time each
- * arrived, its wall time and its peak resident memory (the kernel's high-water mark, read
- * from /proc while it runs: nothing in the child is changed to measure it).
- */
-static void command(List<String> args) throws Exception {
-  List<String> jvm = new ArrayList<>();
-  int first = 0;
-  while (first < args.size() && args.get(first).startsWith("-X")) {
-    jvm.add(args.get(first++));
-  }
-  Path data = Path.of(args.get(first));
-  List<String> options = new ArrayList<>(args.subList(first + 1, args.size()));
-  Path output = Path.of(optionValue(options, "-o", "bench-output"));
-  if (!options.contains("-o")) {
-    options.addAll(List.of("-o", output.toString()));
-  }
-  Path jar = Path.of(Tallowmere.class.getProtectionDomain().getCodeSource().getLocation().toURI());
-
-  List<String> command = new ArrayList<>();
-  command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
-  command.addAll(jvm);
-  command.addAll(List.of("-jar", jar.toString(), "analyse", data.toString()));
-  command.addAll(options);
-  System.out.println("$ " + String.join(" ", command.subList(1, command.size())));
-
-  long start = System.nanoTime();
-  Process process = new ProcessBuilder(command).start();
-  // The library's progress markers on standard output are not wanted, but must be drained.
-  Thread drain = new Thread(() -> {
-    try (InputStream in = process.getInputStream()) {
-      in.transferTo(OutputStream.nullOutputStream());
-    } catch (IOException e) {
-      // The child is gone.
+  private static double[][] table(int rows, int columns) {
+    double[][] table = new double[rows][columns];
+    for (double[] r : table) {
+      Arrays.fill(r, Double.NaN);
     }
-  });
-  drain.start();
-  long[] peak = {0};
-  Thread watch = new Thread(() -> {
-    Path status = Path.of("/proc", Long.toString(process.pid()), "status");
-    while (process.isAlive()) {
-      try {
-        for (String line : Files.readAllLines(status)) {
-          if (line.startsWith("VmHWM:")) {
-            peak[0] = Math.max(peak[0], Long.parseLong(line.replaceAll("\\D", "")));
-          }
-        }
-        Thread.sleep(5);
-      } catch (IOException | InterruptedException e) {
-        return;
-      }
-    }
-  });
-  watch.start();
-  try (BufferedReader err = new BufferedReader(
-           new InputStreamReader(process.getErrorStream(), StandardCharsets.UTF_8))) {
-    for (String line = err.readLine(); line != null; line = err.readLine()) {
-      System.out.printf(Locale.ROOT, "%7.2f s  %s%n", (System.nanoTime() - start) / 1e9, line);
-    }
+    return table;
   }
-  int status = process.waitFor();
-  double wall = (System.nanoTime() - start) / 1e9;
-  watch.join();
-  drain.join();
-  System.out.printf(Locale.ROOT, "exit status %d; wall %.2f s; peak resident memory %.0f MB%n",
-      status, wall, peak[0] / 1024.0);
-  if (Files.isDirectory(output)) {
-    try (Stream<Path> files = Files.list(output)) {
-      for (Path file : files.sorted().toList()) {
-        System.out.printf(
-            Locale.ROOT, "  %-18s %10.2f MB%n", file.getFileName(), Files.size(file) / 1e6);
-      }
-    }
-  }
-}
-
-private static String optionValue(List<String> options, String name, String fallback) {
-  int at = options.indexOf(name);
-  return at >= 0 && at + 1 < options.size() ? options.get(at + 1) : fallback;
-}
-
-/**
- * The native call alone on the codes the command line reads from the generated file (the
- * labels' alphabetical order is the generator's code order), with the command line's default
- * settings, so that it runs the same iterations.
- */
-static void bareNative(List<String> args) {
-  int[] sizes = sizes(args);
-  int dimensions = Integer.parseInt(optionValue(args, "-d", "2"));
-  int n = sizes[0];
-  int m = sizes[1];
-  int k = sizes[2];
-  int[] data = new int[Math.multiplyExact(n, m)];
-  Codes codes = new Codes(m, k);
-  int[] row = new int[m];
-  for (int i = 0; i < n; i++) {
-    codes.nextRow(row);
-    System.arraycopy(row, 0, data, i * m, m);
-  }
-  int[] columns = new int[m];
-  int[] counts = new int[m];
-  for (int j = 0; j < m; j++) {
-    columns[j] = j;
-    counts[j] = k;
-  }
-  int[] none = new int[0];
-  int[] zeros = new int[m];
-  for (int repeat = 0; repeat < 3; repeat++) {
-    double[][] scores = table(n + 1, dimensions + 1);
-    double[][] categories = table(m * k + 1, dimensions + 1);
-    long start = System.nanoTime();
-    Tallowmere.runHomals(dimensions, m, n, k, 1000, 0, m, 0, 0, false, false, true, columns, none,
-        counts, none, zeros, none, zeros, none, data, 1e-10, 1e-10, scores, categories);
-    System.err.printf(Locale.ROOT, "native run, N = %d, M = %d, K = %d, P = %d: %.2f s%n", n, m, k,
-        dimensions, (System.nanoTime() - start) / 1e9);
-  }
-}
-
-private static double[][] table(int rows, int columns) {
-  double[][] table = new double[rows][columns];
-  for (double[] r : table) {
-    Arrays.fill(r, Double.NaN);
-  }
-  return table;
-}
 }

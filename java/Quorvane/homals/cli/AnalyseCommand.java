@@ -19,6 +19,9 @@ import java.util.Locale;
 import java.util.Map;
 import java.util.Set;
 import java.util.concurrent.Callable;
+import java.util.concurrent.ExecutionException;
+import java.util.concurrent.FutureTask;
+import java.util.function.Supplier;
 import org.jfree.chart.JFreeChart;
 import picocli.CommandLine.Command;
 import picocli.CommandLine.Model.CommandSpec;
@@ -152,26 +155,55 @@ final class AnalyseCommand implements Callable<Integer> {
     }, null, AnalyseCommand::summary);
 
     Files.createDirectories(output);
-    progress.phase("writing tables",
-        () -> ResultFiles.write(result, output, data, input.ids()), null, AnalyseCommand::wrote);
-    if (!noPlot && result.dimensions() >= 2) {
-      String plotTitle = title != null ? title : "Joint plot of " + data.getFileName();
-      JFreeChart chart = JointPlot.chart(result, 0, 1, plotTitle);
-      Path png = output.resolve("joint-plot.png");
-      Path svg = output.resolve("joint-plot.svg");
-      progress.phase("drawing PNG", () -> {
-        JointPlot.writePng(chart, png, plotSize, plotSize);
-        return List.of(png);
-      }, null, AnalyseCommand::wrote);
-      progress.phase("drawing SVG", () -> {
-        JointPlot.writeSvg(chart, svg, plotSize, plotSize);
-        return List.of(svg);
-      }, null, AnalyseCommand::wrote);
-    } else if (!noPlot) {
-      progress.say("one dimension only: no joint plot");
+    // The tables and the plots need nothing of each other: the tables are written in a thread
+    // of their own while the plots are drawn.
+    Callable<List<Path>> write = () -> ResultFiles.write(result, output, data, input.ids());
+    FutureTask<List<Path>> tables = new FutureTask<>(
+        () -> progress.phase("writing tables", write, null, AnalyseCommand::wrote));
+    Thread writer = new Thread(tables, "tallowmere-tables");
+    writer.setDaemon(true);
+    writer.start();
+    try {
+      drawPlots(progress, result);
+    } finally {
+      finish(tables);
     }
     progress.total();
     return 0;
+  }
+
+  private void drawPlots(Progress progress, HomalsResult result) throws Exception {
+    if (noPlot) {
+      return;
+    }
+    if (result.dimensions() < 2) {
+      progress.say("one dimension only: no joint plot");
+      return;
+    }
+    String plotTitle = title != null ? title : "Joint plot of " + data.getFileName();
+    Path png = output.resolve("joint-plot.png");
+    Path svg = output.resolve("joint-plot.svg");
+    JFreeChart chart = progress.phase("drawing PNG", () -> {
+      JFreeChart built = JointPlot.chart(result, 0, 1, plotTitle);
+      JointPlot.writePng(built, png, plotSize, plotSize);
+      return built;
+    }, null, built -> wrote(List.of(png)));
+    progress.phase("drawing SVG", () -> {
+      JointPlot.writeSvg(chart, svg, plotSize, plotSize);
+      return List.of(svg);
+    }, null, AnalyseCommand::wrote);
+  }
+
+  /** Waits for a task and throws what it threw. */
+  private static <T> T finish(FutureTask<T> task) throws Exception {
+    try {
+      return task.get();
+    } catch (ExecutionException e) {
+      if (e.getCause() instanceof Exception cause) {
+        throw cause;
+      }
+      throw(Error) e.getCause();
+    }
   }
 
   private String rowsRead() {
@@ -210,21 +242,36 @@ final class AnalyseCommand implements Callable<Integer> {
   /** Reads the file in one pass, keeping only the columns the options ask for. */
   Input read() throws IOException {
     try (CsvColumns csv = CsvColumns.open(data, delimiter)) {
-      reading = csv;
-      Columns columns = plan(csv);
-      csv.read(columns.byIndex());
-      return new Input(describe(columns), columns.ids() == null ? null : columns.ids().cells());
+      return read(csv);
     }
   }
 
+  /** Reads an opened file. */
+  Input read(CsvColumns csv) throws IOException {
+    reading = csv;
+    Columns columns = plan(csv);
+    Map<Integer, CsvColumns.Column> read = csv.read(columns.kinds());
+    List<String> ids =
+        id == null ? null : collector(read.get(csv.column(id)), CsvColumns.Texts.class).cells();
+    return new Input(describe(columns, read), ids);
+  }
+
+  /** The collector of the given kind, also when its column serves as the weights and the ids. */
+  private static <T> T collector(CsvColumns.Column column, Class<T> kind) {
+    if (column instanceof CsvColumns.Both both) {
+      return kind.cast(kind.isInstance(both.first) ? both.first : both.second);
+    }
+    return kind.cast(column);
+  }
+
   /**
-   * The collectors for the columns the analysis needs.
+   * What to keep of each column.
    *
-   * @param analysed the analysed column names in order (each name's collector is in
-   *     {@code byName})
+   * @param analysed the analysed column names in order, with their column indices
+   * @param kinds by column index, a new collector for each part of the file
    */
-  record Columns(List<String> analysed, Map<String, CsvColumns.Column> byName,
-      CsvColumns.Integers weights, CsvColumns.Texts ids, Map<Integer, CsvColumns.Column> byIndex) {}
+  record Columns(List<String> analysed, Map<String, Integer> index, Integer weights,
+      Map<Integer, Supplier<CsvColumns.Column>> kinds) {}
 
   /** Checks the options against the header and decides what to keep of each column. */
   Columns plan(CsvColumns csv) {
@@ -263,33 +310,28 @@ final class AnalyseCommand implements Callable<Integer> {
     }
 
     Set<String> missingTexts = new HashSet<>(missing);
-    Map<String, CsvColumns.Column> byName = new LinkedHashMap<>();
-    Map<Integer, CsvColumns.Column> byIndex = new HashMap<>();
+    Map<String, Integer> index = new HashMap<>();
+    Map<Integer, Supplier<CsvColumns.Column>> kinds = new HashMap<>();
     for (String name : analysed) {
-      CsvColumns.Column column = byName.get(name);
-      if (column == null) {
-        column = codes ? CsvColumns.Integers.codes(name, missingTexts)
-                       : new CsvColumns.Labels(missingTexts);
-        byName.put(name, column);
-      }
-      byIndex.put(csv.column(name), column);
+      index.put(name, csv.column(name));
+      Supplier<CsvColumns.Column> labels = () -> new CsvColumns.Labels(missingTexts);
+      Supplier<CsvColumns.Column> integers = () -> CsvColumns.Integers.codes(name, missingTexts);
+      kinds.put(csv.column(name), codes ? integers : labels);
     }
-    CsvColumns.Integers weights = weight == null ? null : CsvColumns.Integers.weights(weight);
-    if (weights != null) {
-      byIndex.put(csv.column(weight), weights);
+    if (weight != null) {
+      kinds.put(csv.column(weight), () -> CsvColumns.Integers.weights(weight));
     }
-    CsvColumns.Texts ids = id == null ? null : new CsvColumns.Texts();
-    if (ids != null) {
-      byIndex.merge(csv.column(id), ids, CsvColumns::both);
+    if (id != null) {
+      kinds.merge(csv.column(id), CsvColumns.Texts::new, CsvColumns::both);
     }
-    return new Columns(analysed, byName, weights, ids, byIndex);
+    return new Columns(analysed, index, weight == null ? null : csv.column(weight), kinds);
   }
 
   /** Builds the analysis description from the columns read and the options. */
-  HomalsAnalysis describe(Columns read) {
+  HomalsAnalysis describe(Columns plan, Map<Integer, CsvColumns.Column> read) {
     HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
-    for (String name : read.analysed()) {
-      CsvColumns.Column column = read.byName().get(name);
+    for (String name : plan.analysed()) {
+      CsvColumns.Column column = read.get(plan.index().get(name));
       Variable variable = codes ? Variable.ofCodes(name, ((CsvColumns.Integers) column).values())
                                 : labelled(name, (CsvColumns.Labels) column);
       if (passive.contains(name)) {
@@ -305,8 +347,8 @@ final class AnalyseCommand implements Callable<Integer> {
       }
       builder.variable(variable);
     }
-    if (read.weights() != null) {
-      builder.weights(read.weights().values());
+    if (plan.weights() != null) {
+      builder.weights(collector(read.get(plan.weights()), CsvColumns.Integers.class).values());
     }
     return builder.dimensions(dimensions)
         .maxIterations(maxIterations)
