@@ -145,6 +145,12 @@ final class AnalyseCommand implements Callable<Integer> {
     Input input =
         progress.phase("reading", this::read, this::rowsRead, in -> summary(in.analysis()));
     HomalsAnalysis analysis = input.analysis();
+    if (!noPlot) {
+      // The native analysis keeps one processor busy; another sets up the drawing meanwhile.
+      Thread prepare = new Thread(AnalyseCommand::preparePlots, "tallowmere-plot-setup");
+      prepare.setDaemon(true);
+      prepare.start();
+    }
 
     HomalsResult result = progress.phase("analysing", () -> {
       try {
@@ -192,6 +198,14 @@ final class AnalyseCommand implements Callable<Integer> {
       JointPlot.writeSvg(chart, svg, plotSize, plotSize);
       return List.of(svg);
     }, null, AnalyseCommand::wrote);
+  }
+
+  private static void preparePlots() {
+    try {
+      JointPlot.prepare();
+    } catch (IOException | RuntimeException e) {
+      // The plots themselves will meet and report whatever went wrong.
+    }
   }
 
   /** Waits for a task and throws what it threw. */

@@ -36,8 +36,8 @@ import java.util.function.Supplier;
  * <p>Cells are trimmed, quoted or not; quoted cells may hold the delimiter, quotes and line
  * breaks. Empty lines are skipped, a byte order mark is dropped, and lines may end in CRLF.
  *
- * <p>A large file is read in parts at once, one per processor: the parser and the strings it
- * makes for every cell are most of the time a command line takes besides the analysis. Each
+ * <p>A large file is read in parts at once, one per two processors: the parser and the strings
+ * it makes for every cell are most of the time a command line takes besides the analysis. Each
  * part starts at the beginning of a line, which is the beginning of a record unless a quoted
  * cell holds that line break. The part before it is read with a sentinel line appended; only
  * if the sentinel comes out as a record of its own did that part end outside quotes, and
@@ -70,10 +70,11 @@ final class CsvColumns implements AutoCloseable {
 
   /** Opens the file and reads its header. */
   static CsvColumns open(Path file, char delimiter) throws IOException {
+    // Half the processors: the compiler and the collector are busy while the parsers warm up.
+    int processors = Runtime.getRuntime().availableProcessors() / 2;
     long size = Files.size(file);
-    int parts = (int) Math.min(Math.min(MAX_PARTS, Runtime.getRuntime().availableProcessors()),
-        Math.max(1, size / PART_BYTES));
-    return open(file, delimiter, parts);
+    return open(file, delimiter,
+        (int) Math.max(1, Math.min(Math.min(MAX_PARTS, processors), size / PART_BYTES)));
   }
 
   /** Opens the file to be read in at most {@code parts} parts. */
