@@ -21,7 +21,6 @@ import java.util.Set;
 import java.util.concurrent.Callable;
 import java.util.concurrent.ExecutionException;
 import java.util.concurrent.FutureTask;
-import java.util.function.Supplier;
 import org.jfree.chart.JFreeChart;
 import picocli.CommandLine.Command;
 import picocli.CommandLine.Model.CommandSpec;
@@ -256,36 +255,21 @@ final class AnalyseCommand implements Callable<Integer> {
   /** Reads the file in one pass, keeping only the columns the options ask for. */
   Input read() throws IOException {
     try (CsvColumns csv = CsvColumns.open(data, delimiter)) {
-      return read(csv);
+      reading = csv;
+      Columns columns = plan(csv);
+      csv.read(columns.byIndex());
+      return new Input(describe(columns), columns.ids() == null ? null : columns.ids().cells());
     }
-  }
-
-  /** Reads an opened file. */
-  Input read(CsvColumns csv) throws IOException {
-    reading = csv;
-    Columns columns = plan(csv);
-    Map<Integer, CsvColumns.Column> read = csv.read(columns.kinds());
-    List<String> ids =
-        id == null ? null : collector(read.get(csv.column(id)), CsvColumns.Texts.class).cells();
-    return new Input(describe(columns, read), ids);
-  }
-
-  /** The collector of the given kind, also when its column serves as the weights and the ids. */
-  private static <T> T collector(CsvColumns.Column column, Class<T> kind) {
-    if (column instanceof CsvColumns.Both both) {
-      return kind.cast(kind.isInstance(both.first) ? both.first : both.second);
-    }
-    return kind.cast(column);
   }
 
   /**
-   * What to keep of each column.
+   * The collectors for the columns the analysis needs.
    *
-   * @param analysed the analysed column names in order, with their column indices
-   * @param kinds by column index, a new collector for each part of the file
+   * @param analysed the analysed column names in order (each name's collector is in
+   *     {@code byName})
    */
-  record Columns(List<String> analysed, Map<String, Integer> index, Integer weights,
-      Map<Integer, Supplier<CsvColumns.Column>> kinds) {}
+  record Columns(List<String> analysed, Map<String, CsvColumns.Column> byName,
+      CsvColumns.Integers weights, CsvColumns.Texts ids, Map<Integer, CsvColumns.Column> byIndex) {}
 
   /** Checks the options against the header and decides what to keep of each column. */
   Columns plan(CsvColumns csv) {
@@ -324,28 +308,33 @@ final class AnalyseCommand implements Callable<Integer> {
     }
 
     Set<String> missingTexts = new HashSet<>(missing);
-    Map<String, Integer> index = new HashMap<>();
-    Map<Integer, Supplier<CsvColumns.Column>> kinds = new HashMap<>();
+    Map<String, CsvColumns.Column> byName = new LinkedHashMap<>();
+    Map<Integer, CsvColumns.Column> byIndex = new HashMap<>();
     for (String name : analysed) {
-      index.put(name, csv.column(name));
-      Supplier<CsvColumns.Column> labels = () -> new CsvColumns.Labels(missingTexts);
-      Supplier<CsvColumns.Column> integers = () -> CsvColumns.Integers.codes(name, missingTexts);
-      kinds.put(csv.column(name), codes ? integers : labels);
+      CsvColumns.Column column = byName.get(name);
+      if (column == null) {
+        column = codes ? CsvColumns.Integers.codes(name, missingTexts)
+                       : new CsvColumns.Labels(missingTexts);
+        byName.put(name, column);
+      }
+      byIndex.put(csv.column(name), column);
     }
-    if (weight != null) {
-      kinds.put(csv.column(weight), () -> CsvColumns.Integers.weights(weight));
+    CsvColumns.Integers weights = weight == null ? null : CsvColumns.Integers.weights(weight);
+    if (weights != null) {
+      byIndex.put(csv.column(weight), weights);
     }
-    if (id != null) {
-      kinds.merge(csv.column(id), CsvColumns.Texts::new, CsvColumns::both);
+    CsvColumns.Texts ids = id == null ? null : new CsvColumns.Texts();
+    if (ids != null) {
+      byIndex.merge(csv.column(id), ids, CsvColumns::both);
     }
-    return new Columns(analysed, index, weight == null ? null : csv.column(weight), kinds);
+    return new Columns(analysed, byName, weights, ids, byIndex);
   }
 
   /** Builds the analysis description from the columns read and the options. */
-  HomalsAnalysis describe(Columns plan, Map<Integer, CsvColumns.Column> read) {
+  HomalsAnalysis describe(Columns read) {
     HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
-    for (String name : plan.analysed()) {
-      CsvColumns.Column column = read.get(plan.index().get(name));
+    for (String name : read.analysed()) {
+      CsvColumns.Column column = read.byName().get(name);
       Variable variable = codes ? Variable.ofCodes(name, ((CsvColumns.Integers) column).values())
                                 : labelled(name, (CsvColumns.Labels) column);
       if (passive.contains(name)) {
@@ -361,8 +350,8 @@ final class AnalyseCommand implements Callable<Integer> {
       }
       builder.variable(variable);
     }
-    if (plan.weights() != null) {
-      builder.weights(collector(read.get(plan.weights()), CsvColumns.Integers.class).values());
+    if (read.weights() != null) {
+      builder.weights(read.weights().values());
     }
     return builder.dimensions(dimensions)
         .maxIterations(maxIterations)

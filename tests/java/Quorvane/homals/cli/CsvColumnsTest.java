@@ -28,56 +28,11 @@ class CsvColumnsTest {
 
   /** What the command line reads from a file with these options. */
   static AnalyseCommand.Input read(Path file, String... options) throws IOException {
-    return command(file, options).read();
-  }
-
-  static AnalyseCommand command(Path file, String... options) {
     AnalyseCommand command = new AnalyseCommand();
     List<String> args = new ArrayList<>(List.of(file.toString()));
     args.addAll(List.of(options));
     new CommandLine(command).parseArgs(args.toArray(new String[0]));
-    return command;
-  }
-
-  /** The variables and ids read in the given number of parts, or the message that stopped it. */
-  static Object readInParts(Path file, int parts) throws IOException {
-    try (CsvColumns csv = CsvColumns.open(file, ',', parts)) {
-      AnalyseCommand.Input input = command(file, "-w", "w", "--id", "id").read(csv);
-      return List.of(input.analysis().variables(), input.ids());
-    } catch (CliException e) {
-      return e.getMessage();
-    }
-  }
-
-  static Stream<Arguments> filesInParts() {
-    StringBuilder rows = new StringBuilder();
-    for (int i = 1; i <= 90; i++) {
-      // Label w first appears in the last part.
-      rows.append(i)
-          .append(',')
-          .append(i == 85 ? 'w' : "xyz".charAt(i % 3))
-          .append(",\"")
-          .append(i % 7 * 2)
-          .append("\",")
-          .append(i % 4)
-          .append('\n');
-    }
-    String table = "id,a,b,w\n" + rows;
-    int cut = rows.indexOf("\n", 300) + 1;
-    return Stream.of(Arguments.of("plain", table),
-        Arguments.of("a quoted cell across both ends",
-            "id,a,b,w\n" + rows.substring(0, cut) + "\""
-                + "line\n".repeat(200) + "\",x,1,1\n" + rows.substring(cut)),
-        Arguments.of("a bad weight late", table + "91,x,1,heavy\n"),
-        Arguments.of("a short row late", table.replace("\n88,", "\n88,x,\n88,")));
-  }
-
-  @ParameterizedTest(name = "{0}")
-  @MethodSource("filesInParts")
-  void readingInPartsGivesWhatOnePassGives(String name, String content) throws IOException {
-    Path file = temp.resolve("parts.csv");
-    Files.writeString(file, content);
-    assertEquals(readInParts(file, 1), readInParts(file, 3));
+    return command.read();
   }
 
   /**
