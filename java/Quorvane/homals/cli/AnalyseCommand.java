@@ -212,10 +212,13 @@ final class AnalyseCommand implements Callable<Integer> {
     try {
       return task.get();
     } catch (ExecutionException e) {
-      if (e.getCause() instanceof Exception cause) {
-        throw cause;
+      if (e.getCause() instanceof Error error) {
+        throw error;
       }
-      throw(Error) e.getCause();
+      if (e.getCause() instanceof Exception exception) {
+        throw exception;
+      }
+      throw e;
     }
   }
 
@@ -257,8 +260,9 @@ final class AnalyseCommand implements Callable<Integer> {
     try (CsvColumns csv = CsvColumns.open(data, delimiter)) {
       reading = csv;
       Columns columns = plan(csv);
-      csv.read(columns.byIndex());
-      return new Input(describe(columns), columns.ids() == null ? null : columns.ids().cells());
+      int rows = csv.read(columns.byIndex());
+      return new Input(
+          describe(columns, rows), columns.ids() == null ? null : columns.ids().cells());
     }
   }
 
@@ -331,12 +335,15 @@ final class AnalyseCommand implements Callable<Integer> {
   }
 
   /** Builds the analysis description from the columns read and the options. */
-  HomalsAnalysis describe(Columns read) {
+  HomalsAnalysis describe(Columns read, int rows) {
+    // One buffer serves every column, since Variable.ofCodes and weights() copy what they get.
+    int[] buffer = new int[rows];
     HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
     for (String name : read.analysed()) {
       CsvColumns.Column column = read.byName().get(name);
-      Variable variable = codes ? Variable.ofCodes(name, ((CsvColumns.Integers) column).values())
-                                : labelled(name, (CsvColumns.Labels) column);
+      Variable variable = codes
+          ? Variable.ofCodes(name, ((CsvColumns.Integers) column).values(buffer))
+          : labelled(name, (CsvColumns.Labels) column, buffer);
       if (passive.contains(name)) {
         variable = variable.passive();
       }
@@ -351,7 +358,7 @@ final class AnalyseCommand implements Callable<Integer> {
       builder.variable(variable);
     }
     if (read.weights() != null) {
-      builder.weights(read.weights().values());
+      builder.weights(read.weights().values(buffer));
     }
     return builder.dimensions(dimensions)
         .maxIterations(maxIterations)
@@ -366,7 +373,7 @@ final class AnalyseCommand implements Callable<Integer> {
    * {@link Variable#categoryOrder}, as {@link Variable#ofLabels} would build it from one
    * string per object.
    */
-  private Variable labelled(String name, CsvColumns.Labels column) {
+  private Variable labelled(String name, CsvColumns.Labels column, int[] buffer) {
     List<String> seen = column.labels();
     List<String> categories =
         order.containsKey(name) ? splitOrder(order.get(name)) : Variable.categoryOrder(seen);
@@ -384,7 +391,7 @@ final class AnalyseCommand implements Callable<Integer> {
       }
       renumber[c + 1] = code;
     }
-    return Variable.ofCodes(name, column.codes(renumber), categories);
+    return Variable.ofCodes(name, column.codes(renumber, buffer), categories);
   }
 
   private static void requireAnalysed(List<String> analysed, String name, String option) {

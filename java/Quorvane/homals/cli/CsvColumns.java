@@ -213,11 +213,15 @@ final class CsvColumns implements AutoCloseable {
     /** The first data row with label c (0-based). */
     int firstRow(int label) { return firstRow[label + 1]; }
 
-    /** The codes renumbered: code c becomes {@code renumber[c]}. */
-    int[] codes(int[] renumber) {
-      int[] result = new int[codes.size()];
-      codes.copyInto(result, 0, renumber);
-      return result;
+    int size() { return codes.size(); }
+
+    /**
+     * The codes renumbered (code c becomes {@code renumber[c]}) into {@code into}, which holds
+     * {@link #size()} of them; returns it.
+     */
+    int[] codes(int[] renumber, int[] into) {
+      codes.copyInto(into, 0, renumber);
+      return into;
     }
   }
 
@@ -263,10 +267,12 @@ final class CsvColumns implements AutoCloseable {
       values.add(weights ? value : Math.max(value, 0));
     }
 
-    int[] values() {
-      int[] result = new int[values.size()];
-      values.copyInto(result, 0, null);
-      return result;
+    int size() { return values.size(); }
+
+    /** The values into {@code into}, which holds {@link #size()} of them; returns it. */
+    int[] values(int[] into) {
+      values.copyInto(into, 0, null);
+      return into;
     }
   }
 
