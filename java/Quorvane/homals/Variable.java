@@ -3,6 +3,7 @@ package Quorvane.homals;
 import java.math.BigDecimal;
 import java.util.ArrayList;
 import java.util.Arrays;
+import java.util.Collection;
 import java.util.Collections;
 import java.util.Comparator;
 import java.util.HashMap;
@@ -59,9 +60,20 @@ public final class Variable {
         distinct.add(label);
       }
     }
-    List<String> order = new ArrayList<>(distinct);
+    return ofLabels(name, labels, categoryOrder(distinct));
+  }
+
+  /**
+   * The labels in the order that {@link #ofLabels(String, List)} gives its categories:
+   * numerically when every label is a number, otherwise alphabetically by their characters.
+   * With it, a reader that numbers each distinct label once, in any order, can renumber its
+   * codes and build the same variable through {@link #ofCodes(String, int[], List)}, without a
+   * string per object.
+   */
+  public static List<String> categoryOrder(Collection<String> labels) {
+    List<String> order = new ArrayList<>(labels);
     order.sort(naturalOrder(order));
-    return ofLabels(name, labels, order);
+    return order;
   }
 
   /**

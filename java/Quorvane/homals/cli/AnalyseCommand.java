@@ -3,21 +3,26 @@ package Quorvane.homals.cli;
 import Quorvane.homals.AnalysisFailedException;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
+import Quorvane.homals.InvalidAnalysisException;
 import Quorvane.homals.Quantification;
 import Quorvane.homals.Solver;
 import Quorvane.homals.StopReason;
 import Quorvane.homals.Variable;
 import Quorvane.homals.plot.JointPlot;
+import java.io.IOException;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.HashMap;
+import java.util.HashSet;
 import java.util.LinkedHashMap;
-import java.util.LinkedHashSet;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
 import java.util.Set;
 import java.util.concurrent.Callable;
+import java.util.concurrent.ExecutionException;
+import java.util.concurrent.FutureTask;
 import org.jfree.chart.JFreeChart;
 import picocli.CommandLine.Command;
 import picocli.CommandLine.Model.CommandSpec;
@@ -137,61 +142,54 @@ final class AnalyseCommand implements Callable<Integer> {
   @Option(names = {"-q", "--quiet"}, description = "No progress messages on standard error.")
   boolean quiet;
 
+  /** The file being read, for the messages while reading runs long. */
+  private volatile CsvColumns reading;
+
   @Override
   public Integer call() throws Exception {
     Progress progress = new Progress(commandSpec.commandLine().getErr(), quiet);
     if (plotSize < 200 || plotSize > 10000) {
       throw new CliException("--plot-size must be between 200 and 10000 pixels");
     }
-    progress.say("reading " + data);
     if (!Files.isRegularFile(data)) {
       throw new CliException("no such file: " + data);
     }
-    CsvTable table = CsvTable.read(data, delimiter);
-    HomalsAnalysis analysis = describe(table);
-    long passiveCount = analysis.variables().stream().filter(v -> !v.isActive()).count();
-    progress.say(String.format(Locale.ROOT, "%d objects, %d variables (%d active, %d "
-        + "passive)%s", analysis.objectCount(), analysis.variables().size(),
-        analysis.variables().size() - passiveCount, passiveCount,
-        weight == null ? "" : ", weights from '" + weight + "'"));
-
-    HomalsResult result = progress.during("analysing in " + analysis.dimensions()
-        + " dimensions", () -> {
-          try {
-            return analysis.run();
-          } catch (UnsatisfiedLinkError e) {
-            throw new AnalysisFailedException(e.getMessage());
-          }
-        });
-    StringBuilder eigen = new StringBuilder(String.format(Locale.ROOT,
-        "%d iterations, %s; eigenvalues", result.iterations(),
-        result.converged() ? "converged" : "not converged (" + result.stopReason().key() + ")"));
-    for (double e : result.eigenvalues()) {
-      eigen.append(String.format(Locale.ROOT, " %.4f", e));
+    Input input =
+        progress.phase("reading", this::read, this::rowsRead, in -> summary(in.analysis()));
+    HomalsAnalysis analysis = input.analysis();
+    if (!noPlot) {
+      // The native analysis keeps one processor busy; another sets up the drawing meanwhile.
+      Thread prepare = new Thread(AnalyseCommand::preparePlots, "tallowmere-plot-setup");
+      prepare.setDaemon(true);
+      prepare.start();
     }
-    progress.say(eigen.toString());
+
+    HomalsResult result = progress.phase("analysing", () -> {
+      try {
+        return analysis.run();
+      } catch (UnsatisfiedLinkError e) {
+        throw new AnalysisFailedException(e.getMessage());
+      }
+    }, null, AnalyseCommand::summary);
     if (!result.converged()) {
       progress.warn(notConverged(result));
     }
 
     Files.createDirectories(output);
-    List<String> ids = id == null ? null : table.columnCells(table.column(id));
-    List<Path> written = new ArrayList<>(ResultFiles.write(result, output, data, ids));
-    if (!noPlot && result.dimensions() >= 2) {
-      String plotTitle = title != null ? title : "Joint plot of " + data.getFileName();
-      JFreeChart chart = JointPlot.chart(result, 0, 1, plotTitle);
-      Path png = output.resolve("joint-plot.png");
-      Path svg = output.resolve("joint-plot.svg");
-      JointPlot.writePng(chart, png, plotSize, plotSize);
-      JointPlot.writeSvg(chart, svg, plotSize, plotSize);
-      written.add(png);
-      written.add(svg);
-    } else if (!noPlot) {
-      progress.say("one dimension only: no joint plot");
+    // The tables and the plots need nothing of each other: the tables are written in a thread
+    // of their own while the plots are drawn.
+    Callable<List<Path>> write = () -> ResultFiles.write(result, output, data, input.ids());
+    FutureTask<List<Path>> tables = new FutureTask<>(
+        () -> progress.phase("writing tables", write, null, AnalyseCommand::wrote));
+    Thread writer = new Thread(tables, "tallowmere-tables");
+    writer.setDaemon(true);
+    writer.start();
+    try {
+      drawPlots(progress, result);
+    } finally {
+      finish(tables);
     }
-    for (Path file : written) {
-      progress.say("wrote " + file);
-    }
+    progress.total();
     return 0;
   }
 
@@ -214,26 +212,126 @@ final class AnalyseCommand implements Callable<Integer> {
             + " iterations; the results are written but meaningless";
   }
 
-  /** Builds the analysis description from the table and the options. */
-  HomalsAnalysis describe(CsvTable table) {
-    Set<String> known = new LinkedHashSet<>(table.header());
+  private void drawPlots(Progress progress, HomalsResult result) throws Exception {
+    if (noPlot) {
+      return;
+    }
+    if (result.dimensions() < 2) {
+      progress.say("one dimension only: no joint plot");
+      return;
+    }
+    String plotTitle = title != null ? title : "Joint plot of " + data.getFileName();
+    Path png = output.resolve("joint-plot.png");
+    Path svg = output.resolve("joint-plot.svg");
+    JFreeChart chart = progress.phase("drawing PNG", () -> {
+      JFreeChart built = JointPlot.chart(result, 0, 1, plotTitle);
+      JointPlot.writePng(built, png, plotSize, plotSize);
+      return built;
+    }, null, built -> wrote(List.of(png)));
+    progress.phase("drawing SVG", () -> {
+      JointPlot.writeSvg(chart, svg, plotSize, plotSize);
+      return List.of(svg);
+    }, null, AnalyseCommand::wrote);
+  }
+
+  private static void preparePlots() {
+    try {
+      JointPlot.prepare();
+    } catch (IOException | RuntimeException e) {
+      // The plots themselves will meet and report whatever went wrong.
+    }
+  }
+
+  /** Waits for a task and throws what it threw. */
+  private static <T> T finish(FutureTask<T> task) throws Exception {
+    try {
+      return task.get();
+    } catch (ExecutionException e) {
+      if (e.getCause() instanceof Error error) {
+        throw error;
+      }
+      if (e.getCause() instanceof Exception exception) {
+        throw exception;
+      }
+      throw e;
+    }
+  }
+
+  private String rowsRead() {
+    CsvColumns csv = reading;
+    return csv == null ? "opening the file" : csv.rowsRead() + " rows";
+  }
+
+  /** What the command line makes of the file: the analysis, and the object names if any. */
+  record Input(HomalsAnalysis analysis, List<String> ids) {}
+
+  private String summary(HomalsAnalysis analysis) {
+    long passiveCount = analysis.variables().stream().filter(v -> !v.isActive()).count();
+    return String.format(Locale.ROOT, "%s: %d objects, %d variables (%d active, %d passive)%s",
+        data.getFileName(), analysis.objectCount(), analysis.variables().size(),
+        analysis.variables().size() - passiveCount, passiveCount,
+        weight == null ? "" : ", weights from '" + weight + "'");
+  }
+
+  private static String summary(HomalsResult result) {
+    StringBuilder text = new StringBuilder(String.format(Locale.ROOT,
+        "in %d dimensions, %d iterations, %s; eigenvalues", result.dimensions(),
+        result.iterations(),
+        result.converged() ? "converged" : "not converged (" + result.stopReason().key() + ")"));
+    for (double e : result.eigenvalues()) {
+      text.append(String.format(Locale.ROOT, " %.4f", e));
+    }
+    return text.toString();
+  }
+
+  private static String wrote(List<Path> files) {
+    StringBuilder text = new StringBuilder("wrote ");
+    for (Path file : files) {
+      text.append(text.length() > 6 ? ", " : "").append(file);
+    }
+    return text.toString();
+  }
+
+  /** Reads the file in one pass, keeping only the columns the options ask for. */
+  Input read() throws IOException {
+    try (CsvColumns csv = CsvColumns.open(data, delimiter)) {
+      reading = csv;
+      Columns columns = plan(csv);
+      int rows = csv.read(columns.byIndex());
+      return new Input(
+          describe(columns, rows), columns.ids() == null ? null : columns.ids().cells());
+    }
+  }
+
+  /**
+   * The collectors for the columns the analysis needs.
+   *
+   * @param analysed the analysed column names in order (each name's collector is in
+   *     {@code byName})
+   */
+  record Columns(List<String> analysed, Map<String, CsvColumns.Column> byName,
+      CsvColumns.Integers weights, CsvColumns.Texts ids, Map<Integer, CsvColumns.Column> byIndex) {}
+
+  /** Checks the options against the header and decides what to keep of each column. */
+  Columns plan(CsvColumns csv) {
+    List<String> header = csv.header();
     for (List<String> names : List.of(passive, columns, exclude, new ArrayList<>(single.keySet()),
         new ArrayList<>(order.keySet()))) {
       for (String name : names) {
-        table.column(name);
+        csv.column(name);
       }
     }
     if (weight != null) {
-      table.column(weight);
+      csv.column(weight);
     }
     if (id != null) {
-      table.column(id);
+      csv.column(id);
     }
     if (codes && !order.isEmpty()) {
       throw new CliException("--order gives labels; it cannot be used with --codes");
     }
 
-    List<String> analysed = new ArrayList<>(columns.isEmpty() ? known : columns);
+    List<String> analysed = new ArrayList<>(columns.isEmpty() ? header : columns);
     analysed.removeAll(exclude);
     analysed.remove(weight);
     analysed.remove(id);
@@ -250,22 +348,39 @@ final class AnalyseCommand implements Callable<Integer> {
       throw new CliException("no columns left to analyse");
     }
 
-    Set<String> missingTexts = new LinkedHashSet<>(missing);
-    HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
+    Set<String> missingTexts = new HashSet<>(missing);
+    Map<String, CsvColumns.Column> byName = new LinkedHashMap<>();
+    Map<Integer, CsvColumns.Column> byIndex = new HashMap<>();
     for (String name : analysed) {
-      List<String> cells = table.columnCells(table.column(name));
-      Variable variable;
-      if (codes) {
-        variable = Variable.ofCodes(name, parseCodes(name, cells, missingTexts));
-      } else {
-        List<String> labels = new ArrayList<>(cells.size());
-        for (String cell : cells) {
-          labels.add(missingTexts.contains(cell) ? null : cell);
-        }
-        variable = order.containsKey(name)
-            ? Variable.ofLabels(name, labels, splitOrder(order.get(name)))
-            : Variable.ofLabels(name, labels);
+      CsvColumns.Column column = byName.get(name);
+      if (column == null) {
+        column = codes ? CsvColumns.Integers.codes(name, missingTexts)
+                       : new CsvColumns.Labels(missingTexts);
+        byName.put(name, column);
       }
+      byIndex.put(csv.column(name), column);
+    }
+    CsvColumns.Integers weights = weight == null ? null : CsvColumns.Integers.weights(weight);
+    if (weights != null) {
+      byIndex.put(csv.column(weight), weights);
+    }
+    CsvColumns.Texts ids = id == null ? null : new CsvColumns.Texts();
+    if (ids != null) {
+      byIndex.merge(csv.column(id), ids, CsvColumns::both);
+    }
+    return new Columns(analysed, byName, weights, ids, byIndex);
+  }
+
+  /** Builds the analysis description from the columns read and the options. */
+  HomalsAnalysis describe(Columns read, int rows) {
+    // One buffer serves every column, since Variable.ofCodes and weights() copy what they get.
+    int[] buffer = new int[rows];
+    HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
+    for (String name : read.analysed()) {
+      CsvColumns.Column column = read.byName().get(name);
+      Variable variable = codes
+          ? Variable.ofCodes(name, ((CsvColumns.Integers) column).values(buffer))
+          : labelled(name, (CsvColumns.Labels) column, buffer);
       if (passive.contains(name)) {
         variable = variable.passive();
       }
@@ -279,8 +394,8 @@ final class AnalyseCommand implements Callable<Integer> {
       }
       builder.variable(variable);
     }
-    if (weight != null) {
-      builder.weights(parseWeights(table.columnCells(table.column(weight))));
+    if (read.weights() != null) {
+      builder.weights(read.weights().values(buffer));
     }
     return builder.dimensions(dimensions)
         .maxIterations(maxIterations)
@@ -290,6 +405,32 @@ final class AnalyseCommand implements Callable<Integer> {
         .fitTolerance(fitTolerance == null ? Double.NaN : fitTolerance)
         .cosineTolerance(cosineTolerance == null ? Double.NaN : cosineTolerance)
         .build();
+  }
+
+  /**
+   * The variable of a column of labels, its categories in the order of --order or else in
+   * {@link Variable#categoryOrder}, as {@link Variable#ofLabels} would build it from one
+   * string per object.
+   */
+  private Variable labelled(String name, CsvColumns.Labels column, int[] buffer) {
+    List<String> seen = column.labels();
+    List<String> categories =
+        order.containsKey(name) ? splitOrder(order.get(name)) : Variable.categoryOrder(seen);
+    Map<String, Integer> position = new HashMap<>();
+    for (int c = 0; c < categories.size(); c++) {
+      position.putIfAbsent(categories.get(c), c + 1);
+    }
+    int[] renumber = new int[seen.size() + 1];
+    for (int c = 0; c < seen.size(); c++) {
+      Integer code = position.get(seen.get(c));
+      if (code == null) {
+        throw new InvalidAnalysisException("variable '" + name + "', object " + column.firstRow(c)
+            + ": label '" + seen.get(c) + "' is not one of its "
+            + "categories " + categories);
+      }
+      renumber[c + 1] = code;
+    }
+    return Variable.ofCodes(name, column.codes(renumber, buffer), categories);
   }
 
   private static void requireAnalysed(List<String> analysed, String name, String option) {
@@ -305,36 +446,5 @@ final class AnalyseCommand implements Callable<Integer> {
       labels.add(label.trim());
     }
     return labels;
-  }
-
-  private static int[] parseCodes(String name, List<String> cells, Set<String> missingTexts) {
-    int[] result = new int[cells.size()];
-    for (int i = 0; i < result.length; i++) {
-      String cell = cells.get(i);
-      if (cell.isEmpty() || missingTexts.contains(cell)) {
-        continue;
-      }
-      try {
-        result[i] = Math.max(Integer.parseInt(cell), 0);
-      } catch (NumberFormatException e) {
-        throw new CliException("column '" + name + "', data row " + (i + 1) + ": '" + cell
-            + "' is not an integer code (--codes is set)");
-      }
-    }
-    return result;
-  }
-
-  private int[] parseWeights(List<String> cells) {
-    int[] result = new int[cells.size()];
-    for (int i = 0; i < result.length; i++) {
-      String cell = cells.get(i);
-      try {
-        result[i] = Integer.parseInt(cell);
-      } catch (NumberFormatException e) {
-        throw new CliException("weight column '" + weight + "', data row " + (i + 1)
-            + ": '" + cell + "' is not an integer");
-      }
-    }
-    return result;
   }
 }

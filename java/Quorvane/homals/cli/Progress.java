@@ -6,17 +6,20 @@ import java.util.concurrent.Callable;
 import java.util.concurrent.Executors;
 import java.util.concurrent.ScheduledExecutorService;
 import java.util.concurrent.TimeUnit;
+import java.util.function.Function;
+import java.util.function.Supplier;
 
 /**
- * Progress messages on standard error, prefixed with the program's name. A long step reports
- * that it is still running every few seconds, since the native analysis is one call that cannot
- * report its iterations.
+ * Progress messages on standard error, prefixed with the program's name: one line per phase
+ * when it ends, with its time. A phase that runs long says so every few seconds, since some
+ * (the native analysis above all) are one call that cannot report on its own.
  */
 final class Progress {
   private static final long HEARTBEAT_SECONDS = 5;
 
   private final PrintWriter out;
   private final boolean quiet;
+  private final long start = System.nanoTime();
 
   Progress(PrintWriter out, boolean quiet) {
     this.out = out;
@@ -25,8 +28,10 @@ final class Progress {
 
   void say(String message) {
     if (!quiet) {
-      out.println("tallowmere: " + message);
-      out.flush();
+      synchronized (out) {
+        out.println("tallowmere: " + message);
+        out.flush();
+      }
     }
   }
 
@@ -36,10 +41,16 @@ final class Progress {
     out.flush();
   }
 
-  /** Runs a step, announcing it, reporting while it runs long, and saying when it is done. */
-  <T> T during(String step, Callable<T> work) throws Exception {
-    say(step + " ...");
-    long start = System.nanoTime();
+  /**
+   * Runs a phase and reports it when done: its name, its time, and what {@code outcome} says
+   * of its result.
+   *
+   * @param status what the phase has done so far, for the messages while it runs long; or
+   *     {@code null}
+   */
+  <T> T phase(String name, Callable<T> work, Supplier<String> status,
+      Function<? super T, String> outcome) throws Exception {
+    long phaseStart = System.nanoTime();
     ScheduledExecutorService ticker = null;
     if (!quiet) {
       ticker = Executors.newSingleThreadScheduledExecutor(runnable -> {
@@ -47,14 +58,13 @@ final class Progress {
         thread.setDaemon(true);
         return thread;
       });
-      ticker.scheduleAtFixedRate(() -> say(String.format(Locale.ROOT,
-          "  still %s, %d s so far", step, elapsedSeconds(start))),
-          HEARTBEAT_SECONDS, HEARTBEAT_SECONDS, TimeUnit.SECONDS);
+      Runnable heartbeat = () -> say(stillRunning(name, phaseStart, status));
+      ticker.scheduleAtFixedRate(heartbeat, HEARTBEAT_SECONDS, HEARTBEAT_SECONDS, TimeUnit.SECONDS);
     }
     try {
       T result = work.call();
-      say(String.format(Locale.ROOT, "%s: done in %.1f s", step,
-          (System.nanoTime() - start) / 1e9));
+      say(String.format(
+          Locale.ROOT, "%-16s %7.2f s  %s", name, seconds(phaseStart), outcome.apply(result)));
       return result;
     } finally {
       if (ticker != null) {
@@ -63,7 +73,14 @@ final class Progress {
     }
   }
 
-  private static long elapsedSeconds(long start) {
-    return TimeUnit.NANOSECONDS.toSeconds(System.nanoTime() - start);
+  private static String stillRunning(String name, long since, Supplier<String> status) {
+    return String.format(Locale.ROOT, "  still %s, %d s so far%s", name,
+        TimeUnit.NANOSECONDS.toSeconds(System.nanoTime() - since),
+        status == null ? "" : " (" + status.get() + ")");
   }
+
+  /** The closing line: the time since this object was made. */
+  void total() { say(String.format(Locale.ROOT, "%-16s %7.2f s", "total", seconds(start))); }
+
+  private static double seconds(long since) { return (System.nanoTime() - since) / 1e9; }
 }

@@ -4,19 +4,17 @@ import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Solver;
 import Quorvane.homals.VariableResult;
-import java.io.BufferedWriter;
+import java.io.Closeable;
 import java.io.IOException;
+import java.io.OutputStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
 import com.google.gson.GsonBuilder;
 import com.google.gson.JsonArray;
 import com.google.gson.JsonObject;
-import org.apache.commons.csv.CSVFormat;
-import org.apache.commons.csv.CSVPrinter;
 
 /** Writes categories.csv, objects.csv and summary.txt for a result. */
 final class ResultFiles {
@@ -42,35 +40,24 @@ final class ResultFiles {
     return List.of(categories, objects, summary, json);
   }
 
-  private static List<String> dimensionHeader(HomalsResult result) {
-    List<String> header = new ArrayList<>();
-    for (int d = 1; d <= result.dimensions(); d++) {
-      header.add("dim" + d);
-    }
-    return header;
-  }
-
   /** One row per category: variable, role, quantification, category, frequency, dim1..dimP. */
   static void writeCategories(HomalsResult result, Path file) throws IOException {
-    List<String> header = new ArrayList<>(
-        List.of("variable", "role", "quantification", "category", "frequency"));
-    header.addAll(dimensionHeader(result));
-    try (BufferedWriter writer = Files.newBufferedWriter(file, StandardCharsets.UTF_8);
-        CSVPrinter csv = new CSVPrinter(writer, CSVFormat.DEFAULT.builder()
-            .setRecordSeparator('\n').build())) {
-      csv.printRecord(header);
+    try (CsvOutput csv = new CsvOutput(file)) {
+      for (String name : List.of("variable", "role", "quantification", "category", "frequency")) {
+        csv.text(name);
+      }
+      dimensionHeader(csv, result);
       for (VariableResult v : result.variables()) {
         for (int c = 0; c < v.categories().size(); c++) {
-          List<Object> row = new ArrayList<>();
-          row.add(v.name());
-          row.add(v.isActive() ? "active" : "passive");
-          row.add(v.quantification().describe());
-          row.add(v.categories().get(c));
-          row.add(number(v.frequency(c)));
+          csv.text(v.name());
+          csv.text(v.isActive() ? "active" : "passive");
+          csv.text(v.quantification().describe());
+          csv.text(v.categories().get(c));
+          csv.number(v.frequency(c));
           for (int d = 0; d < result.dimensions(); d++) {
-            row.add(number(v.quantification(c, d)));
+            csv.number(v.quantification(c, d));
           }
-          csv.printRecord(row);
+          csv.endRow();
         }
       }
     }
@@ -82,23 +69,35 @@ final class ResultFiles {
      */
   static void writeObjects(HomalsResult result, Path file, List<String> ids) throws IOException {
     HomalsAnalysis analysis = result.analysis();
-    List<String> header = new ArrayList<>(List.of("object", "weight"));
-    header.addAll(dimensionHeader(result));
-    try (BufferedWriter writer = Files.newBufferedWriter(file, StandardCharsets.UTF_8);
-        CSVPrinter csv = new CSVPrinter(writer, CSVFormat.DEFAULT.builder()
-            .setRecordSeparator('\n').build())) {
-      csv.printRecord(header);
+    try (CsvOutput csv = new CsvOutput(file)) {
+      csv.text("object");
+      csv.text("weight");
+      dimensionHeader(csv, result);
       for (int i = 0; i < result.objectCount(); i++) {
-        List<Object> row = new ArrayList<>();
-        row.add(ids == null ? Integer.toString(i + 1) : ids.get(i));
-        row.add(analysis.weight(i));
+        if (ids == null) {
+          csv.integer(i + 1);
+        } else {
+          csv.text(ids.get(i));
+        }
+        csv.integer(analysis.weight(i));
         for (int d = 0; d < result.dimensions(); d++) {
           double score = result.objectScore(i, d);
-          row.add(Double.isNaN(score) ? "" : number(score));
+          if (Double.isNaN(score)) {
+            csv.empty();
+          } else {
+            csv.number(score);
+          }
         }
-        csv.printRecord(row);
+        csv.endRow();
       }
     }
+  }
+
+  private static void dimensionHeader(CsvOutput csv, HomalsResult result) throws IOException {
+    for (int d = 1; d <= result.dimensions(); d++) {
+      csv.text("dim" + d);
+    }
+    csv.endRow();
   }
 
   /** The human-readable summary: settings, eigenvalues and discrimination measures. */
@@ -244,8 +243,95 @@ final class ResultFiles {
     return array;
   }
 
-  /** Shortest text that reads back as the same double. */
-  private static String number(double value) {
-    return Double.toString(value);
+  /**
+   * CSV rows written straight into a byte buffer: numbers in their shortest text that reads
+   * back the same, text quoted only when it must be (a comma, a quote, a line break, or
+   * spaces at either end, which a reader that trims would lose).
+   */
+  static final class CsvOutput implements Closeable {
+    private final OutputStream out;
+    private final byte[] buffer = new byte[1 << 16];
+    private int used;
+    private boolean rowStarted;
+
+    CsvOutput(Path file) throws IOException { out = Files.newOutputStream(file); }
+
+    void text(String cell) throws IOException {
+      separate();
+      boolean quote =
+          !cell.isEmpty() && (cell.charAt(0) <= ' ' || cell.charAt(cell.length() - 1) <= ' ');
+      for (int i = 0; i < cell.length() && !quote; i++) {
+        char ch = cell.charAt(i);
+        quote = ch == ',' || ch == '"' || ch == '\n' || ch == '\r';
+      }
+      String text = quote ? '"' + cell.replace("\"", "\"\"") + '"' : cell;
+      byte[] bytes = text.getBytes(StandardCharsets.UTF_8);
+      if (bytes.length > buffer.length - used) {
+        flush();
+        if (bytes.length > buffer.length) {
+          out.write(bytes);
+          return;
+        }
+      }
+      System.arraycopy(bytes, 0, buffer, used, bytes.length);
+      used += bytes.length;
+    }
+
+    void number(double value) throws IOException {
+      separate();
+      room(ShortestDecimal.MAX_LENGTH);
+      used = ShortestDecimal.write(value, buffer, used);
+    }
+
+    void integer(long value) throws IOException {
+      separate();
+      room(20);
+      if (value < 0) {
+        buffer[used++] = '-';
+      }
+      int digits = 1;
+      for (long rest = Math.abs(value / 10); rest > 0; rest /= 10) {
+        digits++;
+      }
+      for (int i = used + digits - 1; i >= used; i--) {
+        buffer[i] = (byte) ('0' + Math.abs(value % 10));
+        value /= 10;
+      }
+      used += digits;
+    }
+
+    void empty() throws IOException { separate(); }
+
+    void endRow() throws IOException {
+      room(1);
+      buffer[used++] = '\n';
+      rowStarted = false;
+    }
+
+    private void separate() throws IOException {
+      if (rowStarted) {
+        room(1);
+        buffer[used++] = ',';
+      }
+      rowStarted = true;
+    }
+
+    private void room(int bytes) throws IOException {
+      if (buffer.length - used < bytes) {
+        flush();
+      }
+    }
+
+    private void flush() throws IOException {
+      out.write(buffer, 0, used);
+      used = 0;
+    }
+
+    @Override
+    public void close() throws IOException {
+      try (out) {
+        flush();
+      }
+    }
   }
 }

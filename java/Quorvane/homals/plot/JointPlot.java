@@ -29,13 +29,15 @@ import org.jfree.chart.title.TextTitle;
 import org.jfree.data.xy.XYSeries;
 import org.jfree.data.xy.XYSeriesCollection;
 import org.jfree.svg.SVGGraphics2D;
+import org.jfree.ui.Layer;
 import org.jfree.ui.RectangleEdge;
 
 /**
  * The joint plot of a homogeneity analysis: object points (light grey) and category points
  * (labelled "variable: category", one colour per variable) in one plane of two dimensions.
  * Categories of passive variables are drawn as hollow markers. Both axes have the same span, so
- * distances read alike in every direction when the image is square.
+ * distances read alike in every direction when the image is square. Past {@link
+ * #DENSITY_THRESHOLD} objects, the objects are shaded bins of their density instead of points.
  */
 public final class JointPlot {
   /** One colour per variable, repeated when there are more variables. */
@@ -49,6 +51,11 @@ public final class JointPlot {
   /** More variables than this and the legend is left out: the labels name the variables. */
   private static final int LEGEND_LIMIT = 12;
   private static final double MARKER_HALF_SIZE = 4;
+  /**
+   * More objects than this and they are drawn as a density: beyond a few thousand, single
+   * points merge into a blot and only slow the drawing down.
+   */
+  public static final int DENSITY_THRESHOLD = 5000;
 
   private JointPlot() {
   }
@@ -65,14 +72,38 @@ public final class JointPlot {
           + (second + 1) + " of a solution with " + result.dimensions());
     }
     XYSeriesCollection dataset = new XYSeriesCollection();
+    // Series 0 holds the objects when they are drawn one by one, and is empty otherwise.
     XYSeries objects = new XYSeries("objects", false, true);
     Bounds bounds = new Bounds();
+    int taking = 0;
     for (int i = 0; i < result.objectCount(); i++) {
       if (result.takesPart(i)) {
         double x = result.objectScore(i, first);
         double y = result.objectScore(i, second);
-        objects.add(x, y);
         bounds.include(x, y);
+        taking += Double.isFinite(x) && Double.isFinite(y) ? 1 : 0;
+      }
+    }
+    ObjectDensity density = null;
+    if (taking > DENSITY_THRESHOLD) {
+      float[] xs = new float[taking];
+      float[] ys = new float[taking];
+      int at = 0;
+      for (int i = 0; i < result.objectCount(); i++) {
+        double x = result.objectScore(i, first);
+        double y = result.objectScore(i, second);
+        if (result.takesPart(i) && Double.isFinite(x) && Double.isFinite(y)) {
+          xs[at] = (float) x;
+          ys[at] = (float) y;
+          at++;
+        }
+      }
+      density = new ObjectDensity(xs, ys);
+    } else {
+      for (int i = 0; i < result.objectCount(); i++) {
+        if (result.takesPart(i)) {
+          objects.add(result.objectScore(i, first), result.objectScore(i, second));
+        }
       }
     }
     dataset.addSeries(objects);
@@ -109,6 +140,9 @@ public final class JointPlot {
     renderer.setUseOutlinePaint(false);
     renderer.setDrawOutlines(true);
     renderer.setBaseStroke(new BasicStroke(1.2f));
+    if (density != null) {
+      renderer.addAnnotation(density, Layer.BACKGROUND);
+    }
 
     // One scale for both axes: the larger of the two spans, each axis centred on its data.
     NumberAxis xAxis = new NumberAxis(axisLabel(result, first));
@@ -140,12 +174,55 @@ public final class JointPlot {
     if (title != null) {
       chart.setTitle(new TextTitle(title, new Font(Font.SANS_SERIF, Font.BOLD, 16)));
     }
+    if (density != null) {
+      TextTitle note =
+          new TextTitle(String.format(Locale.ROOT,
+                            "Grey: the density of the "
+                                + "%,d objects (bins of %d pixels; darker: more objects)",
+                            taking, ObjectDensity.BIN_PIXELS),
+              new Font(Font.SANS_SERIF, Font.PLAIN, 11));
+      note.setPosition(RectangleEdge.BOTTOM);
+      note.setPaint(new Color(90, 90, 90));
+      chart.addSubtitle(note);
+    }
     LegendTitle legend = chart.getLegend();
     if (legend != null) {
       legend.setPosition(RectangleEdge.BOTTOM);
       legend.setFrame(BlockBorder.NONE);
     }
     return chart;
+  }
+
+  /**
+   * Loads and sets up what drawing needs (the chart classes, fonts, the PNG and SVG writers) by
+   * drawing a small chart nowhere. The first plot of a program otherwise spends about half a
+   * second on that; a program can call this in a thread of its own while it computes.
+   */
+  public static void prepare() throws IOException {
+    XYSeries points = new XYSeries("points");
+    points.add(0, 0);
+    points.add(1, 1);
+    XYLineAndShapeRenderer renderer = new XYLineAndShapeRenderer(false, true);
+    renderer.addAnnotation(
+        new ObjectDensity(new float[] {0.5f}, new float[] {0.5f}), Layer.BACKGROUND);
+    XYPlot plot = new XYPlot(
+        new XYSeriesCollection(points), new NumberAxis("x"), new NumberAxis("y"), renderer);
+    CategoryLabels labels = new CategoryLabels(new Font(Font.SANS_SERIF, Font.PLAIN, 11), 4);
+    labels.add(0, 0, "label", Color.BLUE);
+    plot.addAnnotation(labels);
+    JFreeChart chart =
+        new JFreeChart("title", new Font(Font.SANS_SERIF, Font.BOLD, 16), plot, true);
+    BufferedImage image = new BufferedImage(160, 160, BufferedImage.TYPE_INT_RGB);
+    Graphics2D g = image.createGraphics();
+    try {
+      chart.draw(g, new Rectangle(0, 0, 160, 160));
+    } finally {
+      g.dispose();
+    }
+    ImageIO.write(image, "png", OutputStream.nullOutputStream());
+    SVGGraphics2D svg = new SVGGraphics2D(160, 160);
+    chart.draw(svg, new Rectangle(0, 0, 160, 160));
+    svg.getSVGDocument();
   }
 
   /** Writes the chart as a PNG image of the given size in pixels. */

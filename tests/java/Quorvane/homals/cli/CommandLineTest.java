@@ -56,7 +56,12 @@ class CommandLineTest {
     Run run = run("analyse", TestData.examples("vote-labelled.csv").toString(), "-o",
         out.toString(), "--plot-size", "640");
     assertEquals(0, run.status(), run.err());
-    assertTrue(run.err().contains("analysing in 2 dimensions"), run.err());
+    for (String phase :
+        List.of("reading", "analysing", "writing tables", "drawing PNG", "drawing SVG", "total")) {
+      assertTrue(run.err().lines().anyMatch(
+                     line -> line.matches("tallowmere: " + phase + " +\\d+\\.\\d\\d s.*")),
+          run.err());
+    }
 
     List<String> categories = lines(out.resolve("categories.csv"));
     assertEquals("variable,role,quantification,category,frequency,dim1,dim2",
