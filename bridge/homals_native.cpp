@@ -120,7 +120,7 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     jint solver, jobjectArray codes, jintArray categoryCounts, jbooleanArray passive,
     jintArray single, jintArray levels, jintArray weights, jdoubleArray objectScores,
     jdoubleArray quantifications, jdoubleArray centroids, jdoubleArray loadings,
-    jdoubleArray eigenvalues, jdoubleArray report) {
+    jdoubleArray eigenvalues, jdoubleArray pairCounts, jdoubleArray report) {
   try {
     const std::lock_guard<std::mutex> lock(engineMutex());
     const jsize variables = lengthOf(env, codes, "codes");
@@ -160,9 +160,19 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
                                                         {centroids, rows * P},
                                                         {loadings, int64_t{variables} * P},
                                                         {eigenvalues, P},
-                                                        {report, 7}};
+                                                        {report, 8}};
     const char* outputNames[] = {"objectScores", "quantifications", "centroids",
                                  "loadings",     "eigenvalues",     "report"};
+    // The pair counts are wanted only when the caller gives room for them.
+    int64_t activeRows = 0;
+    for (jsize v = 0; v < variables; ++v) {
+      activeRows += passiveFlags[v] != JNI_FALSE ? 0 : std::max(counts[v], 0);
+    }
+    const jsize pairCountLength = lengthOf(env, pairCounts, "pairCounts");
+    if (pairCountLength != 0 && pairCountLength != activeRows * activeRows) {
+      illegal(env, "pairCounts has length " + std::to_string(pairCountLength) + ", neither 0 nor " +
+                       std::to_string(activeRows * activeRows));
+    }
     for (std::size_t o = 0; o < std::size(outputs); ++o) {
       requireLength(env, outputs[o].first, outputNames[o], outputs[o].second);
     }
@@ -268,13 +278,32 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     setDoubles(env, centroids, packedCentroids);
     setDoubles(env, loadings, packedLoadings);
     setDoubles(env, eigenvalues, solution.eigenvalues);
+    const bool pairsWritten = pairCountLength > 0 && !solution.pairCounts.empty();
+    if (pairsWritten) {
+      // Engine slots of the active variables (J * K + c) to the caller's active rows.
+      std::vector<double> packed(static_cast<std::size_t>(activeRows * activeRows));
+      const int64_t S1 = int64_t{maxCategories} * arguments.activeCount;
+      std::vector<int64_t> slots;
+      for (int32_t j = 0; j < arguments.activeCount; ++j) {
+        for (int32_t c = 0; c < std::max(groups.counts[0][j], 0); ++c) {
+          slots.push_back(int64_t{j} * maxCategories + c);
+        }
+      }
+      for (std::size_t a = 0; a < slots.size(); ++a) {
+        for (std::size_t b = 0; b < slots.size(); ++b) {
+          packed[a * slots.size() + b] = solution.pairCounts[slots[a] * S1 + slots[b]];
+        }
+      }
+      setDoubles(env, pairCounts, packed);
+    }
     const double reportValues[] = {static_cast<double>(r.iterations),
                                    static_cast<double>(r.stopReason),
                                    r.fit,
                                    r.fitChange,
                                    r.minimumCosine,
                                    r.subspaceChange,
-                                   static_cast<double>(solution.solver)};
+                                   static_cast<double>(solution.solver),
+                                   pairsWritten ? 1.0 : 0.0};
     setDoubles(env, report, reportValues);
   } catch (const JavaExceptionPending&) {
     // Java sees the pending exception.

@@ -59,7 +59,7 @@ bool anyPassiveSingle() {
 
 // The cross-table of the run's data and weights, when the options choose it and it fits.
 bool prepareCategorySpace(const RunState& run, const SolutionOptions& options,
-                          CategorySpace& space) {
+                          CategorySpace& space, std::vector<double>& pairCounts) {
   if (options.solver == Solver::objects ||
       (options.solver == Solver::automatic && !crossTablePays())) {
     return false;
@@ -71,6 +71,7 @@ bool prepareCategorySpace(const RunState& run, const SolutionOptions& options,
     return false;
   }
   formCrossTable(tables, space.activeTable, space.passiveTable);
+  formPairCounts(tables, pairCounts);
   resetCategorySpace(space);
   return true;
 }
@@ -104,7 +105,7 @@ void computeSolution(const AnalysisSettings& settings, const SolutionOptions& op
     SubspaceTracker* watch = tracked ? &tracker : nullptr;
     Momentum* accelerate = options.accelerate && linear ? &momentum : nullptr;
     CategorySpace space;
-    if (prepareCategorySpace(run, options, space)) {
+    if (prepareCategorySpace(run, options, space, solution.pairCounts)) {
       solution.solver = Solver::crossTable;
       solution.report = iterateInCategorySpace(run, space, rule, watch, accelerate);
       scoresFromCategorySpace(run, space);

@@ -51,12 +51,16 @@ bool crossTablePays();
 //   categoryCentroids       P x S  [d * S + slot]; weighted means of the object scores
 //   loadings                (M1 + M2) x P  [J * P + d]; written for single variables only
 //   eigenvalues             P      decreasing
+//   pairCounts              S1 x S1  [s * S1 + s2], the weighted counts of every pair of active
+//                                   categories among the objects that take part; only when the
+//                                   cross-table was built, else empty
 struct Solution {
   Buffer<double> objectScores;
   std::vector<double> categoryQuantifications;
   std::vector<double> categoryCentroids;
   std::vector<double> loadings;
   std::vector<double> eigenvalues;
+  std::vector<double> pairCounts;
   RunReport report;
   Solver solver = Solver::objects;  // the one that ran: objects or crossTable
 };

@@ -126,4 +126,20 @@ void formCrossTable(const CrossTables& tables, std::vector<double>& activeTable,
   }
 }
 
+void formPairCounts(const CrossTables& tables, std::vector<double>& pairCounts) {
+  const std::ptrdiff_t S1 = tables.activeSlots;
+  std::vector<int64_t> sums(static_cast<std::size_t>(S1 * S1), 0);
+  for (const std::vector<int64_t>& table : tables.counts) {
+    for (std::ptrdiff_t e = 0; e < static_cast<std::ptrdiff_t>(table.empty() ? 0 : S1 * S1); ++e) {
+      sums[e] += table[e];
+    }
+  }
+  pairCounts.assign(sums.size(), 0.0);
+  for (std::ptrdiff_t s = 0; s < S1; ++s) {
+    for (std::ptrdiff_t s2 = s; s2 < S1; ++s2) {
+      pairCounts[s * S1 + s2] = pairCounts[s2 * S1 + s] = static_cast<double>(sums[s * S1 + s2]);
+    }
+  }
+}
+
 }  // namespace tallowmere

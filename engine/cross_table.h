@@ -51,4 +51,8 @@ void addCrossTables(CrossTables& into, const CrossTables& part);
 void formCrossTable(const CrossTables& tables, std::vector<double>& activeTable,
                     std::vector<double>& passiveTable);
 
+// The weighted counts of every pair of active categories, sum over c of T_c (S1 x S1,
+// symmetric): the Burt table of the objects that take part, whose diagonal is D.
+void formPairCounts(const CrossTables& tables, std::vector<double>& pairCounts);
+
 }  // namespace tallowmere

@@ -23,11 +23,14 @@ package Quorvane.homals;
  *   <li>{@code report}: {@link #REPORT_LENGTH} values: iterations, stop reason (see {@link
  *       StopReason#code()}), fit, the last change of the fit, the last smallest cosine, the
  *       estimated distance of the subspace from its limit (NaN when not tracked), the solver that
- *       ran (see {@link Solver#code()}).
+ *       ran (see {@link Solver#code()}), and 1 when {@code pairCounts} was written, else 0;
+ *   <li>{@code pairCounts}: of length 0, or (sum of the active variables' k) squared: the
+ *       weighted counts of every pair of active categories over the objects that take part, the
+ *       active categories in order, row by row; written when the cross-table was built.
  * </ul>
  */
 final class HomalsNative {
-  static final int REPORT_LENGTH = 7;
+  static final int REPORT_LENGTH = 8;
 
   private HomalsNative() {}
 
@@ -48,5 +51,6 @@ final class HomalsNative {
       double fitTolerance, double cosineTolerance, double subspaceTolerance, boolean accelerate,
       int solver, int[][] codes, int[] categoryCounts, boolean[] passive, int[] single,
       int[] levels, int[] weights, double[] objectScores, double[] quantifications,
-      double[] centroids, double[] loadings, double[] eigenvalues, double[] report);
+      double[] centroids, double[] loadings, double[] eigenvalues, double[] pairCounts,
+      double[] report);
 }

@@ -14,7 +14,10 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     double fitTolerance, double cosineTolerance, double convergenceTolerance, Solver solver,
     int[][] codes, int[] categoryCounts, boolean[] passive, int[] single, int[] levels,
     int[] weights, double[] objectScores, double[] quantifications, double[] centroids,
-    double[] loadings, double[] eigenvalues, double[] report) {
+    double[] loadings, double[] eigenvalues, double[] pairCounts, double[] report) {
+  /** Room for the pair counts of at most this many active categories (a table of 32 MB). */
+  static final int MAX_PAIR_CATEGORIES = 2048;
+
   static NativeArguments of(HomalsAnalysis analysis) {
     List<Variable> variables = analysis.variables();
     int count = variables.size();
@@ -25,6 +28,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     int[] single = new int[count];
     int[] levels = new int[count];
     int rows = 0;
+    int activeRows = 0;
     boolean anySingle = false;
     for (int v = 0; v < count; v++) {
       Variable variable = variables.get(v);
@@ -34,6 +38,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
       single[v] = variable.quantification().nativeSingleFlag();
       levels[v] = variable.quantification().nativeLevel();
       rows += variable.categoryCount();
+      activeRows += variable.isActive() ? variable.categoryCount() : 0;
       anySingle |= variable.quantification().isSingle();
     }
     return new NativeArguments(p, analysis.maxIterations(),
@@ -41,7 +46,9 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
         analysis.cosineTolerance(), analysis.convergenceTolerance(), analysis.solver(), codes,
         categoryCounts, passive, single, levels, analysis.weightsView(),
         new double[Math.multiplyExact(analysis.objectCount(), p)], nan(rows * p), nan(rows * p),
-        nan(count * p), nan(p), nan(HomalsNative.REPORT_LENGTH));
+        nan(count * p), nan(p),
+        new double[activeRows <= MAX_PAIR_CATEGORIES ? activeRows * activeRows : 0],
+        nan(HomalsNative.REPORT_LENGTH));
   }
 
   private static double[] nan(int length) {
@@ -56,6 +63,6 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     HomalsNative.analyse(dimensionCount, maxIterations, innerIterations, fitTolerance,
         cosineTolerance, convergenceTolerance, true, solver.code(), codes, categoryCounts, passive,
         single, levels, weights, objectScores, quantifications, centroids, loadings, eigenvalues,
-        report);
+        pairCounts, report);
   }
 }

@@ -88,7 +88,8 @@ final class ResultAssembler {
           frequency, quantifications.get(index), centroids.get(index), loadings, discrimination,
           contributions[index], quality));
     }
-    Inertia inertia = Statistics.inertia(analysis, eigenvalues, inverseSums);
+    double[] pairCounts = x.report()[7] == 1 ? x.pairCounts() : null;
+    Inertia inertia = Statistics.inertia(analysis, eigenvalues, inverseSums, pairCounts);
     return new HomalsResult(analysis, results, scores, eigenvalues, inertia, iterations, stopReason,
         Solver.ofCode((int) x.report()[6]));
   }

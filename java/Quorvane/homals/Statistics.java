@@ -78,8 +78,12 @@ final class Statistics {
     return contributions;
   }
 
-  static Inertia inertia(
-      HomalsAnalysis analysis, double[] eigenvalues, List<double[]> inverseSums) {
+  /**
+   * @param pairCounts the weighted counts of every pair of active categories as the library
+   *     returns them, or null for the pairwise tables to be counted here
+   */
+  static Inertia inertia(HomalsAnalysis analysis, double[] eigenvalues, List<double[]> inverseSums,
+      double[] pairCounts) {
     List<Variable> variables = analysis.variables();
     Participation participation = analysis.participation();
     double weight = 0;
@@ -113,7 +117,11 @@ final class Statistics {
     int p = eigenvalues.length;
     double[] percent = new double[p];
     double[] adjustedPercent = new double[p];
-    double adjustedTotal = active > 2 && allMultiple ? meanPairInertia(analysis) : Double.NaN;
+    double adjustedTotal = Double.NaN;
+    if (active > 2 && allMultiple) {
+      adjustedTotal = pairCounts != null ? meanPairInertia(analysis, pairCounts)
+                                         : meanPairInertia(analysis);
+    }
     double q = active;
     for (int d = 0; d < p; d++) {
       percent[d] = 100 * eigenvalues[d] / total;
@@ -122,6 +130,53 @@ final class Statistics {
       adjustedPercent[d] = 100 * adjusted / adjustedTotal;
     }
     return new Inertia(total, percent, adjustedTotal, adjustedPercent);
+  }
+
+  /** The same mean from the library's counts of every pair of active categories. */
+  static double meanPairInertia(HomalsAnalysis analysis, double[] pairCounts) {
+    List<Variable> active = analysis.variables().stream().filter(Variable::isActive).toList();
+    int rows = (int) Math.round(Math.sqrt(pairCounts.length));
+    int[] first = new int[active.size() + 1];
+    for (int a = 0; a < active.size(); a++) {
+      first[a + 1] = first[a] + active.get(a).categoryCount();
+    }
+    double sum = 0;
+    int pairs = 0;
+    for (int a = 0; a < active.size(); a++) {
+      for (int b = a + 1; b < active.size(); b++) {
+        int ka = first[a + 1] - first[a];
+        int kb = first[b + 1] - first[b];
+        double[] table = new double[ka * kb];
+        for (int r = 0; r < ka; r++) {
+          for (int c = 0; c < kb; c++) {
+            table[r * kb + c] = pairCounts[(first[a] + r) * rows + first[b] + c];
+          }
+        }
+        sum += phiSquared(table, ka, kb);
+        pairs++;
+      }
+    }
+    return sum / pairs;
+  }
+
+  /** &phi;<sup>2</sup> of a weighted two-way table: &Sigma; n<sup>2</sup> / (row col) - 1. */
+  static double phiSquared(double[] table, int rows, int columns) {
+    double[] rowSums = new double[rows];
+    double[] columnSums = new double[columns];
+    for (int r = 0; r < rows; r++) {
+      for (int c = 0; c < columns; c++) {
+        rowSums[r] += table[r * columns + c];
+        columnSums[c] += table[r * columns + c];
+      }
+    }
+    double phi = 0;
+    for (int r = 0; r < rows; r++) {
+      for (int c = 0; c < columns; c++) {
+        double cell = table[r * columns + c];
+        phi += cell > 0 ? cell * cell / (rowSums[r] * columnSums[c]) : 0;
+      }
+    }
+    return phi - 1;
   }
 
   /**
@@ -139,26 +194,15 @@ final class Statistics {
       for (int b = a + 1; b < active.size(); b++) {
         int[] first = active.get(a).codesView();
         int[] second = active.get(b).codesView();
+        int ka = active.get(a).categoryCount();
         int kb = active.get(b).categoryCount();
-        double[] table = new double[active.get(a).categoryCount() * kb];
-        double[] rows = new double[active.get(a).categoryCount()];
-        double[] columns = new double[kb];
+        double[] table = new double[ka * kb];
         for (int i = 0; i < n; i++) {
           if (first[i] > 0 && second[i] > 0 && participation.takesPart(i)) {
-            double w = analysis.weight(i);
-            table[(first[i] - 1) * kb + second[i] - 1] += w;
-            rows[first[i] - 1] += w;
-            columns[second[i] - 1] += w;
+            table[(first[i] - 1) * kb + second[i] - 1] += analysis.weight(i);
           }
         }
-        double phi = 0;
-        for (int r = 0; r < rows.length; r++) {
-          for (int c = 0; c < kb; c++) {
-            double cell = table[r * kb + c];
-            phi += cell > 0 ? cell * cell / (rows[r] * columns[c]) : 0;
-          }
-        }
-        sum += phi - 1;
+        sum += phiSquared(table, ka, kb);
         pairs++;
       }
     }

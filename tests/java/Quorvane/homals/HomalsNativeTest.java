@@ -35,7 +35,7 @@ class HomalsNativeTest {
     void run() {
       HomalsNative.analyse(dimensions, 100, 0, Double.NaN, Double.NaN, 1e-8, true, 0, codes,
           categoryCounts, passive, single, levels, weights, objectScores, quantifications,
-          new double[10], new double[4], new double[2], report);
+          new double[10], new double[4], new double[2], new double[0], report);
     }
   }
 

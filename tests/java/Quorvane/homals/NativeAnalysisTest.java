@@ -173,6 +173,9 @@ class NativeAnalysisTest {
     if (!missing) {
       assertEquals(7.0 / 3, inertia.total(), 1e-12);
       assertEquals(1.5 * (squares - 7.0 / 9), inertia.adjustedTotal(), 1e-9);
+      // The pairwise tables counted here when the library has no cross-table to give.
+      assertEquals(inertia.adjustedTotal(),
+          builder.solver(Solver.OBJECTS).build().run().inertia().adjustedTotal(), 1e-12);
     }
     for (int d = 0; d < dimensions; d++) {
       assertEquals(100 * all.eigenvalue(d) / inertia.total(), inertia.percent()[d], 1e-9);
