@@ -3,13 +3,15 @@ package Quorvane.homals.cli;
 import Quorvane.homals.AnalysisFailedException;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
-import Quorvane.homals.InvalidAnalysisException;
 import Quorvane.homals.Quantification;
 import Quorvane.homals.Solver;
 import Quorvane.homals.StopReason;
 import Quorvane.homals.Variable;
 import Quorvane.homals.plot.JointPlot;
+import com.univocity.parsers.csv.CsvParser;
+import com.univocity.parsers.csv.CsvParserSettings;
 import java.io.IOException;
+import java.nio.charset.Charset;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.ArrayList;
@@ -66,13 +68,15 @@ final class AnalyseCommand implements Callable<Integer> {
   Map<String, String> single = new LinkedHashMap<>();
 
   @Option(names = "--order", paramLabel = "COLUMN=LABEL,LABEL,...",
-      description = "Category order of a column, lowest first (repeat for several "
-          + "columns). Default: numeric order when all labels are numbers, else "
+      description = "Category order of a column, lowest first, the labels written as one CSV "
+          + "record (quote a label with a comma: 'income=\"$0-$2,999\",\"$3,000+\"'); repeat "
+          + "for several columns. Default: numeric order when all labels are numbers, else "
           + "alphabetical.")
   Map<String, String> order = new LinkedHashMap<>();
 
   @Option(names = {"-w", "--weight"}, paramLabel = "COLUMN",
-      description = "Column of non-negative integer object weights (counts).")
+      description = "Column of non-negative object weights: counts, or decimal survey weights "
+          + "(scaled to whole numbers by one power of ten, which leaves the solution as it is).")
   String weight;
 
   @Option(names = "--id", paramLabel = "COLUMN",
@@ -95,9 +99,20 @@ final class AnalyseCommand implements Callable<Integer> {
       description = "Cell texts that also mean missing, for example NA or ?.")
   List<String> missing = new ArrayList<>();
 
-  @Option(names = "--delimiter", paramLabel = "CHAR", defaultValue = ",",
-      description = "Field delimiter (default: '${DEFAULT-VALUE}').")
-  char delimiter;
+  @Option(names = "--missing-as-category",
+      description = "Analyse missing cells as a category of their own, '"
+          + InputNotes.MISSING_CATEGORY + "', in every column that has them.")
+  boolean missingAsCategory;
+
+  @Option(names = "--delimiter", paramLabel = "CHAR",
+      description = "Field delimiter (default: comma, semicolon or tab, whichever the first "
+          + "lines use).")
+  Character delimiter;
+
+  @Option(names = "--encoding", paramLabel = "CHARSET", defaultValue = "UTF-8",
+      description = "The file's character encoding, such as ISO-8859-1 or windows-1252 "
+          + "(default: ${DEFAULT-VALUE}).")
+  String encoding;
 
   @Option(names = "--max-iterations", paramLabel = "N", description = "Upper bound on "
       + "iterations (default: " + HomalsAnalysis.DEFAULT_MAX_ITERATIONS + ").")
@@ -142,8 +157,15 @@ final class AnalyseCommand implements Callable<Integer> {
   @Option(names = {"-q", "--quiet"}, description = "No progress messages on standard error.")
   boolean quiet;
 
+  @Option(names = "--debug",
+      description = "On an unexpected failure, print its stack trace as well as its message.")
+  boolean debug;
+
   /** The file being read, for the messages while reading runs long. */
   private volatile CsvColumns reading;
+
+  /** Warnings found while reading, told once the reading is done. */
+  private final List<String> warnings = new ArrayList<>();
 
   @Override
   public Integer call() throws Exception {
@@ -151,12 +173,12 @@ final class AnalyseCommand implements Callable<Integer> {
     if (plotSize < 200 || plotSize > 10000) {
       throw new CliException("--plot-size must be between 200 and 10000 pixels");
     }
-    if (!Files.isRegularFile(data)) {
-      throw new CliException("no such file: " + data);
-    }
+    checkInput();
+    checkOutput();
     Input input =
         progress.phase("reading", this::read, this::rowsRead, in -> summary(in.analysis()));
     HomalsAnalysis analysis = input.analysis();
+    warnings.forEach(progress::warn);
     if (!noPlot) {
       // The native analysis keeps one processor busy; another sets up the drawing meanwhile.
       Thread prepare = new Thread(AnalyseCommand::preparePlots, "tallowmere-plot-setup");
@@ -175,10 +197,10 @@ final class AnalyseCommand implements Callable<Integer> {
       progress.warn(notConverged(result));
     }
 
-    Files.createDirectories(output);
     // The tables and the plots need nothing of each other: the tables are written in a thread
     // of their own while the plots are drawn.
-    Callable<List<Path>> write = () -> ResultFiles.write(result, output, data, input.ids());
+    Callable<List<Path>> write =
+        () -> ResultFiles.write(result, output, data, input.ids(), input.notes());
     FutureTask<List<Path>> tables = new FutureTask<>(
         () -> progress.phase("writing tables", write, null, AnalyseCommand::wrote));
     Thread writer = new Thread(tables, "tallowmere-tables");
@@ -191,6 +213,49 @@ final class AnalyseCommand implements Callable<Integer> {
     }
     progress.total();
     return 0;
+  }
+
+  private void checkInput() {
+    if (Files.isDirectory(data)) {
+      throw new CliException(data + " is a folder, not a CSV file");
+    }
+    if (!Files.exists(data)) {
+      throw new CliException("no such file: " + data);
+    }
+    if (!Files.isReadable(data)) {
+      throw new CliException("cannot read " + data + ": permission denied");
+    }
+  }
+
+  /** The output folder is made, or found writable, before any work that it would waste. */
+  private void checkOutput() {
+    if (Files.exists(output) && !Files.isDirectory(output)) {
+      throw new CliException("the output folder " + output + " is a file");
+    }
+    try {
+      Files.createDirectories(output);
+    } catch (IOException e) {
+      throw new CliException("cannot create the output folder " + output + ": " + reason(e));
+    }
+    if (!Files.isWritable(output)) {
+      throw new CliException("cannot write into the output folder " + output
+          + ": permission denied");
+    }
+  }
+
+  /** An I/O failure in words, without the class names of Java's exceptions. */
+  static String reason(IOException e) {
+    if (e instanceof java.nio.file.AccessDeniedException) {
+      return "permission denied";
+    }
+    if (e instanceof java.nio.file.NoSuchFileException) {
+      return "no such file or folder: " + e.getMessage();
+    }
+    if (e instanceof java.nio.file.FileAlreadyExistsException
+        || e instanceof java.nio.file.NotDirectoryException) {
+      return e.getMessage() + " is a file, not a folder";
+    }
+    return e.getMessage() == null ? "input or output failed" : e.getMessage();
   }
 
   static Solver solverNamed(String name) {
@@ -262,8 +327,8 @@ final class AnalyseCommand implements Callable<Integer> {
     return csv == null ? "opening the file" : csv.rowsRead() + " rows";
   }
 
-  /** What the command line makes of the file: the analysis, and the object names if any. */
-  record Input(HomalsAnalysis analysis, List<String> ids) {}
+  /** What the command line makes of the file: the analysis, the object names if any, notes. */
+  record Input(HomalsAnalysis analysis, List<String> ids, InputNotes notes) {}
 
   private String summary(HomalsAnalysis analysis) {
     long passiveCount = analysis.variables().stream().filter(v -> !v.isActive()).count();
@@ -294,12 +359,23 @@ final class AnalyseCommand implements Callable<Integer> {
 
   /** Reads the file in one pass, keeping only the columns the options ask for. */
   Input read() throws IOException {
-    try (CsvColumns csv = CsvColumns.open(data, delimiter)) {
+    Charset charset;
+    try {
+      charset = Charset.forName(encoding);
+    } catch (IllegalArgumentException e) {
+      throw new CliException("--encoding " + encoding + ": not an encoding this Java knows");
+    }
+    try (CsvColumns csv = CsvColumns.open(data, delimiter, charset)) {
       reading = csv;
       Columns columns = plan(csv);
       int rows = csv.read(columns.byIndex());
-      return new Input(
-          describe(columns, rows), columns.ids() == null ? null : columns.ids().cells());
+      Map<String, Integer> missingCells = new LinkedHashMap<>();
+      Map<String, String> leftOut = new LinkedHashMap<>();
+      HomalsAnalysis analysis = describe(columns, rows, missingCells, leftOut);
+      InputNotes notes = new InputNotes(csv.delimiter(), delimiter == null, charset.name(),
+          columns.weights() == null ? 0 : columns.weights().decimals(), missingCells, leftOut,
+          missingAsCategory);
+      return new Input(analysis, columns.ids() == null ? null : columns.ids().cells(), notes);
     }
   }
 
@@ -310,7 +386,7 @@ final class AnalyseCommand implements Callable<Integer> {
    *     {@code byName})
    */
   record Columns(List<String> analysed, Map<String, CsvColumns.Column> byName,
-      CsvColumns.Integers weights, CsvColumns.Texts ids, Map<Integer, CsvColumns.Column> byIndex) {}
+      CsvColumns.Weights weights, CsvColumns.Texts ids, Map<Integer, CsvColumns.Column> byIndex) {}
 
   /** Checks the options against the header and decides what to keep of each column. */
   Columns plan(CsvColumns csv) {
@@ -354,13 +430,13 @@ final class AnalyseCommand implements Callable<Integer> {
     for (String name : analysed) {
       CsvColumns.Column column = byName.get(name);
       if (column == null) {
-        column = codes ? CsvColumns.Integers.codes(name, missingTexts)
+        column = codes ? new CsvColumns.Integers(name, missingTexts)
                        : new CsvColumns.Labels(missingTexts);
         byName.put(name, column);
       }
       byIndex.put(csv.column(name), column);
     }
-    CsvColumns.Integers weights = weight == null ? null : CsvColumns.Integers.weights(weight);
+    CsvColumns.Weights weights = weight == null ? null : new CsvColumns.Weights(weight);
     if (weights != null) {
       byIndex.put(csv.column(weight), weights);
     }
@@ -371,16 +447,54 @@ final class AnalyseCommand implements Callable<Integer> {
     return new Columns(analysed, byName, weights, ids, byIndex);
   }
 
-  /** Builds the analysis description from the columns read and the options. */
-  HomalsAnalysis describe(Columns read, int rows) {
-    // One buffer serves every column, since Variable.ofCodes and weights() copy what they get.
+  /**
+   * Builds the analysis description from the columns read and the options, noting every
+   * column's missing cells and leaving out, with a warning, active columns with a single observed
+   * category: such a column separates no objects, and only lowers every eigenvalue.
+   */
+  HomalsAnalysis describe(Columns read, int rows, Map<String, Integer> missingCells,
+      Map<String, String> leftOut) {
+    int[] objectWeights = read.weights() == null ? null : read.weights().values(new int[rows]);
+    // One buffer serves every column, since Variable.ofCodes copies what it gets.
     int[] buffer = new int[rows];
     HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
     for (String name : read.analysed()) {
       CsvColumns.Column column = read.byName().get(name);
-      Variable variable = codes
-          ? Variable.ofCodes(name, ((CsvColumns.Integers) column).values(buffer))
-          : labelled(name, (CsvColumns.Labels) column, buffer);
+      List<String> categories;
+      if (codes) {
+        ((CsvColumns.Integers) column).values(buffer);
+        int k = 0;
+        for (int code : buffer) {
+          k = Math.max(k, code);
+        }
+        categories = new ArrayList<>();
+        for (int c = 1; c <= k; c++) {
+          categories.add(Integer.toString(c));
+        }
+      } else {
+        categories = labelled(name, (CsvColumns.Labels) column, buffer);
+      }
+      int missingCount = 0;
+      for (int code : buffer) {
+        missingCount += code == 0 ? 1 : 0;
+      }
+      missingCells.put(name, missingCount);
+      if (missingAsCategory && missingCount > 0) {
+        categories = new ArrayList<>(categories);
+        categories.add(InputNotes.MISSING_CATEGORY);
+        for (int i = 0; i < rows; i++) {
+          buffer[i] = buffer[i] == 0 ? categories.size() : buffer[i];
+        }
+      }
+      String constant = singleObservedCategory(buffer, objectWeights, categories);
+      if (constant != null && !passive.contains(name)) {
+        String reason = "a single observed category, '" + constant + "'";
+        leftOut.put(name, reason);
+        warnings.add("column '" + name + "' has " + reason + ", so it separates no objects; it "
+            + "is left out of the analysis");
+        continue;
+      }
+      Variable variable = Variable.ofCodes(name, buffer, categories);
       if (passive.contains(name)) {
         variable = variable.passive();
       }
@@ -394,8 +508,8 @@ final class AnalyseCommand implements Callable<Integer> {
       }
       builder.variable(variable);
     }
-    if (read.weights() != null) {
-      builder.weights(read.weights().values(buffer));
+    if (objectWeights != null) {
+      builder.weights(objectWeights);
     }
     return builder.dimensions(dimensions)
         .maxIterations(maxIterations)
@@ -407,12 +521,28 @@ final class AnalyseCommand implements Callable<Integer> {
         .build();
   }
 
+  /** The label of the only category observed with weight, or null when there are more. */
+  private static String singleObservedCategory(int[] codes, int[] weights,
+      List<String> categories) {
+    int seen = 0;
+    for (int i = 0; i < codes.length; i++) {
+      if (codes[i] > 0 && (weights == null || weights[i] > 0)) {
+        if (seen == 0) {
+          seen = codes[i];
+        } else if (codes[i] != seen) {
+          return null;
+        }
+      }
+    }
+    return seen == 0 ? null : categories.get(seen - 1);
+  }
+
   /**
-   * The variable of a column of labels, its categories in the order of --order or else in
-   * {@link Variable#categoryOrder}, as {@link Variable#ofLabels} would build it from one
-   * string per object.
+   * The codes of a column of labels into {@code buffer} and its categories, in the order of
+   * --order or else in {@link Variable#categoryOrder}, as {@link Variable#ofLabels} would number
+   * them from one string per object.
    */
-  private Variable labelled(String name, CsvColumns.Labels column, int[] buffer) {
+  private List<String> labelled(String name, CsvColumns.Labels column, int[] buffer) {
     List<String> seen = column.labels();
     List<String> categories =
         order.containsKey(name) ? splitOrder(order.get(name)) : Variable.categoryOrder(seen);
@@ -424,13 +554,23 @@ final class AnalyseCommand implements Callable<Integer> {
     for (int c = 0; c < seen.size(); c++) {
       Integer code = position.get(seen.get(c));
       if (code == null) {
-        throw new InvalidAnalysisException("variable '" + name + "', object " + column.firstRow(c)
-            + ": label '" + seen.get(c) + "' is not one of its "
-            + "categories " + categories);
+        throw new CliException("column '" + name + "', data row " + column.firstRow(c)
+            + ": label '" + seen.get(c) + "' is not one of the categories of --order "
+            + quoted(categories));
       }
       renumber[c + 1] = code;
     }
-    return Variable.ofCodes(name, column.codes(renumber, buffer), categories);
+    column.codes(renumber, buffer);
+    return categories;
+  }
+
+  /** Labels as read, each in quotes. */
+  static String quoted(List<String> labels) {
+    StringBuilder text = new StringBuilder();
+    for (String label : labels) {
+      text.append(text.length() == 0 ? "" : ", ").append('\'').append(label).append('\'');
+    }
+    return text.toString();
   }
 
   private static void requireAnalysed(List<String> analysed, String name, String option) {
@@ -440,10 +580,16 @@ final class AnalyseCommand implements Callable<Integer> {
     }
   }
 
-  private static List<String> splitOrder(String value) {
+  /** The labels of --order: one CSV record, so that a quoted label may hold a comma. */
+  static List<String> splitOrder(String value) {
+    CsvParserSettings settings = new CsvParserSettings();
+    settings.setIgnoreLeadingWhitespacesInQuotes(true);
+    settings.setIgnoreTrailingWhitespacesInQuotes(true);
+    settings.setCommentProcessingEnabled(false);
+    String[] cells = new CsvParser(settings).parseLine(value);
     List<String> labels = new ArrayList<>();
-    for (String label : value.split(",", -1)) {
-      labels.add(label.trim());
+    for (String cell : cells == null ? new String[0] : cells) {
+      labels.add(cell == null ? "" : cell);
     }
     return labels;
   }

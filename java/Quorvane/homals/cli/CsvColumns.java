@@ -8,9 +8,12 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.io.InputStreamReader;
 import java.io.UncheckedIOException;
+import java.nio.charset.CharacterCodingException;
+import java.nio.charset.Charset;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.math.BigDecimal;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Collections;
@@ -34,20 +37,35 @@ final class CsvColumns implements AutoCloseable {
   private static final int MAX_COLUMNS = 1 << 16;
 
   private final Path file;
+  private final Charset charset;
   private final CsvParser parser;
   private final List<String> header;
+  private final char delimiter;
   private volatile int rowsRead;
 
-  private CsvColumns(Path file, CsvParser parser, List<String> header) {
+  private CsvColumns(Path file, Charset charset, CsvParser parser, List<String> header,
+      char delimiter) {
     this.file = file;
+    this.charset = charset;
     this.parser = parser;
     this.header = header;
+    this.delimiter = delimiter;
   }
 
-  /** Opens the file and reads its header. */
-  static CsvColumns open(Path file, char delimiter) throws IOException {
+  /**
+   * Opens the file and reads its header.
+   *
+   * @param delimiter the field delimiter, or {@code null} to detect it among ',', ';' and tab
+   *     from the first lines
+   * @param charset the file's encoding; text that is not valid in it is an error, not replaced
+   */
+  static CsvColumns open(Path file, Character delimiter, Charset charset) throws IOException {
     CsvParserSettings settings = new CsvParserSettings();
-    settings.getFormat().setDelimiter(delimiter);
+    if (delimiter != null) {
+      settings.getFormat().setDelimiter(delimiter);
+    } else {
+      settings.setDelimiterDetectionEnabled(true, ',', ';', '\t');
+    }
     settings.setLineSeparatorDetectionEnabled(true);
     // A '#' starts a label here, not a comment.
     settings.setCommentProcessingEnabled(false);
@@ -64,17 +82,26 @@ final class CsvColumns implements AutoCloseable {
 
     InputStream in = new BufferedInputStream(Files.newInputStream(file), 1 << 16);
     try {
-      skipByteOrderMark(in);
+      if (charset.equals(StandardCharsets.UTF_8)) {
+        skipByteOrderMark(in);
+      }
       // A decoder of its own reports malformed input instead of replacing it.
-      parser.beginParsing(new InputStreamReader(in, StandardCharsets.UTF_8.newDecoder()));
+      parser.beginParsing(new InputStreamReader(in, charset.newDecoder()));
       String[] first = parser.parseNext();
       if (first == null) {
         throw new CliException(file + " is empty; expected a header of column names");
       }
-      return new CsvColumns(file, parser, checkHeader(file, first));
+      char used = delimiter != null ? delimiter : parser.getDetectedFormat().getDelimiter();
+      return new CsvColumns(file, charset, parser, checkHeader(file, first), used);
     } catch (TextParsingException e) {
       parser.stopParsing();
-      throw unreadable(file, e);
+      throw unreadable(file, e, charset);
+    } catch (UncheckedIOException e) {
+      parser.stopParsing();
+      if (e.getCause() instanceof CharacterCodingException) {
+        throw notInEncoding(file, charset);
+      }
+      throw e.getCause();
     } catch (IOException | RuntimeException e) {
       parser.stopParsing();
       in.close();
@@ -105,7 +132,12 @@ final class CsvColumns implements AutoCloseable {
     return Collections.unmodifiableList(names);
   }
 
-  private static CliException unreadable(Path file, TextParsingException e) {
+  private static CliException unreadable(Path file, TextParsingException e, Charset charset) {
+    for (Throwable c = e; c != null; c = c.getCause()) {
+      if (c instanceof CharacterCodingException) {
+        return notInEncoding(file, charset);
+      }
+    }
     Throwable cause = e.getCause() != null ? e.getCause() : e;
     String message = cause.getMessage();
     int end = message == null ? -1 : message.indexOf('\n');
@@ -113,7 +145,50 @@ final class CsvColumns implements AutoCloseable {
         + "): " + (end < 0 ? message : message.substring(0, end)));
   }
 
+  /**
+   * A file whose bytes are not text in the encoding: the first line that is not, and what to do
+   * about it. The parser reads ahead in large blocks, so the line is found again here, line by
+   * line.
+   */
+  private static CliException notInEncoding(Path file, Charset charset) {
+    long line = firstLineNotIn(file, charset);
+    String hint = charset.equals(StandardCharsets.UTF_8)
+        ? "; if it is in another encoding, name it with --encoding (for example --encoding "
+            + "ISO-8859-1 or windows-1252)"
+        : "; name its encoding with --encoding";
+    return new CliException(file + (line > 0 ? ", line " + line : "")
+        + ": the text is not valid " + charset.name() + hint);
+  }
+
+  private static long firstLineNotIn(Path file, Charset charset) {
+    try (InputStream in = new BufferedInputStream(Files.newInputStream(file), 1 << 16)) {
+      java.io.ByteArrayOutputStream line = new java.io.ByteArrayOutputStream();
+      long number = 1;
+      for (int b = in.read(); ; b = in.read()) {
+        if (b == '\n' || b < 0) {
+          try {
+            charset.newDecoder().decode(java.nio.ByteBuffer.wrap(line.toByteArray()));
+          } catch (CharacterCodingException e) {
+            return number;
+          }
+          if (b < 0) {
+            return 0;
+          }
+          line.reset();
+          number++;
+        } else {
+          line.write(b);
+        }
+      }
+    } catch (IOException e) {
+      return 0;
+    }
+  }
+
   List<String> header() { return header; }
+
+  /** The field delimiter, as given or as detected. */
+  char delimiter() { return delimiter; }
 
   /** Index of the named column, or an error listing the known names. */
   int column(String name) {
@@ -160,11 +235,17 @@ final class CsvColumns implements AutoCloseable {
         }
       }
     } catch (TextParsingException e) {
-      throw unreadable(file, e);
+      throw unreadable(file, e, charset);
     } catch (UncheckedIOException e) {
+      if (e.getCause() instanceof CharacterCodingException) {
+        throw notInEncoding(file, charset);
+      }
       throw e.getCause();
     }
     rowsRead = rows;
+    if (rows == 0) {
+      throw new CliException(file + " has no data rows: only the header of column names");
+    }
     return rows;
   }
 
@@ -225,46 +306,30 @@ final class CsvColumns implements AutoCloseable {
     }
   }
 
-  /**
-   * Integer cells: category codes (negative and missing cells become 0) or object weights
-   * (every cell must be an integer).
-   */
+  /** Integer category codes, read with {@code --codes}: negative and missing cells become 0. */
   static final class Integers extends Column {
-    private final String what;
+    private final String column;
     private final Set<String> missingTexts;
-    private final boolean weights;
     private final Codes values = new Codes();
 
-    /** Codes of a column, read with {@code --codes}. */
-    static Integers codes(String column, Set<String> missingTexts) {
-      return new Integers("column '" + column + "'", missingTexts, false);
-    }
-
-    static Integers weights(String column) {
-      return new Integers("weight column '" + column + "'", Set.of(), true);
-    }
-
-    private Integers(String what, Set<String> missingTexts, boolean weights) {
-      this.what = what;
+    Integers(String column, Set<String> missingTexts) {
+      this.column = column;
       this.missingTexts = missingTexts;
-      this.weights = weights;
     }
 
     @Override
     void add(String cell, int row) {
       String text = cell == null ? "" : cell;
-      if (!weights && (text.isEmpty() || missingTexts.contains(text))) {
+      if (text.isEmpty() || missingTexts.contains(text)) {
         values.add(0);
         return;
       }
-      int value;
       try {
-        value = Integer.parseInt(text);
+        values.add(Math.max(Integer.parseInt(text), 0));
       } catch (NumberFormatException e) {
-        throw new CliException(what + ", data row " + row + ": '" + text + "' is not an integer"
-            + (weights ? "" : " code (--codes is set)"));
+        throw new CliException("column '" + column + "', data row " + row + ": '" + text
+            + "' is not an integer code (--codes is set)");
       }
-      values.add(weights ? value : Math.max(value, 0));
     }
 
     int size() { return values.size(); }
@@ -272,6 +337,84 @@ final class CsvColumns implements AutoCloseable {
     /** The values into {@code into}, which holds {@link #size()} of them; returns it. */
     int[] values(int[] into) {
       values.copyInto(into, 0, null);
+      return into;
+    }
+  }
+
+  /**
+   * Object weights: non-negative numbers, integers or decimals. Decimal weights are scaled to
+   * integers by one power of ten, the smallest that makes every weight whole; scaling every
+   * weight by one factor leaves the solution unchanged.
+   */
+  static final class Weights extends Column {
+    private final String column;
+    private double[][] blocks = new double[16][];
+    private int size;
+    private int decimals;
+    private int largestRow;
+    private double largest = -1;
+
+    Weights(String column) { this.column = column; }
+
+    @Override
+    void add(String cell, int row) {
+      String text = cell == null ? "" : cell;
+      double value;
+      int places = 0;
+      try {
+        value = Integer.parseInt(text);
+      } catch (NumberFormatException notAnInteger) {
+        BigDecimal exact;
+        try {
+          exact = new BigDecimal(text);
+        } catch (NumberFormatException e) {
+          throw new CliException("weight column '" + column + "', data row " + row + ": '" + text
+              + "' is not a number");
+        }
+        places = Math.max(exact.stripTrailingZeros().scale(), 0);
+        value = exact.doubleValue();
+      }
+      if (!(value >= 0) || Double.isInfinite(value)) {
+        throw new CliException("weight column '" + column + "', data row " + row + ": '" + text
+            + "' is negative; weights must be 0 or more");
+      }
+      decimals = Math.max(decimals, places);
+      if (value > largest) {
+        largest = value;
+        largestRow = row;
+      }
+      int block = size >>> 16;
+      if (block == blocks.length) {
+        blocks = Arrays.copyOf(blocks, 2 * block);
+      }
+      if (blocks[block] == null) {
+        blocks[block] = new double[1 << 16];
+      }
+      blocks[block][size & 0xFFFF] = value;
+      size++;
+    }
+
+    /** The power of ten the weights are multiplied by to make them integers. */
+    int decimals() { return decimals; }
+
+    /**
+     * The weights times 10^{@link #decimals()}, into {@code into}; refuses weights that the
+     * library's 32-bit integers cannot hold once scaled.
+     */
+    int[] values(int[] into) {
+      double factor = Math.pow(10, decimals);
+      if (largest * factor > Integer.MAX_VALUE) {
+        throw new CliException("weight column '" + column + "', data row " + largestRow
+            + ": the weight " + BigDecimal.valueOf(largest).toPlainString()
+            + (decimals > 0 ? ", scaled by 10^" + decimals + " to make every weight whole," : "")
+            + " exceeds 2147483647, the largest weight the analysis takes; use fewer decimal "
+            + "places or smaller weights");
+      }
+      for (int i = 0; i < size; i++) {
+        // Exact: a decimal with few places times its power of ten is within rounding of a whole
+        // number far below 2^53.
+        into[i] = (int) Math.round(blocks[i >>> 16][i & 0xFFFF] * factor);
+      }
       return into;
     }
   }

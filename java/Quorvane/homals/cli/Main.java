@@ -3,6 +3,10 @@ package Quorvane.homals.cli;
 import Quorvane.homals.AnalysisFailedException;
 import Quorvane.homals.InvalidAnalysisException;
 import java.io.IOException;
+import java.nio.file.AccessDeniedException;
+import java.nio.file.FileAlreadyExistsException;
+import java.nio.file.FileSystemException;
+import java.nio.file.NoSuchFileException;
 import java.io.PrintWriter;
 import picocli.CommandLine;
 import picocli.CommandLine.Command;
@@ -51,26 +55,52 @@ public final class Main implements Runnable {
     return commandLine;
   }
 
+  /**
+   * One line on standard error for every failure: status 2 for bad input or output (options,
+   * data, files and folders), status 1 for a failed or broken run. No Java exception class
+   * appears in it; under --debug an unexpected failure adds its stack trace.
+   */
   private static int report(Exception e, CommandLine commandLine,
       CommandLine.ParseResult parseResult) {
     PrintWriter err = commandLine.getErr();
+    int status;
     if (e instanceof CliException || e instanceof InvalidAnalysisException) {
       err.println("tallowmere: error: " + e.getMessage());
-      err.flush();
-      return EXIT_INPUT;
-    }
-    if (e instanceof AnalysisFailedException) {
+      status = EXIT_INPUT;
+    } else if (e instanceof IOException io) {
+      err.println("tallowmere: error: " + inWords(io));
+      status = EXIT_INPUT;
+    } else if (e instanceof AnalysisFailedException) {
       err.println("tallowmere: failed: " + e.getMessage());
-      err.flush();
-      return EXIT_FAILURE;
+      status = EXIT_FAILURE;
+    } else {
+      err.println("tallowmere: internal error: "
+          + (e.getMessage() == null ? "an unexpected failure" : e.getMessage())
+          + (debug(parseResult) ? "" : " (--debug shows where)"));
+      if (debug(parseResult)) {
+        e.printStackTrace(err);
+      }
+      status = EXIT_FAILURE;
     }
-    if (e instanceof IOException) {
-      // NIO's messages are often just the path; the class names the problem.
-      err.println("tallowmere: failed: " + e.getClass().getSimpleName() + ": " + e.getMessage());
-      err.flush();
-      return EXIT_FAILURE;
-    }
-    throw new IllegalStateException(e);
+    err.flush();
+    return status;
+  }
+
+  /** A failed read or write, named by its file and what went wrong. */
+  static String inWords(IOException e) {
+    String file = e instanceof FileSystemException f && f.getFile() != null ? f.getFile() : null;
+    String what = e instanceof AccessDeniedException ? "permission denied"
+        : e instanceof NoSuchFileException             ? "no such file or folder"
+        : e instanceof FileAlreadyExistsException      ? "a file of that name is in the way"
+        : e instanceof FileSystemException f           ? f.getReason()
+                                                       : e.getMessage();
+    return (file == null ? "" : "cannot read or write " + file + ": ")
+        + (what == null ? "input or output failed" : what);
+  }
+
+  private static boolean debug(CommandLine.ParseResult parseResult) {
+    CommandLine.ParseResult sub = parseResult.subcommand();
+    return sub != null && sub.hasMatchedOption("--debug");
   }
 
   /** The version from the jar's manifest. */

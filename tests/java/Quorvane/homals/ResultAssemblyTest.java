@@ -124,6 +124,28 @@ class ResultAssemblyTest {
     assertArrayEquals(eigen, result.eigenvalues(), 1e-12);
     assertEquals(eigen[0] + eigen[1], result.fit(), 1e-12);
 
+    // Contributions: each object's w y^2 over those of all active variables' objects; quality:
+    // the squared centroid over (t / D^2) sum over the category's objects of w_i / c_i - 1.
+    double t = observedWeight;
+    for (String name : List.of("a", "b", "c")) {
+      VariableResult v = result.variable(name);
+      int[] codes = name.equals("a") ? A : name.equals("b") ? B : C;
+      for (int c = 0; c < v.categories().size(); c++) {
+        double inverse = 0;
+        for (int i = 0; i < N; i++) {
+          int observed = (A[i] > 0 ? 1 : 0) + (B[i] > 0 ? 1 : 0);
+          inverse += part[i] && codes[i] == c + 1 ? (double) WEIGHTS[i] / observed : 0;
+        }
+        double distance = t / (v.frequency(c) * v.frequency(c)) * inverse - 1;
+        for (int d = 0; d < P; d++) {
+          double share = v.frequency(c) * v.quantification(c, d) * v.quantification(c, d)
+              / (eigen[d] * t);
+          assertEquals(v.isActive() ? 100 * share : Double.NaN, v.contribution(c, d), 1e-9);
+          assertEquals(v.centroid(c, d) * v.centroid(c, d) / distance, v.quality(c, d), 1e-12);
+        }
+      }
+    }
+
     // The result is a snapshot: returned arrays do not reach back into it.
     double before = result.variable("a").quantification(0, 0);
     result.variable("a").quantifications()[0][0] = 1e9;

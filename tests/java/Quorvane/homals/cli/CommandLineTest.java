@@ -64,8 +64,8 @@ class CommandLineTest {
     }
 
     List<String> categories = lines(out.resolve("categories.csv"));
-    assertEquals("variable,role,quantification,category,frequency,dim1,dim2",
-        categories.get(0));
+    assertEquals("variable,role,quantification,category,frequency,dim1,dim2,ctr1,ctr2,cos2_1,"
+        + "cos2_2,centroid1,centroid2", categories.get(0));
     assertEquals(1 + 17 * 2, categories.size());
     assertTrue(categories.contains(categories.stream()
         .filter(l -> l.startsWith("Class,active,multiple nominal,democrat,267.0,")).findFirst()
@@ -78,7 +78,7 @@ class CommandLineTest {
     String summary = Files.readString(out.resolve("summary.txt"));
     assertTrue(summary.contains("objects:     435 (435 take part, total weight 435)"), summary);
     assertTrue(summary.contains("aid-to-nicaraguan-contras"));
-    assertTrue(summary.contains("Eigenvalues"));
+    assertTrue(summary.contains("Inertia: total"), summary);
 
     BufferedImage png = ImageIO.read(out.resolve("joint-plot.png").toFile());
     assertEquals(640, png.getWidth());
@@ -184,29 +184,120 @@ class CommandLineTest {
     assertEquals("iterationBound", summary.get("stopReason").getAsString());
   }
 
+  /** A file in the test's folder with the given bytes. */
+  Path file(String name, byte[] bytes) throws IOException {
+    Path path = temp.resolve(name);
+    Files.write(path, bytes);
+    return path;
+  }
+
+  Path file(String name, String text) throws IOException {
+    return file(name, text.getBytes(StandardCharsets.UTF_8));
+  }
+
+  /** A bad call: the command line after "analyse", given the test's folder. */
+  interface BadCall {
+    List<String> args(CommandLineTest test) throws IOException;
+  }
+
+  static Arguments bad(String message, BadCall call) {
+    return Arguments.of(message, call);
+  }
+
+  static List<String> vote(String... options) {
+    List<String> args = new ArrayList<>(List.of(TestData.examples("vote-labelled.csv").toString()));
+    args.addAll(List.of(options));
+    return args;
+  }
+
   static Stream<Arguments> badInput() {
-    return Stream.of(
-        Arguments.of(List.of("-p", "Party"), "no column named 'Party'"),
-        Arguments.of(List.of("--codes", "--order", "Class=a,b"), "cannot be used with --codes"),
-        Arguments.of(List.of("--order", "Class=democrat"), "label 'republican' is not one of"),
-        Arguments.of(List.of("-s", "Class=interval"), "unknown measurement level"),
-        Arguments.of(List.of("-d", "40"), "40 dimensions asked"),
-        Arguments.of(List.of("-w", "Class"), "'republican' is not an integer"),
-        Arguments.of(List.of("-w", "Class", "-p", "Class"), "which is not analysed"),
-        Arguments.of(List.of("--codes"), "'n' is not an integer code"));
+    return Stream.of(bad("no column named 'Party'", t -> vote("-p", "Party")),
+        bad("cannot be used with --codes", t -> vote("--codes", "--order", "Class=a,b")),
+        bad("label 'republican' is not one of the categories of --order 'democrat', "
+                + "'repub,lican'",
+            t -> vote("--order", "Class=democrat,\"repub,lican\"")),
+        bad("unknown measurement level", t -> vote("-s", "Class=interval")),
+        bad("40 dimensions asked", t -> vote("-d", "40")),
+        bad("'republican' is not a number", t -> vote("-w", "Class")),
+        bad("which is not analysed", t -> vote("-w", "Class", "-p", "Class")),
+        bad("'n' is not an integer code", t -> vote("--codes")),
+        bad("data row 2: '-1.5' is negative",
+            t -> List.of(t.file("w.csv", "a,w\nx,1\ny,-1.5\n").toString(), "-w", "w")),
+        bad("exceeds 2147483647",
+            t -> List.of(t.file("w.csv", "a,w\nx,1.5\ny,3000000000\n").toString(), "-w", "w")),
+        bad("no such file: ", t -> List.of(t.temp.resolve("absent.csv").toString())),
+        bad("is a folder, not a CSV file", t -> List.of(t.temp.toString())),
+        bad("no data rows", t -> List.of(t.file("h.csv", "a,b\n").toString())),
+        bad("line 3: the text is not valid UTF-8; if it is in another encoding, name it with "
+                + "--encoding",
+            t -> List.of(t.file("latin.csv",
+                "a,b\nx,y\nd\u00e9j\u00e0,z\n".getBytes(StandardCharsets.ISO_8859_1)).toString())),
+        bad("--encoding klingon: not an encoding",
+            t -> vote("--encoding", "klingon")),
+        bad("is a file", t -> vote("-o", t.file("taken", "").toString())),
+        bad("cannot create the output folder",
+            t -> vote("-o", t.file("parent", "").resolve("child").toString())));
   }
 
   @ParameterizedTest(name = "{0}")
   @MethodSource("badInput")
-  void badInputIsReportedInOneLineWithStatusTwo(List<String> options, String message) {
-    List<String> args = new ArrayList<>(List.of("analyse",
-        TestData.examples("vote-labelled.csv").toString(), "-q", "-o", temp.toString()));
-    args.addAll(options);
+  void badInputIsReportedInOneLineWithStatusTwo(String message, BadCall call) throws IOException {
+    List<String> args = new ArrayList<>(List.of("analyse", "-q"));
+    args.addAll(call.args(this));
+    if (!args.contains("-o")) {
+      args.addAll(List.of("-o", temp.resolve("out").toString()));
+    }
     Run run = run(args.toArray(new String[0]));
     assertEquals(2, run.status(), run.err());
     assertTrue(run.err().startsWith("tallowmere: error: ") && run.err().contains(message),
         run.err());
     assertEquals(1, run.err().lines().count(), run.err());
+    assertFalse(run.err().contains("Exception"), run.err());
+  }
+
+  /**
+   * Decimal weights give the scores of the integers they scale to; missing cells become a
+   * category of their own; a column with one observed category is left out with a warning; a
+   * label with a comma can be ordered; a semicolon-separated file is read as such.
+   */
+  @Test
+  void decimalWeightsMissingCategoriesConstantColumnsAndQuotedOrder() throws IOException {
+    StringBuilder decimals = new StringBuilder("a;b;same;w\n");
+    StringBuilder integers = new StringBuilder("a,b,same,w\n");
+    String[] a = {"x", "y", "z"};
+    String[] b = {"$0-$2,999", "$3,000+", ""};
+    for (int i = 0; i < 30; i++) {
+      String row = a[i % 3] + ";\"" + b[(i * 7 / 3) % 3] + "\";k";
+      decimals.append(row).append(';').append(1 + i % 4).append(".25\n");
+      integers.append(row.replace(';', ',')).append(',').append(100 * (1 + i % 4) + 25)
+          .append('\n');
+    }
+    Path weighted = temp.resolve("decimal");
+    Path scaled = temp.resolve("integer");
+    Run first = run("analyse", file("d.csv", decimals.toString()).toString(), "-w", "w",
+        "--missing-as-category", "--order", "b=\"$0-$2,999\",\"$3,000+\"", "--no-plot", "-o",
+        weighted.toString());
+    assertEquals(0, first.status(), first.err());
+    assertTrue(first.err().contains("tallowmere: warning: column 'same' has a single observed "
+        + "category, 'k'"), first.err());
+    Run second = run("analyse", file("i.csv", integers.toString()).toString(), "-w", "w",
+        "--missing-as-category", "--order", "b=\"$0-$2,999\",\"$3,000+\"", "--no-plot", "-q",
+        "-o", scaled.toString());
+    assertEquals(0, second.status(), second.err());
+    // 1.25 .. 4.25 are scaled to the integers 125 .. 425.
+    List<String> categories = lines(weighted.resolve("categories.csv"));
+    assertEquals(categories, lines(scaled.resolve("categories.csv")));
+    assertEquals(lines(weighted.resolve("objects.csv")).subList(1, 31).stream()
+                     .map(l -> l.substring(l.indexOf(',', l.indexOf(',') + 1))).toList(),
+        lines(scaled.resolve("objects.csv")).subList(1, 31).stream()
+            .map(l -> l.substring(l.indexOf(',', l.indexOf(',') + 1))).toList());
+    assertTrue(categories.stream().anyMatch(l -> l.startsWith("b,active,multiple nominal,(missing),")));
+    assertTrue(categories.stream().anyMatch(l -> l.startsWith("b,active,multiple nominal,\"$0-$2,999\",")));
+    String summary = Files.readString(weighted.resolve("summary.txt"));
+    assertTrue(summary.contains("fields separated by semicolon (detected)"), summary);
+    assertTrue(summary.contains("the decimal weights times 10^2"), summary);
+    assertTrue(summary.contains("left out:    column 'same': a single observed category, 'k'"),
+        summary);
   }
 
   /**
