@@ -20,8 +20,8 @@
 #include "engine.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
-#include "object_passes.h"
 #include "marshalling.h"
+#include "object_passes.h"
 #include "synthetic.h"
 
 namespace tallowmere::bench {

@@ -23,29 +23,7 @@ IterationState prepare(int32_t objects, int32_t variables, int32_t categories, i
   IterationState s;
   s.input = makeSyntheticData(objects, variables, categories);
   const SyntheticData& in = s.input;
-  analysisSettings = {dimensions,
-                      in.stride(),
-                      objects,
-                      categories,
-                      0,
-                      0,
-                      variables,
-                      0,
-                      variables,
-                      false,
-                      true,
-                      true,
-                      in.columns.data(),
-                      nullptr,
-                      in.categoryCounts.data(),
-                      nullptr,
-                      in.single.data(),
-                      nullptr,
-                      in.levels.data(),
-                      nullptr,
-                      in.data.data(),
-                      -1.0,
-                      -1.0};
+  analysisSettings = settingsFor(in, dimensions, 0, 0, -1.0, -1.0);
   const std::size_t N = objects, P = dimensions, S = slotCount();
   s.weights.resize(N);
   for (std::size_t i = 0; i < N; ++i) {
@@ -173,8 +151,7 @@ void StraightforwardIteration(benchmark::State& state) {
   for (auto _ : state) {
     plain::computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
     plain::computeObjectAverages(s.weights, s.m, s.Y, s.averages);
-    plain::evaluateIteration(s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine,
-                                       s.t);
+    plain::evaluateIteration(s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine, s.t);
     plain::centreObjectScores(s.X, s.m, s.t);
     plain::orthonormaliseObjectScores(s.X, s.m, s.t);
     benchmark::DoNotOptimize(fit);

@@ -31,12 +31,9 @@ struct Tables {
 
 void run(const SyntheticData& in, int32_t dimensions, int32_t maxIterations,
          int32_t innerIterations, double fitTolerance, Tables& tables, RunReport& report) {
-  const int32_t M = in.variableCount;
-  runAnalysis(dimensions, in.stride(), in.objectCount, in.categories, maxIterations,
-              innerIterations, M, 0, M, false, true, true, in.columns.data(), nullptr,
-              in.categoryCounts.data(), nullptr, in.single.data(), nullptr, in.levels.data(),
-              nullptr, in.data.data(), fitTolerance, -1.0, tables.objectTable.data(),
-              tables.categoryTable.data(), report);
+  report = runAnalysisReporting(
+      settingsFor(in, dimensions, maxIterations, innerIterations, fitTolerance, -1.0),
+      tables.objectTable.data(), tables.categoryTable.data());
 }
 
 constexpr int32_t iterations = 10;
@@ -102,29 +99,7 @@ void SolutionRun(benchmark::State& state) {
   const int32_t P = 3;
   const SyntheticData in = makeSyntheticData(N, M, K);
   const double off = std::numeric_limits<double>::quiet_NaN();
-  const AnalysisSettings settings{P,
-                                  in.stride(),
-                                  N,
-                                  K,
-                                  1000,
-                                  0,
-                                  M,
-                                  0,
-                                  M,
-                                  false,
-                                  true,
-                                  true,
-                                  in.columns.data(),
-                                  nullptr,
-                                  in.categoryCounts.data(),
-                                  nullptr,
-                                  in.single.data(),
-                                  nullptr,
-                                  in.levels.data(),
-                                  nullptr,
-                                  in.data.data(),
-                                  off,
-                                  off};
+  const AnalysisSettings settings = settingsFor(in, P, 1000, 0, off, off);
   SolutionOptions options;
   options.solver = static_cast<Solver>(state.range(3));
   Solution solution;

@@ -52,4 +52,35 @@ inline SyntheticData makeSyntheticData(int32_t objects, int32_t variables, int32
   return s;
 }
 
+// The settings of a run on the synthetic data: every variable active, the weights from their
+// column, object scores written.
+inline AnalysisSettings settingsFor(const SyntheticData& in, int32_t dimensions,
+                                    int32_t maxIterations, int32_t innerIterations,
+                                    double fitTolerance, double cosineTolerance) {
+  const int32_t M = in.variableCount;
+  return {dimensions,
+          in.stride(),
+          in.objectCount,
+          in.categories,
+          maxIterations,
+          innerIterations,
+          M,
+          0,
+          M,
+          false,
+          true,
+          true,
+          in.columns.data(),
+          nullptr,
+          in.categoryCounts.data(),
+          nullptr,
+          in.single.data(),
+          nullptr,
+          in.levels.data(),
+          nullptr,
+          in.data.data(),
+          fitTolerance,
+          cosineTolerance};
+}
+
 }  // namespace tallowmere::bench

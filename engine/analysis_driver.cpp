@@ -147,43 +147,31 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
                     const int32_t* passiveLevels, const int32_t* data, double fitTolerance,
                     double cosineTolerance, ResultTable objectScoreTable,
                     ResultTable categoryQuantificationTable) {
-  RunReport report;
-  return runAnalysis(dimensionCount, dataStride, objectCount, maxCategories, maxIterations,
-                     innerIterations, activeCount, passiveCount, weightColumn, timing, useWeights,
-                     writeObjectScores, activeColumns, passiveColumns, activeCategoryCounts,
-                     passiveCategoryCounts, activeSingle, passiveSingle, activeLevels,
-                     passiveLevels, data, fitTolerance, cosineTolerance, objectScoreTable,
-                     categoryQuantificationTable, report);
+  runAnalysisReporting(
+      {dimensionCount, dataStride,      objectCount,          maxCategories,
+       maxIterations,  innerIterations, activeCount,          passiveCount,
+       weightColumn,   timing,          useWeights,           writeObjectScores,
+       activeColumns,  passiveColumns,  activeCategoryCounts, passiveCategoryCounts,
+       activeSingle,   passiveSingle,   activeLevels,         passiveLevels,
+       data,           fitTolerance,    cosineTolerance},
+      objectScoreTable, categoryQuantificationTable);
+  return 0;
 }
 
-int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCount,
-                    int32_t maxCategories, int32_t maxIterations, int32_t innerIterations,
-                    int32_t activeCount, int32_t passiveCount, int32_t weightColumn, bool timing,
-                    bool useWeights, bool writeObjectScores, const int32_t* activeColumns,
-                    const int32_t* passiveColumns, const int32_t* activeCategoryCounts,
-                    const int32_t* passiveCategoryCounts, const int32_t* activeSingle,
-                    const int32_t* passiveSingle, const int32_t* activeLevels,
-                    const int32_t* passiveLevels, const int32_t* data, double fitTolerance,
-                    double cosineTolerance, ResultTable objectScoreTable,
-                    ResultTable categoryQuantificationTable, RunReport& report) {
-  analysisSettings = {dimensionCount, dataStride,      objectCount,          maxCategories,
-                      maxIterations,  innerIterations, activeCount,          passiveCount,
-                      weightColumn,   timing,          useWeights,           writeObjectScores,
-                      activeColumns,  passiveColumns,  activeCategoryCounts, passiveCategoryCounts,
-                      activeSingle,   passiveSingle,   activeLevels,         passiveLevels,
-                      data,           fitTolerance,    cosineTolerance};
-
+RunReport runAnalysisReporting(const AnalysisSettings& settings, ResultTable objectScoreTable,
+                               ResultTable categoryQuantificationTable) {
+  analysisSettings = settings;
   RunState run;
   allocateRun(run);
   startRun(run, false);
-  report = iterateRun(run, nativeStoppingRule(), nullptr, nullptr);
+  const RunReport report = iterateRun(run, nativeStoppingRule(), nullptr, nullptr);
 
   exportCategoryQuantifications(run.categoryQuantifications, categoryQuantificationTable);
-  if (writeObjectScores) {
+  if (settings.writeObjectScores) {
     normaliseObjectScores(run.work, run.objectScores, run.objectMarginals, run.totalMarginal);
     exportObjectScores(run.objectScores, objectScoreTable);
   }
-  return 0;
+  return report;
 }
 
 }  // namespace tallowmere

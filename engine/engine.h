@@ -123,17 +123,10 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
                     double cosineTolerance, ResultTable objectScoreTable,
                     ResultTable categoryQuantificationTable);
 
-// The same run, reporting how it ended; its results are those of the call above, bit for bit.
-int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCount,
-                    int32_t maxCategories, int32_t maxIterations, int32_t innerIterations,
-                    int32_t activeCount, int32_t passiveCount, int32_t weightColumn, bool timing,
-                    bool useWeights, bool writeObjectScores, const int32_t* activeColumns,
-                    const int32_t* passiveColumns, const int32_t* activeCategoryCounts,
-                    const int32_t* passiveCategoryCounts, const int32_t* activeSingle,
-                    const int32_t* passiveSingle, const int32_t* activeLevels,
-                    const int32_t* passiveLevels, const int32_t* data, double fitTolerance,
-                    double cosineTolerance, ResultTable objectScoreTable,
-                    ResultTable categoryQuantificationTable, RunReport& report);
+// The same run from its settings record, reporting how it ended; runAnalysis is this call, bit
+// for bit.
+RunReport runAnalysisReporting(const AnalysisSettings& settings, ResultTable objectScoreTable,
+                               ResultTable categoryQuantificationTable);
 
 // The stopping tests of runAnalysis: the iteration bound, the change of the fit and the
 // smallest cosine, from analysisSettings; a NaN fit ends a run only when it has no bound.

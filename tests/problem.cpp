@@ -180,15 +180,8 @@ RunTables RunTables::sizedFor(const Problem& problem, std::size_t extra) {
 }
 
 RunReport runProblem(const Problem& p, RunTables& tables) {
-  RunReport report;
-  runAnalysis(p.dimensionCount, p.dataStride, p.objectCount, p.maxCategories, p.maxIterations,
-              p.innerIterations, p.activeCount(), p.passiveCount(), p.weightColumn, false,
-              p.useWeights, p.writeObjectScores, p.activeColumns.data(), p.passiveColumns.data(),
-              p.activeCategoryCounts.data(), p.passiveCategoryCounts.data(), p.activeSingle.data(),
-              p.passiveSingle.data(), p.activeLevels.data(), p.passiveLevels.data(), p.data.data(),
-              p.fitTolerance, p.cosineTolerance, tables.objectPointers.data(),
-              tables.categoryPointers.data(), report);
-  return report;
+  return runAnalysisReporting(p.settings(), tables.objectPointers.data(),
+                              tables.categoryPointers.data());
 }
 
 ::testing::AssertionResult sameTables(const RunTables& actual, const RunTables& expected) {
