@@ -26,7 +26,7 @@ import java.util.stream.Stream;
  * java -cp build/bench/command-line-bench.jar:build/tallowmere.jar CommandLineBench \
  *     generate FILE N [M [K]]
  * java -cp ... CommandLineBench command [-Xmx2g] FILE [analyse options]
- * java -Xmx4g -cp ... CommandLineBench native N [M [K]] [-d P]
+ * java -Xmx4g -cp ... CommandLineBench native N [M [K]] [-d P] [-i ITERATIONS]
  * </pre>
  */
 public final class CommandLineBench {
@@ -59,7 +59,7 @@ public final class CommandLineBench {
   private static void usage() {
     System.err.println("usage: CommandLineBench generate FILE N [M [K]]\n"
         + "       CommandLineBench command [-XmxSIZE] FILE [analyse options]\n"
-        + "       CommandLineBench native N [M [K]] [-d P]");
+        + "       CommandLineBench native N [M [K]] [-d P] [-i ITERATIONS]");
     System.exit(2);
   }
 
@@ -229,6 +229,9 @@ public final class CommandLineBench {
   static void bareNative(List<String> args) {
     int[] sizes = sizes(args);
     int dimensions = Integer.parseInt(optionValue(args, "-d", "2"));
+    // The iterations the command line reported; by default the fit tests of runHomals decide.
+    int iterations = Integer.parseInt(optionValue(args, "-i", "0"));
+    double tolerance = iterations > 0 ? -1 : 1e-10;
     int n = sizes[0];
     int m = sizes[1];
     int k = sizes[2];
@@ -251,8 +254,9 @@ public final class CommandLineBench {
       double[][] scores = table(n + 1, dimensions + 1);
       double[][] categories = table(m * k + 1, dimensions + 1);
       long start = System.nanoTime();
-      Tallowmere.runHomals(dimensions, m, n, k, 1000, 0, m, 0, 0, false, false, true, columns, none,
-          counts, none, zeros, none, zeros, none, data, 1e-10, 1e-10, scores, categories);
+      Tallowmere.runHomals(dimensions, m, n, k, iterations > 0 ? iterations : 1000, 0, m, 0, 0,
+          false, false, true, columns, none, counts, none, zeros, none, zeros, none, data,
+          tolerance, tolerance, scores, categories);
       System.err.printf(Locale.ROOT, "native run, N = %d, M = %d, K = %d, P = %d: %.2f s%n", n, m,
           k, dimensions, (System.nanoTime() - start) / 1e9);
     }
