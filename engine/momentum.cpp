@@ -133,7 +133,7 @@ void applyMomentum(Momentum& momentum, const SubspaceTracker& tracker,
     const Eigen::MatrixXd R =
         crossProducts(Y, S, mo.previous.data(), S1, categoryMarginals, S1, P, t);
     const Eigen::FullPivLU<Eigen::MatrixXd> lu(R);
-    if (!lu.isInvertible()) {
+    if (!R.allFinite() || !lu.isInvertible()) {
       mo.hasRepresentation = false;
     } else {
       const Eigen::MatrixXd T = lu.inverse();
