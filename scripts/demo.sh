@@ -2,7 +2,7 @@
 # Installs what is missing, builds everything with the release preset (build/) and runs the
 # demo: a homogeneity analysis of the 1984 US House votes with the command line of
 # tallowmere.jar. The 16 votes are active, the party (Class) is passive, two dimensions; the
-# results and the joint plot go to build/vote-analysis/, and the summary is printed.
+# results, the plots and report.html go to build/vote-analysis/, and the summary is printed.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -18,4 +18,5 @@ java -jar build/tallowmere.jar analyse examples/vote-labelled.csv --passive Clas
 
 cat build/vote-analysis/summary.txt
 echo
-echo "Joint plot: build/vote-analysis/joint-plot.png and joint-plot.svg"
+echo "Plots: build/vote-analysis/*.png and *.svg; everything in one page:"
+echo "build/vote-analysis/report.html"

@@ -5,7 +5,7 @@ set -eu
 
 packages="g++ clang libclang-rt-14-dev cmake make libgtest-dev libbenchmark-dev libeigen3-dev
 openjdk-17-jdk-headless junit5 libunivocity-parsers-java libpicocli-java libjfreechart-java
-libjfreesvg-java libgoogle-gson-java fontconfig fonts-dejavu-core"
+libjfreesvg-java libgoogle-gson-java libjsoup-java fontconfig fonts-dejavu-core chromium"
 
 missing=""
 for package in $packages; do

@@ -8,6 +8,9 @@ import Quorvane.homals.Solver;
 import Quorvane.homals.StopReason;
 import Quorvane.homals.Variable;
 import Quorvane.homals.plot.JointPlot;
+import Quorvane.homals.plot.Plots;
+import Quorvane.homals.report.HtmlReport;
+import Quorvane.homals.report.ReportSettings;
 import com.univocity.parsers.csv.CsvParser;
 import com.univocity.parsers.csv.CsvParserSettings;
 import java.io.IOException;
@@ -25,8 +28,8 @@ import java.util.Set;
 import java.util.concurrent.Callable;
 import java.util.concurrent.ExecutionException;
 import java.util.concurrent.FutureTask;
-import org.jfree.chart.JFreeChart;
 import picocli.CommandLine.Command;
+import picocli.CommandLine.Mixin;
 import picocli.CommandLine.Model.CommandSpec;
 import picocli.CommandLine.Option;
 import picocli.CommandLine.Parameters;
@@ -37,8 +40,8 @@ import picocli.CommandLine.Spec;
     sortOptions = false,
     description = {
       "Runs a homogeneity analysis of the categorical columns of a CSV file and writes "
-          + "categories.csv, objects.csv, summary.txt and a joint plot (PNG and SVG) "
-          + "into the output folder.",
+          + "categories.csv, objects.csv, summary.txt, the plots (PNG and SVG) and "
+          + "report.html into the output folder.",
       "The first line of the file names the columns. Cells are category labels; an empty "
           + "cell is a missing value. With --codes, cells are integer codes 1..k and "
           + "0 (or empty) is missing."
@@ -151,8 +154,10 @@ final class AnalyseCommand implements Callable<Integer> {
       description = "Title of the joint plot (default: the data file's name).")
   String title;
 
-  @Option(names = "--no-plot", description = "Do not draw the joint plot.")
+  @Option(names = "--no-plot", description = "Do not draw the plots.")
   boolean noPlot;
+
+  @Mixin PlotOptions plotOptions = new PlotOptions();
 
   @Option(names = {"-q", "--quiet"}, description = "No progress messages on standard error.")
   boolean quiet;
@@ -173,6 +178,7 @@ final class AnalyseCommand implements Callable<Integer> {
     if (plotSize < 200 || plotSize > 10000) {
       throw new CliException("--plot-size must be between 200 and 10000 pixels");
     }
+    plotOptions.check(dimensions);
     checkInput();
     checkOutput();
     Input input =
@@ -278,25 +284,21 @@ final class AnalyseCommand implements Callable<Integer> {
   }
 
   private void drawPlots(Progress progress, HomalsResult result) throws Exception {
-    if (noPlot) {
-      return;
+    Plots.PlotSet plots = Plots.PlotSet.NONE;
+    if (!noPlot) {
+      if (result.dimensions() < 2) {
+        progress.say("one dimension only: no joint plot");
+      }
+      String plotTitle = title != null ? title : "Joint plot of " + data.getFileName();
+      plots = Plots.writeAll(result, plotOptions.settings(result, plotSize, plotTitle), output,
+          (name, work) -> progress.phase(name, work, null, AnalyseCommand::wrote));
     }
-    if (result.dimensions() < 2) {
-      progress.say("one dimension only: no joint plot");
-      return;
-    }
-    String plotTitle = title != null ? title : "Joint plot of " + data.getFileName();
-    Path png = output.resolve("joint-plot.png");
-    Path svg = output.resolve("joint-plot.svg");
-    JFreeChart chart = progress.phase("drawing PNG", () -> {
-      JFreeChart built = JointPlot.chart(result, 0, 1, plotTitle);
-      JointPlot.writePng(built, png, plotSize, plotSize);
-      return built;
-    }, null, built -> wrote(List.of(png)));
-    progress.phase("drawing SVG", () -> {
-      JointPlot.writeSvg(chart, svg, plotSize, plotSize);
-      return List.of(svg);
-    }, null, AnalyseCommand::wrote);
+    ReportSettings report = new ReportSettings(title, String.valueOf(data.getFileName()),
+        commandSpec.commandLine().getParseResult().originalArgs());
+    Plots.PlotSet drawn = plots;
+    progress.phase("writing report",
+        () -> List.of(HtmlReport.write(result, report, output, drawn)), null,
+        AnalyseCommand::wrote);
   }
 
   private static void preparePlots() {
@@ -444,6 +446,7 @@ final class AnalyseCommand implements Callable<Integer> {
     if (ids != null) {
       byIndex.merge(csv.column(id), ids, CsvColumns::both);
     }
+    plotOptions.collect(csv, analysed, missingTexts, byIndex);
     return new Columns(analysed, byName, weights, ids, byIndex);
   }
 

@@ -15,8 +15,9 @@ import org.jfree.chart.plot.PlotRenderingInfo;
 import org.jfree.chart.plot.XYPlot;
 
 /**
- * Labels for the category points of a joint plot, placed so that they overlap each other and
- * the category markers as little as possible.
+ * Labels for the points of a plot (the categories of a joint plot, the variables of a
+ * discrimination plot), placed so that they overlap each other and the markers as little as
+ * possible.
  *
  * <p>Placement is greedy and works in screen space at drawing time, so it suits any image size:
  * labels are placed in order of their point's distance from the centre of the plot, farthest
@@ -109,7 +110,8 @@ final class CategoryLabels extends AbstractXYAnnotation {
         }
       }
       if (best == null) {
-        best = candidate(sx[i], sy[i], DIRECTIONS[0], gap, width, height);
+        // No place fits inside the plot: the nearest that does not run off its edges.
+        best = inside(candidate(sx[i], sy[i], DIRECTIONS[0], gap, width, height), dataArea);
       }
       occupied.add(best);
       Color colour = colours.get(i);
@@ -132,6 +134,12 @@ final class CategoryLabels extends AbstractXYAnnotation {
     double centreX = x + direction[0] * (reach + width / 2);
     double centreY = y + direction[1] * (reach + height / 2);
     return new Rectangle2D.Double(centreX - width / 2, centreY - height / 2, width, height);
+  }
+
+  private static Rectangle2D inside(Rectangle2D box, Rectangle2D area) {
+    double x = Math.max(area.getMinX(), Math.min(box.getX(), area.getMaxX() - box.getWidth()));
+    double y = Math.max(area.getMinY(), Math.min(box.getY(), area.getMaxY() - box.getHeight()));
+    return new Rectangle2D.Double(x, y, box.getWidth(), box.getHeight());
   }
 
   private static double distanceToBox(double x, double y, Rectangle2D box) {

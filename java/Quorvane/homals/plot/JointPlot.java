@@ -4,50 +4,65 @@ import Quorvane.homals.HomalsResult;
 import Quorvane.homals.VariableResult;
 import java.awt.BasicStroke;
 import java.awt.Color;
-import java.awt.Font;
 import java.awt.Graphics2D;
 import java.awt.Rectangle;
-import java.awt.RenderingHints;
 import java.awt.Shape;
 import java.awt.geom.Ellipse2D;
 import java.awt.geom.Rectangle2D;
 import java.awt.image.BufferedImage;
 import java.io.IOException;
 import java.io.OutputStream;
-import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Comparator;
 import java.util.List;
 import java.util.Locale;
 import javax.imageio.ImageIO;
 import org.jfree.chart.JFreeChart;
+import org.jfree.chart.LegendItem;
+import org.jfree.chart.LegendItemCollection;
 import org.jfree.chart.axis.NumberAxis;
-import org.jfree.chart.block.BlockBorder;
+import org.jfree.chart.plot.DatasetRenderingOrder;
+import org.jfree.chart.plot.SeriesRenderingOrder;
 import org.jfree.chart.plot.XYPlot;
 import org.jfree.chart.renderer.xy.XYLineAndShapeRenderer;
-import org.jfree.chart.title.LegendTitle;
-import org.jfree.chart.title.TextTitle;
 import org.jfree.data.xy.XYSeries;
 import org.jfree.data.xy.XYSeriesCollection;
 import org.jfree.svg.SVGGraphics2D;
 import org.jfree.ui.Layer;
-import org.jfree.ui.RectangleEdge;
 
 /**
- * The joint plot of a homogeneity analysis: object points (light grey) and category points
- * (labelled "variable: category", one colour per variable) in one plane of two dimensions.
- * Categories of passive variables are drawn as hollow markers. Both axes have the same span, so
- * distances read alike in every direction when the image is square. Past {@link
- * #DENSITY_THRESHOLD} objects, the objects are shaded bins of their density instead of points.
+ * The joint plot of a homogeneity analysis: object points and category points (labelled
+ * "variable: category", one colour per variable) in one plane of two dimensions. Categories of
+ * passive variables are drawn as hollow markers. Both axes have the same span, so distances read
+ * alike in every direction when the image is square. Past {@link #DENSITY_THRESHOLD} objects, the
+ * objects are shaded bins of their density instead of points.
+ *
+ * <p>Only the categories that contribute most to the plane are labelled (see {@link
+ * PlotSettings#labelTop()}), and long labels are shortened. Objects are light grey, or coloured
+ * by the categories of a column; the categories are then dark, so that the two kinds of colour
+ * cannot be mistaken for each other.
  */
 public final class JointPlot {
-  /** One colour per variable, repeated when there are more variables. */
-  private static final Color[] PALETTE = {
-    new Color(0x1f77b4), new Color(0xd62728), new Color(0x2ca02c), new Color(0x9467bd),
-    new Color(0xff7f0e), new Color(0x8c564b), new Color(0xe377c2), new Color(0x17becf),
-    new Color(0x7f7f7f), new Color(0xbcbd22), new Color(0x393b79), new Color(0x637939),
-    new Color(0x8c6d31), new Color(0x843c39), new Color(0x7b4173), new Color(0x3182bd),
-  };
   private static final Color OBJECT_COLOUR = new Color(150, 150, 150, 90);
+  /** The categories' colour when the objects carry the colours. */
+  private static final Color CATEGORY_INK = new Color(45, 45, 45);
+  /** Colours of the most frequent categories of a colouring column. */
+  private static final Color[] GROUP_COLOURS = {
+      new Color(0x1f77b4),
+      new Color(0xd62728),
+      new Color(0x2ca02c),
+      new Color(0xff7f0e),
+      new Color(0x9467bd),
+      new Color(0x17becf),
+      new Color(0x8c564b),
+      new Color(0xe377c2),
+      new Color(0xbcbd22),
+  };
+  private static final Color OTHER_GROUP = new Color(110, 110, 110);
+  private static final Color MISSING_GROUP = new Color(205, 205, 205);
+  private static final int GROUP_ALPHA = 130;
   /** More variables than this and the legend is left out: the labels name the variables. */
   private static final int LEGEND_LIMIT = 12;
   private static final double MARKER_HALF_SIZE = 4;
@@ -57,96 +72,62 @@ public final class JointPlot {
    */
   public static final int DENSITY_THRESHOLD = 5000;
 
-  private JointPlot() {
+  private JointPlot() {}
+
+  /**
+   * Builds the chart of dimensions {@code first} and {@code second} (0-based), with grey
+   * objects and the default labels.
+   *
+   * @param title the chart title, or {@code null} for none
+   */
+  public static JFreeChart chart(HomalsResult result, int first, int second, String title) {
+    checkPlane(result, first, second);
+    PlotSettings settings = PlotSettings.of(900, title).withDimensions(first, second);
+    return chart(result, settings, "joint-plot", new ShortLabels(settings.labelLength()));
   }
 
   /**
-     * Builds the chart of dimensions {@code first} and {@code second} (0-based).
-     *
-     * @param title the chart title, or {@code null} for none
-     */
-  public static JFreeChart chart(HomalsResult result, int first, int second, String title) {
-    if (first < 0 || second < 0 || first >= result.dimensions()
-        || second >= result.dimensions() || first == second) {
-      throw new IllegalArgumentException("cannot plot dimensions " + (first + 1) + " and "
-          + (second + 1) + " of a solution with " + result.dimensions());
-    }
-    XYSeriesCollection dataset = new XYSeriesCollection();
-    // Series 0 holds the objects when they are drawn one by one, and is empty otherwise.
-    XYSeries objects = new XYSeries("objects", false, true);
+   * Builds the chart the settings describe; shortened labels are recorded in {@code labels}
+   * under the name {@code plot}.
+   */
+  static JFreeChart chart(
+      HomalsResult result, PlotSettings settings, String plot, ShortLabels labels) {
+    int first = settings.first();
+    int second = settings.second();
+    checkPlane(result, first, second);
+    Groups groups = settings.colours() == null ? null : new Groups(result, settings, first, second);
     Bounds bounds = new Bounds();
-    int taking = 0;
-    for (int i = 0; i < result.objectCount(); i++) {
-      if (result.takesPart(i)) {
-        double x = result.objectScore(i, first);
-        double y = result.objectScore(i, second);
-        bounds.include(x, y);
-        taking += Double.isFinite(x) && Double.isFinite(y) ? 1 : 0;
-      }
-    }
-    ObjectDensity density = null;
-    if (taking > DENSITY_THRESHOLD) {
-      float[] xs = new float[taking];
-      float[] ys = new float[taking];
-      int at = 0;
-      for (int i = 0; i < result.objectCount(); i++) {
-        double x = result.objectScore(i, first);
-        double y = result.objectScore(i, second);
-        if (result.takesPart(i) && Double.isFinite(x) && Double.isFinite(y)) {
-          xs[at] = (float) x;
-          ys[at] = (float) y;
-          at++;
-        }
-      }
-      density = new ObjectDensity(xs, ys);
-    } else {
-      for (int i = 0; i < result.objectCount(); i++) {
-        if (result.takesPart(i)) {
-          objects.add(result.objectScore(i, first), result.objectScore(i, second));
-        }
-      }
-    }
-    dataset.addSeries(objects);
+    XYSeriesCollection objects = new XYSeriesCollection();
+    ObjectDensity density = objectPoints(result, first, second, groups, bounds, objects);
 
-    Font labelFont = new Font(Font.SANS_SERIF, Font.PLAIN, 11);
-    CategoryLabels labels = new CategoryLabels(labelFont, MARKER_HALF_SIZE);
+    CategoryLabels placed = new CategoryLabels(Charts.LABEL_FONT, MARKER_HALF_SIZE);
+    boolean[][] labelled = labelled(result, first, second, settings.labelTop());
+    XYSeriesCollection categories = new XYSeriesCollection();
     List<VariableResult> variables = result.variables();
+    int labelCount = 0;
+    int categoryCount = 0;
     for (int s = 0; s < variables.size(); s++) {
       VariableResult v = variables.get(s);
-      Color colour = PALETTE[s % PALETTE.length];
-      XYSeries series = new XYSeries(v.name() + (v.isActive() ? "" : " (passive)"), false,
-          true);
+      Color ink =
+          groups == null ? Charts.PALETTE[s % Charts.PALETTE.length].darker() : CATEGORY_INK;
+      XYSeries series = new XYSeries(v.name() + (v.isActive() ? "" : " (passive)"), false, true);
       for (int c = 0; c < v.categories().size(); c++) {
         double x = v.quantification(c, first);
         double y = v.quantification(c, second);
         series.add(x, y);
-        labels.add(x, y, v.name() + ": " + v.categories().get(c), colour.darker());
         bounds.include(x, y);
+        categoryCount++;
+        if (labelled[s][c]) {
+          placed.add(x, y, labels.category(plot, v.name(), v.categories().get(c)), ink);
+          labelCount++;
+        }
       }
-      dataset.addSeries(series);
-    }
-
-    XYLineAndShapeRenderer renderer = new XYLineAndShapeRenderer(false, true);
-    renderer.setSeriesPaint(0, OBJECT_COLOUR);
-    renderer.setSeriesShape(0, new Ellipse2D.Double(-2.5, -2.5, 5, 5));
-    renderer.setSeriesVisibleInLegend(0, false);
-    Shape marker = new Rectangle2D.Double(-MARKER_HALF_SIZE, -MARKER_HALF_SIZE,
-        2 * MARKER_HALF_SIZE, 2 * MARKER_HALF_SIZE);
-    for (int s = 1; s <= variables.size(); s++) {
-      renderer.setSeriesPaint(s, PALETTE[(s - 1) % PALETTE.length]);
-      renderer.setSeriesShape(s, marker);
-      renderer.setSeriesShapesFilled(s, variables.get(s - 1).isActive());
-    }
-    renderer.setUseOutlinePaint(false);
-    renderer.setDrawOutlines(true);
-    renderer.setBaseStroke(new BasicStroke(1.2f));
-    if (density != null) {
-      renderer.addAnnotation(density, Layer.BACKGROUND);
+      categories.addSeries(series);
     }
 
     // One scale for both axes: the larger of the two spans, each axis centred on its data.
-    NumberAxis xAxis = new NumberAxis(axisLabel(result, first));
-    NumberAxis yAxis = new NumberAxis(axisLabel(result, second));
+    NumberAxis xAxis = new NumberAxis(Charts.dimensionLabel(result, first));
+    NumberAxis yAxis = new NumberAxis(Charts.dimensionLabel(result, second));
     double span = Math.max(bounds.maxX - bounds.minX, bounds.maxY - bounds.minY);
     if (!(span > 0)) {
       span = 2;
@@ -155,42 +136,162 @@ public final class JointPlot {
     xAxis.setRange(bounds.centreX() - span / 2, bounds.centreX() + span / 2);
     yAxis.setRange(bounds.centreY() - span / 2, bounds.centreY() + span / 2);
 
-    XYPlot plot = new XYPlot(dataset, xAxis, yAxis, renderer);
-    plot.setBackgroundPaint(Color.WHITE);
-    plot.setDomainGridlinePaint(new Color(225, 225, 225));
-    plot.setRangeGridlinePaint(new Color(225, 225, 225));
-    plot.setDomainZeroBaselineVisible(true);
-    plot.setRangeZeroBaselineVisible(true);
-    plot.setDomainZeroBaselinePaint(new Color(120, 120, 120));
-    plot.setRangeZeroBaselinePaint(new Color(120, 120, 120));
-    plot.setOutlinePaint(new Color(160, 160, 160));
-    plot.addAnnotation(labels);
+    XYPlot xy = new XYPlot(categories, xAxis, yAxis, categoryRenderer(variables, groups));
+    xy.setDataset(1, objects);
+    xy.setRenderer(1, objectRenderer(objects, groups, density));
+    // The objects first, under the categories; within them the rare groups first.
+    xy.setDatasetRenderingOrder(DatasetRenderingOrder.REVERSE);
+    xy.setSeriesRenderingOrder(SeriesRenderingOrder.FORWARD);
+    Charts.frame(xy);
+    xy.addAnnotation(placed);
+    if (groups != null) {
+      xy.setFixedLegendItems(groups.legend());
+    }
 
-    JFreeChart chart = new JFreeChart(null, JFreeChart.DEFAULT_TITLE_FONT, plot,
-        variables.size() <= LEGEND_LIMIT);
-    chart.setBackgroundPaint(Color.WHITE);
-    chart.setAntiAlias(true);
-    chart.setTextAntiAlias(RenderingHints.VALUE_TEXT_ANTIALIAS_ON);
-    if (title != null) {
-      chart.setTitle(new TextTitle(title, new Font(Font.SANS_SERIF, Font.BOLD, 16)));
-    }
+    JFreeChart chart =
+        Charts.chart(xy, settings.title(), groups != null || variables.size() <= LEGEND_LIMIT);
     if (density != null) {
-      TextTitle note =
-          new TextTitle(String.format(Locale.ROOT,
-                            "Grey: the density of the "
-                                + "%,d objects (bins of %d pixels; darker: more objects)",
-                            taking, ObjectDensity.BIN_PIXELS),
-              new Font(Font.SANS_SERIF, Font.PLAIN, 11));
-      note.setPosition(RectangleEdge.BOTTOM);
-      note.setPaint(new Color(90, 90, 90));
-      chart.addSubtitle(note);
+      Charts.note(chart,
+          String.format(Locale.ROOT,
+              "%s: the density of the %,d objects (bins of %d pixels; darker: more objects%s)",
+              groups == null ? "Grey" : "Shading", density.count(), ObjectDensity.BIN_PIXELS,
+              groups == null ? "" : "; colour: the most frequent in the bin"));
     }
-    LegendTitle legend = chart.getLegend();
-    if (legend != null) {
-      legend.setPosition(RectangleEdge.BOTTOM);
-      legend.setFrame(BlockBorder.NONE);
+    if (labelCount < categoryCount) {
+      Charts.note(chart,
+          String.format(Locale.ROOT,
+              "Labelled: the %d of %d categories that contribute most to this plane", labelCount,
+              categoryCount));
     }
     return chart;
+  }
+
+  /** Squares in the variables' colours, or all dark when the objects carry the colours. */
+  private static XYLineAndShapeRenderer categoryRenderer(
+      List<VariableResult> variables, Groups groups) {
+    XYLineAndShapeRenderer renderer = new XYLineAndShapeRenderer(false, true);
+    Shape marker = new Rectangle2D.Double(
+        -MARKER_HALF_SIZE, -MARKER_HALF_SIZE, 2 * MARKER_HALF_SIZE, 2 * MARKER_HALF_SIZE);
+    for (int s = 0; s < variables.size(); s++) {
+      renderer.setSeriesPaint(
+          s, groups == null ? Charts.PALETTE[s % Charts.PALETTE.length] : CATEGORY_INK);
+      renderer.setSeriesShape(s, marker);
+      renderer.setSeriesShapesFilled(s, variables.get(s).isActive());
+    }
+    renderer.setUseOutlinePaint(false);
+    renderer.setDrawOutlines(true);
+    renderer.setBaseStroke(new BasicStroke(1.2f));
+    return renderer;
+  }
+
+  /** Translucent dots, one series per colour group, or the density behind everything. */
+  private static XYLineAndShapeRenderer objectRenderer(
+      XYSeriesCollection objects, Groups groups, ObjectDensity density) {
+    XYLineAndShapeRenderer renderer = new XYLineAndShapeRenderer(false, true);
+    Shape dot = new Ellipse2D.Double(-2.5, -2.5, 5, 5);
+    for (int s = 0; s < objects.getSeriesCount(); s++) {
+      renderer.setSeriesPaint(
+          s, groups == null ? OBJECT_COLOUR : groups.translucent(objects.getSeriesKey(s)));
+      renderer.setSeriesShape(s, dot);
+      renderer.setSeriesVisibleInLegend(s, false);
+    }
+    if (density != null) {
+      renderer.addAnnotation(density, Layer.BACKGROUND);
+    }
+    return renderer;
+  }
+
+  private static void checkPlane(HomalsResult result, int first, int second) {
+    if (first < 0 || second < 0 || first >= result.dimensions() || second >= result.dimensions()
+        || first == second) {
+      throw new IllegalArgumentException("cannot plot dimensions " + (first + 1) + " and "
+          + (second + 1) + " of a solution with " + result.dimensions());
+    }
+  }
+
+  /**
+   * Puts the objects that take part into {@code series}, one series per colour group, or, past
+   * the threshold, returns them as a density and leaves {@code series} empty.
+   */
+  private static ObjectDensity objectPoints(HomalsResult result, int first, int second,
+      Groups groups, Bounds bounds, XYSeriesCollection series) {
+    int n = result.objectCount();
+    double[] xs = result.dimensionScores(first);
+    double[] ys = result.dimensionScores(second);
+    int taking = 0;
+    for (int i = 0; i < n; i++) {
+      if (result.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
+        bounds.include(xs[i], ys[i]);
+        taking++;
+      }
+    }
+    if (taking > DENSITY_THRESHOLD) {
+      float[] x = new float[taking];
+      float[] y = new float[taking];
+      byte[] group = groups == null ? null : new byte[taking];
+      int at = 0;
+      for (int i = 0; i < n; i++) {
+        if (result.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
+          x[at] = (float) xs[i];
+          y[at] = (float) ys[i];
+          if (group != null) {
+            group[at] = (byte) groups.of(i);
+          }
+          at++;
+        }
+      }
+      return groups == null ? new ObjectDensity(x, y)
+                            : new ObjectDensity(x, y, group, groups.colours());
+    }
+    XYSeries[] byGroup = new XYSeries[groups == null ? 1 : groups.count()];
+    for (int g = 0; g < byGroup.length; g++) {
+      byGroup[g] = new XYSeries(g, false, true);
+    }
+    for (int i = 0; i < n; i++) {
+      if (result.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
+        byGroup[groups == null ? 0 : groups.of(i)].add(xs[i], ys[i]);
+      }
+    }
+    for (int g = byGroup.length - 1; g >= 0; g--) {
+      series.addSeries(byGroup[g]);
+    }
+    return null;
+  }
+
+  /**
+   * Which categories to label: the {@code count} with the largest frequency &times; squared
+   * distance from the origin in the plane, D (y<sub>first</sub><sup>2</sup> +
+   * y<sub>second</sub><sup>2</sup>); ties go to the earlier variable and category. For an
+   * active category that is, up to a factor common to all, its contribution to the plane: the
+   * mean of its contributions to the two dimensions weighted by their eigenvalues. Passive
+   * categories contribute nothing and are ranked by what they would contribute, so that a
+   * passive variable that the solution separates well is labelled too.
+   */
+  static boolean[][] labelled(HomalsResult result, int first, int second, int count) {
+    List<VariableResult> variables = result.variables();
+    List<int[]> candidates = new ArrayList<>();
+    List<Double> weights = new ArrayList<>();
+    boolean[][] labelled = new boolean[variables.size()][];
+    for (int v = 0; v < variables.size(); v++) {
+      VariableResult variable = variables.get(v);
+      labelled[v] = new boolean[variable.categories().size()];
+      for (int c = 0; c < labelled[v].length; c++) {
+        double x = variable.quantification(c, first);
+        double y = variable.quantification(c, second);
+        if (Double.isFinite(x) && Double.isFinite(y)) {
+          candidates.add(new int[] {v, c});
+          weights.add(variable.frequency(c) * (x * x + y * y));
+        }
+      }
+    }
+    Integer[] order = new Integer[candidates.size()];
+    Arrays.setAll(order, i -> i);
+    Arrays.sort(order, Comparator.comparing((Integer i) -> weights.get(i)).reversed());
+    for (int k = 0; k < Math.min(count, order.length); k++) {
+      int[] at = candidates.get(order[k]);
+      labelled[at[0]][at[1]] = true;
+    }
+    return labelled;
   }
 
   /**
@@ -207,11 +308,10 @@ public final class JointPlot {
         new ObjectDensity(new float[] {0.5f}, new float[] {0.5f}), Layer.BACKGROUND);
     XYPlot plot = new XYPlot(
         new XYSeriesCollection(points), new NumberAxis("x"), new NumberAxis("y"), renderer);
-    CategoryLabels labels = new CategoryLabels(new Font(Font.SANS_SERIF, Font.PLAIN, 11), 4);
+    CategoryLabels labels = new CategoryLabels(Charts.LABEL_FONT, 4);
     labels.add(0, 0, "label", Color.BLUE);
     plot.addAnnotation(labels);
-    JFreeChart chart =
-        new JFreeChart("title", new Font(Font.SANS_SERIF, Font.BOLD, 16), plot, true);
+    JFreeChart chart = new JFreeChart("title", Charts.TITLE_FONT, plot, true);
     BufferedImage image = new BufferedImage(160, 160, BufferedImage.TYPE_INT_RGB);
     Graphics2D g = image.createGraphics();
     try {
@@ -228,31 +328,97 @@ public final class JointPlot {
   /** Writes the chart as a PNG image of the given size in pixels. */
   public static void writePng(JFreeChart chart, Path file, int width, int height)
       throws IOException {
-    BufferedImage image = new BufferedImage(width, height, BufferedImage.TYPE_INT_RGB);
-    Graphics2D g = image.createGraphics();
-    try {
-      chart.draw(g, new Rectangle(0, 0, width, height));
-    } finally {
-      g.dispose();
-    }
-    try (OutputStream out = Files.newOutputStream(file)) {
-      if (!ImageIO.write(image, "png", out)) {
-        throw new IOException("no PNG writer available");
-      }
-    }
+    Charts.writePng(chart, file, width, height);
   }
 
   /** Writes the chart as an SVG document of the given size. */
   public static void writeSvg(JFreeChart chart, Path file, int width, int height)
       throws IOException {
-    SVGGraphics2D g = new SVGGraphics2D(width, height);
-    chart.draw(g, new Rectangle(0, 0, width, height));
-    Files.writeString(file, g.getSVGDocument());
+    Charts.writeSvg(chart, file, width, height, "joint-plot");
   }
 
-  private static String axisLabel(HomalsResult result, int dimension) {
-    return String.format(Locale.ROOT, "Dimension %d (eigenvalue %.3f)", dimension + 1,
-        result.eigenvalue(dimension));
+  /**
+   * The colour groups of the objects: the most frequent categories of the colouring column
+   * (among the objects drawn) get a colour each, in the column's order; the rest share one, and
+   * objects without a category another.
+   */
+  private static final class Groups {
+    private final int[] groupOfCode;
+    private final int[] codes;
+    private final List<Color> colours = new ArrayList<>();
+    private final List<String> names = new ArrayList<>();
+
+    Groups(HomalsResult result, PlotSettings settings, int first, int second) {
+      ObjectColours column = settings.colours();
+      codes = column.codes();
+      if (codes.length != result.objectCount()) {
+        throw new IllegalArgumentException("colour column '" + column.name() + "' has "
+            + codes.length + " objects, the analysis " + result.objectCount());
+      }
+      int k = column.categories().size();
+      long[] counts = new long[k + 1];
+      for (int i = 0; i < codes.length; i++) {
+        if (result.takesPart(i) && Double.isFinite(result.objectScore(i, first))
+            && Double.isFinite(result.objectScore(i, second))) {
+          counts[Math.max(codes[i], 0)]++;
+        }
+      }
+      Integer[] byCount = new Integer[k];
+      Arrays.setAll(byCount, c -> c + 1);
+      Arrays.sort(byCount, Comparator.comparing((Integer c) -> counts[c]).reversed());
+      boolean[] own = new boolean[k + 1];
+      for (int r = 0; r < Math.min(GROUP_COLOURS.length, k); r++) {
+        own[byCount[r]] = counts[byCount[r]] > 0;
+      }
+      groupOfCode = new int[k + 1];
+      long other = 0;
+      int otherCategories = 0;
+      for (int c = 1; c <= k; c++) {
+        if (own[c]) {
+          groupOfCode[c] = colours.size();
+          names.add(String.format(Locale.ROOT, "%s: %s (%,d)", column.name(),
+              column.categories().get(c - 1), counts[c]));
+          colours.add(GROUP_COLOURS[colours.size()]);
+        } else if (counts[c] > 0) {
+          other += counts[c];
+          otherCategories++;
+        }
+      }
+      int otherGroup = colours.size();
+      if (other > 0) {
+        names.add(String.format(
+            Locale.ROOT, "%s: %d other categories (%,d)", column.name(), otherCategories, other));
+        colours.add(OTHER_GROUP);
+      }
+      for (int c = 1; c <= k; c++) {
+        groupOfCode[c] = own[c] ? groupOfCode[c] : otherGroup;
+      }
+      groupOfCode[0] = colours.size();
+      if (counts[0] > 0) {
+        names.add(String.format(Locale.ROOT, "%s missing (%,d)", column.name(), counts[0]));
+        colours.add(MISSING_GROUP);
+      }
+    }
+
+    int count() { return Math.max(1, colours.size()); }
+
+    int of(int object) { return groupOfCode[Math.max(codes[object], 0)]; }
+
+    Color[] colours() { return colours.toArray(new Color[0]); }
+
+    Color translucent(Comparable<?> group) {
+      Color colour = colours.isEmpty() ? OBJECT_COLOUR : colours.get((Integer) group);
+      return new Color(colour.getRed(), colour.getGreen(), colour.getBlue(), GROUP_ALPHA);
+    }
+
+    LegendItemCollection legend() {
+      LegendItemCollection items = new LegendItemCollection();
+      for (int g = 0; g < colours.size(); g++) {
+        items.add(new LegendItem(
+            names.get(g), null, null, null, new Ellipse2D.Double(-4, -4, 8, 8), colours.get(g)));
+      }
+      return items;
+    }
   }
 
   /** The smallest box around the finite points given. */
@@ -271,12 +437,8 @@ public final class JointPlot {
       }
     }
 
-    double centreX() {
-      return minX <= maxX ? (minX + maxX) / 2 : 0;
-    }
+    double centreX() { return minX <= maxX ? (minX + maxX) / 2 : 0; }
 
-    double centreY() {
-      return minY <= maxY ? (minY + maxY) / 2 : 0;
-    }
+    double centreY() { return minY <= maxY ? (minY + maxY) / 2 : 0; }
   }
 }

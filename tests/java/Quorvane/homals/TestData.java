@@ -40,6 +40,23 @@ public final class TestData {
     return value;
   }
 
+  /**
+   * The vote data: every column active and multiple (the party too), except the one named
+   * {@code passiveSingle}, which is passive and single ordinal; or none when it is {@code null}.
+   */
+  public static HomalsResult votes(int dimensions, String passiveSingle) throws IOException {
+    Coded coded = readCoded(examples("vote.csv"));
+    HomalsAnalysis.Builder builder = HomalsAnalysis.builder().dimensions(dimensions);
+    for (String name : coded.names()) {
+      Variable variable = Variable.ofCodes(name, coded.column(name),
+          name.equals("Class") ? List.of("democrat", "republican") : List.of("n", "y"));
+      builder.variable(name.equals(passiveSingle)
+              ? variable.passive().single(Quantification.SINGLE_ORDINAL)
+              : variable);
+    }
+    return builder.build().run();
+  }
+
   /** An integer-coded CSV file: header, then one row of codes per object. */
   public record Coded(List<String> names, int[][] rows) {
     public int[] column(String name) {

@@ -57,7 +57,8 @@ class CommandLineTest {
         out.toString(), "--plot-size", "640");
     assertEquals(0, run.status(), run.err());
     for (String phase :
-        List.of("reading", "analysing", "writing tables", "drawing PNG", "drawing SVG", "total")) {
+        List.of("reading", "analysing", "writing tables", "drawing PNG", "drawing SVG",
+            "writing report", "total")) {
       assertTrue(run.err().lines().anyMatch(
                      line -> line.matches("tallowmere: " + phase + " +\\d+\\.\\d\\d s.*")),
           run.err());
@@ -100,6 +101,9 @@ class CommandLineTest {
     var svg = xml.newDocumentBuilder().parse(out.resolve("joint-plot.svg").toFile());
     assertEquals("svg", svg.getDocumentElement().getNodeName());
     assertTrue(Files.readString(out.resolve("joint-plot.svg")).contains("Class: democrat"));
+    for (String file : List.of("discrimination.png", "eigenvalues.svg", "report.html")) {
+      assertTrue(Files.size(out.resolve(file)) > 0, file);
+    }
   }
 
   @Test
@@ -236,7 +240,11 @@ class CommandLineTest {
             t -> vote("--encoding", "klingon")),
         bad("is a file", t -> vote("-o", t.file("taken", "").toString())),
         bad("cannot create the output folder",
-            t -> vote("-o", t.file("parent", "").resolve("child").toString())));
+            t -> vote("-o", t.file("parent", "").resolve("child").toString())),
+        bad("the solution has dimensions 1 to 2", t -> vote("--plot-dimensions", "1,3")),
+        bad("two different dimensions", t -> vote("--plot-dimensions", "2,2")),
+        bad("--label-top must be 0 or more", t -> vote("--label-top", "-1")),
+        bad("no column named 'Party'", t -> vote("--colour-by", "Party")));
   }
 
   @ParameterizedTest(name = "{0}")
@@ -303,7 +311,7 @@ class CommandLineTest {
   /**
    * {@code java -jar}: the manifest's class path and the packed library, in a fresh JVM. The
    * command line prints nothing on standard output: the library's markers belong to runHomals
-   * alone.
+   * alone. The objects are coloured by a column that is not analysed.
    */
   @Test
   void theJarRunsOnItsOwnAndKeepsStandardOutputClean() throws Exception {
@@ -312,7 +320,8 @@ class CommandLineTest {
     Process process = new ProcessBuilder(
         Path.of(System.getProperty("java.home"), "bin", "java").toString(),
         "-jar", TestData.jar().toString(), "analyse",
-        TestData.examples("vote-labelled.csv").toString(), "-o", out.toString())
+        TestData.examples("vote-labelled.csv").toString(), "-o", out.toString(), "-x", "Class",
+        "--colour-by", "Class")
         .redirectOutput(stdout.toFile())
         .start();
     ByteArrayOutputStream err = new ByteArrayOutputStream();
@@ -321,7 +330,7 @@ class CommandLineTest {
     String text = err.toString(StandardCharsets.UTF_8);
     assertEquals(0, process.exitValue(), text);
     assertTrue(text.contains("wrote " + out.resolve("joint-plot.png")), text);
-    assertTrue(Files.size(out.resolve("joint-plot.svg")) > 0);
+    assertTrue(Files.readString(out.resolve("joint-plot.svg")).contains("Class: democrat (267)"));
     assertEquals("", Files.readString(stdout));
   }
 }

@@ -16,10 +16,14 @@ import javax.imageio.ImageIO;
 import javax.xml.parsers.DocumentBuilderFactory;
 import org.jfree.chart.JFreeChart;
 import org.junit.jupiter.api.Tag;
-import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
+import org.junit.jupiter.params.ParameterizedTest;
+import org.junit.jupiter.params.provider.ValueSource;
 
-/** The joint plot of many objects: a density in both formats, and files that stay small. */
+/**
+ * The joint plot of many objects: a density in both formats, grey or coloured, and files that stay
+ * small.
+ */
 @Tag("plot")
 class JointPlotTest {
   @TempDir Path temp;
@@ -42,10 +46,18 @@ class JointPlotTest {
     return builder.build().run();
   }
 
-  @Test
-  void manyObjectsAreShadedBinsInPngAndSvg() throws Exception {
+  /** Grey bins, or bins in the colour of the most frequent category of a column. */
+  @ParameterizedTest(name = "coloured {0}")
+  @ValueSource(booleans = {false, true})
+  void manyObjectsAreShadedBinsInPngAndSvg(boolean coloured) throws Exception {
     int n = 4 * JointPlot.DENSITY_THRESHOLD;
-    JFreeChart chart = JointPlot.chart(synthetic(n), 0, 1, "density");
+    HomalsResult result = synthetic(n);
+    PlotSettings settings = PlotSettings.of(600, "density");
+    if (coloured) {
+      settings = settings.withColours(new ObjectColours(
+          "v0", List.of("w", "x", "y", "z"), result.analysis().variable("v0").codes()));
+    }
+    JFreeChart chart = JointPlot.chart(result, settings, "joint-plot", new ShortLabels(32));
     Path png = temp.resolve("plot.png");
     Path svg = temp.resolve("plot.svg");
     JointPlot.writePng(chart, png, 600, 600);
@@ -53,19 +65,27 @@ class JointPlotTest {
 
     // The middle of the plot, where the cloud is densest and no axis text is drawn.
     BufferedImage image = ImageIO.read(png.toFile());
-    Set<Integer> greys = new HashSet<>();
+    Set<Integer> shades = new HashSet<>();
+    Set<Integer> hues = new HashSet<>();
     int shaded = 0;
     for (int x = 250; x < 350; x++) {
       for (int y = 250; y < 350; y++) {
         int rgb = image.getRGB(x, y) & 0xFFFFFF;
-        if (rgb != 0xFFFFFF && (rgb >> 16) == (rgb & 0xFF) && (rgb >> 8 & 0xFF) == (rgb & 0xFF)) {
+        boolean grey = (rgb >> 16) == (rgb & 0xFF) && (rgb >> 8 & 0xFF) == (rgb & 0xFF);
+        if (rgb != 0xFFFFFF && (grey || coloured)) {
           shaded++;
-          greys.add(rgb);
+          shades.add(rgb);
+          // Which of red, green and blue dominates: one for each colour group's hue.
+          int r = rgb >> 16;
+          int g = rgb >> 8 & 0xFF;
+          int b = rgb & 0xFF;
+          hues.add(grey ? -1 : r >= g && r >= b ? 0 : g >= b ? 1 : 2);
         }
       }
     }
     assertTrue(shaded > 1000, "no density in the middle: " + shaded);
-    assertTrue(greys.size() > 5, "the bins are not shaded by count: " + greys);
+    assertTrue(shades.size() > 5, "the bins are not shaded by count: " + shades);
+    assertTrue(!coloured || hues.containsAll(Set.of(0, 1, 2)), "hues in the middle: " + hues);
 
     String text = Files.readString(svg);
     assertTrue(text.contains("<image") && text.contains("v0: w"), "no density image or labels");

@@ -1,0 +1,16 @@
+package Quorvane.homals.report;
+
+import java.util.List;
+
+/**
+ * What the report says of how the result came about, beyond what the result itself holds.
+ *
+ * @param title the report's heading, or {@code null} for "Homogeneity analysis of" the source
+ * @param source the name of the data analysed, such as its file name
+ * @param arguments the command line that ran the analysis, or an empty list
+ */
+public record ReportSettings(String title, String source, List<String> arguments) {
+  public ReportSettings {
+    arguments = List.copyOf(arguments);
+  }
+}
