@@ -11,10 +11,9 @@ scripts/install-dependencies.sh
 cmake --preset default
 cmake --build --preset default -j "$(nproc)"
 
-# The command line's own messages go to standard error. Standard output carries only the native
-# library's progress markers (2, 0:1, 0:5, ..., 3, 6), which are left out here.
+# The command line's messages go to standard error; it prints nothing on standard output.
 java -jar build/tallowmere.jar analyse examples/vote-labelled.csv --passive Class \
-  --title "1984 US House votes (party passive)" --output build/vote-analysis >/dev/null
+  --title "1984 US House votes (party passive)" --output build/vote-analysis
 
 cat build/vote-analysis/summary.txt
 echo
