@@ -72,8 +72,9 @@ struct AverageAndEvaluatePass {
   }
 };
 
-// Each pass compiled for baseline 128-bit vectors and, on x86-64, for 256-bit ones (AVX2) and
-// 512-bit ones (AVX-512); elsewhere the generic vectors take what the processor has.
+// Each pass compiled for baseline 128-bit vectors (SSE2 on x86-64, NEON on aarch64) and, on
+// x86-64, for 256-bit ones (AVX2) and 512-bit ones (AVX-512). Lanes do the same operations at
+// every width, so a machine with the baseline alone gets the same bits.
 template <typename Pass, int P, bool Offsets, typename Code>
 void runBaseline(const IterationPlan& plan, Workspace& work, const Code* codes,
                  const typename Pass::Arguments& a) {

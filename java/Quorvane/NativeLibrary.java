@@ -16,13 +16,15 @@ import java.util.Locale;
  * <ol>
  *   <li>the file named by the system property {@value #PATH_PROPERTY}, when it is set;
  *   <li>{@code System.loadLibrary("tallowmere")}, which searches {@code java.library.path};
- *   <li>the copy packed in the jar under {@code native/<os>-<arch>/}, extracted to a temporary
- *       file in the directory named by {@value #TMPDIR_PROPERTY} or, by default,
- *       {@code java.io.tmpdir}, loaded and deleted again (the loaded mapping stays valid).
+ *   <li>the copy packed in the jar under {@code native/<os>-<arch>/} for this JVM's
+ *       {@code os.name} and {@code os.arch} (the jar packs {@code linux-x86_64} and
+ *       {@code linux-aarch64}), extracted to a temporary file in the directory named by
+ *       {@value #TMPDIR_PROPERTY} or, by default, {@code java.io.tmpdir}, loaded and deleted
+ *       again (the loaded mapping stays valid).
  * </ol>
  *
  * <p>When every attempt fails, the {@link UnsatisfiedLinkError} lists each attempt and why it
- * failed.
+ * failed, and names the platforms whose copies the class path holds.
  */
 public final class NativeLibrary {
   /** System property naming the library file to load before anything else. */
@@ -31,6 +33,8 @@ public final class NativeLibrary {
   public static final String TMPDIR_PROPERTY = "tallowmere.tmpdir";
 
   static final String NAME = "tallowmere";
+  /** The platforms tallowmere.jar packs a library for. */
+  static final List<String> PACKED_PLATFORMS = List.of("linux-x86_64", "linux-aarch64");
 
   private static volatile String loadedFrom;
 
@@ -107,7 +111,8 @@ public final class NativeLibrary {
     try {
       return loadPacked(resource);
     } catch (IOException | UnsatisfiedLinkError e) {
-      attempts.add("packed copy " + resource + ": " + e.getMessage());
+      attempts.add("packed copy " + resource + ": " + e.getMessage() + " (packed copies: "
+          + packedPlatforms() + ")");
     }
 
     StringBuilder message = new StringBuilder("cannot load the native library '" + NAME
@@ -122,10 +127,24 @@ public final class NativeLibrary {
     throw new UnsatisfiedLinkError(message.toString());
   }
 
+  private static String packedPlatforms() {
+    List<String> found = new ArrayList<>();
+    for (String platform : PACKED_PLATFORMS) {
+      String resource = "native/" + platform + "/" + System.mapLibraryName(NAME);
+      if (classLoader().getResource(resource) != null) {
+        found.add(platform);
+      }
+    }
+    return found.isEmpty() ? "none" : String.join(", ", found);
+  }
+
+  private static ClassLoader classLoader() {
+    ClassLoader loader = NativeLibrary.class.getClassLoader();
+    return loader != null ? loader : ClassLoader.getSystemClassLoader();
+  }
+
   private static String loadPacked(String resource) throws IOException {
-    InputStream in = NativeLibrary.class.getClassLoader() == null
-        ? ClassLoader.getSystemResourceAsStream(resource)
-        : NativeLibrary.class.getClassLoader().getResourceAsStream(resource);
+    InputStream in = classLoader().getResourceAsStream(resource);
     if (in == null) {
       throw new IOException("not found on the class path");
     }

@@ -45,9 +45,19 @@ final class ChildJvm {
     return start(command, main, arguments);
   }
 
+  /**
+   * The command that starts a JVM of this machine: the words of -Dtallowmere.test.jvm when set
+   * (another machine's JVM under its emulator, which the kernel cannot start by itself), else
+   * this JVM's own launcher.
+   */
+  static List<String> jvm() {
+    String emulated = System.getProperty("tallowmere.test.jvm");
+    return emulated != null ? List.of(emulated.trim().split("\\s+"))
+        : List.of(Path.of(System.getProperty("java.home"), "bin", "java").toString());
+  }
+
   private static List<String> javaCommand() {
-    List<String> command = new ArrayList<>();
-    command.add(Path.of(System.getProperty("java.home"), "bin", "java").toString());
+    List<String> command = new ArrayList<>(jvm());
     if (ManagementFactory.getRuntimeMXBean().getInputArguments().contains("-Xcheck:jni")) {
       command.add("-Xcheck:jni");
     }

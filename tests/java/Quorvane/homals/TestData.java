@@ -18,10 +18,6 @@ public final class TestData {
     return Path.of(property("tallowmere.jar"));
   }
 
-  public static Path classesJar() {
-    return Path.of(property("tallowmere.classes.jar"));
-  }
-
   public static Path examples(String file) {
     return sourceDir().resolve("examples").resolve(file);
   }
