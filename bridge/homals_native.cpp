@@ -74,32 +74,39 @@ Groups splitVariables(const std::vector<int32_t>& counts, const std::vector<jboo
   return g;
 }
 
-// Copies the columns, and the weights after them, into rows of `stride` values. Each column goes
-// through a small buffer that stays in cache, so the copy costs about one pass over the data.
+// Copies the columns, and the weights after them, into rows of `stride` values. The objects go
+// in blocks: every column's stretch of a block is fetched into a buffer that stays in cache and
+// the block's rows are written from it in order, so each row of the copy is written once, whole.
+// (Scattering one column at a time instead would sweep the whole copy once per column.)
 std::unique_ptr<int32_t[]> rowMajorData(JNIEnv* env, jobjectArray codes, jintArray weights,
                                         jsize variables, jsize objects, int32_t stride) {
-  auto data = std::make_unique_for_overwrite<int32_t[]>(static_cast<std::size_t>(objects) *
-                                                        static_cast<std::size_t>(stride));
-  constexpr jsize chunk = 8192;
-  int32_t buffer[chunk];
-  const auto scatter = [&](jintArray column, int32_t position) {
-    for (jsize start = 0; start < objects; start += chunk) {
-      const jsize count = std::min(chunk, objects - start);
-      env->GetIntArrayRegion(column, start, count, buffer);
-      checkPending(env);
-      int32_t* out = data.get() + static_cast<std::ptrdiff_t>(start) * stride + position;
-      for (jsize i = 0; i < count; ++i, out += stride) {
-        *out = buffer[i];
-      }
-    }
-  };
   forEachRow(env, codes, 0, variables, [&](jsize v, jobject column) {
     const std::string name = "codes[" + std::to_string(v) + "]";
     requireLength(env, static_cast<jarray>(column), name.c_str(), objects);
-    scatter(static_cast<jintArray>(column), v);
   });
-  if (weights != nullptr) {
-    scatter(weights, variables);
+  auto data = std::make_unique_for_overwrite<int32_t[]>(static_cast<std::size_t>(objects) *
+                                                        static_cast<std::size_t>(stride));
+  const jsize block = std::max<jsize>(64, (jsize{1} << 16) / stride);
+  std::vector<int32_t> buffer(static_cast<std::size_t>(block) * static_cast<std::size_t>(stride));
+  for (jsize start = 0; start < objects; start += block) {
+    const jsize count = std::min(block, objects - start);
+    const auto fetch = [&](jintArray column, int32_t position) {
+      env->GetIntArrayRegion(column, start, count,
+                             buffer.data() + std::ptrdiff_t{position} * block);
+      checkPending(env);
+    };
+    forEachRow(env, codes, 0, variables,
+               [&](jsize v, jobject column) { fetch(static_cast<jintArray>(column), v); });
+    if (weights != nullptr) {
+      fetch(weights, variables);
+    }
+    int32_t* out = data.get() + static_cast<std::ptrdiff_t>(start) * stride;
+    for (jsize i = 0; i < count; ++i) {
+      for (int32_t v = 0; v < stride; ++v) {
+        *out++ = buffer[static_cast<std::size_t>(v) * static_cast<std::size_t>(block) +
+                        static_cast<std::size_t>(i)];
+      }
+    }
   }
   return data;
 }
