@@ -100,8 +100,8 @@ public final class FixedCostHarness {
     int objects = args.length > 0 ? Integer.parseInt(args[0]) : 1_000_000;
     int calls = args.length > 1 ? Integer.parseInt(args[1]) : 11;
     FixedCostHarness harness = new FixedCostHarness(objects);
-    System.err.printf("N = %d, M = %d, K = %d, P = %d, medians of %d calls of each kind%n",
-        objects, M, K, P, calls);
+    System.err.printf("N = %d, M = %d, K = %d, P = %d, medians of %d calls of each kind%n", objects,
+        M, K, P, calls);
     harness.report(false, calls);
     harness.report(true, calls);
   }

@@ -58,8 +58,8 @@ bool anyPassiveSingle() {
 }
 
 // The cross-table of the run's data and weights, when the options choose it and it fits.
-bool prepareCategorySpace(const RunState& run, const SolutionOptions& options,
-                          CategorySpace& space, std::vector<double>& pairCounts) {
+bool prepareCategorySpace(const RunState& run, const SolutionOptions& options, CategorySpace& space,
+                          std::vector<double>& pairCounts) {
   if (options.solver == Solver::objects ||
       (options.solver == Solver::automatic && !crossTablePays())) {
     return false;

@@ -1,5 +1,5 @@
-// Integer-coded datasets from tests/data or examples/: a header of names, then codes 1..k (0 missing), and
-// optionally a last column "weight" of integer counts.
+// Integer-coded datasets from tests/data or examples/: a header of names, then codes 1..k (0
+// missing), and optionally a last column "weight" of integer counts.
 #pragma once
 
 #include <string>

@@ -11,8 +11,8 @@
 #include "fused_steps.h"
 #include "iteration_plan.h"
 #include "object_passes.h"
-#include "problem.h"
 #include "plain_loops.h"
+#include "problem.h"
 
 namespace tallowmere {
 namespace {
@@ -82,8 +82,8 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
     std::vector<double> eigenvalues(P, nan), expectedEigenvalues(P, nan);
     double fit = nan, cosine = nan, expectedFit = nan, expectedCosine = nan;
     evaluateIteration(work, marginals.object, scores, averages, eigenvalues, fit, cosine, t);
-    plain::evaluateIteration(marginals.object, expectedScores, averages,
-                                       expectedEigenvalues, expectedFit, expectedCosine, t);
+    plain::evaluateIteration(marginals.object, expectedScores, averages, expectedEigenvalues,
+                             expectedFit, expectedCosine, t);
     ASSERT_TRUE(sameBits(eigenvalues, expectedEigenvalues));
     ASSERT_TRUE(sameBits(fit, expectedFit));
     ASSERT_TRUE(sameBits(cosine, expectedCosine));
@@ -128,8 +128,8 @@ TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
     centreAndOrthonormalise(scores, marginals.object, t, sums);
 
     plain::computeObjectAverages(w, marginals.object, y, averages);
-    plain::evaluateIteration(marginals.object, expected, averages, expectedEigenvalues,
-                                       expectedFit, expectedCosine, t);
+    plain::evaluateIteration(marginals.object, expected, averages, expectedEigenvalues, expectedFit,
+                             expectedCosine, t);
     plain::centreObjectScores(expected, marginals.object, t);
     plain::orthonormaliseObjectScores(expected, marginals.object, t);
     ASSERT_TRUE(sameBits(eigenvalues, expectedEigenvalues));

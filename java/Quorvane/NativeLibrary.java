@@ -38,8 +38,7 @@ public final class NativeLibrary {
 
   private static volatile String loadedFrom;
 
-  private NativeLibrary() {
-  }
+  private NativeLibrary() {}
 
   /** Loads the library if this class loader has not loaded it yet. */
   public static void load() {
@@ -54,9 +53,7 @@ public final class NativeLibrary {
   }
 
   /** Where the library was loaded from, or {@code null} before {@link #load()}. */
-  public static String loadedFrom() {
-    return loadedFrom;
-  }
+  public static String loadedFrom() { return loadedFrom; }
 
   /** The folder inside the jar for this machine, such as {@code native/linux-x86_64}. */
   public static String resourceFolder() {
@@ -118,47 +115,50 @@ public final class NativeLibrary {
     StringBuilder message = new StringBuilder("cannot load the native library '" + NAME
         + "'; tried, in order:");
     for (String attempt : attempts) {
-      message.append("\n  - ").append(attempt);
+          message.append("\n  - ").append(attempt);
+        }
+        message.append("\nSet -D")
+            .append(PATH_PROPERTY)
+            .append("=/path/to/")
+            .append(System.mapLibraryName(NAME))
+            .append(", or -D")
+            .append(TMPDIR_PROPERTY)
+            .append("=DIR if the temporary directory is mounted noexec.");
+        throw new UnsatisfiedLinkError(message.toString());
     }
-    message.append("\nSet -D").append(PATH_PROPERTY).append("=/path/to/")
-        .append(System.mapLibraryName(NAME))
-        .append(", or -D").append(TMPDIR_PROPERTY)
-        .append("=DIR if the temporary directory is mounted noexec.");
-    throw new UnsatisfiedLinkError(message.toString());
-  }
 
-  private static String packedPlatforms() {
-    List<String> found = new ArrayList<>();
-    for (String platform : PACKED_PLATFORMS) {
-      String resource = "native/" + platform + "/" + System.mapLibraryName(NAME);
-      if (classLoader().getResource(resource) != null) {
-        found.add(platform);
+    private static String packedPlatforms() {
+      List<String> found = new ArrayList<>();
+      for (String platform : PACKED_PLATFORMS) {
+        String resource = "native/" + platform + "/" + System.mapLibraryName(NAME);
+        if (classLoader().getResource(resource) != null) {
+          found.add(platform);
+        }
+      }
+      return found.isEmpty() ? "none" : String.join(", ", found);
+    }
+
+    private static ClassLoader classLoader() {
+      ClassLoader loader = NativeLibrary.class.getClassLoader();
+      return loader != null ? loader : ClassLoader.getSystemClassLoader();
+    }
+
+    private static String loadPacked(String resource) throws IOException {
+      InputStream in = classLoader().getResourceAsStream(resource);
+      if (in == null) {
+        throw new IOException("not found on the class path");
+      }
+      String dir = System.getProperty(TMPDIR_PROPERTY, System.getProperty("java.io.tmpdir"));
+      Path file;
+      try (in) {
+        file = Files.createTempFile(Path.of(dir), "lib" + NAME + "-", ".so");
+        Files.copy(in, file, StandardCopyOption.REPLACE_EXISTING);
+      }
+      try {
+        System.load(file.toAbsolutePath().toString());
+        return "packed copy " + resource + " extracted to " + file;
+      } finally {
+        Files.deleteIfExists(file);
       }
     }
-    return found.isEmpty() ? "none" : String.join(", ", found);
   }
-
-  private static ClassLoader classLoader() {
-    ClassLoader loader = NativeLibrary.class.getClassLoader();
-    return loader != null ? loader : ClassLoader.getSystemClassLoader();
-  }
-
-  private static String loadPacked(String resource) throws IOException {
-    InputStream in = classLoader().getResourceAsStream(resource);
-    if (in == null) {
-      throw new IOException("not found on the class path");
-    }
-    String dir = System.getProperty(TMPDIR_PROPERTY, System.getProperty("java.io.tmpdir"));
-    Path file;
-    try (in) {
-      file = Files.createTempFile(Path.of(dir), "lib" + NAME + "-", ".so");
-      Files.copy(in, file, StandardCopyOption.REPLACE_EXISTING);
-    }
-    try {
-      System.load(file.toAbsolutePath().toString());
-      return "packed copy " + resource + " extracted to " + file;
-    } finally {
-      Files.deleteIfExists(file);
-    }
-  }
-}

@@ -73,8 +73,7 @@ public final class HomalsResult {
 
   /** Takes ownership of {@code objectScores}, dimension-major. */
   HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables, double[] objectScores,
-      double[] eigenvalues, Inertia inertia, int iterations, StopReason stopReason,
-      Solver solver) {
+      double[] eigenvalues, Inertia inertia, int iterations, StopReason stopReason, Solver solver) {
     this.analysis = analysis;
     this.variables = Collections.unmodifiableList(variables);
     this.objectScores = objectScores;
@@ -163,9 +162,7 @@ public final class HomalsResult {
   public double[] eigenvalues() { return eigenvalues.clone(); }
 
   /** The total inertia and each dimension's share of it. */
-  public Inertia inertia() {
-    return inertia;
-  }
+  public Inertia inertia() { return inertia; }
 
   /** The total fit: the sum of the eigenvalues. */
   public double fit() {

@@ -119,8 +119,8 @@ final class Statistics {
     double[] adjustedPercent = new double[p];
     double adjustedTotal = Double.NaN;
     if (active > 2 && allMultiple) {
-      adjustedTotal = pairCounts != null ? meanPairInertia(analysis, pairCounts)
-                                         : meanPairInertia(analysis);
+      adjustedTotal =
+          pairCounts != null ? meanPairInertia(analysis, pairCounts) : meanPairInertia(analysis);
     }
     double q = active;
     for (int d = 0; d < p; d++) {

@@ -37,8 +37,8 @@ public final class Variable {
   private final Role role;
   private final Quantification quantification;
 
-  private Variable(String name, List<String> categories, int[] codes, Role role,
-      Quantification quantification) {
+  private Variable(
+      String name, List<String> categories, int[] codes, Role role, Quantification quantification) {
     this.name = name;
     this.categories = categories;
     this.codes = codes;
@@ -47,10 +47,10 @@ public final class Variable {
   }
 
   /**
-     * A variable given by one label per object; {@code null} or a blank label marks a missing
-     * value. The categories are the distinct labels, in natural order: numerically when every
-     * label is a number, otherwise alphabetically by their characters.
-     */
+   * A variable given by one label per object; {@code null} or a blank label marks a missing
+   * value. The categories are the distinct labels, in natural order: numerically when every
+   * label is a number, otherwise alphabetically by their characters.
+   */
   public static Variable ofLabels(String name, List<String> labels) {
     checkName(name);
     Objects.requireNonNull(labels, "labels");
@@ -77,10 +77,10 @@ public final class Variable {
   }
 
   /**
-     * A variable given by one label per object and the order of its categories. Every label
-     * that is not missing must be one of the categories; categories that no object has are
-     * allowed and get a frequency of 0.
-     */
+   * A variable given by one label per object and the order of its categories. Every label
+   * that is not missing must be one of the categories; categories that no object has are
+   * allowed and get a frequency of 0.
+   */
   public static Variable ofLabels(String name, List<String> labels, List<String> categoryOrder) {
     checkName(name);
     Objects.requireNonNull(labels, "labels");
@@ -106,9 +106,9 @@ public final class Variable {
   }
 
   /**
-     * A variable given by integer codes: code c (1 &le; c &le; k) is category c, a code of 0 or
-     * below is missing. The categories are named "1" to "k", where k is the largest code.
-     */
+   * A variable given by integer codes: code c (1 &le; c &le; k) is category c, a code of 0 or
+   * below is missing. The categories are named "1" to "k", where k is the largest code.
+   */
   public static Variable ofCodes(String name, int[] codes) {
     checkName(name);
     Objects.requireNonNull(codes, "codes");
@@ -124,10 +124,10 @@ public final class Variable {
   }
 
   /**
-     * A variable given by integer codes and the labels of its categories: code c is
-     * {@code categories.get(c - 1)}, a code of 0 or below is missing, and a code above the number
-     * of categories is an error.
-     */
+   * A variable given by integer codes and the labels of its categories: code c is
+   * {@code categories.get(c - 1)}, a code of 0 or below is missing, and a code above the number
+   * of categories is an error.
+   */
   public static Variable ofCodes(String name, int[] codes, List<String> categories) {
     checkName(name);
     Objects.requireNonNull(codes, "codes");
@@ -135,8 +135,8 @@ public final class Variable {
     int[] copy = new int[codes.length];
     for (int i = 0; i < codes.length; i++) {
       if (codes[i] > checked.size()) {
-        throw new InvalidAnalysisException("variable '" + name + "', object " + (i + 1)
-            + ": code " + codes[i] + " is above its " + checked.size() + " categories");
+        throw new InvalidAnalysisException("variable '" + name + "', object " + (i + 1) + ": code "
+            + codes[i] + " is above its " + checked.size() + " categories");
       }
       copy[i] = Math.max(codes[i], 0);
     }
@@ -155,8 +155,8 @@ public final class Variable {
 
   /** This variable with the given role. */
   public Variable withRole(Role newRole) {
-    return new Variable(name, categories, codes, Objects.requireNonNull(newRole, "role"),
-        quantification);
+    return new Variable(
+        name, categories, codes, Objects.requireNonNull(newRole, "role"), quantification);
   }
 
   /** This variable with multiple nominal quantification (the default). */
@@ -166,39 +166,27 @@ public final class Variable {
 
   /** This variable with the given quantification, single or multiple. */
   public Variable single(Quantification newQuantification) {
-    return new Variable(name, categories, codes, role,
-        Objects.requireNonNull(newQuantification, "quantification"));
+    return new Variable(
+        name, categories, codes, role, Objects.requireNonNull(newQuantification, "quantification"));
   }
 
   /** The variable's name. */
-  public String name() {
-    return name;
-  }
+  public String name() { return name; }
 
   /** The categories in order; category c (1-based code) is element c - 1. */
-  public List<String> categories() {
-    return categories;
-  }
+  public List<String> categories() { return categories; }
 
   /** The number of categories, k. */
-  public int categoryCount() {
-    return categories.size();
-  }
+  public int categoryCount() { return categories.size(); }
 
   /** The number of objects described. */
-  public int objectCount() {
-    return codes.length;
-  }
+  public int objectCount() { return codes.length; }
 
   /** The code of object i: 1 to k, or 0 when its value is missing. */
-  public int code(int object) {
-    return codes[object];
-  }
+  public int code(int object) { return codes[object]; }
 
   /** A copy of all codes, 0 for missing values. */
-  public int[] codes() {
-    return codes.clone();
-  }
+  public int[] codes() { return codes.clone(); }
 
   /** The label of object i, or {@code null} when its value is missing. */
   public String label(int object) {
@@ -206,22 +194,14 @@ public final class Variable {
     return code == 0 ? null : categories.get(code - 1);
   }
 
-  public Role role() {
-    return role;
-  }
+  public Role role() { return role; }
 
-  public boolean isActive() {
-    return role == Role.ACTIVE;
-  }
+  public boolean isActive() { return role == Role.ACTIVE; }
 
-  public Quantification quantification() {
-    return quantification;
-  }
+  public Quantification quantification() { return quantification; }
 
   /** Package use: the codes without copying. */
-  int[] codesView() {
-    return codes;
-  }
+  int[] codesView() { return codes; }
 
   @Override
   public String toString() {
@@ -229,9 +209,7 @@ public final class Variable {
         + quantification.describe() + ", " + categories.size() + " categories)";
   }
 
-  static boolean isMissing(String label) {
-    return label == null || label.isBlank();
-  }
+  static boolean isMissing(String label) { return label == null || label.isBlank(); }
 
   private static void checkName(String name) {
     if (name == null || name.isBlank()) {
@@ -276,8 +254,7 @@ public final class Variable {
   @Override
   public boolean equals(Object other) {
     return other instanceof Variable v && name.equals(v.name) && categories.equals(v.categories)
-        && Arrays.equals(codes, v.codes) && role == v.role
-        && quantification == v.quantification;
+        && Arrays.equals(codes, v.codes) && role == v.role && quantification == v.quantification;
   }
 
   @Override

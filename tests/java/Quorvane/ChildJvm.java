@@ -37,8 +37,8 @@ final class ChildJvm {
    */
   static ChildJvm runWithAddressSpaceLimit(long kibibytes, Class<?> main, String... arguments)
       throws Exception {
-    List<String> command = new ArrayList<>(List.of("/bin/sh", "-c",
-        "ulimit -v " + kibibytes + " && MALLOC_ARENA_MAX=2 exec \"$@\"", "sh"));
+    List<String> command = new ArrayList<>(List.of(
+        "/bin/sh", "-c", "ulimit -v " + kibibytes + " && MALLOC_ARENA_MAX=2 exec \"$@\"", "sh"));
     command.addAll(javaCommand());
     command.addAll(List.of("-Xmx128m", "-XX:CompressedClassSpaceSize=64m",
         "-XX:ReservedCodeCacheSize=64m", "-XX:MaxMetaspaceSize=128m"));
@@ -52,7 +52,8 @@ final class ChildJvm {
    */
   static List<String> jvm() {
     String emulated = System.getProperty("tallowmere.test.jvm");
-    return emulated != null ? List.of(emulated.trim().split("\\s+"))
+    return emulated != null
+        ? List.of(emulated.trim().split("\\s+"))
         : List.of(Path.of(System.getProperty("java.home"), "bin", "java").toString());
   }
 
@@ -87,7 +88,7 @@ final class ChildJvm {
     String stdout = new String(child.getInputStream().readAllBytes(), UTF_8);
     int exitCode = child.waitFor();
     String errors = stderr.get();
-    System.err.print(errors);  // where ctest's check of the -Xcheck:jni run sees it too
+    System.err.print(errors); // where ctest's check of the -Xcheck:jni run sees it too
     return new ChildJvm(exitCode, stdout, errors);
   }
 }

@@ -21,14 +21,15 @@ import org.junit.jupiter.params.provider.CsvSource;
 class NativeLibraryTest {
   @ParameterizedTest
   @CsvSource({
-    "Linux, amd64, linux-x86_64",
-    "Linux, x86_64, linux-x86_64",
-    "Linux, aarch64, linux-aarch64",
-    "Mac OS X, arm64, darwin-aarch64",
-    "Windows 11, amd64, windows-x86_64",
-    "FreeBSD, ppc64le, freebsd-ppc64le",
+      "Linux, amd64, linux-x86_64",
+      "Linux, x86_64, linux-x86_64",
+      "Linux, aarch64, linux-aarch64",
+      "Mac OS X, arm64, darwin-aarch64",
+      "Windows 11, amd64, windows-x86_64",
+      "FreeBSD, ppc64le, freebsd-ppc64le",
   })
-  void platformFolderNames(String os, String arch, String folder) {
+  void
+  platformFolderNames(String os, String arch, String folder) {
     assertEquals(folder, NativeLibrary.platform(os, arch));
   }
 
@@ -38,8 +39,8 @@ class NativeLibraryTest {
    */
   @Test
   void failureListsEveryAttempt(@TempDir Path output) throws Exception {
-    String text = analyseWithTheJarAlone(1, output, "-Dos.arch=riscv64",
-        "-Dtallowmere.library=/nonexistent/libtallowmere.so");
+    String text = analyseWithTheJarAlone(
+        1, output, "-Dos.arch=riscv64", "-Dtallowmere.library=/nonexistent/libtallowmere.so");
     assertTrue(text.contains("-Dtallowmere.library=/nonexistent/libtallowmere.so: "), text);
     assertTrue(text.contains("java.library.path=/nonexistent: "), text);
     List<String> packed = new ArrayList<>();
@@ -51,7 +52,8 @@ class NativeLibraryTest {
       }
     }
     assertTrue(text.contains("packed copy native/linux-riscv64/libtallowmere.so: not found on the "
-        + "class path (packed copies: " + String.join(", ", packed) + ")"), text);
+                   + "class path (packed copies: " + String.join(", ", packed) + ")"),
+        text);
   }
 
   /** The jar alone runs an analysis with its copy for this JVM's machine. */

@@ -63,8 +63,8 @@ class RunHomalsTest {
   @MethodSource("cases")
   void cellsOutsideTheWrittenBlockAreUnchanged(BridgeCase c) {
     double[][][] result = c.run();
-    assertUnchangedOutside(c.scoresBefore, result[0], c.scoreRowsEnd(), c.dimensionCount,
-        "objectScoreTable");
+    assertUnchangedOutside(
+        c.scoresBefore, result[0], c.scoreRowsEnd(), c.dimensionCount, "objectScoreTable");
     assertUnchangedOutside(c.categoriesBefore, result[1], c.categoryRowsEnd(), c.dimensionCount,
         "categoryQuantificationTable");
   }
@@ -190,8 +190,8 @@ class RunHomalsTest {
   void aNullRowRaisesNullPointerException() {
     double[][] quantifications = new double[4][2];
     quantifications[2] = null;
-    NullPointerException e = assertThrows(NullPointerException.class,
-        () -> MarkerProbe.analyse(new double[1][2], quantifications));
+    NullPointerException e = assertThrows(
+        NullPointerException.class, () -> MarkerProbe.analyse(new double[1][2], quantifications));
     assertTrue(e.getMessage().contains("categoryQuantificationTable[2]"), e.getMessage());
     assertNextCallWorks();
   }
@@ -218,16 +218,17 @@ class RunHomalsTest {
   }
 
   /** Every cell except rows 1 .. rowsEnd - 1, elements 1 .. P, keeps the bits it had before. */
-  private static void assertUnchangedOutside(double[][] before, double[][] after, int rowsEnd,
-      int dimensions, String table) {
+  private static void assertUnchangedOutside(
+      double[][] before, double[][] after, int rowsEnd, int dimensions, String table) {
     assertEquals(before.length, after.length, table + " rows");
     for (int r = 0; r < before.length; r++) {
       for (int k = 0; k < before[r].length; k++) {
         boolean written = r >= 1 && r < rowsEnd && k >= 1 && k <= dimensions;
-        if (!written && Double.doubleToRawLongBits(before[r][k])
-            != Double.doubleToRawLongBits(after[r][k])) {
-          fail(String.format("%s[%d][%d] changed from %s to %s", table, r, k, before[r][k],
-              after[r][k]));
+        if (!written
+            && Double.doubleToRawLongBits(before[r][k])
+                != Double.doubleToRawLongBits(after[r][k])) {
+          fail(String.format(
+              "%s[%d][%d] changed from %s to %s", table, r, k, before[r][k], after[r][k]));
         }
       }
     }

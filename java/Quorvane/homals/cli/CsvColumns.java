@@ -8,12 +8,12 @@ import java.io.IOException;
 import java.io.InputStream;
 import java.io.InputStreamReader;
 import java.io.UncheckedIOException;
+import java.math.BigDecimal;
 import java.nio.charset.CharacterCodingException;
 import java.nio.charset.Charset;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Files;
 import java.nio.file.Path;
-import java.math.BigDecimal;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Collections;
@@ -43,8 +43,8 @@ final class CsvColumns implements AutoCloseable {
   private final char delimiter;
   private volatile int rowsRead;
 
-  private CsvColumns(Path file, Charset charset, CsvParser parser, List<String> header,
-      char delimiter) {
+  private CsvColumns(
+      Path file, Charset charset, CsvParser parser, List<String> header, char delimiter) {
     this.file = file;
     this.charset = charset;
     this.parser = parser;
@@ -156,15 +156,15 @@ final class CsvColumns implements AutoCloseable {
         ? "; if it is in another encoding, name it with --encoding (for example --encoding "
             + "ISO-8859-1 or windows-1252)"
         : "; name its encoding with --encoding";
-    return new CliException(file + (line > 0 ? ", line " + line : "")
-        + ": the text is not valid " + charset.name() + hint);
+    return new CliException(file + (line > 0 ? ", line " + line : "") + ": the text is not valid "
+        + charset.name() + hint);
   }
 
   private static long firstLineNotIn(Path file, Charset charset) {
     try (InputStream in = new BufferedInputStream(Files.newInputStream(file), 1 << 16)) {
       java.io.ByteArrayOutputStream line = new java.io.ByteArrayOutputStream();
       long number = 1;
-      for (int b = in.read(); ; b = in.read()) {
+      for (int b = in.read();; b = in.read()) {
         if (b == '\n' || b < 0) {
           try {
             charset.newDecoder().decode(java.nio.ByteBuffer.wrap(line.toByteArray()));

@@ -3,17 +3,16 @@ package Quorvane.homals.cli;
 import Quorvane.homals.AnalysisFailedException;
 import Quorvane.homals.InvalidAnalysisException;
 import java.io.IOException;
+import java.io.PrintWriter;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.FileSystemException;
 import java.nio.file.NoSuchFileException;
-import java.io.PrintWriter;
 import picocli.CommandLine;
 import picocli.CommandLine.Command;
 
 /** The command line: {@code java -jar tallowmere.jar analyse DATA.csv [options]}. */
-@Command(name = "tallowmere", mixinStandardHelpOptions = true,
-    versionProvider = Main.Version.class,
+@Command(name = "tallowmere", mixinStandardHelpOptions = true, versionProvider = Main.Version.class,
     subcommands = {AnalyseCommand.class, CommandLine.HelpCommand.class},
     description = "Homogeneity analysis (multiple correspondence analysis by alternating "
         + "least squares) of categorical data.")
@@ -23,8 +22,7 @@ public final class Main implements Runnable {
   /** Exit status for a failed run: the native library, files that cannot be written. */
   public static final int EXIT_FAILURE = 1;
 
-  @CommandLine.Spec
-  CommandLine.Model.CommandSpec commandSpec;
+  @CommandLine.Spec CommandLine.Model.CommandSpec commandSpec;
 
   @Override
   public void run() {
@@ -37,9 +35,7 @@ public final class Main implements Runnable {
   }
 
   /** Runs the command line and returns its exit status instead of exiting. */
-  public static int execute(String... args) {
-    return commandLine().execute(args);
-  }
+  public static int execute(String... args) { return commandLine().execute(args); }
 
   /** Runs the command line with its output and messages sent to the given writers. */
   public static int execute(PrintWriter out, PrintWriter err, String... args) {
@@ -60,8 +56,8 @@ public final class Main implements Runnable {
    * data, files and folders), status 1 for a failed or broken run. No Java exception class
    * appears in it; under --debug an unexpected failure adds its stack trace.
    */
-  private static int report(Exception e, CommandLine commandLine,
-      CommandLine.ParseResult parseResult) {
+  private static int report(
+      Exception e, CommandLine commandLine, CommandLine.ParseResult parseResult) {
     PrintWriter err = commandLine.getErr();
     int status;
     if (e instanceof CliException || e instanceof InvalidAnalysisException) {
@@ -90,10 +86,10 @@ public final class Main implements Runnable {
   static String inWords(IOException e) {
     String file = e instanceof FileSystemException f && f.getFile() != null ? f.getFile() : null;
     String what = e instanceof AccessDeniedException ? "permission denied"
-        : e instanceof NoSuchFileException             ? "no such file or folder"
-        : e instanceof FileAlreadyExistsException      ? "a file of that name is in the way"
-        : e instanceof FileSystemException f           ? f.getReason()
-                                                       : e.getMessage();
+        : e instanceof NoSuchFileException           ? "no such file or folder"
+        : e instanceof FileAlreadyExistsException    ? "a file of that name is in the way"
+        : e instanceof FileSystemException f         ? f.getReason()
+                                                     : e.getMessage();
     return (file == null ? "" : "cannot read or write " + file + ": ")
         + (what == null ? "input or output failed" : what);
   }

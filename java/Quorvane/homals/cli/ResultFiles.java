@@ -5,6 +5,10 @@ import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Inertia;
 import Quorvane.homals.Solver;
 import Quorvane.homals.VariableResult;
+import com.google.gson.GsonBuilder;
+import com.google.gson.JsonArray;
+import com.google.gson.JsonNull;
+import com.google.gson.JsonObject;
 import java.io.Closeable;
 import java.io.IOException;
 import java.io.OutputStream;
@@ -13,15 +17,10 @@ import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
 import java.util.Locale;
-import com.google.gson.GsonBuilder;
-import com.google.gson.JsonArray;
-import com.google.gson.JsonNull;
-import com.google.gson.JsonObject;
 
 /** Writes categories.csv, objects.csv and summary.txt for a result. */
 final class ResultFiles {
-  private ResultFiles() {
-  }
+  private ResultFiles() {}
 
   /**
    * Writes categories.csv, objects.csv, summary.txt and summary.json into {@code folder}.
@@ -96,9 +95,9 @@ final class ResultFiles {
   }
 
   /**
-     * One row per object in input order: object (its row number or id), weight, dim1..dimP;
-     * the scores of objects that take no part are empty.
-     */
+   * One row per object in input order: object (its row number or id), weight, dim1..dimP;
+   * the scores of objects that take no part are empty.
+   */
   static void writeObjects(HomalsResult result, Path file, List<String> ids) throws IOException {
     HomalsAnalysis analysis = result.analysis();
     try (CsvOutput csv = new CsvOutput(file)) {
@@ -150,23 +149,28 @@ final class ResultFiles {
     s.append(String.format(Locale.ROOT, "read as:     %s, fields separated by %s%s%n",
         notes.encoding(), notes.delimiterName(), notes.delimiterDetected() ? " (detected)" : ""));
     s.append(String.format(Locale.ROOT, "objects:     %d (%d take part, total weight %d%s)%n",
-        result.objectCount(), taking, totalWeight, notes.weightDecimals() == 0 ? ""
-            : ": the decimal weights times 10^" + notes.weightDecimals()));
+        result.objectCount(), taking, totalWeight,
+        notes.weightDecimals() == 0 ? ""
+                                    : ": the decimal weights times 10^" + notes.weightDecimals()));
     s.append(String.format(Locale.ROOT, "variables:   %d active, %d passive%n", active,
         result.variables().size() - active));
     s.append(String.format(Locale.ROOT, "dimensions:  %d%n", p));
-    s.append(String.format(Locale.ROOT, "settings:    at most %d iterations; inner iterations "
-        + "%d; convergence tolerance %s%s%s%n", analysis.maxIterations(),
-        analysis.innerIterations(), analysis.convergenceTolerance(),
+    s.append(String.format(Locale.ROOT,
+        "settings:    at most %d iterations; inner iterations "
+            + "%d; convergence tolerance %s%s%s%n",
+        analysis.maxIterations(), analysis.innerIterations(), analysis.convergenceTolerance(),
         Double.isNaN(analysis.fitTolerance()) ? "" : "; fit tolerance " + analysis.fitTolerance(),
-        Double.isNaN(analysis.cosineTolerance()) ? ""
+        Double.isNaN(analysis.cosineTolerance())
+            ? ""
             : "; cosine tolerance " + analysis.cosineTolerance()));
-    s.append(String.format(Locale.ROOT, "iterations:  %d, %s%n", result.iterations(),
-        convergence(result)));
+    s.append(String.format(
+        Locale.ROOT, "iterations:  %d, %s%n", result.iterations(), convergence(result)));
     s.append(String.format(Locale.ROOT, "solver:      %s%n",
-        result.solver() == Solver.CROSS_TABLE ? "category cross-table" : "passes over the objects"));
-    notes.leftOut().forEach((column, reason) -> s.append(String.format(Locale.ROOT,
-        "left out:    column '%s': %s%n", column, reason)));
+        result.solver() == Solver.CROSS_TABLE ? "category cross-table"
+                                              : "passes over the objects"));
+    notes.leftOut().forEach((column, reason)
+                                -> s.append(String.format(Locale.ROOT,
+                                    "left out:    column '%s': %s%n", column, reason)));
 
     Inertia inertia = result.inertia();
     s.append(String.format(Locale.ROOT, "%nInertia: total %.4f%n", inertia.total()));
@@ -188,8 +192,8 @@ final class ResultFiles {
       width = Math.max(width, v.name().length());
     }
     s.append("\nDiscrimination measures\n");
-    StringBuilder head = new StringBuilder(String.format(Locale.ROOT, "  %-" + width
-        + "s  %-8s %-19s %9s", "variable", "role", "quantification", "missing"));
+    StringBuilder head = new StringBuilder(String.format(Locale.ROOT,
+        "  %-" + width + "s  %-8s %-19s %9s", "variable", "role", "quantification", "missing"));
     for (int d = 1; d <= p; d++) {
       head.append(String.format(Locale.ROOT, " %8s", "dim" + d));
     }
@@ -277,153 +281,153 @@ final class ResultFiles {
     root.addProperty("converged", result.converged());
     root.addProperty("stopReason", result.stopReason().key());
     root.addProperty("solver", result.solver() == Solver.CROSS_TABLE ? "crossTable" : "objects");
-    JsonObject settings = new JsonObject();
-    settings.addProperty("maxIterations", analysis.maxIterations());
-    settings.addProperty("innerIterations", analysis.innerIterations());
-    settings.addProperty("convergenceTolerance", analysis.convergenceTolerance());
-    if (!Double.isNaN(analysis.fitTolerance())) {
-      settings.addProperty("fitTolerance", analysis.fitTolerance());
+        JsonObject settings = new JsonObject();
+        settings.addProperty("maxIterations", analysis.maxIterations());
+        settings.addProperty("innerIterations", analysis.innerIterations());
+        settings.addProperty("convergenceTolerance", analysis.convergenceTolerance());
+        if (!Double.isNaN(analysis.fitTolerance())) {
+          settings.addProperty("fitTolerance", analysis.fitTolerance());
+        }
+        if (!Double.isNaN(analysis.cosineTolerance())) {
+          settings.addProperty("cosineTolerance", analysis.cosineTolerance());
+        }
+        root.add("settings", settings);
+        root.add("eigenvalues", numbers(result.eigenvalues()));
+        root.addProperty("fit", result.fit());
+        Inertia inertia = result.inertia();
+        JsonObject inertiaTable = new JsonObject();
+        inertiaTable.addProperty("total", inertia.total());
+        inertiaTable.add("percent", numbers(inertia.percent()));
+        if (inertia.isAdjusted()) {
+          inertiaTable.addProperty("adjustedTotal", inertia.adjustedTotal());
+          inertiaTable.add("adjustedPercent", numbers(inertia.adjustedPercent()));
+        } else {
+          inertiaTable.add("adjustedPercent", JsonNull.INSTANCE);
+        }
+        root.add("inertia", inertiaTable);
+        JsonObject input = new JsonObject();
+        input.addProperty("encoding", notes.encoding());
+        input.addProperty("delimiter", String.valueOf(notes.delimiter()));
+        input.addProperty("weightScale", Math.pow(10, notes.weightDecimals()));
+        input.addProperty("missingAsCategory", notes.missingAsCategory());
+        JsonObject leftOut = new JsonObject();
+        notes.leftOut().forEach(leftOut::addProperty);
+        input.add("leftOut", leftOut);
+        root.add("input", input);
+        JsonArray variables = new JsonArray();
+        for (VariableResult v : result.variables()) {
+          JsonObject variable = new JsonObject();
+          variable.addProperty("name", v.name());
+          variable.addProperty("role", v.isActive() ? "active" : "passive");
+          variable.addProperty("quantification", v.quantification().describe());
+          variable.addProperty("missingCells", notes.missingCells().getOrDefault(v.name(), 0));
+          variable.add("discrimination", numbers(v.discriminationMeasures()));
+          if (v.loadings() != null) {
+            variable.add("loadings", numbers(v.loadings()));
+          }
+          variables.add(variable);
+        }
+        root.add("variables", variables);
+        return new GsonBuilder().setPrettyPrinting().create().toJson(root) + "\n";
     }
-    if (!Double.isNaN(analysis.cosineTolerance())) {
-      settings.addProperty("cosineTolerance", analysis.cosineTolerance());
-    }
-    root.add("settings", settings);
-    root.add("eigenvalues", numbers(result.eigenvalues()));
-    root.addProperty("fit", result.fit());
-    Inertia inertia = result.inertia();
-    JsonObject inertiaTable = new JsonObject();
-    inertiaTable.addProperty("total", inertia.total());
-    inertiaTable.add("percent", numbers(inertia.percent()));
-    if (inertia.isAdjusted()) {
-      inertiaTable.addProperty("adjustedTotal", inertia.adjustedTotal());
-      inertiaTable.add("adjustedPercent", numbers(inertia.adjustedPercent()));
-    } else {
-      inertiaTable.add("adjustedPercent", JsonNull.INSTANCE);
-    }
-    root.add("inertia", inertiaTable);
-    JsonObject input = new JsonObject();
-    input.addProperty("encoding", notes.encoding());
-    input.addProperty("delimiter", String.valueOf(notes.delimiter()));
-    input.addProperty("weightScale", Math.pow(10, notes.weightDecimals()));
-    input.addProperty("missingAsCategory", notes.missingAsCategory());
-    JsonObject leftOut = new JsonObject();
-    notes.leftOut().forEach(leftOut::addProperty);
-    input.add("leftOut", leftOut);
-    root.add("input", input);
-    JsonArray variables = new JsonArray();
-    for (VariableResult v : result.variables()) {
-      JsonObject variable = new JsonObject();
-      variable.addProperty("name", v.name());
-      variable.addProperty("role", v.isActive() ? "active" : "passive");
-      variable.addProperty("quantification", v.quantification().describe());
-      variable.addProperty("missingCells", notes.missingCells().getOrDefault(v.name(), 0));
-      variable.add("discrimination", numbers(v.discriminationMeasures()));
-      if (v.loadings() != null) {
-        variable.add("loadings", numbers(v.loadings()));
+
+    private static JsonArray numbers(double[] values) {
+      JsonArray array = new JsonArray();
+      for (double value : values) {
+        array.add(value);
       }
-      variables.add(variable);
+      return array;
     }
-    root.add("variables", variables);
-    return new GsonBuilder().setPrettyPrinting().create().toJson(root) + "\n";
-  }
 
-  private static JsonArray numbers(double[] values) {
-    JsonArray array = new JsonArray();
-    for (double value : values) {
-      array.add(value);
-    }
-    return array;
-  }
+    /**
+     * CSV rows written straight into a byte buffer: numbers in their shortest text that reads
+     * back the same, text quoted only when it must be (a comma, a quote, a line break, or
+     * spaces at either end, which a reader that trims would lose).
+     */
+    static final class CsvOutput implements Closeable {
+      private final OutputStream out;
+      private final byte[] buffer = new byte[1 << 16];
+      private int used;
+      private boolean rowStarted;
 
-  /**
-   * CSV rows written straight into a byte buffer: numbers in their shortest text that reads
-   * back the same, text quoted only when it must be (a comma, a quote, a line break, or
-   * spaces at either end, which a reader that trims would lose).
-   */
-  static final class CsvOutput implements Closeable {
-    private final OutputStream out;
-    private final byte[] buffer = new byte[1 << 16];
-    private int used;
-    private boolean rowStarted;
+      CsvOutput(Path file) throws IOException { out = Files.newOutputStream(file); }
 
-    CsvOutput(Path file) throws IOException { out = Files.newOutputStream(file); }
-
-    void text(String cell) throws IOException {
-      separate();
-      boolean quote =
-          !cell.isEmpty() && (cell.charAt(0) <= ' ' || cell.charAt(cell.length() - 1) <= ' ');
-      for (int i = 0; i < cell.length() && !quote; i++) {
-        char ch = cell.charAt(i);
-        quote = ch == ',' || ch == '"' || ch == '\n' || ch == '\r';
+      void text(String cell) throws IOException {
+        separate();
+        boolean quote =
+            !cell.isEmpty() && (cell.charAt(0) <= ' ' || cell.charAt(cell.length() - 1) <= ' ');
+        for (int i = 0; i < cell.length() && !quote; i++) {
+          char ch = cell.charAt(i);
+          quote = ch == ',' || ch == '"' || ch == '\n' || ch == '\r';
+        }
+        String text = quote ? '"' + cell.replace("\"", "\"\"") + '"' : cell;
+        byte[] bytes = text.getBytes(StandardCharsets.UTF_8);
+        if (bytes.length > buffer.length - used) {
+          flush();
+          if (bytes.length > buffer.length) {
+            out.write(bytes);
+            return;
+          }
+        }
+        System.arraycopy(bytes, 0, buffer, used, bytes.length);
+        used += bytes.length;
       }
-      String text = quote ? '"' + cell.replace("\"", "\"\"") + '"' : cell;
-      byte[] bytes = text.getBytes(StandardCharsets.UTF_8);
-      if (bytes.length > buffer.length - used) {
-        flush();
-        if (bytes.length > buffer.length) {
-          out.write(bytes);
-          return;
+
+      void number(double value) throws IOException {
+        separate();
+        room(ShortestDecimal.MAX_LENGTH);
+        used = ShortestDecimal.write(value, buffer, used);
+      }
+
+      void integer(long value) throws IOException {
+        separate();
+        room(20);
+        if (value < 0) {
+          buffer[used++] = '-';
+        }
+        int digits = 1;
+        for (long rest = Math.abs(value / 10); rest > 0; rest /= 10) {
+          digits++;
+        }
+        for (int i = used + digits - 1; i >= used; i--) {
+          buffer[i] = (byte) ('0' + Math.abs(value % 10));
+          value /= 10;
+        }
+        used += digits;
+      }
+
+      void empty() throws IOException { separate(); }
+
+      void endRow() throws IOException {
+        room(1);
+        buffer[used++] = '\n';
+        rowStarted = false;
+      }
+
+      private void separate() throws IOException {
+        if (rowStarted) {
+          room(1);
+          buffer[used++] = ',';
+        }
+        rowStarted = true;
+      }
+
+      private void room(int bytes) throws IOException {
+        if (buffer.length - used < bytes) {
+          flush();
         }
       }
-      System.arraycopy(bytes, 0, buffer, used, bytes.length);
-      used += bytes.length;
-    }
 
-    void number(double value) throws IOException {
-      separate();
-      room(ShortestDecimal.MAX_LENGTH);
-      used = ShortestDecimal.write(value, buffer, used);
-    }
-
-    void integer(long value) throws IOException {
-      separate();
-      room(20);
-      if (value < 0) {
-        buffer[used++] = '-';
+      private void flush() throws IOException {
+        out.write(buffer, 0, used);
+        used = 0;
       }
-      int digits = 1;
-      for (long rest = Math.abs(value / 10); rest > 0; rest /= 10) {
-        digits++;
-      }
-      for (int i = used + digits - 1; i >= used; i--) {
-        buffer[i] = (byte) ('0' + Math.abs(value % 10));
-        value /= 10;
-      }
-      used += digits;
-    }
 
-    void empty() throws IOException { separate(); }
-
-    void endRow() throws IOException {
-      room(1);
-      buffer[used++] = '\n';
-      rowStarted = false;
-    }
-
-    private void separate() throws IOException {
-      if (rowStarted) {
-        room(1);
-        buffer[used++] = ',';
-      }
-      rowStarted = true;
-    }
-
-    private void room(int bytes) throws IOException {
-      if (buffer.length - used < bytes) {
-        flush();
-      }
-    }
-
-    private void flush() throws IOException {
-      out.write(buffer, 0, used);
-      used = 0;
-    }
-
-    @Override
-    public void close() throws IOException {
-      try (out) {
-        flush();
+      @Override
+      public void close() throws IOException {
+        try (out) {
+          flush();
+        }
       }
     }
   }
-}

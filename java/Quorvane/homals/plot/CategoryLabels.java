@@ -31,8 +31,18 @@ final class CategoryLabels extends AbstractXYAnnotation {
 
   /** Directions tried around a point, in order of preference: right, left, up, down, diagonals. */
   private static final double[][] DIRECTIONS = {
-    {1, 0}, {-1, 0}, {0, -1}, {0, 1}, {1, -1}, {-1, -1}, {1, 1}, {-1, 1},
-    {0.5, -1}, {-0.5, -1}, {0.5, 1}, {-0.5, 1},
+      {1, 0},
+      {-1, 0},
+      {0, -1},
+      {0, 1},
+      {1, -1},
+      {-1, -1},
+      {1, 1},
+      {-1, 1},
+      {0.5, -1},
+      {-0.5, -1},
+      {0.5, 1},
+      {-0.5, 1},
   };
   private static final int RINGS = 6;
 
@@ -74,8 +84,10 @@ final class CategoryLabels extends AbstractXYAnnotation {
     }
     double cx = dataArea.getCenterX();
     double cy = dataArea.getCenterY();
-    java.util.Arrays.sort(order, (a, b) -> Double.compare(
-        Math.hypot(sx[b] - cx, sy[b] - cy), Math.hypot(sx[a] - cx, sy[a] - cy)));
+    java.util.Arrays.sort(order,
+        (a, b)
+            -> Double.compare(
+                Math.hypot(sx[b] - cx, sy[b] - cy), Math.hypot(sx[a] - cx, sy[a] - cy)));
 
     g2.setFont(font);
     FontMetrics metrics = g2.getFontMetrics();
@@ -85,7 +97,7 @@ final class CategoryLabels extends AbstractXYAnnotation {
       double height = metrics.getAscent() + metrics.getDescent();
       Rectangle2D best = null;
       double bestOverlap = Double.POSITIVE_INFINITY;
-      search:
+    search:
       for (int ring = 0; ring < RINGS; ring++) {
         double reach = gap + ring * height;
         for (double[] direction : DIRECTIONS) {
@@ -123,14 +135,13 @@ final class CategoryLabels extends AbstractXYAnnotation {
         g2.draw(new Line2D.Double(sx[i], sy[i], tx, ty));
       }
       g2.setPaint(colour);
-      g2.drawString(texts.get(i), (float) best.getX(),
-          (float) (best.getY() + metrics.getAscent()));
+      g2.drawString(texts.get(i), (float) best.getX(), (float) (best.getY() + metrics.getAscent()));
     }
   }
 
   /** The label box placed in the given direction at the given distance from the point. */
-  private static Rectangle2D candidate(double x, double y, double[] direction, double reach,
-      double width, double height) {
+  private static Rectangle2D candidate(
+      double x, double y, double[] direction, double reach, double width, double height) {
     double centreX = x + direction[0] * (reach + width / 2);
     double centreY = y + direction[1] * (reach + height / 2);
     return new Rectangle2D.Double(centreX - width / 2, centreY - height / 2, width, height);

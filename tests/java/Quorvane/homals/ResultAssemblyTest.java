@@ -138,8 +138,8 @@ class ResultAssemblyTest {
         }
         double distance = t / (v.frequency(c) * v.frequency(c)) * inverse - 1;
         for (int d = 0; d < P; d++) {
-          double share = v.frequency(c) * v.quantification(c, d) * v.quantification(c, d)
-              / (eigen[d] * t);
+          double share =
+              v.frequency(c) * v.quantification(c, d) * v.quantification(c, d) / (eigen[d] * t);
           assertEquals(v.isActive() ? 100 * share : Double.NaN, v.contribution(c, d), 1e-9);
           assertEquals(v.centroid(c, d) * v.centroid(c, d) / distance, v.quality(c, d), 1e-12);
         }

@@ -10,17 +10,11 @@ import java.util.List;
 public final class TestData {
   private TestData() {}
 
-  public static Path sourceDir() {
-    return Path.of(property("tallowmere.source.dir"));
-  }
+  public static Path sourceDir() { return Path.of(property("tallowmere.source.dir")); }
 
-  public static Path jar() {
-    return Path.of(property("tallowmere.jar"));
-  }
+  public static Path jar() { return Path.of(property("tallowmere.jar")); }
 
-  public static Path examples(String file) {
-    return sourceDir().resolve("examples").resolve(file);
-  }
+  public static Path examples(String file) { return sourceDir().resolve("examples").resolve(file); }
 
   /** A test dataset: from the tests' data folder, or the examples the project ships. */
   public static Path data(String file) {

@@ -33,8 +33,7 @@ import org.junit.jupiter.params.provider.MethodSource;
 
 /** The command line end to end on the bundled data. */
 class CommandLineTest {
-  @TempDir
-  Path temp;
+  @TempDir Path temp;
 
   record Run(int status, String err) {}
 
@@ -56,9 +55,8 @@ class CommandLineTest {
     Run run = run("analyse", TestData.examples("vote-labelled.csv").toString(), "-o",
         out.toString(), "--plot-size", "640");
     assertEquals(0, run.status(), run.err());
-    for (String phase :
-        List.of("reading", "analysing", "writing tables", "drawing PNG", "drawing SVG",
-            "writing report", "total")) {
+    for (String phase : List.of("reading", "analysing", "writing tables", "drawing PNG",
+             "drawing SVG", "writing report", "total")) {
       assertTrue(run.err().lines().anyMatch(
                      line -> line.matches("tallowmere: " + phase + " +\\d+\\.\\d\\d s.*")),
           run.err());
@@ -66,11 +64,14 @@ class CommandLineTest {
 
     List<String> categories = lines(out.resolve("categories.csv"));
     assertEquals("variable,role,quantification,category,frequency,dim1,dim2,ctr1,ctr2,cos2_1,"
-        + "cos2_2,centroid1,centroid2", categories.get(0));
+            + "cos2_2,centroid1,centroid2",
+        categories.get(0));
     assertEquals(1 + 17 * 2, categories.size());
-    assertTrue(categories.contains(categories.stream()
-        .filter(l -> l.startsWith("Class,active,multiple nominal,democrat,267.0,")).findFirst()
-        .orElse("no democrat row")));
+    assertTrue(categories.contains(
+        categories.stream()
+            .filter(l -> l.startsWith("Class,active,multiple nominal,democrat,267.0,"))
+            .findFirst()
+            .orElse("no democrat row")));
     List<String> objects = lines(out.resolve("objects.csv"));
     assertEquals("object,weight,dim1,dim2", objects.get(0));
     assertEquals(1 + 435, objects.size());
@@ -110,10 +111,14 @@ class CommandLineTest {
   void aCodeFileGivesTheSameSolutionAsItsLabelledCopy() throws IOException {
     Path labelled = temp.resolve("labelled");
     Path coded = temp.resolve("coded");
-    assertEquals(0, run("analyse", TestData.examples("vote-labelled.csv").toString(), "-q",
-        "--no-plot", "-o", labelled.toString()).status());
-    assertEquals(0, run("analyse", TestData.examples("vote.csv").toString(), "--codes", "-q",
-        "--no-plot", "-o", coded.toString()).status());
+    assertEquals(0,
+        run("analyse", TestData.examples("vote-labelled.csv").toString(), "-q", "--no-plot", "-o",
+            labelled.toString())
+            .status());
+    assertEquals(0,
+        run("analyse", TestData.examples("vote.csv").toString(), "--codes", "-q", "--no-plot", "-o",
+            coded.toString())
+            .status());
     // The labels n < y and democrat < republican sort like the codes 1 < 2.
     assertEquals(numbers(lines(labelled.resolve("categories.csv"))),
         numbers(lines(coded.resolve("categories.csv"))));
