@@ -6,8 +6,10 @@
 #include <limits>
 
 #include "analysis_solution.h"
+#include "cross_table.h"
 #include "engine.h"
 #include "synthetic.h"
+#include "table_eigensolver.h"
 
 namespace tallowmere::bench {
 namespace {
@@ -90,8 +92,9 @@ BENCHMARK(ConvergedRun)
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 
-// The typed API's default run: until the subspace settles, then principal axes; on the
-// cross-table (solver 2) or by passes over the objects (solver 1).
+// The typed API's runs: the direct solution (solver 3: the cross-table's build and its
+// eigenvectors, no iterations); the iterations until the subspace settles, then principal axes, on
+// the cross-table (solver 2) or by passes over the objects (solver 1).
 void SolutionRun(benchmark::State& state) {
   const int32_t N = static_cast<int32_t>(state.range(0));
   const int32_t M = static_cast<int32_t>(state.range(1));
@@ -113,6 +116,7 @@ BENCHMARK(SolutionRun)
     ->ArgNames({"N", "M", "K", "solver"})
     ->Args({1000000, 20, 6, 1})
     ->Args({1000000, 20, 6, 2})
+    ->Args({1000000, 20, 6, 3})
     ->Args({10000000, 20, 6, 2})
     ->Args({100000, 20, 6, 2})
     ->Args({1000000, 10, 6, 2})
@@ -121,6 +125,49 @@ BENCHMARK(SolutionRun)
     ->Args({1000000, 20, 12, 2})
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
+
+// The eigensolution of a cross-table alone, for S active categories (M variables of K), densely
+// (method 0) or by Lanczos (method 1): the part of the direct solution that does not grow with N.
+void TableSolve(benchmark::State& state) {
+  const int32_t M = static_cast<int32_t>(state.range(0));
+  const int32_t K = static_cast<int32_t>(state.range(1));
+  const bool lanczos = state.range(2) != 0;
+  const SyntheticData in = makeSyntheticData(20000, M, K);
+  analysisSettings = settingsFor(in, 3, 1, 0, 0.0, 0.0);
+  CrossTables tables;
+  resetCrossTables(tables, false);
+  std::vector<int32_t> weights(in.objectCount);
+  for (int32_t i = 0; i < in.objectCount; ++i) {
+    weights[i] = in.data[std::size_t(i) * in.stride() + M];
+  }
+  accumulateCrossTables(tables, 0, in.objectCount, weights, SIZE_MAX);
+  std::vector<double> B, passive, pairs;
+  formCrossTable(tables, B, passive);
+  formPairCounts(tables, pairs);
+  const std::ptrdiff_t S = std::ptrdiff_t{M} * K;
+  std::vector<double> D(S);
+  for (std::ptrdiff_t s = 0; s < S; ++s) {
+    D[s] = pairs[s * S + s];
+  }
+  TableEigenpairs eigenpairs;
+  for (auto _ : state) {
+    solveCategoryTable(B, D, S, 5, eigenpairs, lanczos ? 0 : S);
+  }
+  state.counters["categories"] = static_cast<double>(S);
+}
+BENCHMARK(TableSolve)
+    ->ArgNames({"M", "K", "lanczos"})
+    ->Args({20, 6, 0})
+    ->Args({20, 6, 1})
+    ->Args({40, 6, 0})
+    ->Args({40, 6, 1})
+    ->Args({50, 8, 0})
+    ->Args({50, 8, 1})
+    ->Args({60, 10, 0})
+    ->Args({60, 10, 1})
+    ->Args({100, 30, 0})
+    ->Args({100, 30, 1})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tallowmere::bench

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -124,10 +125,11 @@ using namespace tallowmere::bridge;  // NOLINT(google-build-using-namespace): th
 extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     JNIEnv* env, jclass, jint dimensionCount, jint maxIterations, jint innerIterations,
     jdouble fitTolerance, jdouble cosineTolerance, jdouble subspaceTolerance, jboolean accelerate,
-    jint solver, jobjectArray codes, jintArray categoryCounts, jbooleanArray passive,
-    jintArray single, jintArray levels, jintArray weights, jdoubleArray objectScores,
-    jdoubleArray quantifications, jdoubleArray centroids, jdoubleArray loadings,
-    jdoubleArray eigenvalues, jdoubleArray pairCounts, jdoubleArray report) {
+    jint solver, jdouble categorySpaceWork, jobjectArray codes, jintArray categoryCounts,
+    jbooleanArray passive, jintArray single, jintArray levels, jintArray weights,
+    jdoubleArray objectScores, jdoubleArray quantifications, jdoubleArray centroids,
+    jdoubleArray loadings, jdoubleArray eigenvalues, jintArray ties, jdoubleArray pairCounts,
+    jdoubleArray report) {
   try {
     const std::lock_guard<std::mutex> lock(engineMutex());
     const jsize variables = lengthOf(env, codes, "codes");
@@ -151,9 +153,14 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     if (dimensionCount < 0) {
       illegal(env, "dimensionCount = " + std::to_string(dimensionCount) + " is negative");
     }
-    if (solver < 0 || solver > 2) {
-      illegal(env, "solver = " + std::to_string(solver) + " is not 0, 1 or 2");
+    if (solver < 0 || solver > 3) {
+      illegal(env, "solver = " + std::to_string(solver) + " is not 0, 1, 2 or 3");
     }
+    if (!(categorySpaceWork >= 0.0) || !std::isfinite(categorySpaceWork)) {
+      illegal(env, "categorySpaceWork = " + std::to_string(categorySpaceWork) +
+                       " is not a finite number of 0 or more");
+    }
+    requireLength(env, ties, "ties", std::max(dimensionCount, 0));
 
     int64_t rows = 0;
     int32_t maxCategories = 0;
@@ -244,6 +251,7 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     options.subspaceTolerance = subspaceTolerance;
     options.accelerate = accelerate != JNI_FALSE;
     options.solver = static_cast<tallowmere::Solver>(solver);
+    options.categorySpaceWork = categorySpaceWork;
     tallowmere::Solution solution;
     try {
       tallowmere::computeSolution(settings, options, solution);
@@ -285,6 +293,9 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     setDoubles(env, centroids, packedCentroids);
     setDoubles(env, loadings, packedLoadings);
     setDoubles(env, eigenvalues, solution.eigenvalues);
+    const std::vector<jint> tiedThrough(solution.tiedThrough.begin(), solution.tiedThrough.end());
+    env->SetIntArrayRegion(ties, 0, static_cast<jsize>(tiedThrough.size()), tiedThrough.data());
+    checkPending(env);
     const bool pairsWritten = pairCountLength > 0 && !solution.pairCounts.empty();
     if (pairsWritten) {
       // Engine slots of the active variables (J * K + c) to the caller's active rows.

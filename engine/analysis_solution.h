@@ -13,14 +13,18 @@
 
 namespace tallowmere {
 
-// How the iterations run: as passes over the objects (object scores in memory, 2 N M1 P
-// multiply-adds per iteration), or on the category cross-table (category_space.h: one pass of
-// N M1 (M1 + 1) / 2 additions to build it, then 3 P S1^2 multiply-adds per iteration).
-// Numbered as the Java side passes them.
+// How the solution is found: by iterations that pass over the objects (object scores in memory,
+// 2 N M1 P multiply-adds per iteration), by iterations on the category cross-table
+// (category_space.h: one pass of N M1 (M1 + 1) / 2 additions to build it, then 3 P S1^2
+// multiply-adds per iteration), or, when every active variable is multiple, as the eigenvectors of
+// the cross-table (table_eigensolver.h), without iterations. Numbered as the Java side passes them.
 enum class Solver : int32_t {
-  automatic = 0,   // the cross-table when crossTablePays() and its tables fit the budget
+  // Direct when every active variable is multiple and the tables fit the budget; otherwise the
+  // cross-table when crossTablePays() and its tables fit, else the objects.
+  automatic = 0,
   objects = 1,     // always the passes over the objects
-  crossTable = 2,  // the cross-table whenever its tables fit the budget
+  crossTable = 2,  // the cross-table iteration whenever its tables fit the budget
+  direct = 3,      // as automatic; the name says what is wanted
 };
 
 struct SolutionOptions {
@@ -37,6 +41,17 @@ struct SolutionOptions {
   // Without the rotation the dimensions stay as the iterations left them (a turn of the principal
   // axes within their subspace), and eigenvalue d is that dimension's Rayleigh quotient.
   bool principalAxes = true;
+  // When positive, the bound of the cross-table iteration: as many iterations as this many
+  // multiply-adds of its products pay for (3 P S1^2 each), and never fewer than the settings'
+  // maxIterations. 0: maxIterations alone. The passes over the objects keep maxIterations.
+  double categorySpaceWork = 0.0;
+  // The rank-one step by rounds of alternating least squares (regressSingleQuantifications in
+  // engine.h), which settle far faster than the accumulating rounds of runAnalysis and have the
+  // same fixed points.
+  bool regressRankOne = true;
+  // Rank-one runs on the cross-table start from the direct solution of the same data with every
+  // active variable multiple instead of from the random start.
+  bool warmStart = true;
 };
 
 // True when building the cross-table and 100 iterations on it take fewer operations than 100
@@ -54,6 +69,11 @@ bool crossTablePays();
 //   pairCounts              S1 x S1  [s * S1 + s2], the weighted counts of every pair of active
 //                                   categories among the objects that take part; only when the
 //                                   cross-table was built, else empty
+//   tiedThrough             P        for each dimension, the last dimension (from 0, possibly P or
+//                                   more) whose eigenvalue it shares (tiedThrough() in
+//                                   table_eigensolver.h, with tieTolerance); its own index when it
+//                                   shares it with none. Past P only when the solver knows more
+//                                   eigenvalues than it reports (the direct solution).
 struct Solution {
   Buffer<double> objectScores;
   std::vector<double> categoryQuantifications;
@@ -61,8 +81,9 @@ struct Solution {
   std::vector<double> loadings;
   std::vector<double> eigenvalues;
   std::vector<double> pairCounts;
+  std::vector<int> tiedThrough;
   RunReport report;
-  Solver solver = Solver::objects;  // the one that ran: objects or crossTable
+  Solver solver = Solver::objects;  // the one that ran: objects, crossTable or direct
 };
 
 // Runs the analysis described by `settings` (every field used as runAnalysis uses it, except
@@ -71,7 +92,11 @@ struct Solution {
 // - objects without a valid active code weigh 0, so that they shape no passive category;
 // - after the loop the object scores are normalised once more; the centroids of every variable
 //   are taken from them, and the loadings of single variables recomputed from those centroids;
-// - the solution is rotated to principal axes: with R = sum over active variables of
+// - a direct solution takes its scores, centroids and quantifications from the table's
+//   eigenvectors instead, with the passive single variables' rank-one steps repeated on the
+//   final centroids until they settle, and its report says 0 iterations and StopReason::direct;
+// - a solution found by iterations is rotated to principal axes: with R = sum over active variables
+// of
 //   Q_j' D_j Y_j (Q the quantifications, Y the centroids; R is symmetric), object scores,
 //   centroids, quantifications and loadings are multiplied by the eigenvectors of R, ordered by
 //   decreasing eigenvalue, and eigenvalue d of the analysis is that of R divided by t;

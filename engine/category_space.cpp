@@ -50,7 +50,7 @@ struct CategorySpaceSteps {
   // test of the passes over the objects; the first step comes from those passes.
   void centroids(std::span<double> Y) {
     const std::span<const double> D = run.categoryMarginals;
-    if (first) {
+    if (first && !space.warm) {
       computeCategoryCentroids(run.plan, run.work, run.objectWeights, D, run.objectScores, Y);
       first = false;
     } else {
@@ -148,6 +148,31 @@ RunReport iterateInCategorySpace(RunState& run, CategorySpace& space, const Stop
                                  SubspaceTracker* tracker, Momentum* momentum) {
   CategorySpaceSteps steps(run, space);
   return runOuterLoop(run, steps, rule, tracker, momentum);
+}
+
+void centroidsFromCategorySpace(const RunState& run, const CategorySpace& space,
+                                std::span<double> categoryCentroids) {
+  const std::ptrdiff_t P = analysisSettings.dimensionCount, S = slotCount();
+  const std::ptrdiff_t S1 =
+      std::ptrdiff_t{analysisSettings.maxCategories} * analysisSettings.activeCount;
+  const std::ptrdiff_t S2 = space.passiveTable.empty() ? 0 : S - S1;
+  const std::span<const double> D = run.categoryMarginals;
+  std::vector<double> product(static_cast<std::size_t>(std::max(S1, S2)));
+  std::fill(categoryCentroids.begin(), categoryCentroids.end(), 0.0);
+  for (std::ptrdiff_t d = 0; d < P; ++d) {
+    const double* z = space.scores.data() + d * S1;
+    double* y = categoryCentroids.data() + d * S;
+    multiply(space.activeTable, S1, S1, z, product.data());
+    for (std::ptrdiff_t s = 0; s < S1; ++s) {
+      y[s] = zeroTolerance > std::fabs(D[s]) ? 0.0 : product[s] / D[s];
+    }
+    if (S2 > 0) {
+      multiply(space.passiveTable, S2, S1, z, product.data());
+      for (std::ptrdiff_t p = 0; p < S2; ++p) {
+        y[S1 + p] = zeroTolerance > std::fabs(D[S1 + p]) ? 0.0 : product[p] / D[S1 + p];
+      }
+    }
+  }
 }
 
 void scoresFromCategorySpace(RunState& run, const CategorySpace& space) {

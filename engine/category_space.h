@@ -26,6 +26,9 @@ struct CategorySpace {
   std::vector<double> weighted;  // G' W X of the current scores: D times their centroids
   std::vector<double> products;  // B Z, one dimension at a time
   std::vector<double> passiveProducts, crossProducts, newLengths;  // scratch
+  // Set when `scores` hold a start, centred with D' Z = 0 and with Z' B Z = t I: the first
+  // centroid step then comes from them instead of from a pass over the objects.
+  bool warm = false;
 };
 
 // Sizes Z and the scratch for analysisSettings, once the tables are in place.
@@ -36,5 +39,11 @@ RunReport iterateInCategorySpace(RunState& run, CategorySpace& space, const Stop
 
 // The object scores X = C^-1 G Z (0 for objects of weight 0), by one pass over the objects.
 void scoresFromCategorySpace(RunState& run, const CategorySpace& space);
+
+// The centroids D^-1 B Z of the scores X = C^-1 G Z for every active slot, and D_p^-1 B_p Z for
+// the passive slots when the passive table is there (P x S, [d * S + slot], 0 where D is 0 and in
+// the slots of passive variables without a table).
+void centroidsFromCategorySpace(const RunState& run, const CategorySpace& space,
+                                std::span<double> categoryCentroids);
 
 }  // namespace tallowmere

@@ -72,6 +72,17 @@ void accumulateSingleQuantifications(std::span<const double> categoryQuantificat
                                      std::span<const double> loadings,
                                      std::span<double> singleQuantifications);
 
+// One round of alternating least squares for every single variable of level below 2: z_J := the
+// best scores for the loadings a_J, that is Y_J a_J, monotone-regressed for an ordinal variable,
+// and standardised. A variable whose regression leaves no variance keeps its z_J. The typed
+// entry point's rank-one step; each round lowers the loss, and it has the fixed points of the
+// accumulating step above, which moves z_J by a fraction of the way only.
+void regressSingleQuantifications(std::span<const double> categoryMarginals,
+                                  std::span<const double> categoryQuantifications,
+                                  std::span<const double> loadings,
+                                  std::span<double> singleQuantifications, double totalMarginal,
+                                  struct RegressionWorkspace& work);
+
 // Re-standardises z_J of every single variable of level below 2.
 void normaliseSingleQuantifications(std::span<const double> categoryMarginals,
                                     std::span<double> singleQuantifications, double totalMarginal);

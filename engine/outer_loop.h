@@ -70,9 +70,17 @@ RunReport runOuterLoop(RunState& run, Steps& steps, const StoppingRule& rule,
     if (innerIterations > 0) {
       for (int32_t inner = 0; inner < innerIterations; ++inner) {
         computeLoadings(D, Y, z, a, t);
-        accumulateSingleQuantifications(Y, a, z);
-        applyOrdinalRestrictions(D, z, run.work.regression);
-        normaliseSingleQuantifications(D, z, t);
+        if (run.regressRankOne) {
+          regressSingleQuantifications(D, Y, a, z, t, run.work.regression);
+        } else {
+          accumulateSingleQuantifications(Y, a, z);
+          applyOrdinalRestrictions(D, z, run.work.regression);
+          normaliseSingleQuantifications(D, z, t);
+        }
+      }
+      if (run.regressRankOne) {
+        // The loadings that fit the final scores best.
+        computeLoadings(D, Y, z, a, t);
       }
       imposeRankOne(z, a, Y);
     }

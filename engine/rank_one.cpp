@@ -1,9 +1,12 @@
 // Single (rank-one) variables: one score per category, z_J, and one loading per dimension,
 // a_J, with quantifications y_Jd = a_Jd * z_J. Nominal z_J are free, ordinal ones monotone,
 // numerical ones fixed at their standardised category numbers.
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "engine.h"
+#include "monotone_regression.h"
 
 namespace tallowmere {
 
@@ -91,6 +94,48 @@ void accumulateSingleQuantifications(std::span<const double> categoryQuantificat
       for (int32_t c = 0; c < variableCategoryCount(J); ++c) {
         z[c] = a * y[c] + z[c];
       }
+    }
+  }
+}
+
+void regressSingleQuantifications(std::span<const double> categoryMarginals,
+                                  std::span<const double> categoryQuantifications,
+                                  std::span<const double> loadings,
+                                  std::span<double> singleQuantifications, double totalMarginal,
+                                  RegressionWorkspace& work) {
+  const int32_t P = analysisSettings.dimensionCount;
+  const std::ptrdiff_t S = slotCount();
+  std::vector<double> target;
+  for (int32_t J = 0; J < variableCount(); ++J) {
+    if (!hasFreeScores(J)) {
+      continue;
+    }
+    const int32_t k = variableCategoryCount(J);
+    target.assign(static_cast<std::size_t>(std::max(k, 0)), 0.0);
+    for (int32_t d = 0; d < P; ++d) {
+      const double a = loadings[std::ptrdiff_t{J} * P + d];
+      const double* y = categoryQuantifications.data() + d * S + blockStart(J);
+      for (int32_t c = 0; c < k; ++c) {
+        target[c] = a * y[c] + target[c];
+      }
+    }
+    const double* D = categoryMarginals.data() + blockStart(J);
+    if (isOrdinal(J)) {
+      monotoneRegression(k, D, target.data(), work);
+    }
+    double mean = 0.0, weight = 0.0;
+    for (int32_t c = 0; c < k; ++c) {
+      mean += D[c] * target[c];
+      weight += D[c];
+    }
+    mean /= weight;
+    double squares = 0.0;
+    for (int32_t c = 0; c < k; ++c) {
+      squares += D[c] * (target[c] - mean) * (target[c] - mean);
+    }
+    if (squares > 0.0 && std::isfinite(squares)) {
+      standardiseQuantification(k, totalMarginal, D, target.data());
+      std::copy(target.begin(), target.end(), singleQuantifications.begin() + blockStart(J));
     }
   }
 }

@@ -15,12 +15,13 @@ enum class StopReason : int32_t {
   cosine = 2,          // 1 - the smallest cosine fell below cosineTolerance
   nanFit = 3,          // the fit became NaN; nothing can recover from NaN scores
   subspace = 4,        // the subspace spanned by the solution settled (SubspaceTracker)
+  direct = 5,          // no iterations: the solution is the cross-table's eigenvectors
 };
 
 // True for the reasons that mean the solution settled rather than that the run was cut off.
 inline bool isConvergence(StopReason reason) {
   return reason == StopReason::fitChange || reason == StopReason::cosine ||
-         reason == StopReason::subspace;
+         reason == StopReason::subspace || reason == StopReason::direct;
 }
 
 struct RunReport {

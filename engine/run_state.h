@@ -31,6 +31,9 @@ struct RunState {
   EvaluationSums evaluationSums{};
   double totalMarginal = 0.0;
   bool fused = false;
+  // The rank-one step by rounds of alternating least squares (regressSingleQuantifications)
+  // instead of the accumulating rounds of runAnalysis.
+  bool regressRankOne = false;
   IterationPlan plan;
   Workspace work;
 };

@@ -5,7 +5,7 @@ set -eu
 
 # The second line is the linux-aarch64 library and its tests: the cross compiler and its binutils,
 # GoogleTest's sources to build with it, and qemu-aarch64 to run them here.
-packages="g++ clang libclang-rt-14-dev cmake make libgtest-dev libbenchmark-dev libeigen3-dev
+packages="g++ clang libclang-rt-14-dev cmake make libgtest-dev libbenchmark-dev libeigen3-dev libspectra-dev
 g++-aarch64-linux-gnu binutils-aarch64-linux-gnu googletest qemu-user
 openjdk-17-jdk-headless junit5 libunivocity-parsers-java libpicocli-java libjfreechart-java
 libjfreesvg-java libgoogle-gson-java libjsoup-java fontconfig fonts-dejavu-core chromium"

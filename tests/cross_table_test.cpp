@@ -111,6 +111,8 @@ Solution solve(const Problem& p, Solver solver) {
   options.subspaceTolerance = 0.0;
   options.accelerate = false;
   options.principalAxes = false;
+  // Both start from the same random scores, so that their iterates can be compared.
+  options.warmStart = false;
   Solution solution;
   computeSolution(p.settings(), options, solution);
   return solution;

@@ -105,13 +105,17 @@ void runSolution(const std::string& name, const Problem& p, Solver solver) {
                         &s.eigenvalues, &s.pairCounts}) {
     h.add(*v);
   }
-  const char* solverName[] = {" auto", " objects", " cross-table"};
+  for (const int tie : s.tiedThrough) {
+    h.add(static_cast<int32_t>(tie));
+  }
+  const char* solverName[] = {" auto", " objects", " cross-table", " direct"};
   print(name + solverName[static_cast<int>(solver)], p, h);
 }
 
 void runAll(const std::string& name, const Problem& p) {
   runNative(name, p);
-  for (const Solver solver : {Solver::automatic, Solver::objects, Solver::crossTable}) {
+  for (const Solver solver :
+       {Solver::automatic, Solver::objects, Solver::crossTable, Solver::direct}) {
     runSolution(name, p, solver);
   }
 }
@@ -136,6 +140,32 @@ void runEverything() {
         rng, {.maxObjects = large ? 3000 : 60, .maxActive = large ? 8 : 4, .maxDimensions = 10});
     p.innerIterations = trial % 3;
     runAll("random " + std::to_string(trial), p);
+  }
+  // Tables large enough for the blocked products of the dense eigensolver (more than 48 slots) and
+  // for the Lanczos method (more than 400).
+  for (const int32_t variables : {20, 60}) {
+    Problem p = testing::randomProblem(rng, {.maxObjects = 1500,
+                                             .maxActive = 1,
+                                             .maxPassive = 0,
+                                             .maxCategories = 8,
+                                             .minCategories = 8,
+                                             .minDimensions = 3});
+    p.activeColumns.assign(variables, 0);
+    p.activeCategoryCounts.assign(variables, 8);
+    p.activeSingle.assign(variables, 0);
+    p.activeLevels.assign(variables, 0);
+    p.dataStride = variables;
+    p.useWeights = false;
+    p.data.resize(std::size_t(p.objectCount) * variables);
+    for (int32_t j = 0; j < variables; ++j) {
+      p.activeColumns[j] = j;
+    }
+    for (int32_t& code : p.data) {
+      code = std::uniform_int_distribution<int32_t>(0, 8)(rng);
+    }
+    const std::string name = "wide " + std::to_string(variables * 8) + " slots";
+    runSolution(name, p, Solver::direct);
+    runSolution(name, p, Solver::crossTable);
   }
 }
 

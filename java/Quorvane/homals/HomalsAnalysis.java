@@ -27,7 +27,12 @@ import java.util.Objects;
  * times; every run gives the same result, because the native start is a fixed pseudo-random
  * sequence.
  *
- * <p><b>How a run ends.</b> The iterations stop when the subspace spanned by the solution has
+ * <p><b>How the solution is found.</b> When every active variable is multiple nominal, the
+ * solution is the exact eigensolution of the category cross-table, found without iterations
+ * ({@link Solver#DIRECT}, which {@link Solver#AUTOMATIC} prefers). With single variables it is
+ * found by alternating least squares, on the cross-table or by passes over the objects.
+ *
+ * <p><b>How the iterations end.</b> They stop when the subspace spanned by the solution has
  * settled: when its estimated distance from the limit (the sines of the angles between the
  * current subspace and the limit) is at most the convergence tolerance. The fit settles long
  * before that, since turning the solution within its subspace does not change the fit. The
@@ -42,8 +47,16 @@ import java.util.Objects;
 public final class HomalsAnalysis {
   /** Default number of dimensions. */
   public static final int DEFAULT_DIMENSIONS = 2;
-  /** Default upper bound on outer iterations. */
+  /** Default upper bound on outer iterations that pass over the objects. */
   public static final int DEFAULT_MAX_ITERATIONS = 1000;
+  /**
+   * Unless an iteration bound is set, the cross-table iteration may run as many iterations as this
+   * many multiply-adds of its products pay for (3 P S<sup>2</sup> each, S the active categories),
+   * and at least {@link #DEFAULT_MAX_ITERATIONS}: an iteration there costs microseconds, and runs
+   * with single variables whose eigenvalues lie close need tens of thousands. About a second or
+   * two of one processor.
+   */
+  public static final double DEFAULT_CATEGORY_SPACE_WORK = 2e9;
   /** Default rounds of the rank-one step per outer iteration (used only with single variables). */
   public static final int DEFAULT_INNER_ITERATIONS = 5;
   /** Default bound on the estimated distance of the solution's subspace from its limit. */
@@ -54,6 +67,7 @@ public final class HomalsAnalysis {
   private final int objectCount;
   private final int dimensions;
   private final int maxIterations;
+  private final boolean maxIterationsSet;
   private final int innerIterations;
   private final double convergenceTolerance;
   private final double fitTolerance;
@@ -67,6 +81,7 @@ public final class HomalsAnalysis {
     this.objectCount = b.variables.get(0).objectCount();
     this.dimensions = b.dimensions;
     this.maxIterations = b.maxIterations;
+    this.maxIterationsSet = b.maxIterationsSet;
     this.innerIterations = b.innerIterations;
     this.convergenceTolerance = b.convergenceTolerance;
     this.fitTolerance = b.fitTolerance;
@@ -114,7 +129,28 @@ public final class HomalsAnalysis {
 
   public int dimensions() { return dimensions; }
 
+  /**
+   * The bound on iterations that pass over the objects, and on iterations on the cross-table
+   * when it was set with {@link Builder#maxIterations(int)}; see {@link #iterationBoundSet()}.
+   */
   public int maxIterations() { return maxIterations; }
+
+  /**
+   * True when the caller set the iteration bound; otherwise the cross-table iteration has a work
+   * budget instead ({@link #DEFAULT_CATEGORY_SPACE_WORK}).
+   */
+  public boolean iterationBoundSet() { return maxIterationsSet; }
+
+  /** The iteration bound as the analysis applies it, in words. */
+  public String describeIterationBound() {
+    return maxIterationsSet
+        ? "at most " + maxIterations + " iterations"
+        : "at most " + maxIterations + " passes over the objects, or as many iterations on the "
+            + "cross-table as 2e9 multiply-adds pay for";
+  }
+
+  /** The cross-table iteration's work budget, or 0 when the iteration bound holds for it. */
+  double categorySpaceWork() { return maxIterationsSet ? 0.0 : DEFAULT_CATEGORY_SPACE_WORK; }
 
   public int innerIterations() { return innerIterations; }
 
@@ -142,6 +178,7 @@ public final class HomalsAnalysis {
     private int[] weights;
     private int dimensions = DEFAULT_DIMENSIONS;
     private int maxIterations = DEFAULT_MAX_ITERATIONS;
+    private boolean maxIterationsSet;
     private int innerIterations = DEFAULT_INNER_ITERATIONS;
     private double convergenceTolerance = DEFAULT_CONVERGENCE_TOLERANCE;
     private double fitTolerance = Double.NaN;
@@ -177,9 +214,14 @@ public final class HomalsAnalysis {
       return this;
     }
 
-    /** Upper bound on outer iterations, at least 1. */
+    /**
+     * Upper bound on outer iterations, at least 1, for every solver. Without it, iterations that
+     * pass over the objects stop at {@link #DEFAULT_MAX_ITERATIONS}, and iterations on the
+     * cross-table at a work budget ({@link #DEFAULT_CATEGORY_SPACE_WORK}).
+     */
     public Builder maxIterations(int count) {
       this.maxIterations = count;
+      this.maxIterationsSet = true;
       return this;
     }
 

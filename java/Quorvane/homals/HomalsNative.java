@@ -20,6 +20,10 @@ package Quorvane.homals;
  *   <li>{@code loadings}: (number of variables) * P, element {@code variable * P + d}, for single
  *       variables (0 for multiple ones);
  *   <li>{@code eigenvalues}: P, decreasing;
+ *   <li>{@code ties}: P: for each dimension d, the last dimension (from 0, possibly P or more when
+ *       the solver knows eigenvalues past P) whose eigenvalue it shares, within 10<sup>-8</sup>
+ *       of the largest eigenvalue from neighbour to neighbour; d itself when it shares it with
+ *       none;
  *   <li>{@code report}: {@link #REPORT_LENGTH} values: iterations, stop reason (see {@link
  *       StopReason#code()}), fit, the last change of the fit, the last smallest cosine, the
  *       estimated distance of the subspace from its limit (NaN when not tracked), the solver that
@@ -42,6 +46,9 @@ final class HomalsNative {
    * @param subspaceTolerance stop when the subspace is estimated within this of its limit; 0:
    *     no such test
    * @param solver the {@link Solver#code()} of the solver to use
+   * @param categorySpaceWork when positive, the cross-table iteration may run as many iterations
+   *     as this many multiply-adds pay for (3 P S<sup>2</sup> each), and at least
+   *     {@code maxIterations}; 0: {@code maxIterations} bounds every solver
    * @param weights one integer weight per object, or null for weights of 1
    * @throws NullPointerException for a null array (weights excepted) or a null column
    * @throws IllegalArgumentException for an argument outside its limits; the message names it
@@ -49,8 +56,8 @@ final class HomalsNative {
    */
   static native void analyse(int dimensionCount, int maxIterations, int innerIterations,
       double fitTolerance, double cosineTolerance, double subspaceTolerance, boolean accelerate,
-      int solver, int[][] codes, int[] categoryCounts, boolean[] passive, int[] single,
-      int[] levels, int[] weights, double[] objectScores, double[] quantifications,
-      double[] centroids, double[] loadings, double[] eigenvalues, double[] pairCounts,
-      double[] report);
+      int solver, double categorySpaceWork, int[][] codes, int[] categoryCounts,
+      boolean[] passive, int[] single, int[] levels, int[] weights, double[] objectScores,
+      double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
+      int[] ties, double[] pairCounts, double[] report);
 }

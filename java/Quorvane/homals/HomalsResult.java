@@ -70,10 +70,12 @@ public final class HomalsResult {
   private final int iterations;
   private final StopReason stopReason;
   private final Solver solver;
+  private final List<List<Integer>> tiedDimensions;
 
   /** Takes ownership of {@code objectScores}, dimension-major. */
   HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables, double[] objectScores,
-      double[] eigenvalues, Inertia inertia, int iterations, StopReason stopReason, Solver solver) {
+      double[] eigenvalues, Inertia inertia, int iterations, StopReason stopReason, Solver solver,
+      List<List<Integer>> tiedDimensions) {
     this.analysis = analysis;
     this.variables = Collections.unmodifiableList(variables);
     this.objectScores = objectScores;
@@ -83,9 +85,13 @@ public final class HomalsResult {
     this.iterations = iterations;
     this.stopReason = stopReason;
     this.solver = solver;
+    this.tiedDimensions = tiedDimensions.stream().map(List::copyOf).toList();
   }
 
-  /** The solver that ran: {@link Solver#OBJECTS} or {@link Solver#CROSS_TABLE}. */
+  /**
+   * The solver that ran: {@link Solver#DIRECT}, {@link Solver#CROSS_TABLE} or {@link
+   * Solver#OBJECTS}.
+   */
   public Solver solver() { return solver; }
 
   /** The description that produced this result. */
@@ -160,6 +166,33 @@ public final class HomalsResult {
 
   /** The eigenvalues of all dimensions, decreasing (a copy). */
   public double[] eigenvalues() { return eigenvalues.clone(); }
+
+  /**
+   * Groups of dimensions (numbered from 0) that share one eigenvalue: eigenvalues that agree,
+   * from each to the next, within {@value #TIE_TOLERANCE} of the largest. The dimensions of a
+   * group span a subspace in which any other set of orthogonal axes is as good a solution as the
+   * one given, so their individual axes mean nothing; the subspace does. A group may run past the
+   * last dimension of the solution when the solver knows the eigenvalues beyond it (the direct
+   * solution does): dimension P - 1 is then one arbitrary axis of a larger subspace. Empty when
+   * no eigenvalues agree. A tie is not a failure to converge.
+   */
+  public List<List<Integer>> tiedDimensions() { return tiedDimensions; }
+
+  /** Each group of {@link #tiedDimensions()} in words, its dimensions numbered from 1. */
+  public List<String> describeTies() {
+    return tiedDimensions.stream().map(group -> {
+      StringBuilder names = new StringBuilder();
+      for (int d : group) {
+        names.append(names.length() == 0 ? "" : ", ").append(d + 1);
+      }
+      long outside = group.stream().filter(d -> d >= dimensions()).count();
+      return "dimensions " + names + " share one eigenvalue; any rotation of their axes fits as "
+          + "well" + (outside == 0 ? "" : " (" + outside + " of them not in the solution)");
+    }).toList();
+  }
+
+  /** Eigenvalues within this of the largest, relative, count as tied. */
+  public static final double TIE_TOLERANCE = 1e-8;
 
   /** The total inertia and each dimension's share of it. */
   public Inertia inertia() { return inertia; }

@@ -12,9 +12,10 @@ import java.util.List;
  */
 record NativeArguments(int dimensionCount, int maxIterations, int innerIterations,
     double fitTolerance, double cosineTolerance, double convergenceTolerance, Solver solver,
-    int[][] codes, int[] categoryCounts, boolean[] passive, int[] single, int[] levels,
-    int[] weights, double[] objectScores, double[] quantifications, double[] centroids,
-    double[] loadings, double[] eigenvalues, double[] pairCounts, double[] report) {
+    double categorySpaceWork, int[][] codes, int[] categoryCounts, boolean[] passive,
+    int[] single, int[] levels, int[] weights, double[] objectScores, double[] quantifications,
+    double[] centroids, double[] loadings, double[] eigenvalues, int[] ties, double[] pairCounts,
+    double[] report) {
   /** Room for the pair counts of at most this many active categories (a table of 32 MB). */
   static final int MAX_PAIR_CATEGORIES = 2048;
 
@@ -43,10 +44,10 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     }
     return new NativeArguments(p, analysis.maxIterations(),
         anySingle ? analysis.innerIterations() : 0, analysis.fitTolerance(),
-        analysis.cosineTolerance(), analysis.convergenceTolerance(), analysis.solver(), codes,
-        categoryCounts, passive, single, levels, analysis.weightsView(),
-        new double[Math.multiplyExact(analysis.objectCount(), p)], nan(rows * p), nan(rows * p),
-        nan(count * p), nan(p),
+        analysis.cosineTolerance(), analysis.convergenceTolerance(), analysis.solver(),
+        analysis.categorySpaceWork(), codes, categoryCounts, passive, single, levels,
+        analysis.weightsView(), new double[Math.multiplyExact(analysis.objectCount(), p)],
+        nan(rows * p), nan(rows * p), nan(count * p), nan(p), new int[p],
         new double[activeRows <= MAX_PAIR_CATEGORIES ? activeRows * activeRows : 0],
         nan(HomalsNative.REPORT_LENGTH));
   }
@@ -61,8 +62,8 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
   void callNative() {
     NativeLibrary.load();
     HomalsNative.analyse(dimensionCount, maxIterations, innerIterations, fitTolerance,
-        cosineTolerance, convergenceTolerance, true, solver.code(), codes, categoryCounts, passive,
-        single, levels, weights, objectScores, quantifications, centroids, loadings, eigenvalues,
-        pairCounts, report);
+        cosineTolerance, convergenceTolerance, true, solver.code(), categorySpaceWork, codes,
+        categoryCounts, passive, single, levels, weights, objectScores, quantifications, centroids,
+        loadings, eigenvalues, ties, pairCounts, report);
   }
 }

@@ -91,7 +91,25 @@ final class ResultAssembler {
     double[] pairCounts = x.report()[7] == 1 ? x.pairCounts() : null;
     Inertia inertia = Statistics.inertia(analysis, eigenvalues, inverseSums, pairCounts);
     return new HomalsResult(analysis, results, scores, eigenvalues, inertia, iterations, stopReason,
-        Solver.ofCode((int) x.report()[6]));
+        Solver.ofCode((int) x.report()[6]), tieGroups(x.ties()));
+  }
+
+  /** The groups of tied dimensions from, for each, the last dimension it is tied with. */
+  static List<List<Integer>> tieGroups(int[] tiedThrough) {
+    List<List<Integer>> groups = new ArrayList<>();
+    int d = 0;
+    while (d < tiedThrough.length) {
+      int last = tiedThrough[d];
+      if (last > d) {
+        List<Integer> group = new ArrayList<>();
+        for (int e = d; e <= last; e++) {
+          group.add(e);
+        }
+        groups.add(group);
+      }
+      d = Math.max(d, last) + 1;
+    }
+    return groups;
   }
 
   /** The k rows of P values from {@code first} on, checked to be finite. */

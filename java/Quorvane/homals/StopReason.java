@@ -11,7 +11,9 @@ public enum StopReason {
   /** The fit became NaN: the data cannot carry the solution. */
   NAN_FIT(3, "nanFit"),
   /** The subspace of the solution settled within the convergence tolerance. */
-  SUBSPACE(4, "subspace");
+  SUBSPACE(4, "subspace"),
+  /** No iterations: the solution is the exact eigensolution of the category cross-table. */
+  DIRECT(5, "direct");
 
   private final int code;
   private final String key;
@@ -29,7 +31,7 @@ public enum StopReason {
 
   /** True when the run ended because the solution settled, not because it was cut off. */
   public boolean isConvergence() {
-    return this == FIT_CHANGE || this == COSINE || this == SUBSPACE;
+    return this == FIT_CHANGE || this == COSINE || this == SUBSPACE || this == DIRECT;
   }
 
   static StopReason ofCode(int code) {

@@ -116,9 +116,11 @@ final class AnalyseCommand implements Callable<Integer> {
   String encoding;
 
   @Option(names = "--max-iterations", paramLabel = "N",
-      description = "Upper bound on "
-          + "iterations (default: " + HomalsAnalysis.DEFAULT_MAX_ITERATIONS + ").")
-  int maxIterations = HomalsAnalysis.DEFAULT_MAX_ITERATIONS;
+      description = "Upper bound on iterations, for every solver (default: "
+          + HomalsAnalysis.DEFAULT_MAX_ITERATIONS + " passes over the objects; on the "
+          + "cross-table, as many iterations as 2e9 multiply-adds pay for, and at least "
+          + HomalsAnalysis.DEFAULT_MAX_ITERATIONS + ").")
+  Integer maxIterations;
 
   @Option(names = "--inner-iterations", paramLabel = "N",
       description = "Rounds of the "
@@ -143,10 +145,13 @@ final class AnalyseCommand implements Callable<Integer> {
           + "successive object scores agree to a cosine within this of 1 (default: not used).")
   Double cosineTolerance;
 
-  @Option(names = "--solver", paramLabel = "auto|objects|cross-table", defaultValue = "auto",
-      description = "How the iterations run: on the category cross-table, by passes over the "
-          + "objects, or the cheaper of the two when the table fits in memory (default: "
-          + "${DEFAULT-VALUE}).")
+  @Option(names = "--solver", paramLabel = "auto|direct|cross-table|objects",
+      defaultValue = "auto",
+      description = "How the solution is found. direct: the exact eigensolution of the category "
+          + "cross-table, without iterations, when every active column is multiple nominal "
+          + "(otherwise as auto); cross-table: iterations on that table; objects: iterations "
+          + "that pass over the objects; auto: direct where it applies, else the cheaper "
+          + "iteration (default: ${DEFAULT-VALUE}).")
   String solver;
 
   @Option(names = "--plot-size", paramLabel = "PIXELS", defaultValue = "900",
@@ -269,10 +274,11 @@ final class AnalyseCommand implements Callable<Integer> {
   static Solver solverNamed(String name) {
     return switch (name) {
       case "auto" -> Solver.AUTOMATIC;
+      case "direct" -> Solver.DIRECT;
       case "objects" -> Solver.OBJECTS;
       case "cross-table" -> Solver.CROSS_TABLE;
       default -> throw new CliException(
-          "--solver " + name + ": expected auto, objects or cross-table");
+          "--solver " + name + ": expected auto, direct, cross-table or objects");
     };
   }
 
@@ -519,8 +525,10 @@ final class AnalyseCommand implements Callable<Integer> {
       if (objectWeights != null) {
         builder.weights(objectWeights);
       }
+      if (maxIterations != null) {
+        builder.maxIterations(maxIterations);
+      }
       return builder.dimensions(dimensions)
-          .maxIterations(maxIterations)
           .innerIterations(innerIterations)
           .convergenceTolerance(tolerance)
           .solver(solverNamed(solver))

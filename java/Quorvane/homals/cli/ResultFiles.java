@@ -3,7 +3,6 @@ package Quorvane.homals.cli;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Inertia;
-import Quorvane.homals.Solver;
 import Quorvane.homals.VariableResult;
 import com.google.gson.GsonBuilder;
 import com.google.gson.JsonArray;
@@ -156,18 +155,18 @@ final class ResultFiles {
         result.variables().size() - active));
     s.append(String.format(Locale.ROOT, "dimensions:  %d%n", p));
     s.append(String.format(Locale.ROOT,
-        "settings:    at most %d iterations; inner iterations "
-            + "%d; convergence tolerance %s%s%s%n",
-        analysis.maxIterations(), analysis.innerIterations(), analysis.convergenceTolerance(),
+        "settings:    %s; inner iterations %d; convergence tolerance %s%s%s%n",
+        analysis.describeIterationBound(), analysis.innerIterations(), analysis.convergenceTolerance(),
         Double.isNaN(analysis.fitTolerance()) ? "" : "; fit tolerance " + analysis.fitTolerance(),
         Double.isNaN(analysis.cosineTolerance())
             ? ""
             : "; cosine tolerance " + analysis.cosineTolerance()));
     s.append(String.format(
         Locale.ROOT, "iterations:  %d, %s%n", result.iterations(), convergence(result)));
-    s.append(String.format(Locale.ROOT, "solver:      %s%n",
-        result.solver() == Solver.CROSS_TABLE ? "category cross-table"
-                                              : "passes over the objects"));
+    s.append(String.format(Locale.ROOT, "solver:      %s%n", result.solver().describe()));
+    for (String tie : result.describeTies()) {
+      s.append(String.format(Locale.ROOT, "tie:         %s%n", tie));
+    }
     notes.leftOut().forEach((column, reason)
                                 -> s.append(String.format(Locale.ROOT,
                                     "left out:    column '%s': %s%n", column, reason)));
@@ -262,6 +261,7 @@ final class ResultFiles {
   /** How the run ended, in words. */
   static String convergence(HomalsResult result) {
     return switch (result.stopReason()) {
+      case DIRECT -> "none needed (the exact eigensolution of the category cross-table)";
       case SUBSPACE -> "converged (the subspace of the solution settled)";
       case FIT_CHANGE -> "converged (the fit changed by less than its tolerance)";
       case COSINE -> "converged (successive scores agreed within the cosine tolerance)";
@@ -280,9 +280,17 @@ final class ResultFiles {
     root.addProperty("iterations", result.iterations());
     root.addProperty("converged", result.converged());
     root.addProperty("stopReason", result.stopReason().key());
-    root.addProperty("solver", result.solver() == Solver.CROSS_TABLE ? "crossTable" : "objects");
+    root.addProperty("solver", result.solver().key());
+    JsonArray ties = new JsonArray();
+    for (List<Integer> group : result.tiedDimensions()) {
+      JsonArray dimensions = new JsonArray();
+      group.forEach(d -> dimensions.add(d + 1));
+      ties.add(dimensions);
+    }
+    root.add("tiedDimensions", ties);
         JsonObject settings = new JsonObject();
         settings.addProperty("maxIterations", analysis.maxIterations());
+        settings.addProperty("iterationBoundSet", analysis.iterationBoundSet());
         settings.addProperty("innerIterations", analysis.innerIterations());
         settings.addProperty("convergenceTolerance", analysis.convergenceTolerance());
         if (!Double.isNaN(analysis.fitTolerance())) {

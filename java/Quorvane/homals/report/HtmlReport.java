@@ -117,7 +117,7 @@ public final class HtmlReport {
         String.format(Locale.ROOT, "%d (%d active, %d passive)", result.variables().size(), active,
             result.variables().size() - active));
     row(table, "Dimensions", Integer.toString(result.dimensions()));
-    row(table, "Iteration bound", Integer.toString(analysis.maxIterations()));
+    row(table, "Iteration bound", analysis.describeIterationBound());
     row(table, "Inner iterations", Integer.toString(analysis.innerIterations()));
     row(table, "Convergence tolerance", Double.toString(analysis.convergenceTolerance()));
     row(table, "Fit tolerance",
@@ -140,6 +140,9 @@ public final class HtmlReport {
     row(table, "Converged", result.converged() ? "yes" : "no");
     row(table, "Why the run ended", reason(result.stopReason()));
     row(table, "Solver that ran", solver(result.solver()));
+    for (String tie : result.describeTies()) {
+      row(table, "Tied dimensions", tie);
+    }
   }
 
   private static void inertiaSection(Element body, HomalsResult result) {
@@ -334,14 +337,7 @@ public final class HtmlReport {
   }
 
   private static String solver(Solver solver) {
-    switch (solver) {
-      case OBJECTS:
-        return "passes over the objects";
-      case CROSS_TABLE:
-        return "the category cross-table";
-      default:
-        return "automatic (the cheaper of the two)";
-    }
+    return solver.describe();
   }
 
   private static String reason(StopReason reason) {
@@ -354,6 +350,8 @@ public final class HtmlReport {
         return "successive object scores agreed within the cosine tolerance";
       case ITERATION_BOUND:
         return "the iteration bound was reached first";
+      case DIRECT:
+        return "none needed: the exact eigensolution of the category cross-table";
       default:
         return "the fit became NaN: the data cannot carry the solution";
     }

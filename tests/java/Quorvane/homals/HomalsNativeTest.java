@@ -33,9 +33,10 @@ class HomalsNativeTest {
     double[] report = new double[HomalsNative.REPORT_LENGTH];
 
     void run() {
-      HomalsNative.analyse(dimensions, 100, 0, Double.NaN, Double.NaN, 1e-8, true, 0, codes,
+      HomalsNative.analyse(dimensions, 100, 0, Double.NaN, Double.NaN, 1e-8, true, 0, 0.0, codes,
           categoryCounts, passive, single, levels, weights, objectScores, quantifications,
-          new double[10], new double[4], new double[2], new double[0], report);
+          new double[10], new double[4], new double[2], new int[Math.max(dimensions, 0)],
+          new double[0], report);
     }
   }
 
@@ -68,7 +69,7 @@ class HomalsNativeTest {
     assertTrue(thrown.getMessage().contains(message), thrown.getMessage());
     Call good = new Call();
     good.run();
-    assertEquals(StopReason.SUBSPACE.code(), (int) good.report[1]);
-    assertEquals(Solver.OBJECTS.code(), (int) good.report[6], "six objects: passes are cheaper");
+    assertEquals(StopReason.DIRECT.code(), (int) good.report[1]);
+    assertEquals(Solver.DIRECT.code(), (int) good.report[6], "every variable multiple: direct");
   }
 }

@@ -200,7 +200,8 @@ class NativeAnalysisTest {
 
   @Test
   void aRunEndedByItsBoundSaysSo() {
-    HomalsResult result = hairEyeSex(persons).maxIterations(3).build().run();
+    HomalsResult result =
+        hairEyeSex(persons).solver(Solver.CROSS_TABLE).maxIterations(3).build().run();
     assertEquals(3, result.iterations());
     assertEquals(StopReason.ITERATION_BOUND, result.stopReason());
     assertFalse(result.converged());

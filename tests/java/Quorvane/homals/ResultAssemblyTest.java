@@ -184,4 +184,14 @@ class ResultAssemblyTest {
       x.objectScores()[4] = Double.NaN;
     });
   }
+
+  @Test
+  void tiesBecomeGroupsOfDimensions() {
+    // For each dimension, the last one (possibly past P) whose eigenvalue it shares.
+    int[][] tiedThrough = {{0, 1, 2}, {1, 1, 2}, {0, 3, 3}, {2, 2, 2}, {0, 2, 2, 4, 4}};
+    String[] groups = {"[]", "[[0, 1]]", "[[1, 2, 3]]", "[[0, 1, 2]]", "[[1, 2], [3, 4]]"};
+    for (int c = 0; c < groups.length; c++) {
+      assertEquals(groups[c], ResultAssembler.tieGroups(tiedThrough[c]).toString());
+    }
+  }
 }

@@ -180,7 +180,7 @@ class CommandLineTest {
   void aRunStoppedByItsBoundWarnsAndSaysSo() throws IOException {
     Path out = temp.resolve("bound");
     Run run = run("analyse", TestData.examples("vote.csv").toString(), "--codes", "-q",
-        "--no-plot", "--max-iterations", "4", "-o", out.toString());
+        "--no-plot", "--solver", "cross-table", "--max-iterations", "4", "-o", out.toString());
     assertEquals(0, run.status(), run.err());
     assertEquals(List.of("tallowmere: warning: the run did not converge within 4 iterations "
         + "(--max-iterations); the results are written, but their dimensions may not be settled "
@@ -191,6 +191,43 @@ class CommandLineTest {
         .getAsJsonObject();
     assertFalse(summary.get("converged").getAsBoolean());
     assertEquals("iterationBound", summary.get("stopReason").getAsString());
+  }
+
+  /**
+   * Every combination of three yes/no answers once: the three pairs are independent, so the three
+   * eigenvalues are equal and any axes of their space fit as well. The direct solution says so,
+   * and runs no iterations.
+   */
+  @Test
+  void aSharedEigenvalueIsReportedAsATie() throws IOException {
+    StringBuilder csv = new StringBuilder("a,b,c\n");
+    for (int i = 0; i < 8; i++) {
+      csv.append(i % 2 == 0 ? "no" : "yes").append(',').append(i / 2 % 2 == 0 ? "no" : "yes")
+          .append(',').append(i / 4 == 0 ? "no" : "yes").append('\n');
+    }
+    Path data = file("factorial.csv", csv.toString().getBytes(StandardCharsets.UTF_8));
+    Path out = temp.resolve("factorial");
+    Run run = run("analyse", data.toString(), "-q", "--no-plot", "-o", out.toString());
+    assertEquals(0, run.status(), run.err());
+    JsonObject summary = JsonParser.parseString(Files.readString(out.resolve("summary.json")))
+                             .getAsJsonObject();
+    assertEquals("[[1,2,3]]", summary.get("tiedDimensions").toString());
+    assertEquals("direct", summary.get("solver").getAsString());
+    assertEquals("direct", summary.get("stopReason").getAsString());
+    assertEquals(0, summary.get("iterations").getAsInt());
+    assertTrue(summary.get("converged").getAsBoolean());
+    assertTrue(Files.readString(out.resolve("summary.txt"))
+                   .contains("tie:         dimensions 1, 2, 3 share one eigenvalue; any rotation "
+                       + "of their axes fits as well (1 of them not in the solution)"));
+
+    Path vote = temp.resolve("vote-ties");
+    assertEquals(0, run("analyse", TestData.examples("vote.csv").toString(), "--codes", "-q",
+                        "--no-plot", "--solver", "direct", "-o", vote.toString())
+                        .status());
+    assertEquals("[]", JsonParser.parseString(Files.readString(vote.resolve("summary.json")))
+                           .getAsJsonObject()
+                           .get("tiedDimensions")
+                           .toString());
   }
 
   /** A file in the test's folder with the given bytes. */
