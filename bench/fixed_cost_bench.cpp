@@ -148,45 +148,64 @@ void callInPhases(const JavaCall& c, bool writeObjectScores, PhaseTimes& t) {
   t.end(PhaseTimes::copiesIn);
 
   // The engine, as runAnalysis runs it.
-  analysisSettings = {
-      dimensions, in.stride(), objects,    categories, 1,          0,
-      variables,  0,           variables,  false,      true,       writeObjectScores,
-      (*ints)[0], (*ints)[1],  (*ints)[2], (*ints)[3], (*ints)[4], (*ints)[5],
-      (*ints)[6], (*ints)[7],  (*ints)[8], -1.0,       -1.0};
-  const std::size_t N = objects, P = dimensions, S = slotCount();
+  analysisSettings = {.dimensionCount = dimensions,
+                      .dataStride = in.stride(),
+                      .objectCount = objects,
+                      .maxCategories = categories,
+                      .maxIterations = 1,
+                      .innerIterations = 0,
+                      .activeCount = variables,
+                      .passiveCount = 0,
+                      .weightColumn = variables,
+                      .timing = false,
+                      .useWeights = true,
+                      .writeObjectScores = writeObjectScores,
+                      .activeColumns = (*ints)[0],
+                      .passiveColumns = (*ints)[1],
+                      .activeCategoryCounts = (*ints)[2],
+                      .passiveCategoryCounts = (*ints)[3],
+                      .activeSingle = (*ints)[4],
+                      .passiveSingle = (*ints)[5],
+                      .activeLevels = (*ints)[6],
+                      .passiveLevels = (*ints)[7],
+                      .data = (*ints)[8],
+                      .fitTolerance = -1.0,
+                      .cosineTolerance = -1.0};
+  const Problem problem = problemFromSettings(analysisSettings);
+  const std::size_t N = objects, P = dimensions, S = problem.slotCount;
   {
     Buffer<int32_t> w(N);
     Buffer<double> X(P * N), Y(P * S), m(N), D(S), z(S), a(variables * P), eigenvalues(P);
     t.end(PhaseTimes::buffers);
     IterationPlan plan;
     Workspace work;
-    buildIterationPlan(plan, work);
+    buildIterationPlan(problem, plan, work);
     t.end(PhaseTimes::plan);
     for (std::size_t i = 0; i < N; ++i) {
       w[i] = analysisSettings.data[i * in.stride() + variables];
     }
     double total = 0.0;
-    computeMarginals(w, m, D, total);
+    computeMarginals(problem, w, m, D, total);
     t.end(PhaseTimes::marginals);
-    drawRandomStart(X);
-    centreObjectScores(work, X, m, total);
-    orthonormaliseObjectScores(X, m, total);
+    drawRandomStart(X, randomState);
+    centreObjectScores(problem, work, X, m, total);
+    orthonormaliseObjectScores(problem, X, m, total);
     t.end(PhaseTimes::randomStart);
 
     EvaluationSums sums{};
     double fit = 0.0, minimumCosine = 0.0;
-    computeCategoryCentroids(plan, work, w, D, X, Y);
-    averageAndEvaluate(plan, work, w, m, Y, X, sums);
+    computeCategoryCentroids(problem, plan, work, w, D, X, Y);
+    averageAndEvaluate(problem, plan, work, w, m, Y, X, sums);
     summariseEvaluation(sums, eigenvalues, fit, minimumCosine, total);
-    centreAndOrthonormalise(X, m, total, sums);
+    centreAndOrthonormalise(problem, X, m, total, sums);
     benchmark::DoNotOptimize(fit);
     t.iteration += t.lap();
 
-    exportCategoryQuantifications(Y, categoryCells->table());
+    exportCategoryQuantifications(problem, Y, categoryCells->table());
     if (writeObjectScores) {
-      centreObjectScores(work, X, m, total);
-      orthonormaliseObjectScores(X, m, total);
-      exportObjectScores(X, scores->table());
+      centreObjectScores(problem, work, X, m, total);
+      orthonormaliseObjectScores(problem, X, m, total);
+      exportObjectScores(problem, X, scores->table());
     }
   }
   t.end(PhaseTimes::export_);

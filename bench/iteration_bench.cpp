@@ -12,8 +12,10 @@
 namespace tallowmere::bench {
 namespace {
 
+// The synthetic data as the native method's run sees them (and the plain loops read them).
 struct IterationState {
-  SyntheticData input;
+  testing::Problem input;
+  Problem problem;
   std::vector<int32_t> weights;
   std::vector<double> m, D, X, averages, Y, eigenvalues;
   double t = 0.0;
@@ -21,25 +23,35 @@ struct IterationState {
 
 IterationState prepare(int32_t objects, int32_t variables, int32_t categories, int32_t dimensions) {
   IterationState s;
-  s.input = makeSyntheticData(objects, variables, categories);
-  const SyntheticData& in = s.input;
-  analysisSettings = settingsFor(in, dimensions, 0, 0, -1.0, -1.0);
-  const std::size_t N = objects, P = dimensions, S = slotCount();
-  s.weights.resize(N);
-  for (std::size_t i = 0; i < N; ++i) {
-    s.weights[i] = in.data[i * in.stride() + variables];
-  }
+  SyntheticData in = makeSyntheticData(objects, variables, categories);
+  testing::Problem& p = s.input;
+  p.dimensionCount = dimensions;
+  p.objectCount = objects;
+  p.maxCategories = categories;
+  p.dataStride = in.stride();
+  p.weightColumn = variables;
+  p.useWeights = true;
+  p.activeColumns = in.columns;
+  p.activeCategoryCounts = in.categoryCounts;
+  p.activeSingle = in.single;
+  p.activeLevels = in.levels;
+  p.data = std::move(in.data);
+  s.problem = p.engineProblem();
+  const std::size_t N = objects, P = dimensions, S = p.slotCount();
+  s.weights = p.objectWeights();
   s.m.assign(N, 0.0);
   s.D.assign(S, 0.0);
-  computeMarginals(s.weights, s.m, s.D, s.t);
+  computeMarginals(s.problem, s.weights, s.m, s.D, s.t);
   s.X.resize(P * N);
   std::mt19937 rng(1);
   std::uniform_real_distribution<double> value(0.0, 1.0);
   for (double& x : s.X) {
     x = value(rng);
   }
-  centreObjectScores(s.X, s.m, s.t);
-  orthonormaliseObjectScores(s.X, s.m, s.t);
+  Workspace work;
+  work.scratch.assign(2 * entryStride(dimensions), 0.0);
+  centreObjectScores(s.problem, work, s.X, s.m, s.t);
+  orthonormaliseObjectScores(s.problem, s.X, s.m, s.t);
   s.averages.assign(P * N, 0.0);
   s.Y.assign(P * S, 0.0);
   s.eigenvalues.assign(P, 0.0);
@@ -94,20 +106,20 @@ void OneStep(benchmark::State& state) {
   IterationState s = prepare(1000000, 20, 6, static_cast<int32_t>(state.range(1)));
   IterationPlan plan;
   Workspace work;
-  buildIterationPlan(plan, work, {.maxLanes = static_cast<int>(state.range(2))});
+  buildIterationPlan(s.problem, plan, work, {.maxLanes = static_cast<int>(state.range(2))});
   EvaluationSums sums{};
-  computeCategoryCentroids(plan, work, s.weights, s.D, s.X, s.Y);
+  computeCategoryCentroids(s.problem, plan, work, s.weights, s.D, s.X, s.Y);
   const Step step = static_cast<Step>(state.range(0));
   for (auto _ : state) {
     switch (step) {
       case Step::centroids:
-        computeCategoryCentroids(plan, work, s.weights, s.D, s.X, s.Y);
+        computeCategoryCentroids(s.problem, plan, work, s.weights, s.D, s.X, s.Y);
         break;
       case Step::averageAndEvaluate:
-        averageAndEvaluate(plan, work, s.weights, s.m, s.Y, s.X, sums);
+        averageAndEvaluate(s.problem, plan, work, s.weights, s.m, s.Y, s.X, sums);
         break;
       case Step::centreAndOrthonormalise:
-        centreAndOrthonormalise(s.X, s.m, s.t, sums);
+        centreAndOrthonormalise(s.problem, s.X, s.m, s.t, sums);
         break;
     }
     benchmark::ClobberMemory();
@@ -127,14 +139,14 @@ void OuterIteration(benchmark::State& state) {
   // The compact codes a run prepares once, before its loop.
   IterationPlan plan;
   Workspace work;
-  buildIterationPlan(plan, work);
+  buildIterationPlan(s.problem, plan, work);
   EvaluationSums sums{};
   double fit = 0.0, minimumCosine = 0.0;
   for (auto _ : state) {
-    computeCategoryCentroids(plan, work, s.weights, s.D, s.X, s.Y);
-    averageAndEvaluate(plan, work, s.weights, s.m, s.Y, s.X, sums);
+    computeCategoryCentroids(s.problem, plan, work, s.weights, s.D, s.X, s.Y);
+    averageAndEvaluate(s.problem, plan, work, s.weights, s.m, s.Y, s.X, sums);
     summariseEvaluation(sums, s.eigenvalues, fit, minimumCosine, s.t);
-    centreAndOrthonormalise(s.X, s.m, s.t, sums);
+    centreAndOrthonormalise(s.problem, s.X, s.m, s.t, sums);
     benchmark::DoNotOptimize(fit);
   }
   state.counters["objects/s"] = benchmark::Counter(static_cast<double>(state.range(0)),
@@ -149,11 +161,12 @@ void StraightforwardIteration(benchmark::State& state) {
               static_cast<int32_t>(state.range(2)), static_cast<int32_t>(state.range(3)));
   double fit = 0.0, minimumCosine = 0.0;
   for (auto _ : state) {
-    plain::computeCategoryCentroids(s.weights, s.D, s.X, s.Y);
-    plain::computeObjectAverages(s.weights, s.m, s.Y, s.averages);
-    plain::evaluateIteration(s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine, s.t);
-    plain::centreObjectScores(s.X, s.m, s.t);
-    plain::orthonormaliseObjectScores(s.X, s.m, s.t);
+    const testing::Problem& p = s.input;
+    plain::computeCategoryCentroids(p, s.weights, s.D, s.X, s.Y);
+    plain::computeObjectAverages(p, s.weights, s.m, s.Y, s.averages);
+    plain::evaluateIteration(p, s.m, s.X, s.averages, s.eigenvalues, fit, minimumCosine, s.t);
+    plain::centreObjectScores(p, s.X, s.m, s.t);
+    plain::orthonormaliseObjectScores(p, s.X, s.m, s.t);
     benchmark::DoNotOptimize(fit);
   }
 }

@@ -102,12 +102,14 @@ void SolutionRun(benchmark::State& state) {
   const int32_t P = 3;
   const SyntheticData in = makeSyntheticData(N, M, K);
   const double off = std::numeric_limits<double>::quiet_NaN();
-  const AnalysisSettings settings = settingsFor(in, P, 1000, 0, off, off);
-  SolutionOptions options;
-  options.solver = static_cast<Solver>(state.range(3));
+  const Problem problem = typedProblemFor(in, P);
+  const SolutionOptions options{.maxIterations = 1000,
+                                .fitTolerance = off,
+                                .cosineTolerance = off,
+                                .solver = static_cast<Solver>(state.range(3))};
   Solution solution;
   for (auto _ : state) {
-    computeSolution(settings, options, solution);
+    computeSolution(problem, options, solution);
   }
   state.counters["iterations"] = solution.report.iterations;
   state.counters["crossTable"] = solution.solver == Solver::crossTable;
@@ -133,14 +135,14 @@ void TableSolve(benchmark::State& state) {
   const int32_t K = static_cast<int32_t>(state.range(1));
   const bool lanczos = state.range(2) != 0;
   const SyntheticData in = makeSyntheticData(20000, M, K);
-  analysisSettings = settingsFor(in, 3, 1, 0, 0.0, 0.0);
+  const Problem problem = typedProblemFor(in, 3);
   CrossTables tables;
-  resetCrossTables(tables, false);
+  resetCrossTables(problem, tables, false);
   std::vector<int32_t> weights(in.objectCount);
   for (int32_t i = 0; i < in.objectCount; ++i) {
     weights[i] = in.data[std::size_t(i) * in.stride() + M];
   }
-  accumulateCrossTables(tables, 0, in.objectCount, weights, SIZE_MAX);
+  accumulateCrossTables(problem, tables, 0, in.objectCount, weights, SIZE_MAX);
   std::vector<double> B, passive, pairs;
   formCrossTable(tables, B, passive);
   formPairCounts(tables, pairs);

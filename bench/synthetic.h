@@ -58,29 +58,43 @@ inline AnalysisSettings settingsFor(const SyntheticData& in, int32_t dimensions,
                                     int32_t maxIterations, int32_t innerIterations,
                                     double fitTolerance, double cosineTolerance) {
   const int32_t M = in.variableCount;
-  return {dimensions,
-          in.stride(),
-          in.objectCount,
-          in.categories,
-          maxIterations,
-          innerIterations,
-          M,
-          0,
-          M,
-          false,
-          true,
-          true,
-          in.columns.data(),
-          nullptr,
-          in.categoryCounts.data(),
-          nullptr,
-          in.single.data(),
-          nullptr,
-          in.levels.data(),
-          nullptr,
-          in.data.data(),
-          fitTolerance,
-          cosineTolerance};
+  return {.dimensionCount = dimensions,
+          .dataStride = in.stride(),
+          .objectCount = in.objectCount,
+          .maxCategories = in.categories,
+          .maxIterations = maxIterations,
+          .innerIterations = innerIterations,
+          .activeCount = M,
+          .passiveCount = 0,
+          .weightColumn = M,
+          .timing = false,
+          .useWeights = true,
+          .writeObjectScores = true,
+          .activeColumns = in.columns.data(),
+          .passiveColumns = nullptr,
+          .activeCategoryCounts = in.categoryCounts.data(),
+          .passiveCategoryCounts = nullptr,
+          .activeSingle = in.single.data(),
+          .passiveSingle = nullptr,
+          .activeLevels = in.levels.data(),
+          .passiveLevels = nullptr,
+          .data = in.data.data(),
+          .fitTolerance = fitTolerance,
+          .cosineTolerance = cosineTolerance};
+}
+
+// The problem of the typed entry point on the synthetic data: every variable active and multiple
+// unless `single` says otherwise, in the packed layout.
+inline Problem typedProblemFor(const SyntheticData& in, int32_t dimensions) {
+  std::vector<Variable> variables;
+  for (int32_t j = 0; j < in.variableCount; ++j) {
+    variables.push_back({.codes = {in.data.data() + j, in.stride()},
+                         .categoryCount = in.categories,
+                         .single = in.single[j],
+                         .level = in.levels[j]});
+  }
+  return makeProblem(in.objectCount, dimensions, std::move(variables),
+                     {in.data.data() + in.variableCount, in.stride()}, SlotLayout::packed);
 }
 
 }  // namespace tallowmere::bench

@@ -1,14 +1,12 @@
-// The typed API's entry point, Quorvane.homals.HomalsNative.analyse: one int[] of codes per
-// variable, copied once into the row-major matrix the engine reads; the checks, the lock and the
-// exceptions of runHomals; no markers; the solution and its run report written into Java arrays.
+// The typed API's entry point, Quorvane.homals.HomalsNative.analyse: every Java array read once
+// into the library's memory, every argument checked on those copies, one analysis of the problem
+// they describe, and the solution written back as the engine lays it out. No lock and no
+// process-wide state: analyses on different threads run side by side.
 #include <jni.h>
 
-#include <algorithm>
-#include <climits>
 #include <cmath>
 #include <cstdint>
-#include <memory>
-#include <mutex>
+#include <cstdio>
 #include <new>
 #include <span>
 #include <stdexcept>
@@ -17,12 +15,29 @@
 
 #include "Quorvane_homals_HomalsNative.h"
 #include "analysis_solution.h"
-#include "argument_checks.h"
-#include "engine_lock.h"
+#include "buffer.h"
 #include "java_arrays.h"
 
 namespace tallowmere::bridge {
 namespace {
+
+// The engine's codes are the ones the Java side names.
+static_assert(static_cast<int>(StopReason::iterationBound) ==
+              Quorvane_homals_HomalsNative_STOP_ITERATION_BOUND);
+static_assert(static_cast<int>(StopReason::fitChange) ==
+              Quorvane_homals_HomalsNative_STOP_FIT_CHANGE);
+static_assert(static_cast<int>(StopReason::cosine) == Quorvane_homals_HomalsNative_STOP_COSINE);
+static_assert(static_cast<int>(StopReason::nanFit) == Quorvane_homals_HomalsNative_STOP_NAN_FIT);
+static_assert(static_cast<int>(StopReason::subspace) == Quorvane_homals_HomalsNative_STOP_SUBSPACE);
+static_assert(static_cast<int>(StopReason::direct) == Quorvane_homals_HomalsNative_STOP_DIRECT);
+static_assert(static_cast<int>(Solver::automatic) == Quorvane_homals_HomalsNative_SOLVER_AUTOMATIC);
+static_assert(static_cast<int>(Solver::objects) == Quorvane_homals_HomalsNative_SOLVER_OBJECTS);
+static_assert(static_cast<int>(Solver::crossTable) ==
+              Quorvane_homals_HomalsNative_SOLVER_CROSS_TABLE);
+static_assert(static_cast<int>(Solver::direct) == Quorvane_homals_HomalsNative_SOLVER_DIRECT);
+
+// More threads than this would only cost their stacks.
+constexpr jint maxThreads = 1024;
 
 [[noreturn]] void reject(JNIEnv* env, const char* className, const std::string& message) {
   throwJavaException(env, className, message.c_str());
@@ -33,83 +48,133 @@ namespace {
   reject(env, "java/lang/IllegalArgumentException", message);
 }
 
-jsize lengthOf(JNIEnv* env, jarray array, const char* name) {
+jsize lengthOf(JNIEnv* env, jarray array, const std::string& name) {
   if (array == nullptr) {
-    reject(env, "java/lang/NullPointerException", std::string(name) + " is null");
+    reject(env, "java/lang/NullPointerException", name + " is null");
   }
   return env->GetArrayLength(array);
 }
 
-void requireLength(JNIEnv* env, jarray array, const char* name, int64_t length) {
+void requireLength(JNIEnv* env, jarray array, const std::string& name, int64_t length) {
   const jsize actual = lengthOf(env, array, name);
   if (actual != length) {
-    illegal(env, std::string(name) + " has length " + std::to_string(actual) + ", not " +
-                     std::to_string(length));
+    illegal(env,
+            name + " has length " + std::to_string(actual) + ", not " + std::to_string(length));
   }
 }
 
-std::vector<int32_t> intArray(JNIEnv* env, jintArray array, const char* name, jsize length) {
+template <typename T, typename Array, typename Get>
+std::vector<T> readArray(JNIEnv* env, Array array, const std::string& name, jsize length, Get get) {
   requireLength(env, array, name, length);
-  std::vector<int32_t> values(static_cast<std::size_t>(length));
-  env->GetIntArrayRegion(array, 0, length, values.data());
+  std::vector<T> values(static_cast<std::size_t>(length));
+  (env->*get)(array, 0, length, values.data());
   checkPending(env);
   return values;
 }
 
-// The variables' description, split into the runHomals groups: active variables in the caller's
-// order, then passive ones, with their columns in the row-major copy.
-struct Groups {
-  std::vector<int32_t> columns[2], counts[2], single[2], levels[2];  // [0] active, [1] passive
-};
-
-Groups splitVariables(const std::vector<int32_t>& counts, const std::vector<jboolean>& passive,
-                      const std::vector<int32_t>& single, const std::vector<int32_t>& levels) {
-  Groups g;
-  for (std::size_t v = 0; v < counts.size(); ++v) {
-    const int group = passive[v] != JNI_FALSE ? 1 : 0;
-    g.columns[group].push_back(static_cast<int32_t>(v));
-    g.counts[group].push_back(counts[v]);
-    g.single[group].push_back(single[v]);
-    g.levels[group].push_back(levels[v]);
-  }
-  return g;
+std::vector<jint> readInts(JNIEnv* env, jintArray array, const std::string& name, jsize length) {
+  return readArray<jint>(env, array, name, length, &JNIEnv::GetIntArrayRegion);
 }
 
-// Copies the columns, and the weights after them, into rows of `stride` values. The objects go
-// in blocks: every column's stretch of a block is fetched into a buffer that stays in cache and
-// the block's rows are written from it in order, so each row of the copy is written once, whole.
-// (Scattering one column at a time instead would sweep the whole copy once per column.)
-std::unique_ptr<int32_t[]> rowMajorData(JNIEnv* env, jobjectArray codes, jintArray weights,
-                                        jsize variables, jsize objects, int32_t stride) {
+// A number as a message shows it: whole numbers without a fraction.
+std::string shown(double value) {
+  if (std::isfinite(value) && value == std::rint(value) && std::fabs(value) < 1e15) {
+    return std::to_string(static_cast<int64_t>(value));
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
+void requireRange(JNIEnv* env, const char* name, double value, bool ok, const char* limits) {
+  if (!ok) {
+    illegal(env, std::string(name) + " = " + shown(value) + " is not " + limits);
+  }
+}
+
+// "name[index]", built by appending (GCC 12 warns falsely about a concatenation of temporaries,
+// its bug 105329).
+std::string element(const char* name, std::size_t index) {
+  std::string text(name);
+  text += '[';
+  text += std::to_string(index);
+  text += ']';
+  return text;
+}
+
+// A tolerance: NaN switches its test off; otherwise finite and not negative.
+void checkTolerance(JNIEnv* env, const char* name, double value) {
+  requireRange(env, name, value, std::isnan(value) || (value >= 0.0 && std::isfinite(value)),
+               "NaN or a finite number of 0 or more");
+}
+
+// The variables' codes, each column fetched from the array of columns once and copied once, so
+// that another thread replacing a column meanwhile changes nothing here.
+std::vector<Buffer<int32_t>> readColumns(JNIEnv* env, jobjectArray codes, jsize variables,
+                                         jsize& objects) {
+  std::vector<Buffer<int32_t>> columns;
+  columns.reserve(static_cast<std::size_t>(variables));
   forEachRow(env, codes, 0, variables, [&](jsize v, jobject column) {
-    const std::string name = "codes[" + std::to_string(v) + "]";
-    requireLength(env, static_cast<jarray>(column), name.c_str(), objects);
-  });
-  auto data = std::make_unique_for_overwrite<int32_t[]>(static_cast<std::size_t>(objects) *
-                                                        static_cast<std::size_t>(stride));
-  const jsize block = std::max<jsize>(64, (jsize{1} << 16) / stride);
-  std::vector<int32_t> buffer(static_cast<std::size_t>(block) * static_cast<std::size_t>(stride));
-  for (jsize start = 0; start < objects; start += block) {
-    const jsize count = std::min(block, objects - start);
-    const auto fetch = [&](jintArray column, int32_t position) {
-      env->GetIntArrayRegion(column, start, count,
-                             buffer.data() + std::ptrdiff_t{position} * block);
-      checkPending(env);
-    };
-    forEachRow(env, codes, 0, variables,
-               [&](jsize v, jobject column) { fetch(static_cast<jintArray>(column), v); });
-    if (weights != nullptr) {
-      fetch(weights, variables);
+    const std::string name = element("codes", static_cast<std::size_t>(v));
+    const auto array = static_cast<jintArray>(column);
+    if (v == 0) {
+      objects = lengthOf(env, array, name);
     }
-    int32_t* out = data.get() + static_cast<std::ptrdiff_t>(start) * stride;
-    for (jsize i = 0; i < count; ++i) {
-      for (int32_t v = 0; v < stride; ++v) {
-        *out++ = buffer[static_cast<std::size_t>(v) * static_cast<std::size_t>(block) +
-                        static_cast<std::size_t>(i)];
+    requireLength(env, array, name, objects);
+    columns.emplace_back(static_cast<std::size_t>(objects));
+    env->GetIntArrayRegion(array, 0, objects, columns.back().data());
+    checkPending(env);
+  });
+  return columns;
+}
+
+Problem describe(JNIEnv* env, jint dimensionCount, const std::vector<Buffer<int32_t>>& columns,
+                 const std::vector<jint>& counts, const std::vector<jboolean>& passive,
+                 const std::vector<jint>& single, const std::vector<jint>& levels,
+                 const Buffer<int32_t>& weights, jsize objects) {
+  std::vector<Variable> variables;
+  int64_t activeCategories = 0;
+  for (std::size_t v = 0; v < columns.size(); ++v) {
+    if (counts[v] < 1) {
+      illegal(env,
+              element("categoryCounts", v) + " = " + std::to_string(counts[v]) + " is below 1");
+    }
+    if (single[v] != 0 && single[v] != 1) {
+      illegal(env, element("single", v) + " = " + std::to_string(single[v]) + " is not 0 or 1");
+    }
+    if (levels[v] < 0 || levels[v] > 2) {
+      illegal(env, element("levels", v) + " = " + std::to_string(levels[v]) + " is not 0, 1 or 2");
+    }
+    for (jsize i = 0; i < objects; ++i) {
+      if (columns[v][i] > counts[v]) {
+        illegal(env, element(element("codes", v).c_str(), static_cast<std::size_t>(i)) + " = " +
+                         std::to_string(columns[v][i]) + " exceeds " +
+                         element("categoryCounts", v) + " = " + std::to_string(counts[v]));
       }
     }
+    const bool active = passive[v] == JNI_FALSE;
+    activeCategories += active ? counts[v] : 0;
+    variables.push_back({.codes = {columns[v].data(), 1},
+                         .categoryCount = counts[v],
+                         .active = active,
+                         .single = single[v],
+                         .level = levels[v]});
   }
-  return data;
+  if (activeCategories == 0) {
+    illegal(env, "passive: every variable is passive; an analysis needs an active one");
+  }
+  if (dimensionCount > activeCategories) {
+    illegal(env, "dimensionCount = " + std::to_string(dimensionCount) + " exceeds the " +
+                     std::to_string(activeCategories) + " categories of the active variables");
+  }
+  for (std::size_t i = 0; i < weights.size(); ++i) {
+    if (weights[i] < 0) {
+      illegal(env, element("weights", i) + " = " + std::to_string(weights[i]) + " is negative");
+    }
+  }
+  return makeProblem(objects, dimensionCount, std::move(variables),
+                     weights.empty() ? CodeColumn{} : CodeColumn{weights.data(), 1},
+                     SlotLayout::packed);
 }
 
 void setDoubles(JNIEnv* env, jdoubleArray array, std::span<const double> values) {
@@ -124,205 +189,109 @@ using namespace tallowmere::bridge;  // NOLINT(google-build-using-namespace): th
 
 extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     JNIEnv* env, jclass, jint dimensionCount, jint maxIterations, jint innerIterations,
-    jdouble fitTolerance, jdouble cosineTolerance, jdouble subspaceTolerance, jboolean accelerate,
-    jint solver, jdouble categorySpaceWork, jobjectArray codes, jintArray categoryCounts,
+    jdouble fitTolerance, jdouble cosineTolerance, jdouble subspaceTolerance, jint solver,
+    jdouble categorySpaceWork, jint threads, jobjectArray codes, jintArray categoryCounts,
     jbooleanArray passive, jintArray single, jintArray levels, jintArray weights,
     jdoubleArray objectScores, jdoubleArray quantifications, jdoubleArray centroids,
     jdoubleArray loadings, jdoubleArray eigenvalues, jintArray ties, jdoubleArray pairCounts,
     jdoubleArray report) {
+  using tallowmere::Buffer;
   try {
-    const std::lock_guard<std::mutex> lock(engineMutex());
+    requireRange(env, "dimensionCount", dimensionCount, dimensionCount >= 1, "at least 1");
+    requireRange(env, "maxIterations", maxIterations, maxIterations >= 1, "at least 1");
+    requireRange(env, "innerIterations", innerIterations, innerIterations >= 0, "0 or more");
+    checkTolerance(env, "fitTolerance", fitTolerance);
+    checkTolerance(env, "cosineTolerance", cosineTolerance);
+    requireRange(env, "subspaceTolerance", subspaceTolerance,
+                 subspaceTolerance >= 0.0 && std::isfinite(subspaceTolerance),
+                 "a finite number of 0 or more");
+    requireRange(env, "solver", solver, solver >= 0 && solver <= 3, "0, 1, 2 or 3");
+    requireRange(env, "categorySpaceWork", categorySpaceWork,
+                 categorySpaceWork >= 0.0 && std::isfinite(categorySpaceWork),
+                 "a finite number of 0 or more");
+    requireRange(env, "threads", threads, threads >= 1 && threads <= maxThreads,
+                 "between 1 and 1024");
+
     const jsize variables = lengthOf(env, codes, "codes");
     if (variables == 0) {
       illegal(env, "codes has no variables");
     }
     jsize objects = 0;
-    forEachRow(env, codes, 0, 1, [&](jsize, jobject first) {
-      objects = lengthOf(env, static_cast<jarray>(first), "codes[0]");
-    });
-    const std::vector<int32_t> counts = intArray(env, categoryCounts, "categoryCounts", variables);
-    requireLength(env, passive, "passive", variables);
-    std::vector<jboolean> passiveFlags(static_cast<std::size_t>(variables));
-    env->GetBooleanArrayRegion(passive, 0, variables, passiveFlags.data());
-    checkPending(env);
-    const std::vector<int32_t> singleFlags = intArray(env, single, "single", variables);
-    const std::vector<int32_t> levelCodes = intArray(env, levels, "levels", variables);
+    const std::vector<Buffer<int32_t>> columns = readColumns(env, codes, variables, objects);
+    if (objects == 0) {
+      illegal(env, "codes[0] has no objects");
+    }
+    const std::vector<jint> counts = readInts(env, categoryCounts, "categoryCounts", variables);
+    const std::vector<jboolean> passiveFlags =
+        readArray<jboolean>(env, passive, "passive", variables, &JNIEnv::GetBooleanArrayRegion);
+    const std::vector<jint> singleFlags = readInts(env, single, "single", variables);
+    const std::vector<jint> levelCodes = readInts(env, levels, "levels", variables);
+    Buffer<int32_t> objectWeights;
     if (weights != nullptr) {
       requireLength(env, weights, "weights", objects);
+      objectWeights = Buffer<int32_t>(static_cast<std::size_t>(objects));
+      env->GetIntArrayRegion(weights, 0, objects, objectWeights.data());
+      checkPending(env);
     }
-    if (dimensionCount < 0) {
-      illegal(env, "dimensionCount = " + std::to_string(dimensionCount) + " is negative");
-    }
-    if (solver < 0 || solver > 3) {
-      illegal(env, "solver = " + std::to_string(solver) + " is not 0, 1, 2 or 3");
-    }
-    if (!(categorySpaceWork >= 0.0) || !std::isfinite(categorySpaceWork)) {
-      illegal(env, "categorySpaceWork = " + std::to_string(categorySpaceWork) +
-                       " is not a finite number of 0 or more");
-    }
-    requireLength(env, ties, "ties", std::max(dimensionCount, 0));
+    tallowmere::Problem problem = describe(env, dimensionCount, columns, counts, passiveFlags,
+                                           singleFlags, levelCodes, objectWeights, objects);
 
-    int64_t rows = 0;
-    int32_t maxCategories = 0;
-    for (const int32_t k : counts) {
-      rows += std::max(k, 0);
-      maxCategories = std::max(maxCategories, k);
-    }
-    const int64_t P = std::max(dimensionCount, 0);
-    const std::pair<jdoubleArray, int64_t> outputs[] = {{objectScores, int64_t{objects} * P},
-                                                        {quantifications, rows * P},
-                                                        {centroids, rows * P},
-                                                        {loadings, int64_t{variables} * P},
-                                                        {eigenvalues, P},
-                                                        {report, 8}};
+    // Every output exactly as large as the layout needs, before anything runs.
+    const int64_t P = dimensionCount, S = problem.slotCount, S1 = problem.activeSlotCount;
+    const std::pair<jarray, int64_t> outputs[] = {
+        {objectScores, int64_t{objects} * P},
+        {quantifications, S * P},
+        {centroids, S * P},
+        {loadings, int64_t{variables} * P},
+        {eigenvalues, P},
+        {ties, P},
+        {report, Quorvane_homals_HomalsNative_REPORT_LENGTH}};
     const char* outputNames[] = {"objectScores", "quantifications", "centroids",
-                                 "loadings",     "eigenvalues",     "report"};
-    // The pair counts are wanted only when the caller gives room for them.
-    int64_t activeRows = 0;
-    for (jsize v = 0; v < variables; ++v) {
-      activeRows += passiveFlags[v] != JNI_FALSE ? 0 : std::max(counts[v], 0);
-    }
-    const jsize pairCountLength = lengthOf(env, pairCounts, "pairCounts");
-    if (pairCountLength != 0 && pairCountLength != activeRows * activeRows) {
-      illegal(env, "pairCounts has length " + std::to_string(pairCountLength) + ", neither 0 nor " +
-                       std::to_string(activeRows * activeRows));
-    }
+                                 "loadings",     "eigenvalues",     "ties",
+                                 "report"};
     for (std::size_t o = 0; o < std::size(outputs); ++o) {
       requireLength(env, outputs[o].first, outputNames[o], outputs[o].second);
     }
-
-    const int32_t stride = variables + (weights != nullptr ? 1 : 0);
-    Groups groups = splitVariables(counts, passiveFlags, singleFlags, levelCodes);
-    // The checks of runHomals, on the same values it would receive.
-    Arguments arguments;
-    arguments.dimensionCount = dimensionCount;
-    arguments.dataStride = stride;
-    arguments.objectCount = objects;
-    arguments.maxCategories = maxCategories;
-    arguments.activeCount = static_cast<int32_t>(groups.columns[0].size());
-    arguments.passiveCount = static_cast<int32_t>(groups.columns[1].size());
-    arguments.weightColumn = variables;
-    arguments.useWeights = weights != nullptr;
-    arguments.hasTables = false;
-    // The engine addresses the data with int32 offsets; the other sizes are checked below.
-    if (int64_t{objects} * stride > INT32_MAX) {
-      illegal(env, std::to_string(objects) + " objects of " + std::to_string(stride) +
-                       " values each exceed 2147483647 values, the largest data matrix");
-    }
-    const std::unique_ptr<int32_t[]> data =
-        rowMajorData(env, codes, weights, variables, objects, stride);
-    const std::vector<int32_t>* arrays[] = {
-        &groups.columns[0], &groups.columns[1], &groups.counts[0], &groups.counts[1],
-        &groups.single[0],  &groups.single[1],  &groups.levels[0], &groups.levels[1]};
-    for (int p = 0; p < dataParameter; ++p) {
-      arguments.arrays[p] = {false, *arrays[p]};
-    }
-    arguments.arrays[dataParameter] = {
-        false, {data.get(), static_cast<std::size_t>(objects) * static_cast<std::size_t>(stride)}};
-    const CheckResult check = checkArguments(arguments);
-    if (!check.accepted()) {
-      reject(env, javaExceptionClass(check.rejection), check.message);
+    const jsize pairCountLength = lengthOf(env, pairCounts, "pairCounts");
+    if (pairCountLength != 0 && pairCountLength != S1 * S1) {
+      illegal(env, "pairCounts has length " + std::to_string(pairCountLength) + ", neither 0 nor " +
+                       std::to_string(S1 * S1));
     }
 
-    const tallowmere::AnalysisSettings settings{dimensionCount,
-                                                stride,
-                                                objects,
-                                                maxCategories,
-                                                maxIterations,
-                                                innerIterations,
-                                                arguments.activeCount,
-                                                arguments.passiveCount,
-                                                variables,
-                                                false,
-                                                weights != nullptr,
-                                                true,
-                                                groups.columns[0].data(),
-                                                groups.columns[1].data(),
-                                                groups.counts[0].data(),
-                                                groups.counts[1].data(),
-                                                groups.single[0].data(),
-                                                groups.single[1].data(),
-                                                groups.levels[0].data(),
-                                                groups.levels[1].data(),
-                                                data.get(),
-                                                fitTolerance,
-                                                cosineTolerance};
-    tallowmere::SolutionOptions options;
-    options.subspaceTolerance = subspaceTolerance;
-    options.accelerate = accelerate != JNI_FALSE;
-    options.solver = static_cast<tallowmere::Solver>(solver);
-    options.categorySpaceWork = categorySpaceWork;
+    const tallowmere::SolutionOptions options{.maxIterations = maxIterations,
+                                              .innerIterations = innerIterations,
+                                              .fitTolerance = fitTolerance,
+                                              .cosineTolerance = cosineTolerance,
+                                              .subspaceTolerance = subspaceTolerance,
+                                              .solver = static_cast<tallowmere::Solver>(solver),
+                                              .categorySpaceWork = categorySpaceWork,
+                                              .threads = threads};
     tallowmere::Solution solution;
-    try {
-      tallowmere::computeSolution(settings, options, solution);
-    } catch (const std::bad_alloc&) {
-      reject(env, "java/lang/OutOfMemoryError",
-             "tallowmere: cannot allocate the analysis's working buffers");
-    }
+    tallowmere::computeSolution(std::move(problem), options, solution);
 
-    // Engine slots (variable J = active then passive, K per block) to the caller's rows.
-    const int64_t S = int64_t{maxCategories} * variables;
-    std::vector<int64_t> rowOfVariable(static_cast<std::size_t>(variables));
-    for (int64_t v = 0, row = 0; v < variables; ++v) {
-      rowOfVariable[v] = row;
-      row += std::max(counts[v], 0);
-    }
-    std::vector<double> packedQuantifications(static_cast<std::size_t>(rows * P));
-    std::vector<double> packedCentroids(packedQuantifications.size());
-    std::vector<double> packedLoadings(static_cast<std::size_t>(variables * P));
-    int32_t J = 0;
-    for (const int group : {0, 1}) {
-      for (const int32_t v : groups.columns[group]) {
-        for (int64_t c = 0; c < std::max(counts[v], 0); ++c) {
-          for (int64_t d = 0; d < P; ++d) {
-            const int64_t from = d * S + int64_t{J} * maxCategories + c;
-            const int64_t to = (rowOfVariable[v] + c) * P + d;
-            packedQuantifications[to] = solution.categoryQuantifications[from];
-            packedCentroids[to] = solution.categoryCentroids[from];
-          }
-        }
-        for (int64_t d = 0; d < P; ++d) {
-          packedLoadings[v * P + d] = solution.loadings[J * P + d];
-        }
-        ++J;
-      }
-    }
-    const tallowmere::RunReport& r = solution.report;
     setDoubles(env, objectScores, solution.objectScores);
-    setDoubles(env, quantifications, packedQuantifications);
-    setDoubles(env, centroids, packedCentroids);
-    setDoubles(env, loadings, packedLoadings);
+    setDoubles(env, quantifications, solution.categoryQuantifications);
+    setDoubles(env, centroids, solution.categoryCentroids);
+    setDoubles(env, loadings, solution.loadings);
     setDoubles(env, eigenvalues, solution.eigenvalues);
     const std::vector<jint> tiedThrough(solution.tiedThrough.begin(), solution.tiedThrough.end());
     env->SetIntArrayRegion(ties, 0, static_cast<jsize>(tiedThrough.size()), tiedThrough.data());
     checkPending(env);
     const bool pairsWritten = pairCountLength > 0 && !solution.pairCounts.empty();
     if (pairsWritten) {
-      // Engine slots of the active variables (J * K + c) to the caller's active rows.
-      std::vector<double> packed(static_cast<std::size_t>(activeRows * activeRows));
-      const int64_t S1 = int64_t{maxCategories} * arguments.activeCount;
-      std::vector<int64_t> slots;
-      for (int32_t j = 0; j < arguments.activeCount; ++j) {
-        for (int32_t c = 0; c < std::max(groups.counts[0][j], 0); ++c) {
-          slots.push_back(int64_t{j} * maxCategories + c);
-        }
-      }
-      for (std::size_t a = 0; a < slots.size(); ++a) {
-        for (std::size_t b = 0; b < slots.size(); ++b) {
-          packed[a * slots.size() + b] = solution.pairCounts[slots[a] * S1 + slots[b]];
-        }
-      }
-      setDoubles(env, pairCounts, packed);
+      setDoubles(env, pairCounts, solution.pairCounts);
     }
-    const double reportValues[] = {static_cast<double>(r.iterations),
-                                   static_cast<double>(r.stopReason),
-                                   r.fit,
-                                   r.fitChange,
-                                   r.minimumCosine,
-                                   r.subspaceChange,
-                                   static_cast<double>(solution.solver),
-                                   pairsWritten ? 1.0 : 0.0};
-    setDoubles(env, report, reportValues);
+    const tallowmere::RunReport& r = solution.report;
+    double values[Quorvane_homals_HomalsNative_REPORT_LENGTH] = {};
+    values[Quorvane_homals_HomalsNative_REPORT_ITERATIONS] = r.iterations;
+    values[Quorvane_homals_HomalsNative_REPORT_STOP_REASON] = static_cast<int>(r.stopReason);
+    values[Quorvane_homals_HomalsNative_REPORT_FIT] = r.fit;
+    values[Quorvane_homals_HomalsNative_REPORT_FIT_CHANGE] = r.fitChange;
+    values[Quorvane_homals_HomalsNative_REPORT_MINIMUM_COSINE] = r.minimumCosine;
+    values[Quorvane_homals_HomalsNative_REPORT_SUBSPACE_CHANGE] = r.subspaceChange;
+    values[Quorvane_homals_HomalsNative_REPORT_SOLVER] = static_cast<int>(solution.solver);
+    values[Quorvane_homals_HomalsNative_REPORT_PAIR_COUNTS] = pairsWritten ? 1.0 : 0.0;
+    setDoubles(env, report, values);
   } catch (const JavaExceptionPending&) {
     // Java sees the pending exception.
   } catch (const std::bad_alloc&) {

@@ -1,7 +1,5 @@
-// One complete analysis: settings, weights and marginals, a reproducible random start, the
-// alternating least squares loop with its stopping tests, and the export of the results.
-#include <vector>
-
+// One complete analysis: weights and marginals, a reproducible random start, the alternating
+// least squares loop with its stopping tests, and the export of the results.
 #include "buffer.h"
 #include "engine.h"
 #include "fused_steps.h"
@@ -9,10 +7,9 @@
 #include "object_passes.h"
 #include "outer_loop.h"
 #include "run_state.h"
+#include "workers.h"
 
 namespace tallowmere {
-
-uint32_t randomState = 1;
 
 namespace {
 
@@ -21,24 +18,20 @@ std::size_t bufferSize(std::ptrdiff_t elements) {
   return elements > 0 ? static_cast<std::size_t>(elements) : 0;
 }
 
-void setObjectWeights(std::span<int32_t> objectWeights) {
-  const AnalysisSettings& s = analysisSettings;
-  for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
-    objectWeights[i] = s.useWeights ? s.data[i * s.dataStride + s.weightColumn] : 1;
-  }
-}
-
-void excludeObjectsWithoutActiveCodes(std::span<int32_t> objectWeights) {
-  const AnalysisSettings& s = analysisSettings;
-  for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
-    bool observed = false;
-    for (int32_t j = 0; j < s.activeCount && !observed; ++j) {
-      observed = objectCode(i, j) > 0;
-    }
-    if (!observed) {
-      objectWeights[i] = 0;
-    }
-  }
+// Each object's weight; with `withoutUnobservedObjects`, 0 for an object without a valid active
+// code.
+void setObjectWeights(const Problem& problem, std::span<int32_t> objectWeights,
+                      bool withoutUnobservedObjects, Workers* workers) {
+  forEachBlock(workers, problem.objectCount,
+               [&](std::ptrdiff_t, std::ptrdiff_t first, std::ptrdiff_t last) {
+                 for (std::ptrdiff_t i = first; i < last; ++i) {
+                   bool observed = !withoutUnobservedObjects;
+                   for (std::size_t j = 0; j < problem.activeVariables.size() && !observed; ++j) {
+                     observed = problem.code(i, problem.activeVariables[j]) > 0;
+                   }
+                   objectWeights[i] = observed ? problem.weight(i) : 0;
+                 }
+               });
 }
 
 // The steps of the outer loop as passes over the objects.
@@ -46,89 +39,92 @@ struct ObjectSpaceSteps {
   RunState& run;
 
   void centroids(std::span<double> categoryQuantifications) {
-    computeCategoryCentroids(run.plan, run.work, run.objectWeights, run.categoryMarginals,
-                             run.objectScores, categoryQuantifications);
+    computeCategoryCentroids(run.problem, run.plan, run.work, run.objectWeights,
+                             run.categoryMarginals, run.objectScores, categoryQuantifications);
   }
 
   void averageAndNormalise(std::span<const double> Y, std::span<double> eigenvalues, double& fit,
                            double& minimumCosine) {
+    const Problem& problem = run.problem;
     const double t = run.totalMarginal;
     std::span<const int32_t> w = run.objectWeights;
     std::span<const double> m = run.objectMarginals;
     std::span<double> X = run.objectScores;
     if (run.fused) {
       // Averages, evaluation, centring and orthonormalisation in fewer passes (fused_steps.h).
-      averageAndEvaluate(run.plan, run.work, w, m, Y, X, run.evaluationSums);
+      averageAndEvaluate(problem, run.plan, run.work, w, m, Y, X, run.evaluationSums);
       summariseEvaluation(run.evaluationSums, eigenvalues, fit, minimumCosine, t);
-      centreAndOrthonormalise(X, m, t, run.evaluationSums);
+      centreAndOrthonormalise(problem, X, m, t, run.evaluationSums);
     } else {
-      computeObjectAverages(run.plan, run.work, w, m, Y, run.objectAverages);
-      evaluateIteration(run.work, m, X, run.objectAverages, eigenvalues, fit, minimumCosine, t);
-      normaliseObjectScores(run.work, X, m, t);
+      computeObjectAverages(problem, run.plan, run.work, w, m, Y, run.objectAverages);
+      evaluateIteration(problem, run.work, m, X, run.objectAverages, eigenvalues, fit,
+                        minimumCosine, t);
+      normaliseObjectScores(problem, run.work, X, m, t);
     }
   }
 };
 
 }  // namespace
 
-// Linear congruential generator modulo 2^32; 22695478 is the state one step after 1.
-void drawRandomStart(std::span<double> objectScores) {
-  randomState = 22695478u;
+void drawRandomStart(std::span<double> objectScores, uint32_t& state) {
+  state = 22695478u;
   for (double& score : objectScores) {
-    randomState = randomState * 22695477u + 1u;
-    score = static_cast<double>((randomState >> 16) & 0x7FFFu);
+    state = state * 22695477u + 1u;
+    score = static_cast<double>((state >> 16) & 0x7FFFu);
   }
 }
 
-StoppingRule nativeStoppingRule() {
-  const AnalysisSettings& s = analysisSettings;
-  StoppingRule rule;
-  rule.maxIterations = s.maxIterations;
-  rule.fitTolerance = s.fitTolerance;
-  rule.cosineTolerance = s.cosineTolerance;
-  return rule;
+StoppingRule nativeStoppingRule(const AnalysisSettings& settings) {
+  return {.maxIterations = settings.maxIterations,
+          .fitTolerance = settings.fitTolerance,
+          .cosineTolerance = settings.cosineTolerance};
 }
 
-void normaliseObjectScores(Workspace& work, std::span<double> objectScores,
+void normaliseObjectScores(const Problem& problem, Workspace& work, std::span<double> objectScores,
                            std::span<const double> marginals, double totalMarginal) {
-  centreObjectScores(work, objectScores, marginals, totalMarginal);
-  orthonormaliseObjectScores(objectScores, marginals, totalMarginal);
+  centreObjectScores(problem, work, objectScores, marginals, totalMarginal);
+  orthonormaliseObjectScores(problem, objectScores, marginals, totalMarginal);
 }
 
-void allocateRun(RunState& run, const PlanOptions& options) {
-  const AnalysisSettings& s = analysisSettings;
-  const std::ptrdiff_t N = s.objectCount;
-  const std::ptrdiff_t P = s.dimensionCount;
-  const std::ptrdiff_t S = slotCount();
-  const std::ptrdiff_t variables = std::ptrdiff_t{s.activeCount} + s.passiveCount;
+void allocateRun(RunState& run, Problem problem, int32_t innerIterations,
+                 const PlanOptions& options, Workers* workers) {
+  run.problem = std::move(problem);
+  run.innerIterations = innerIterations;
+  run.workers = workers;
+  const Problem& p = run.problem;
+  const std::ptrdiff_t N = p.objectCount;
+  const std::ptrdiff_t P = p.dimensionCount;
+  const std::ptrdiff_t S = p.slotCount;
   run.objectWeights = Buffer<int32_t>(bufferSize(N));
   run.objectScores = Buffer<double>(bufferSize(P * N));
   run.categoryQuantifications = Buffer<double>(bufferSize(P * S));
   // The fused steps replace the scores object by object and never store the averages.
-  run.fused = fusedPassHandles(s.dimensionCount);
+  run.fused = fusedPassHandles(p.dimensionCount);
   run.objectAverages = Buffer<double>(run.fused ? 0 : bufferSize(P * N));
   run.objectMarginals = Buffer<double>(bufferSize(N));
   run.categoryMarginals = Buffer<double>(bufferSize(S));
   run.singleQuantifications = Buffer<double>(bufferSize(S));
-  run.loadings = Buffer<double>(bufferSize(variables * P));
+  run.loadings = Buffer<double>(bufferSize(std::ptrdiff_t{p.variableCount()} * P));
   run.eigenvalues = Buffer<double>(bufferSize(P));
-  buildIterationPlan(run.plan, run.work, options);
+  buildIterationPlan(p, run.plan, run.work, options, workers);
+  if (workers != nullptr) {
+    useBlocks(run.plan, run.work, workers);
+  }
 }
 
 void startRun(RunState& run, bool withoutUnobservedObjects) {
-  setObjectWeights(run.objectWeights);
-  if (withoutUnobservedObjects) {
-    excludeObjectsWithoutActiveCodes(run.objectWeights);
-  }
+  const Problem& problem = run.problem;
+  setObjectWeights(problem, run.objectWeights, withoutUnobservedObjects, run.workers);
   run.totalMarginal = 0.0;
-  computeMarginals(run.objectWeights, run.objectMarginals, run.categoryMarginals,
-                   run.totalMarginal);
-  if (analysisSettings.innerIterations > 0) {
-    initialiseSingleQuantifications(run.categoryMarginals, run.singleQuantifications,
+  computeMarginals(problem, run.objectWeights, run.objectMarginals, run.categoryMarginals,
+                   run.totalMarginal, run.workers);
+  if (run.innerIterations > 0) {
+    initialiseSingleQuantifications(problem, run.categoryMarginals, run.singleQuantifications,
                                     run.totalMarginal);
   }
-  drawRandomStart(run.objectScores);
-  normaliseObjectScores(run.work, run.objectScores, run.objectMarginals, run.totalMarginal);
+  drawRandomStart(run.objectScores, run.randomState);
+  normaliseObjectScores(problem, run.work, run.objectScores, run.objectMarginals,
+                        run.totalMarginal);
 }
 
 RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* tracker,
@@ -147,14 +143,30 @@ int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCo
                     const int32_t* passiveLevels, const int32_t* data, double fitTolerance,
                     double cosineTolerance, ResultTable objectScoreTable,
                     ResultTable categoryQuantificationTable) {
-  runAnalysisReporting(
-      {dimensionCount, dataStride,      objectCount,          maxCategories,
-       maxIterations,  innerIterations, activeCount,          passiveCount,
-       weightColumn,   timing,          useWeights,           writeObjectScores,
-       activeColumns,  passiveColumns,  activeCategoryCounts, passiveCategoryCounts,
-       activeSingle,   passiveSingle,   activeLevels,         passiveLevels,
-       data,           fitTolerance,    cosineTolerance},
-      objectScoreTable, categoryQuantificationTable);
+  runAnalysisReporting({.dimensionCount = dimensionCount,
+                        .dataStride = dataStride,
+                        .objectCount = objectCount,
+                        .maxCategories = maxCategories,
+                        .maxIterations = maxIterations,
+                        .innerIterations = innerIterations,
+                        .activeCount = activeCount,
+                        .passiveCount = passiveCount,
+                        .weightColumn = weightColumn,
+                        .timing = timing,
+                        .useWeights = useWeights,
+                        .writeObjectScores = writeObjectScores,
+                        .activeColumns = activeColumns,
+                        .passiveColumns = passiveColumns,
+                        .activeCategoryCounts = activeCategoryCounts,
+                        .passiveCategoryCounts = passiveCategoryCounts,
+                        .activeSingle = activeSingle,
+                        .passiveSingle = passiveSingle,
+                        .activeLevels = activeLevels,
+                        .passiveLevels = passiveLevels,
+                        .data = data,
+                        .fitTolerance = fitTolerance,
+                        .cosineTolerance = cosineTolerance},
+                       objectScoreTable, categoryQuantificationTable);
   return 0;
 }
 
@@ -162,14 +174,17 @@ RunReport runAnalysisReporting(const AnalysisSettings& settings, ResultTable obj
                                ResultTable categoryQuantificationTable) {
   analysisSettings = settings;
   RunState run;
-  allocateRun(run);
+  allocateRun(run, problemFromSettings(settings), settings.innerIterations);
   startRun(run, false);
-  const RunReport report = iterateRun(run, nativeStoppingRule(), nullptr, nullptr);
+  randomState = run.randomState;
+  const RunReport report = iterateRun(run, nativeStoppingRule(settings), nullptr, nullptr);
 
-  exportCategoryQuantifications(run.categoryQuantifications, categoryQuantificationTable);
+  const Problem& problem = run.problem;
+  exportCategoryQuantifications(problem, run.categoryQuantifications, categoryQuantificationTable);
   if (settings.writeObjectScores) {
-    normaliseObjectScores(run.work, run.objectScores, run.objectMarginals, run.totalMarginal);
-    exportObjectScores(run.objectScores, objectScoreTable);
+    normaliseObjectScores(problem, run.work, run.objectScores, run.objectMarginals,
+                          run.totalMarginal);
+    exportObjectScores(problem, run.objectScores, objectScoreTable);
   }
   return report;
 }

@@ -8,12 +8,12 @@
 #include "cross_table.h"
 #include "engine.h"
 #include "momentum.h"
-#include "monotone_regression.h"
 #include "object_passes.h"
 #include "principal_axes.h"
 #include "run_state.h"
 #include "subspace_tracker.h"
 #include "table_eigensolver.h"
+#include "workers.h"
 
 namespace tallowmere {
 
@@ -24,10 +24,11 @@ namespace {
 void finishQuantifications(RunState& run, const std::vector<double>& centroids,
                            Solution& solution) {
   solution.categoryQuantifications = centroids;
-  if (analysisSettings.innerIterations > 0) {
-    computeLoadings(run.categoryMarginals, centroids, run.singleQuantifications, run.loadings,
-                    run.totalMarginal);
-    imposeRankOne(run.singleQuantifications, run.loadings, solution.categoryQuantifications);
+  if (run.innerIterations > 0) {
+    computeLoadings(run.problem, run.categoryMarginals, centroids, run.singleQuantifications,
+                    run.loadings, run.totalMarginal);
+    imposeRankOne(run.problem, run.singleQuantifications, run.loadings,
+                  solution.categoryQuantifications);
   }
   solution.loadings.assign(run.loadings.begin(), run.loadings.end());
 }
@@ -36,67 +37,69 @@ void finishQuantifications(RunState& run, const std::vector<double>& centroids,
 // variable multiple is then a start close to the rank-one solution (with one dimension, the
 // solution itself). Ordinal variables can settle at different local optima from different
 // starts, and from that one they were seen to settle at worse ones.
-bool activeSinglesNominal() {
-  for (int32_t j = 0; j < analysisSettings.activeCount; ++j) {
-    if (isSingle(j) && variableLevel(j) != 0) {
-      return false;
-    }
-  }
-  return true;
+bool activeSinglesNominal(const Problem& problem) {
+  return std::none_of(
+      problem.activeVariables.begin(), problem.activeVariables.end(), [&](int32_t J) {
+        return problem.isSingle(J) && (problem.isOrdinal(J) || !problem.hasFreeScores(J));
+      });
+}
+
+bool anySingle(const RunState& run, const std::vector<int32_t>& variables) {
+  return run.innerIterations > 0 && std::any_of(variables.begin(), variables.end(),
+                                                [&](int32_t J) { return run.problem.isSingle(J); });
 }
 
 // Rank-one restrictions make the iteration nonlinear, and the acceleration assumes it is linear.
-bool anyActiveSingle() {
-  const AnalysisSettings& s = analysisSettings;
-  if (s.innerIterations <= 0) {
-    return false;
-  }
-  for (int32_t j = 0; j < s.activeCount; ++j) {
-    if (isSingle(j)) {
-      return true;
-    }
-  }
-  return false;
+bool anyActiveSingle(const RunState& run) {
+  return anySingle(run, run.problem.activeVariables);
 }
 
-bool anyPassiveSingle() {
-  const AnalysisSettings& s = analysisSettings;
-  if (s.innerIterations <= 0) {
-    return false;
-  }
-  for (int32_t J = s.activeCount; J < variableCount(); ++J) {
-    if (isSingle(J)) {
-      return true;
-    }
-  }
-  return false;
+bool anyPassiveSingle(const RunState& run) {
+  return anySingle(run, run.problem.passiveVariables);
 }
 
 // The cross-table of the run's data and weights, with the passive pairs when `withPassive`, when
 // it fits the budget.
 bool prepareCategorySpace(const RunState& run, const SolutionOptions& options, bool withPassive,
                           CategorySpace& space, std::vector<double>& pairCounts) {
-  CrossTables tables;
-  resetCrossTables(tables, withPassive);
-  if (!accumulateCrossTables(tables, 0, analysisSettings.objectCount, run.objectWeights,
-                             options.crossTableBudget)) {
+  // One part of the objects a thread, each with its share of the budget. The tables hold integer
+  // sums, so the parts add up to the same tables however the objects were split.
+  const std::ptrdiff_t N = run.problem.objectCount;
+  const int parts = run.workers != nullptr ? run.workers->count() : 1;
+  std::vector<CrossTables> part(static_cast<std::size_t>(parts));
+  std::vector<char> fits(part.size(), 0);
+  const auto accumulate = [&](std::ptrdiff_t k) {
+    resetCrossTables(run.problem, part[k], withPassive);
+    fits[k] = accumulateCrossTables(run.problem, part[k], N * k / parts, N * (k + 1) / parts,
+                                    run.objectWeights, options.crossTableBudget / parts);
+  };
+  if (run.workers != nullptr) {
+    run.workers->run(parts, accumulate);
+  } else {
+    accumulate(0);
+  }
+  if (std::find(fits.begin(), fits.end(), 0) != fits.end()) {
+    return false;
+  }
+  CrossTables& tables = part[0];
+  for (int k = 1; k < parts; ++k) {
+    addCrossTables(tables, part[k]);
+    part[k] = CrossTables{};
+  }
+  if (tables.bytes() > options.crossTableBudget) {
     return false;
   }
   formCrossTable(tables, space.activeTable, space.passiveTable);
   formPairCounts(tables, pairCounts);
-  resetCategorySpace(space);
+  resetCategorySpace(run.problem, space);
   return true;
 }
 
-std::ptrdiff_t activeSlots() {
-  return std::ptrdiff_t{analysisSettings.maxCategories} * analysisSettings.activeCount;
-}
-
-// The leading P (or `count`) eigenpairs of the run's table, as scores Z = v sqrt(t / lambda):
+// The leading `count` eigenpairs of the run's table, the first P as scores Z = v sqrt(t / lambda):
 // centred (D' Z = 0) and with Z' B Z = t I, the normalisation of the iteration's scores.
 void directScores(const RunState& run, CategorySpace& space, std::ptrdiff_t count,
                   TableEigenpairs& pairs) {
-  const std::ptrdiff_t P = analysisSettings.dimensionCount, S1 = activeSlots();
+  const std::ptrdiff_t P = run.problem.dimensionCount, S1 = run.problem.activeSlotCount;
   solveCategoryTable(space.activeTable, std::span(run.categoryMarginals).first(S1), S1, count,
                      pairs);
   std::fill(space.scores.begin(), space.scores.end(), 0.0);
@@ -116,17 +119,18 @@ void directScores(const RunState& run, CategorySpace& space, std::ptrdiff_t coun
 // ordinal variable can settle at different local optima from different starts). The active ones
 // keep the scores the iterations gave them.
 void settlePassiveSingles(RunState& run, std::span<const double> centroids) {
+  const Problem& problem = run.problem;
   std::span<const double> D = run.categoryMarginals;
   std::span<double> z = run.singleQuantifications;
   const double t = run.totalMarginal;
-  const std::size_t activeEnd = static_cast<std::size_t>(activeSlots());
+  const std::size_t activeEnd = static_cast<std::size_t>(problem.activeSlotCount);
   const std::vector<double> active(z.begin(), z.begin() + activeEnd);
-  initialiseSingleQuantifications(D, z, t);
+  initialiseSingleQuantifications(problem, D, z, t);
   std::vector<double> before(z.size());
   for (int round = 0; round < 100000; ++round) {
     std::copy(z.begin(), z.end(), before.begin());
-    computeLoadings(D, centroids, z, run.loadings, t);
-    regressSingleQuantifications(D, centroids, run.loadings, z, t, run.work.regression);
+    computeLoadings(problem, D, centroids, z, run.loadings, t);
+    regressSingleQuantifications(problem, D, centroids, run.loadings, z, t, run.work.regression);
     double change = 0.0, size = 0.0;
     for (std::size_t s = 0; s < z.size(); ++s) {
       change = std::max(change, std::fabs(z[s] - before[s]));
@@ -142,31 +146,29 @@ void settlePassiveSingles(RunState& run, std::span<const double> centroids) {
 // The solution of an analysis whose active variables are all multiple, from the eigenvectors of
 // its cross-table, without a pass over the objects but the last, which writes their scores.
 RunReport solveDirectly(RunState& run, CategorySpace& space, Solution& solution) {
-  const std::ptrdiff_t P = analysisSettings.dimensionCount;
+  const std::ptrdiff_t P = run.problem.dimensionCount;
   // Eigenvalues past P say whether dimension P shares its eigenvalue with the ones left out.
   TableEigenpairs pairs;
   directScores(run, space, P + 2, pairs);
   solution.categoryCentroids.assign(run.categoryQuantifications.size(), 0.0);
   centroidsFromCategorySpace(run, space, solution.categoryCentroids);
-  if (anyPassiveSingle()) {
+  if (anyPassiveSingle(run)) {
     settlePassiveSingles(run, solution.categoryCentroids);
   }
   finishQuantifications(run, solution.categoryCentroids, solution);
   scoresFromCategorySpace(run, space);
   solution.eigenvalues.assign(run.eigenvalues.size(), 0.0);
-  dimensionEigenvalues(run.categoryMarginals, run.totalMarginal, solution.categoryCentroids,
-                       solution.categoryQuantifications, solution.eigenvalues);
+  dimensionEigenvalues(run.problem, run.categoryMarginals, run.totalMarginal,
+                       solution.categoryCentroids, solution.categoryQuantifications,
+                       solution.eigenvalues);
   const std::vector<double> following(
       pairs.values.begin() + std::min<std::ptrdiff_t>(P, std::ssize(pairs.values)),
       pairs.values.end());
   solution.tiedThrough = tiedThrough(solution.eigenvalues, following, tieTolerance);
-  RunReport report;
-  report.iterations = 0;
-  report.stopReason = StopReason::direct;
+  RunReport report{.iterations = 0, .stopReason = StopReason::direct, .subspaceChange = 0.0};
   for (const double lambda : solution.eigenvalues) {
     report.fit += lambda;
   }
-  report.subspaceChange = 0.0;
   return report;
 }
 
@@ -174,16 +176,16 @@ RunReport solveDirectly(RunState& run, CategorySpace& space, Solution& solution)
 // with every active variable multiple, when that solution has P finite dimensions.
 void warmStart(const RunState& run, CategorySpace& space) {
   TableEigenpairs pairs;
-  directScores(run, space, analysisSettings.dimensionCount, pairs);
+  directScores(run, space, run.problem.dimensionCount, pairs);
   space.warm = std::all_of(space.scores.begin(), space.scores.end(),
                            [](double z) { return std::isfinite(z); });
 }
 
 // The bound of the cross-table iteration (SolutionOptions::categorySpaceWork).
-int32_t categorySpaceBound(const SolutionOptions& options) {
-  const int32_t bound = analysisSettings.maxIterations;
-  const double S1 = static_cast<double>(activeSlots());
-  const double cost = 3.0 * analysisSettings.dimensionCount * S1 * S1;
+int32_t categorySpaceBound(const Problem& problem, const SolutionOptions& options) {
+  const int32_t bound = options.maxIterations;
+  const double S1 = static_cast<double>(problem.activeSlotCount);
+  const double cost = 3.0 * problem.dimensionCount * S1 * S1;
   if (!(options.categorySpaceWork > 0.0) || bound <= 0) {
     return bound;
   }
@@ -191,81 +193,86 @@ int32_t categorySpaceBound(const SolutionOptions& options) {
   return affordable > bound ? static_cast<int32_t>(std::min(affordable, 1e9)) : bound;
 }
 
+StoppingRule stoppingRule(const SolutionOptions& options, int32_t maxIterations) {
+  return {.maxIterations = maxIterations,
+          .fitTolerance = options.fitTolerance,
+          .cosineTolerance = options.cosineTolerance,
+          .subspaceTolerance = options.subspaceTolerance,
+          .stopOnNaNFit = true};
+}
+
 }  // namespace
 
-bool crossTablePays() {
-  const AnalysisSettings& s = analysisSettings;
-  const double N = s.objectCount, M1 = s.activeCount, P = s.dimensionCount;
-  const double S1 = static_cast<double>(s.maxCategories) * M1;
+bool crossTablePays(const Problem& problem) {
+  const double N = static_cast<double>(problem.objectCount), M1 = problem.activeCount(),
+               P = problem.dimensionCount;
+  const double S1 = static_cast<double>(problem.activeSlotCount);
   const double build = N * M1 * (M1 + 1) / 2;
   return build + 100 * 3 * P * S1 * S1 < 100 * 2 * N * M1 * P;
 }
 
-void computeSolution(const AnalysisSettings& settings, const SolutionOptions& options,
-                     Solution& solution) {
-  analysisSettings = settings;
+void computeSolution(Problem problem, const SolutionOptions& options, Solution& solution) {
+  Workers workers(std::max(options.threads, 1));
   RunState run;
-  allocateRun(run);
-  SubspaceTracker tracker;
-  resetSubspaceTracker(tracker);
-  Momentum momentum;
-  resetMomentum(momentum);
-  const bool tracked = options.subspaceTolerance > 0.0;
-  const bool linear = !anyActiveSingle();
+  allocateRun(run, std::move(problem), options.innerIterations, {}, &workers);
   run.regressRankOne = options.regressRankOne;
+  SubspaceTracker tracker;
+  resetSubspaceTracker(run.problem, tracker);
+  Momentum momentum;
+  resetMomentum(run.problem, momentum);
+  const bool tracked = options.subspaceTolerance > 0.0;
+  const bool linear = !anyActiveSingle(run);
   startRun(run, true);
   const bool direct =
       linear && options.solver != Solver::objects && options.solver != Solver::crossTable;
   const bool table = direct || options.solver == Solver::crossTable ||
-                     (options.solver != Solver::objects && crossTablePays());
+                     (options.solver != Solver::objects && crossTablePays(run.problem));
   CategorySpace space;
-  const bool withPassive = direct ? analysisSettings.passiveCount > 0 : anyPassiveSingle();
+  const bool withPassive = direct ? run.problem.passiveCount() > 0 : anyPassiveSingle(run);
+  SubspaceTracker* watch = tracked ? &tracker : nullptr;
+  Momentum* accelerate = options.accelerate && linear ? &momentum : nullptr;
   if (table && prepareCategorySpace(run, options, withPassive, space, solution.pairCounts)) {
     if (direct) {
       solution.solver = Solver::direct;
       solution.report = solveDirectly(run, space, solution);
-      fixDimensionSigns(run.categoryMarginals, run.objectScores, solution.categoryCentroids,
-                        solution.categoryQuantifications, solution.loadings);
+      fixDimensionSigns(run.problem, run.categoryMarginals, run.objectScores,
+                        solution.categoryCentroids, solution.categoryQuantifications,
+                        solution.loadings);
       solution.objectScores = std::move(run.objectScores);
       return;
     }
-    if (!linear && options.warmStart && activeSinglesNominal()) {
+    if (!linear && options.warmStart && activeSinglesNominal(run.problem)) {
       warmStart(run, space);
     }
-    StoppingRule rule = nativeStoppingRule();
-    rule.maxIterations = categorySpaceBound(options);
-    rule.stopOnNaNFit = true;
-    rule.subspaceTolerance = options.subspaceTolerance;
     solution.solver = Solver::crossTable;
-    solution.report = iterateInCategorySpace(run, space, rule, tracked ? &tracker : nullptr,
-                                             options.accelerate && linear ? &momentum : nullptr);
+    solution.report = iterateInCategorySpace(
+        run, space, stoppingRule(options, categorySpaceBound(run.problem, options)), watch,
+        accelerate);
     scoresFromCategorySpace(run, space);
   } else {
     solution.pairCounts.clear();
-    StoppingRule rule = nativeStoppingRule();
-    rule.stopOnNaNFit = true;
-    rule.subspaceTolerance = options.subspaceTolerance;
     solution.solver = Solver::objects;
-    solution.report = iterateRun(run, rule, tracked ? &tracker : nullptr,
-                                 options.accelerate && linear ? &momentum : nullptr);
+    solution.report =
+        iterateRun(run, stoppingRule(options, options.maxIterations), watch, accelerate);
   }
-  normaliseObjectScores(run.work, run.objectScores, run.objectMarginals, run.totalMarginal);
+  const Problem& p = run.problem;
+  normaliseObjectScores(p, run.work, run.objectScores, run.objectMarginals, run.totalMarginal);
   solution.categoryCentroids.assign(run.categoryQuantifications.size(), 0.0);
-  computeCategoryCentroids(run.plan, run.work, run.objectWeights, run.categoryMarginals,
+  computeCategoryCentroids(p, run.plan, run.work, run.objectWeights, run.categoryMarginals,
                            run.objectScores, solution.categoryCentroids);
-  if (anyPassiveSingle()) {
+  if (anyPassiveSingle(run)) {
     settlePassiveSingles(run, solution.categoryCentroids);
   }
   finishQuantifications(run, solution.categoryCentroids, solution);
   solution.eigenvalues.assign(run.eigenvalues.size(), 0.0);
   if (!options.principalAxes) {
-    dimensionEigenvalues(run.categoryMarginals, run.totalMarginal, solution.categoryCentroids,
+    dimensionEigenvalues(p, run.categoryMarginals, run.totalMarginal, solution.categoryCentroids,
                          solution.categoryQuantifications, solution.eigenvalues);
   } else {
-    rotateToPrincipalAxes(run.categoryMarginals, run.totalMarginal, run.objectScores,
+    rotateToPrincipalAxes(p, run.categoryMarginals, run.totalMarginal, run.objectScores,
                           solution.categoryCentroids, solution.categoryQuantifications,
                           solution.loadings, solution.eigenvalues);
-    fixDimensionSigns(run.categoryMarginals, run.objectScores, solution.categoryCentroids,
+    fixDimensionSigns(p, run.categoryMarginals, run.objectScores, solution.categoryCentroids,
                       solution.categoryQuantifications, solution.loadings);
   }
   solution.tiedThrough = tiedThrough(solution.eigenvalues, {}, tieTolerance);

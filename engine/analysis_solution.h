@@ -5,10 +5,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <vector>
 
-#include "analysis_settings.h"
 #include "buffer.h"
+#include "problem.h"
 #include "run_report.h"
 
 namespace tallowmere {
@@ -28,6 +29,13 @@ enum class Solver : int32_t {
 };
 
 struct SolutionOptions {
+  // Outer iterations at most (0 or less: no bound), and rounds of the rank-one step in each (0 or
+  // less: single variables are treated as multiple).
+  int32_t maxIterations = 1000;
+  int32_t innerIterations = 0;
+  // Also stop when the fit changes by less, or 1 - the smallest cosine falls below; NaN: never.
+  double fitTolerance = std::numeric_limits<double>::quiet_NaN();
+  double cosineTolerance = std::numeric_limits<double>::quiet_NaN();
   // The run stops once the estimated distance of its subspace from the limit is at most this
   // (dimensionless: sines of the angles between subspaces). 0 or NaN: only the tests below.
   double subspaceTolerance = 1e-8;
@@ -42,8 +50,8 @@ struct SolutionOptions {
   // axes within their subspace), and eigenvalue d is that dimension's Rayleigh quotient.
   bool principalAxes = true;
   // When positive, the bound of the cross-table iteration: as many iterations as this many
-  // multiply-adds of its products pay for (3 P S1^2 each), and never fewer than the settings'
-  // maxIterations. 0: maxIterations alone. The passes over the objects keep maxIterations.
+  // multiply-adds of its products pay for (3 P S1^2 each), and never fewer than maxIterations.
+  // 0: maxIterations alone. The passes over the objects keep maxIterations.
   double categorySpaceWork = 0.0;
   // The rank-one step by rounds of alternating least squares (regressSingleQuantifications in
   // engine.h), which settle far faster than the accumulating rounds of runAnalysis and have the
@@ -52,19 +60,20 @@ struct SolutionOptions {
   // Rank-one runs on the cross-table start from the direct solution of the same data with every
   // active variable multiple instead of from the random start.
   bool warmStart = true;
+  // Threads the run may use, the calling one among them; the results do not depend on it.
+  int32_t threads = 1;
 };
 
 // True when building the cross-table and 100 iterations on it take fewer operations than 100
-// passes over the objects: N M1 (M1 + 1) / 2 + 100 * 3 P S1^2 < 100 * 2 N M1 P, for the settings
-// in analysisSettings.
-bool crossTablePays();
+// passes over the objects: N M1 (M1 + 1) / 2 + 100 * 3 P S1^2 < 100 * 2 N M1 P.
+bool crossTablePays(const Problem& problem);
 
-// Layouts as in analysis_settings.h (S = slotCount(), all variables, active then passive):
+// Layouts as in problem.h:
 //   objectScores            P x N  [d * N + i]; objects without weight or without a valid
 //                                   active code have no meaningful score
 //   categoryQuantifications P x S  [d * S + slot]; rank-one a_Jd z_J for single variables
 //   categoryCentroids       P x S  [d * S + slot]; weighted means of the object scores
-//   loadings                (M1 + M2) x P  [J * P + d]; written for single variables only
+//   loadings                V x P    [J * P + d]; written for single variables only
 //   eigenvalues             P      decreasing
 //   pairCounts              S1 x S1  [s * S1 + s2], the weighted counts of every pair of active
 //                                   categories among the objects that take part; only when the
@@ -86,25 +95,23 @@ struct Solution {
   Solver solver = Solver::objects;  // the one that ran: objects, crossTable or direct
 };
 
-// Runs the analysis described by `settings` (every field used as runAnalysis uses it, except
-// that fitTolerance and cosineTolerance take part only when they are not NaN, and a NaN fit ends
-// the run) and fills `solution`:
-// - objects without a valid active code weigh 0, so that they shape no passive category;
+// Runs the analysis of `problem` with the given options and fills `solution`:
+// - the steps are runAnalysis's, but objects without a valid active code weigh 0, so that they
+//   shape no passive category, and a NaN fit ends the run;
 // - after the loop the object scores are normalised once more; the centroids of every variable
 //   are taken from them, and the loadings of single variables recomputed from those centroids;
 // - a direct solution takes its scores, centroids and quantifications from the table's
 //   eigenvectors instead, with the passive single variables' rank-one steps repeated on the
 //   final centroids until they settle, and its report says 0 iterations and StopReason::direct;
-// - a solution found by iterations is rotated to principal axes: with R = sum over active variables
-// of
-//   Q_j' D_j Y_j (Q the quantifications, Y the centroids; R is symmetric), object scores,
-//   centroids, quantifications and loadings are multiplied by the eigenvectors of R, ordered by
-//   decreasing eigenvalue, and eigenvalue d of the analysis is that of R divided by t;
+// - a solution found by iterations is rotated to principal axes: with R = sum over active
+//   variables of Q_j' D_j Y_j (Q the quantifications, Y the centroids; R is symmetric), object
+//   scores, centroids, quantifications and loadings are multiplied by the eigenvectors of R,
+//   ordered by decreasing eigenvalue, and eigenvalue d of the analysis is that of R divided by t;
 // - the sign of each dimension is set so that, among the active categories with weight, the
 //   first (in variable and category order) whose quantification is within a relative 10^-6 of
 //   the largest absolute one is positive.
-// Not reentrant, like runAnalysis. Throws std::bad_alloc when the buffers cannot be allocated.
-void computeSolution(const AnalysisSettings& settings, const SolutionOptions& options,
-                     Solution& solution);
+// Reentrant: runs of different problems may go on at the same time. Throws std::bad_alloc when
+// the buffers cannot be allocated.
+void computeSolution(Problem problem, const SolutionOptions& options, Solution& solution);
 
 }  // namespace tallowmere

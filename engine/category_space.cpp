@@ -41,9 +41,9 @@ struct CategorySpaceSteps {
   CategorySpaceSteps(RunState& r, CategorySpace& c)
       : run(r),
         space(c),
-        P(analysisSettings.dimensionCount),
-        S(slotCount()),
-        S1(std::ptrdiff_t{analysisSettings.maxCategories} * analysisSettings.activeCount),
+        P(r.problem.dimensionCount),
+        S(r.problem.slotCount),
+        S1(r.problem.activeSlotCount),
         S2(c.passiveTable.empty() ? 0 : S - S1) {}
 
   // Y = D^-1 B Z (and D_p^-1 B_p Z for the passive slots when they are wanted), with the zero
@@ -51,7 +51,8 @@ struct CategorySpaceSteps {
   void centroids(std::span<double> Y) {
     const std::span<const double> D = run.categoryMarginals;
     if (first && !space.warm) {
-      computeCategoryCentroids(run.plan, run.work, run.objectWeights, D, run.objectScores, Y);
+      computeCategoryCentroids(run.problem, run.plan, run.work, run.objectWeights, D,
+                               run.objectScores, Y);
       first = false;
     } else {
       double* passive = space.passiveProducts.data();
@@ -127,19 +128,14 @@ struct CategorySpaceSteps {
 
 }  // namespace
 
-void resetCategorySpace(CategorySpace& space) {
-  const std::ptrdiff_t P = std::max(analysisSettings.dimensionCount, 0);
-  const std::ptrdiff_t S1 = std::ptrdiff_t{std::max(analysisSettings.maxCategories, 0)} *
-                            std::max(analysisSettings.activeCount, 0);
+void resetCategorySpace(const Problem& problem, CategorySpace& space) {
+  const std::ptrdiff_t P = problem.dimensionCount;
+  const std::ptrdiff_t S1 = problem.activeSlotCount;
   space.scores.assign(static_cast<std::size_t>(P * S1), 0.0);
   space.weighted.assign(space.scores.size(), 0.0);
   space.products.assign(space.scores.size(), 0.0);
   space.passiveProducts.assign(
-      space.passiveTable.empty()
-          ? 0
-          : static_cast<std::size_t>(std::ptrdiff_t{std::max(analysisSettings.maxCategories, 0)} *
-                                     std::max(analysisSettings.passiveCount, 0)),
-      0.0);
+      space.passiveTable.empty() ? 0 : static_cast<std::size_t>(problem.slotCount - S1), 0.0);
   space.crossProducts.assign(static_cast<std::size_t>(P), 0.0);
   space.newLengths.assign(static_cast<std::size_t>(P), 0.0);
 }
@@ -152,9 +148,8 @@ RunReport iterateInCategorySpace(RunState& run, CategorySpace& space, const Stop
 
 void centroidsFromCategorySpace(const RunState& run, const CategorySpace& space,
                                 std::span<double> categoryCentroids) {
-  const std::ptrdiff_t P = analysisSettings.dimensionCount, S = slotCount();
-  const std::ptrdiff_t S1 =
-      std::ptrdiff_t{analysisSettings.maxCategories} * analysisSettings.activeCount;
+  const std::ptrdiff_t P = run.problem.dimensionCount, S = run.problem.slotCount;
+  const std::ptrdiff_t S1 = run.problem.activeSlotCount;
   const std::ptrdiff_t S2 = space.passiveTable.empty() ? 0 : S - S1;
   const std::span<const double> D = run.categoryMarginals;
   std::vector<double> product(static_cast<std::size_t>(std::max(S1, S2)));
@@ -176,14 +171,13 @@ void centroidsFromCategorySpace(const RunState& run, const CategorySpace& space,
 }
 
 void scoresFromCategorySpace(RunState& run, const CategorySpace& space) {
-  const std::ptrdiff_t P = analysisSettings.dimensionCount, S = slotCount();
-  const std::ptrdiff_t S1 =
-      std::ptrdiff_t{analysisSettings.maxCategories} * analysisSettings.activeCount;
+  const std::ptrdiff_t P = run.problem.dimensionCount, S = run.problem.slotCount;
+  const std::ptrdiff_t S1 = run.problem.activeSlotCount;
   std::fill(run.categoryQuantifications.begin(), run.categoryQuantifications.end(), 0.0);
   for (std::ptrdiff_t d = 0; d < P; ++d) {
     std::copy_n(space.scores.data() + d * S1, S1, run.categoryQuantifications.data() + d * S);
   }
-  computeObjectAverages(run.plan, run.work, run.objectWeights, run.objectMarginals,
+  computeObjectAverages(run.problem, run.plan, run.work, run.objectWeights, run.objectMarginals,
                         run.categoryQuantifications, run.objectScores);
 }
 

@@ -31,8 +31,8 @@ struct CategorySpace {
   bool warm = false;
 };
 
-// Sizes Z and the scratch for analysisSettings, once the tables are in place.
-void resetCategorySpace(CategorySpace& space);
+// Sizes Z and the scratch for a problem, once the tables are in place.
+void resetCategorySpace(const Problem& problem, CategorySpace& space);
 
 RunReport iterateInCategorySpace(RunState& run, CategorySpace& space, const StoppingRule& rule,
                                  SubspaceTracker* tracker, Momentum* momentum);

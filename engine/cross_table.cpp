@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "analysis_settings.h"
-
 namespace tallowmere {
 
 std::size_t CrossTables::bytes() const {
@@ -15,23 +13,30 @@ std::size_t CrossTables::bytes() const {
   return total;
 }
 
-void resetCrossTables(CrossTables& tables, bool withPassive) {
-  const AnalysisSettings& s = analysisSettings;
-  const std::ptrdiff_t K = std::max(s.maxCategories, 0);
-  tables.activeSlots = K * std::max(s.activeCount, 0);
-  tables.passiveSlots = withPassive ? K * std::max(s.passiveCount, 0) : 0;
-  tables.counts.assign(static_cast<std::size_t>(std::max(s.activeCount, 0)), {});
+void resetCrossTables(const Problem& problem, CrossTables& tables, bool withPassive) {
+  tables.activeSlots = problem.activeSlotCount;
+  tables.passiveSlots = withPassive ? problem.slotCount - problem.activeSlotCount : 0;
+  tables.counts.assign(static_cast<std::size_t>(problem.activeCount()), {});
 }
 
-bool accumulateCrossTables(CrossTables& tables, std::ptrdiff_t first, std::ptrdiff_t last,
-                           std::span<const int32_t> objectWeights, std::size_t budgetBytes) {
-  const AnalysisSettings& s = analysisSettings;
-  const std::ptrdiff_t S1 = tables.activeSlots, K = s.maxCategories;
-  const int32_t M1 = s.activeCount;
-  const int32_t M2 = tables.passiveSlots > 0 ? s.passiveCount : 0;
-  std::vector<int32_t> columns(static_cast<std::size_t>(M1 + M2));
-  for (int32_t J = 0; J < M1 + M2; ++J) {
-    columns[J] = variableColumn(J);
+bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptrdiff_t first,
+                           std::ptrdiff_t last, std::span<const int32_t> objectWeights,
+                           std::size_t budgetBytes) {
+  const std::ptrdiff_t S1 = tables.activeSlots;
+  const int32_t M1 = problem.activeCount();
+  const int32_t M2 = tables.passiveSlots > 0 ? problem.passiveCount() : 0;
+  // Each variable's codes and the slot before its first category, active ones (in order, so that
+  // an object's slots ascend) then passive ones, whose slots count from the first passive one.
+  std::vector<CodeColumn> columns;
+  std::vector<std::ptrdiff_t> slotBefore;
+  for (const int32_t J : problem.activeVariables) {
+    columns.push_back(problem.variables[J].codes);
+    slotBefore.push_back(problem.slotStart[J] - 1);
+  }
+  for (int32_t p = 0; p < M2; ++p) {
+    const int32_t J = problem.passiveVariables[p];
+    columns.push_back(problem.variables[J].codes);
+    slotBefore.push_back(problem.slotStart[J] - S1 - 1);
   }
   std::vector<std::ptrdiff_t> slots(static_cast<std::size_t>(M1));
   std::size_t bytes = tables.bytes();
@@ -40,12 +45,11 @@ bool accumulateCrossTables(CrossTables& tables, std::ptrdiff_t first, std::ptrdi
     if (w == 0) {
       continue;
     }
-    const int32_t* row = s.data + i * s.dataStride;
     std::ptrdiff_t valid = 0;
     for (int32_t j = 0; j < M1; ++j) {
-      const int32_t code = row[columns[j]];
+      const int32_t code = columns[j][i];
       if (code > 0) {
-        slots[valid++] = j * K + code - 1;
+        slots[valid++] = slotBefore[j] + code;
       }
     }
     if (valid == 0) {
@@ -67,9 +71,9 @@ bool accumulateCrossTables(CrossTables& tables, std::ptrdiff_t first, std::ptrdi
       }
     }
     for (int32_t j = 0; j < M2; ++j) {
-      const int32_t code = row[columns[M1 + j]];
+      const int32_t code = columns[M1 + j][i];
       if (code > 0) {
-        int64_t* pairs = table.data() + S1 * S1 + (j * K + code - 1) * S1;
+        int64_t* pairs = table.data() + S1 * S1 + (slotBefore[M1 + j] + code) * S1;
         for (std::ptrdiff_t a = 0; a < valid; ++a) {
           pairs[slots[a]] += w;
         }

@@ -1,6 +1,6 @@
 // The category cross-table of an analysis. With G the indicator matrix of the valid active codes
-// (N x S1, S1 = K * M1 active slots), W = diag(w) and C = diag(number of valid active codes of
-// each object), every step of an iteration after the first centroid step is linear in a
+// (N x S1, S1 the active slots, problem.h), W = diag(w) and C = diag(number of valid active codes
+// of each object), every step of an iteration after the first centroid step is linear in a
 // category-by-dimension matrix Z with object scores X = C^-1 G Z, and every product it needs
 // comes from B = G' W C^-1 G (S1 x S1): the centroids of X are D^-1 B Z, and the m-metric product
 // of two dimensions is Z_d' B Z_e. Passive single variables need their centroids too, from
@@ -17,11 +17,13 @@
 #include <span>
 #include <vector>
 
+#include "problem.h"
+
 namespace tallowmere {
 
 struct CrossTables {
-  std::ptrdiff_t activeSlots = 0;   // S1 = K * M1
-  std::ptrdiff_t passiveSlots = 0;  // K * M2 when passive centroids are wanted, else 0
+  std::ptrdiff_t activeSlots = 0;   // S1
+  std::ptrdiff_t passiveSlots = 0;  // S - S1 when passive centroids are wanted, else 0
   // counts[c - 1] for objects with c valid active codes, empty when there are none. Layout:
   // the active pairs, [s * S1 + s2] for slots s <= s2 (upper triangle; the rest stays 0), then
   // the passive-active pairs at S1 * S1 + [p * S1 + s].
@@ -34,14 +36,15 @@ struct CrossTables {
   std::size_t bytes() const;
 };
 
-// Empty tables for analysisSettings (M1 counts), with passive pairs when `withPassive`.
-void resetCrossTables(CrossTables& tables, bool withPassive);
+// Empty tables for a problem (M1 counts), with passive pairs when `withPassive`.
+void resetCrossTables(const Problem& problem, CrossTables& tables, bool withPassive);
 
-// Adds objects first .. last - 1 of analysisSettings's data with the given weights. Objects of
-// weight 0 add nothing. Returns false, with the tables incomplete, when a new table would take
-// the tables past `budgetBytes`.
-bool accumulateCrossTables(CrossTables& tables, std::ptrdiff_t first, std::ptrdiff_t last,
-                           std::span<const int32_t> objectWeights, std::size_t budgetBytes);
+// Adds objects first .. last - 1 of the problem with the given weights. Objects of weight 0 add
+// nothing. Returns false, with the tables incomplete, when a new table would take the tables past
+// `budgetBytes`.
+bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptrdiff_t first,
+                           std::ptrdiff_t last, std::span<const int32_t> objectWeights,
+                           std::size_t budgetBytes);
 
 // into += part, table by table; both of the same shape.
 void addCrossTables(CrossTables& into, const CrossTables& part);

@@ -1,13 +1,16 @@
-// The analysis engine: homogeneity analysis by alternating least squares on flat arrays.
-// Buffer layouts, notation and the settings record are in analysis_settings.h. Every routine
-// reads its counts, flags and borrowed arrays from analysisSettings and receives only buffers
-// (and t, the total marginal) as arguments.
+// The analysis engine: homogeneity analysis by alternating least squares on flat arrays. Every
+// step takes the problem it works on (problem.h, which states every buffer layout) and the
+// buffers it reads and writes; none keeps state between calls. The native method's run,
+// runAnalysis, keeps the process-wide settings record and generator state its contract names
+// (analysis_settings.h); it builds its problem from that record and calls the same steps.
 #pragma once
 
 #include <cstdint>
 #include <span>
 
 #include "analysis_settings.h"
+#include "iteration_plan.h"
+#include "problem.h"
 #include "run_report.h"
 
 namespace tallowmere {
@@ -15,20 +18,25 @@ namespace tallowmere {
 // ---- Marginals, centroids and object averages ----
 
 // Adds each object's marginal (w_i times its number of valid active codes) into m, their total
-// into t, and every category's summed weight (active and passive variables) into D.
-void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> objectMarginals,
-                      std::span<double> categoryMarginals, double& totalMarginal);
+// into t, and every category's summed weight (active and passive variables) into D. On the
+// workers, when given, in blocks of objects whose sums are added in block order: the same bits
+// while every sum is a whole number below 2^53, as it is for weights whose total times M1 is.
+void computeMarginals(const Problem& problem, std::span<const int32_t> objectWeights,
+                      std::span<double> objectMarginals, std::span<double> categoryMarginals,
+                      double& totalMarginal, Workers* workers = nullptr);
 
 // Sets every element of Y to the w-weighted mean of the scores of the objects in the category,
-// or 0.0 where the category's marginal is zero.
-void computeCategoryCentroids(std::span<const int32_t> objectWeights,
+// or 0.0 where the category's marginal is zero, by one pass over the plan's codes.
+void computeCategoryCentroids(const Problem& problem, const IterationPlan& plan, Workspace& work,
+                              std::span<const int32_t> objectWeights,
                               std::span<const double> categoryMarginals,
                               std::span<const double> objectScores,
                               std::span<double> categoryQuantifications);
 
 // Sets every element of X~ to the weighted average of the object's active quantifications,
 // or 0.0 where the object's marginal is zero.
-void computeObjectAverages(std::span<const int32_t> objectWeights,
+void computeObjectAverages(const Problem& problem, const IterationPlan& plan, Workspace& work,
+                           std::span<const int32_t> objectWeights,
                            std::span<const double> objectMarginals,
                            std::span<const double> categoryQuantifications,
                            std::span<double> objectAverages);
@@ -36,24 +44,27 @@ void computeObjectAverages(std::span<const int32_t> objectWeights,
 // ---- Object-score normalisation and fit ----
 
 // Removes from every dimension its mean weighted by m, dividing by the given total t.
-void centreObjectScores(std::span<double> objectScores, std::span<const double> objectMarginals,
-                        double totalMarginal);
+void centreObjectScores(const Problem& problem, Workspace& work, std::span<double> objectScores,
+                        std::span<const double> objectMarginals, double totalMarginal);
 
 // Modified Gram-Schmidt in the metric of m: dimensions become m-orthogonal with squared
 // m-length t. Zero or negative lengths give IEEE infinities and NaNs.
-void orthonormaliseObjectScores(std::span<double> objectScores,
+void orthonormaliseObjectScores(const Problem& problem, std::span<double> objectScores,
                                 std::span<const double> objectMarginals, double totalMarginal);
 
 // Writes the eigenvalue of every dimension, their sum and the smallest weighted cosine between
 // old scores X and new scores X~, then copies X~ into X.
-void evaluateIteration(std::span<const double> objectMarginals, std::span<double> objectScores,
+void evaluateIteration(const Problem& problem, Workspace& work,
+                       std::span<const double> objectMarginals, std::span<double> objectScores,
                        std::span<const double> objectAverages, std::span<double> eigenvalues,
                        double& fit, double& minimumCosine, double totalMarginal);
 
 // ---- Rank-one restrictions ----
 
-// Sets every variable's block of z to its slot positions, standardised in the metric of D_J.
-void initialiseSingleQuantifications(std::span<const double> categoryMarginals,
+// Sets every variable's block of z to its category positions 0, 1, ..., standardised in the
+// metric of D_J.
+void initialiseSingleQuantifications(const Problem& problem,
+                                     std::span<const double> categoryMarginals,
                                      std::span<double> singleQuantifications, double totalMarginal);
 
 // Centres the k values in the metric of the k marginals and scales their weighted sum of
@@ -62,13 +73,14 @@ void standardiseQuantification(int32_t categoryCount, double totalMarginal,
                                const double* categoryMarginals, double* singleQuantifications);
 
 // a_Jd = (sum_c D_J[c] z_J[c] y_Jd[c]) / t for every single variable.
-void computeLoadings(std::span<const double> categoryMarginals,
+void computeLoadings(const Problem& problem, std::span<const double> categoryMarginals,
                      std::span<const double> categoryQuantifications,
                      std::span<const double> singleQuantifications, std::span<double> loadings,
                      double totalMarginal);
 
 // z_J := z_J + Y_J a_J for every single variable of level below 2.
-void accumulateSingleQuantifications(std::span<const double> categoryQuantifications,
+void accumulateSingleQuantifications(const Problem& problem,
+                                     std::span<const double> categoryQuantifications,
                                      std::span<const double> loadings,
                                      std::span<double> singleQuantifications);
 
@@ -77,52 +89,56 @@ void accumulateSingleQuantifications(std::span<const double> categoryQuantificat
 // and standardised. A variable whose regression leaves no variance keeps its z_J. The typed
 // entry point's rank-one step; each round lowers the loss, and it has the fixed points of the
 // accumulating step above, which moves z_J by a fraction of the way only.
-void regressSingleQuantifications(std::span<const double> categoryMarginals,
+void regressSingleQuantifications(const Problem& problem, std::span<const double> categoryMarginals,
                                   std::span<const double> categoryQuantifications,
                                   std::span<const double> loadings,
                                   std::span<double> singleQuantifications, double totalMarginal,
-                                  struct RegressionWorkspace& work);
+                                  RegressionWorkspace& work);
 
 // Re-standardises z_J of every single variable of level below 2.
-void normaliseSingleQuantifications(std::span<const double> categoryMarginals,
+void normaliseSingleQuantifications(const Problem& problem,
+                                    std::span<const double> categoryMarginals,
                                     std::span<double> singleQuantifications, double totalMarginal);
 
 // y_Jd := a_Jd * z_J for every single variable.
-void imposeRankOne(std::span<const double> singleQuantifications, std::span<const double> loadings,
-                   std::span<double> categoryQuantifications);
+void imposeRankOne(const Problem& problem, std::span<const double> singleQuantifications,
+                   std::span<const double> loadings, std::span<double> categoryQuantifications);
 
 // ---- Weighted monotone regression ----
 
 // Replaces z_J of every single ordinal variable by its monotone regression weighted by D_J.
-void applyOrdinalRestrictions(std::span<const double> categoryMarginals,
-                              std::span<double> singleQuantifications);
+// The work arrays hold at least K entries.
+void applyOrdinalRestrictions(const Problem& problem, std::span<const double> categoryMarginals,
+                              std::span<double> singleQuantifications, RegressionWorkspace& work);
 
 // Weighted pool-adjacent-violators over k values; a decrease of at most 2^-52 between adjacent
-// blocks is not a violation. A count below 1 reads and writes nothing.
-void monotoneRegression(int32_t categoryCount, const double* weights, double* values);
+// blocks is not a violation. A count below 1 reads and writes nothing. The work arrays hold at
+// least k entries.
+void monotoneRegression(int32_t categoryCount, const double* weights, double* values,
+                        RegressionWorkspace& work);
 
-// ---- Result export ----
+// ---- Result export (runAnalysis) ----
 
 // Row 1 + (categories of the earlier active variables) + c - 1, element 1 + d: the active
 // quantifications, packed without gaps.
-void exportCategoryQuantifications(std::span<const double> categoryQuantifications,
+void exportCategoryQuantifications(const Problem& problem,
+                                   std::span<const double> categoryQuantifications,
                                    ResultTable categoryQuantificationTable);
 
 // Row 1 + i, element 1 + d: object i's score on dimension d.
-void exportObjectScores(std::span<const double> objectScores, ResultTable objectScoreTable);
+void exportObjectScores(const Problem& problem, std::span<const double> objectScores,
+                        ResultTable objectScoreTable);
 
 // ---- Driver ----
 
-// Last state drawn by the random start; set to 22695478 before the first draw of every run.
-extern uint32_t randomState;
-
-// Fills X in memory order with the generator's draws, integers 0 .. 32767, restarting the
-// generator so that every run begins from the same scores.
-void drawRandomStart(std::span<double> objectScores);
+// Sets `state` to 22695478, the state one step after 1, and fills X in memory order with the
+// draws of the linear congruential generator modulo 2^32 from it, integers 0 .. 32767, so that
+// every run begins from the same scores. `state` ends as the last state drawn.
+void drawRandomStart(std::span<double> objectScores, uint32_t& state);
 
 // One complete analysis from the 25 values of the native method, in its order. Returns 0.
 // Throws std::bad_alloc, before either table is touched, when the working buffers cannot be
-// allocated. Not reentrant: the settings and the generator are process-wide.
+// allocated. Writes analysisSettings and randomState, so runs must not overlap.
 int32_t runAnalysis(int32_t dimensionCount, int32_t dataStride, int32_t objectCount,
                     int32_t maxCategories, int32_t maxIterations, int32_t innerIterations,
                     int32_t activeCount, int32_t passiveCount, int32_t weightColumn, bool timing,
@@ -140,7 +156,7 @@ RunReport runAnalysisReporting(const AnalysisSettings& settings, ResultTable obj
                                ResultTable categoryQuantificationTable);
 
 // The stopping tests of runAnalysis: the iteration bound, the change of the fit and the
-// smallest cosine, from analysisSettings; a NaN fit ends a run only when it has no bound.
-StoppingRule nativeStoppingRule();
+// smallest cosine; a NaN fit ends a run only when it has no bound.
+StoppingRule nativeStoppingRule(const AnalysisSettings& settings);
 
 }  // namespace tallowmere

@@ -12,24 +12,8 @@
 
 namespace tallowmere {
 
-// Per-dimension sums of one fused pass: <new, old>_m, <new, new>_m and sum_i m_i new_i.
-struct EvaluationSums {
-  double crossProducts[maxFixedDimensions];
-  double newLengths[maxFixedDimensions];
-  double centreSums[maxFixedDimensions];
-};
-
-// centreObjectScores and evaluateIteration with the workspace's scratch for their
-// per-dimension sums.
-void centreObjectScores(Workspace& work, std::span<double> objectScores,
-                        std::span<const double> objectMarginals, double totalMarginal);
-void evaluateIteration(Workspace& work, std::span<const double> objectMarginals,
-                       std::span<double> objectScores, std::span<const double> objectAverages,
-                       std::span<double> eigenvalues, double& fit, double& minimumCosine,
-                       double totalMarginal);
-
-// Eigenvalue q_d / t of every dimension, their sum, and the smallest weighted cosine
-// q_d / sqrt(t r_d), from q_d = <new, old>_m and r_d = <new, new>_m (P values each), as
+// Eigenvalue q_d / t of every dimension (P = eigenvalues.size()), their sum, and the smallest
+// weighted cosine q_d / sqrt(t r_d), from q_d = <new, old>_m and r_d = <new, new>_m, as
 // evaluateIteration reports them.
 void summariseProducts(const double* crossProducts, const double* newLengths,
                        std::span<double> eigenvalues, double& fit, double& minimumCosine,
@@ -40,7 +24,7 @@ void summariseEvaluation(const EvaluationSums& sums, std::span<double> eigenvalu
                          double& minimumCosine, double totalMarginal);
 
 // Centres X with the means sums.centreSums / t, then orthonormalises it.
-void centreAndOrthonormalise(std::span<double> objectScores,
+void centreAndOrthonormalise(const Problem& problem, std::span<double> objectScores,
                              std::span<const double> objectMarginals, double totalMarginal,
                              const EvaluationSums& sums);
 

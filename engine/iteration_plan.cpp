@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "vector_lanes.h"
+#include "workers.h"
 
 namespace tallowmere {
 
@@ -12,20 +13,20 @@ std::size_t count(std::ptrdiff_t n) {
   return n > 0 ? static_cast<std::size_t>(n) : 0;
 }
 
-// codes[i * (M1 + M2) + J] = entry(index) for every object and variable, where index is the
+// codes[i * V + v] = entry(index) for every object and plan position, where index is the
 // category index c - 1 of a code c in 1 .. K and the dump's index K otherwise.
 template <typename Code, typename Entry>
-void fillCodes(Buffer<Code>& codes, Entry entry) {
-  const AnalysisSettings& s = analysisSettings;
-  const int32_t variables = variableCount();
-  const int32_t K = s.maxCategories;
-  const int32_t dump = std::max(K, 0);
-  codes = Buffer<Code>(count(std::ptrdiff_t{s.objectCount} * variables));
-  std::vector<int32_t> columns(count(variables));
+void fillCodes(const Problem& problem, const IterationPlan& plan, Buffer<Code>& codes, Entry entry,
+               Workers* workers) {
+  const int32_t variables = plan.variableCount;
+  const int32_t dump = problem.maxCategories;
+  codes = Buffer<Code>(count(problem.objectCount * variables));
+  std::vector<CodeColumn> columns(count(variables));
   bool adjacent = true;
-  for (int32_t J = 0; J < variables; ++J) {
-    columns[J] = variableColumn(J);
-    adjacent = adjacent && columns[J] == int64_t{columns[0]} + J;
+  for (int32_t v = 0; v < variables; ++v) {
+    columns[v] = problem.variables[plan.order[v]].codes;
+    adjacent = adjacent && columns[v].data == columns[0].data + v &&
+               columns[v].stride == columns[0].stride;
   }
   // c in 1 .. K, in unsigned arithmetic that cannot overflow and that the compiler vectorises.
   const auto code = [&, limit = static_cast<uint32_t>(dump)](int32_t c) {
@@ -33,23 +34,29 @@ void fillCodes(Buffer<Code>& codes, Entry entry) {
     return static_cast<Code>(entry(index < limit ? static_cast<int32_t>(index) : dump));
   };
   Code* out = codes.data();
-  if (adjacent && variables > 0) {
-    // The usual layout: an object's codes are one run of its row, read in vector registers.
-    for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
-      const int32_t* row = s.data + i * s.dataStride + columns[0];
-      Code* objectCodes = out + i * variables;
-      for (int32_t J = 0; J < variables; ++J) {
-        objectCodes[J] = code(row[J]);
-      }
-    }
-    return;
-  }
-  for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
-    const int32_t* row = s.data + i * s.dataStride;
-    for (int32_t J = 0; J < variables; ++J) {
-      *out++ = code(row[columns[J]]);
-    }
-  }
+  // Every object's codes stand alone: the blocks change nothing but the threads.
+  forEachBlock(workers, problem.objectCount,
+               [&](std::ptrdiff_t, std::ptrdiff_t first, std::ptrdiff_t last) {
+                 if (adjacent && variables > 0) {
+                   // A row-major matrix with the variables side by side: an object's codes are one
+                   // run of its row, read in vector registers.
+                   const std::ptrdiff_t stride = columns[0].stride;
+                   for (std::ptrdiff_t i = first; i < last; ++i) {
+                     const int32_t* row = columns[0].data + i * stride;
+                     Code* objectCodes = out + i * variables;
+                     for (int32_t v = 0; v < variables; ++v) {
+                       objectCodes[v] = code(row[v]);
+                     }
+                   }
+                   return;
+                 }
+                 for (std::ptrdiff_t i = first; i < last; ++i) {
+                   Code* objectCodes = out + i * variables;
+                   for (int32_t v = 0; v < variables; ++v) {
+                     objectCodes[v] = code(columns[v][i]);
+                   }
+                 }
+               });
 }
 
 }  // namespace
@@ -57,14 +64,21 @@ void fillCodes(Buffer<Code>& codes, Entry entry) {
 RegressionWorkspace::RegressionWorkspace(std::ptrdiff_t k)
     : blockLength(count(k)), blockValue(count(k)), blockWeight(count(k)) {}
 
-void buildIterationPlan(IterationPlan& plan, Workspace& workspace, const PlanOptions& options) {
-  const AnalysisSettings& s = analysisSettings;
-  const int32_t K = s.maxCategories;
+void buildIterationPlan(const Problem& problem, IterationPlan& plan, Workspace& workspace,
+                        const PlanOptions& options, Workers* workers) {
+  const int32_t K = problem.maxCategories;
   plan.options = options;
+  plan.objectCount = problem.objectCount;
+  plan.dimensionCount = problem.dimensionCount;
+  plan.variableCount = problem.variableCount();
+  plan.activeCount = problem.activeCount();
+  plan.order = problem.activeVariables;
+  plan.order.insert(plan.order.end(), problem.passiveVariables.begin(),
+                    problem.passiveVariables.end());
   plan.lanes = std::min(processorLanes(), options.maxLanes);
-  plan.blockWidth = std::ptrdiff_t{std::max(K, 0)} + 1;
-  const std::ptrdiff_t blocks = variableCount();
-  plan.entryStride = entryStride(std::max(s.dimensionCount, 0));
+  plan.blockWidth = std::ptrdiff_t{K} + 1;
+  const std::ptrdiff_t blocks = plan.variableCount;
+  plan.entryStride = entryStride(problem.dimensionCount);
   plan.entryOffsets = {};
   plan.byteCodes = {};
   plan.shortCodes = {};
@@ -75,13 +89,15 @@ void buildIterationPlan(IterationPlan& plan, Workspace& workspace, const PlanOpt
   if (options.entryOffsets && (plan.blockWidth - 1) * E <= 255) {
     // Offsets fit a byte here, and so do their products in 32 bits.
     const auto entry = static_cast<int32_t>(E);
-    fillCodes(plan.entryOffsets, [entry](int32_t index) { return index * entry; });
+    fillCodes(
+        problem, plan, plan.entryOffsets, [entry](int32_t index) { return index * entry; },
+        workers);
   } else if (plan.blockWidth <= 256) {
-    fillCodes(plan.byteCodes, categoryIndex);
+    fillCodes(problem, plan, plan.byteCodes, categoryIndex, workers);
   } else if (plan.blockWidth <= 65536) {
-    fillCodes(plan.shortCodes, categoryIndex);
+    fillCodes(problem, plan, plan.shortCodes, categoryIndex, workers);
   } else {
-    fillCodes(plan.wideCodes, categoryIndex);
+    fillCodes(problem, plan, plan.wideCodes, categoryIndex, workers);
   }
 
   workspace.table = Buffer<double>(count(blocks * plan.blockWidth * E));

@@ -8,8 +8,8 @@
 #include <type_traits>
 #include <vector>
 
-#include "analysis_settings.h"
 #include "buffer.h"
+#include "problem.h"
 
 namespace tallowmere {
 
@@ -26,15 +26,22 @@ struct PlanOptions {
   int maxLanes = 8;          // the widest vectors the passes may use, in doubles (2, 4 or 8)
 };
 
-// Blocks:      every variable owns B = max(K, 0) + 1 entries: its K categories and a dump.
-// Codes:       object i's index on variable J: code c in 1 .. K as c - 1; a missing code (0 or
-//              below), or one above K, as B - 1, the dump. Kept object-major, element
-//              i * (M1 + M2) + J, as the entry's offset within its block, index * E, when that
+// Order:       the plan's variables are the problem's active variables in order, then its passive
+//              ones: position v holds variable order[v], and positions 0 .. M1 - 1 are active.
+// Blocks:      every variable owns B = K + 1 entries: its K categories and a dump.
+// Codes:       object i's index on the variable at position v: code c in 1 .. K as c - 1; a
+//              missing code (0 or below), or one above K, as B - 1, the dump. Kept object-major,
+//              element i * V + v, as the entry's offset within its block, index * E, when that
 //              fits a byte (so the passes need no multiplication to find an entry); otherwise as
 //              the index itself, in the narrowest of uint8, uint16 and int32 that holds B - 1.
 // Lanes:       the vector width of the passes: options.maxLanes as far as the processor runs it.
 struct IterationPlan {
   PlanOptions options;
+  std::ptrdiff_t objectCount = 0;
+  int32_t dimensionCount = 0;
+  int32_t variableCount = 0;
+  int32_t activeCount = 0;
+  std::vector<int32_t> order;
   int lanes = 2;
   std::ptrdiff_t blockWidth = 1;
   std::ptrdiff_t entryStride = 4;
@@ -52,22 +59,43 @@ struct RegressionWorkspace {
   explicit RegressionWorkspace(std::ptrdiff_t k = 0);
 };
 
+// Per-dimension sums of one fused pass (object_passes.h): <new, old>_m, <new, new>_m and
+// sum_i m_i new_i.
+inline constexpr int32_t maxFixedDimensions = 8;
+struct EvaluationSums {
+  double crossProducts[maxFixedDimensions];
+  double newLengths[maxFixedDimensions];
+  double centreSums[maxFixedDimensions];
+};
+
+class Workers;
+
 // What the passes write besides their results, allocated once per run so that no iteration
 // allocates.
 // Table:       the quantifications of every variable, with the P dimensions of an entry side
-//              by side: element (J, c, d) at (J * B + c) * E + d, E = entryStride(P) (lanes
+//              by side: element (v, c, d) at (v * B + c) * E + d for the variable at plan
+//              position v, E = entryStride(P) (lanes
 //              beyond P hold zeros). The passes add missing codes' terms into the dump, or read
 //              a zero from it, instead of branching. Aligned to a cache line.
 // Scratch:     2E doubles per dimension pair of sums, for dimension counts without a fixed
 //              kernel and for the normalisation's per-dimension sums.
+// Blocks:      the typed entry point's runs pass over the objects in the fixed blocks of
+//              workers.h, on its workers: a table, sums and scratch per block, whose results are
+//              added in block order. Without workers the passes take all objects at once.
 struct Workspace {
   Buffer<double> table;
   std::vector<double> scratch;
   RegressionWorkspace regression;
+  Workers* workers = nullptr;
+  std::vector<double> blockTables;
+  std::vector<EvaluationSums> blockSums;
+  std::vector<double> blockScratch;
 };
 
-// Fills a plan from analysisSettings and its data, and a workspace sized for it.
-void buildIterationPlan(IterationPlan& plan, Workspace& workspace, const PlanOptions& options = {});
+// Fills a plan from a problem and its codes, and a workspace sized for it; on the workers, when
+// given.
+void buildIterationPlan(const Problem& problem, IterationPlan& plan, Workspace& workspace,
+                        const PlanOptions& options = {}, Workers* workers = nullptr);
 
 // Calls f(codes, offsets) with a pointer to the plan's codes, in whichever form they are stored,
 // and std::true_type when they are entry offsets, std::false_type when they are indices.
@@ -96,7 +124,6 @@ template <bool Offsets, typename T, typename Code>
 
 // Calls f with std::integral_constant<int, P> for P = 1 .. maxFixedDimensions, so that the
 // per-object loops over dimensions are unrolled, or with 0 for any other count.
-inline constexpr int32_t maxFixedDimensions = 8;
 
 template <typename F>
 void withDimensionCount(int32_t dimensions, F&& f) {

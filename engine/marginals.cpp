@@ -1,45 +1,89 @@
 // The weighted frequencies that both halves of every iteration divide by: each object's marginal,
-// their total and every category's summed weight, read from the codes of the data matrix.
+// their total and every category's summed weight, read from the codes of the variables.
 #include <vector>
 
 #include "engine.h"
+#include "workers.h"
 
 namespace tallowmere {
 
-void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> objectMarginals,
-                      std::span<double> categoryMarginals, double& totalMarginal) {
-  const AnalysisSettings& s = analysisSettings;
-  const int32_t variables = variableCount();
-  std::vector<int32_t> columns(variables > 0 ? variables : 0);
-  for (int32_t J = 0; J < variables; ++J) {
-    columns[J] = variableColumn(J);
+namespace {
+
+// A variable's codes and the slot before its first category, for the loop over the objects.
+struct Column {
+  const int32_t* codes;
+  std::ptrdiff_t stride;
+  std::ptrdiff_t slotBefore;
+};
+
+std::vector<Column> columnsOf(const Problem& problem, const std::vector<int32_t>& variables) {
+  std::vector<Column> columns;
+  for (const int32_t J : variables) {
+    const Variable& v = problem.variables[J];
+    columns.push_back({v.codes.data, v.codes.stride, problem.slotStart[J] - 1});
   }
+  return columns;
+}
+
+// Adds the marginals of objects first .. last - 1 into m, D and t.
+void addMarginals(const std::vector<Column>& active, const std::vector<Column>& passive,
+                  std::span<const int32_t> objectWeights, std::span<double> objectMarginals,
+                  double* D, double& totalMarginal, std::ptrdiff_t first, std::ptrdiff_t last) {
   // The object's and the total sums live in registers, so that the compiler need not fear that
   // a category's sum shares their memory and can keep their additions back to back; each sum
   // still receives its terms one by one, in the same order.
   double total = totalMarginal;
-  for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
-    const int32_t* row = s.data + i * s.dataStride;
+  for (std::ptrdiff_t i = first; i < last; ++i) {
     const double b = objectWeights[i];
     double m = objectMarginals[i];
-    for (int32_t j = 0; j < s.activeCount; ++j) {
-      const int32_t c = row[columns[j]];
+    for (const Column& column : active) {
+      const int32_t c = column.codes[i * column.stride];
       if (c > 0) {
         m = m + b;
         total = total + b;
-        categoryMarginals[categorySlot(j, c)] += b;
+        D[column.slotBefore + c] += b;
       }
     }
     objectMarginals[i] = m;
     // Passive categories get their frequencies, but passive codes never weigh on an object.
-    for (int32_t J = s.activeCount; J < variables; ++J) {
-      const int32_t c = row[columns[J]];
+    for (const Column& column : passive) {
+      const int32_t c = column.codes[i * column.stride];
       if (c > 0) {
-        categoryMarginals[categorySlot(J, c)] += b;
+        D[column.slotBefore + c] += b;
       }
     }
   }
   totalMarginal = total;
+}
+
+}  // namespace
+
+void computeMarginals(const Problem& problem, std::span<const int32_t> objectWeights,
+                      std::span<double> objectMarginals, std::span<double> categoryMarginals,
+                      double& totalMarginal, Workers* workers) {
+  const std::vector<Column> active = columnsOf(problem, problem.activeVariables);
+  const std::vector<Column> passive = columnsOf(problem, problem.passiveVariables);
+  if (workers == nullptr) {
+    addMarginals(active, passive, objectWeights, objectMarginals, categoryMarginals.data(),
+                 totalMarginal, 0, problem.objectCount);
+    return;
+  }
+  // Sums of whole numbers below 2^53 are exact, so the blocks' sums add up to the same bits.
+  const std::size_t S = categoryMarginals.size();
+  const std::ptrdiff_t blocks = blockCount(problem.objectCount);
+  std::vector<double> blockD(static_cast<std::size_t>(blocks) * S, 0.0);
+  std::vector<double> blockTotal(static_cast<std::size_t>(blocks), 0.0);
+  forEachBlock(workers, problem.objectCount,
+               [&](std::ptrdiff_t b, std::ptrdiff_t first, std::ptrdiff_t last) {
+                 addMarginals(active, passive, objectWeights, objectMarginals,
+                              blockD.data() + b * S, blockTotal[b], first, last);
+               });
+  for (std::ptrdiff_t b = 0; b < blocks; ++b) {
+    for (std::size_t s = 0; s < S; ++s) {
+      categoryMarginals[s] += blockD[b * S + s];
+    }
+    totalMarginal += blockTotal[b];
+  }
 }
 
 }  // namespace tallowmere

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analysis_settings.h"
+#include "problem.h"
 #include "subspace_tracker.h"
 
 namespace tallowmere {
@@ -84,11 +84,10 @@ void multiply(const std::vector<double>& in, const Eigen::MatrixXd& T, std::vect
 
 }  // namespace
 
-void resetMomentum(Momentum& momentum) {
-  const AnalysisSettings& s = analysisSettings;
+void resetMomentum(const Problem& problem, Momentum& momentum) {
   momentum = Momentum{};
-  momentum.activeSlots = std::ptrdiff_t{std::max(s.maxCategories, 0)} * std::max(s.activeCount, 0);
-  momentum.dimensions = std::max(s.dimensionCount, 0);
+  momentum.activeSlots = problem.activeSlotCount;
+  momentum.dimensions = problem.dimensionCount;
   const auto size = static_cast<std::size_t>(momentum.activeSlots * momentum.dimensions);
   momentum.previous.assign(size, 0.0);
   momentum.scratch.assign(size, 0.0);
@@ -96,11 +95,11 @@ void resetMomentum(Momentum& momentum) {
   momentum.carried.assign(size, 0.0);
 }
 
-void applyMomentum(Momentum& momentum, const SubspaceTracker& tracker,
+void applyMomentum(const Problem& problem, Momentum& momentum, const SubspaceTracker& tracker,
                    std::span<double> categoryQuantifications,
                    std::span<const double> categoryMarginals, double totalMarginal) {
   Momentum& mo = momentum;
-  const std::ptrdiff_t S1 = mo.activeSlots, P = mo.dimensions, S = slotCount();
+  const std::ptrdiff_t S1 = mo.activeSlots, P = mo.dimensions, S = problem.slotCount;
   if (P == 0 || S1 == 0) {
     return;
   }

@@ -17,6 +17,8 @@
 #include <span>
 #include <vector>
 
+#include "problem.h"
+
 namespace tallowmere {
 
 struct SubspaceTracker;
@@ -37,15 +39,26 @@ struct Momentum {
   bool abandoned = false;
 };
 
-// Sizes the state for analysisSettings; allocates, so call it before the loop.
-void resetMomentum(Momentum& momentum);
+// Sizes the state for a problem; allocates, so call it before the loop.
+void resetMomentum(const Problem& problem, Momentum& momentum);
+
+// Whether the recurrence is accelerating the run now.
+inline bool accelerating(const Momentum& momentum) {
+  return momentum.beta > 0.0 && !momentum.abandoned;
+}
+
+// Ends the acceleration for the rest of the run.
+inline void abandonMomentum(Momentum& momentum) {
+  momentum.beta = 0.0;
+  momentum.abandoned = true;
+}
 
 // Replaces the active centroids Y (P x S, dimension-major) of the current iteration by the
 // quantifications of the accelerated recurrence. beta starts at 0 and is raised whenever the
 // tracker's last three rates agree, from the lambda_(P+1) that they imply (estimateBeta), with
 // lambda_P the smallest eigenvalue of Y' D Y / t. When the subspace then keeps moving more for 20
 // iterations, or moves ten times as much as when beta last changed, beta goes back to 0 for good.
-void applyMomentum(Momentum& momentum, const SubspaceTracker& tracker,
+void applyMomentum(const Problem& problem, Momentum& momentum, const SubspaceTracker& tracker,
                    std::span<double> categoryQuantifications,
                    std::span<const double> categoryMarginals, double totalMarginal);
 

@@ -1,7 +1,5 @@
 // Ordinal single variables: category scores made non-decreasing in category order by weighted
 // pool-adjacent-violators, with the category marginals as weights.
-#include "monotone_regression.h"
-
 #include "engine.h"
 
 namespace tallowmere {
@@ -45,26 +43,15 @@ void monotoneRegression(int32_t categoryCount, const double* weights, double* va
   }
 }
 
-void monotoneRegression(int32_t categoryCount, const double* weights, double* values) {
-  RegressionWorkspace work(categoryCount);
-  monotoneRegression(categoryCount, weights, values, work);
-}
-
-void applyOrdinalRestrictions(std::span<const double> categoryMarginals,
+void applyOrdinalRestrictions(const Problem& problem, std::span<const double> categoryMarginals,
                               std::span<double> singleQuantifications, RegressionWorkspace& work) {
-  const std::ptrdiff_t K = analysisSettings.maxCategories;
-  for (int32_t J = 0; J < variableCount(); ++J) {
-    if (isOrdinal(J)) {
-      monotoneRegression(variableCategoryCount(J), categoryMarginals.data() + J * K,
-                         singleQuantifications.data() + J * K, work);
+  for (int32_t J = 0; J < problem.variableCount(); ++J) {
+    if (problem.isOrdinal(J)) {
+      monotoneRegression(problem.variables[J].categoryCount,
+                         categoryMarginals.data() + problem.slotStart[J],
+                         singleQuantifications.data() + problem.slotStart[J], work);
     }
   }
-}
-
-void applyOrdinalRestrictions(std::span<const double> categoryMarginals,
-                              std::span<double> singleQuantifications) {
-  RegressionWorkspace work(analysisSettings.maxCategories);
-  applyOrdinalRestrictions(categoryMarginals, singleQuantifications, work);
 }
 
 }  // namespace tallowmere

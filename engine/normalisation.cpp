@@ -17,10 +17,10 @@ namespace {
 // Every sum still receives its terms one object at a time, in increasing object order.
 
 template <int FixedP>
-void centreScores(std::span<double> scratch, std::span<double> objectScores,
+void centreScores(const Problem& problem, std::span<double> scratch, std::span<double> objectScores,
                   std::span<const double> objectMarginals, double totalMarginal) {
-  const std::ptrdiff_t P = FixedP > 0 ? FixedP : analysisSettings.dimensionCount;
-  const std::ptrdiff_t N = analysisSettings.objectCount;
+  const std::ptrdiff_t P = FixedP > 0 ? FixedP : problem.dimensionCount;
+  const std::ptrdiff_t N = problem.objectCount;
   double* X = objectScores.data();
   double fixedSums[FixedP > 0 ? FixedP : 1];
   double* sums = FixedP > 0 ? fixedSums : scratch.data();
@@ -42,14 +42,6 @@ void centreScores(std::span<double> scratch, std::span<double> objectScores,
   }
 }
 
-// The per-dimension sums of a call outside a run.
-Workspace scratchWorkspace() {
-  Workspace work;
-  work.scratch.assign(
-      static_cast<std::size_t>(2 * entryStride(std::max(analysisSettings.dimensionCount, 0))), 0.0);
-  return work;
-}
-
 }  // namespace
 
 void summariseProducts(const double* crossProducts, const double* newLengths,
@@ -57,7 +49,7 @@ void summariseProducts(const double* crossProducts, const double* newLengths,
                        double totalMarginal) {
   double fitSum = 0.0;
   double smallestCosine = 1.0;
-  for (std::ptrdiff_t d = 0; d < analysisSettings.dimensionCount; ++d) {
+  for (std::size_t d = 0; d < eigenvalues.size(); ++d) {
     eigenvalues[d] = crossProducts[d] / totalMarginal;
     fitSum = fitSum + eigenvalues[d];
     const double cosine = crossProducts[d] / std::sqrt(totalMarginal * newLengths[d]);
@@ -73,12 +65,12 @@ void summariseProducts(const double* crossProducts, const double* newLengths,
 namespace {
 
 template <int FixedP>
-void evaluateScores(std::span<double> scratch, std::span<const double> objectMarginals,
-                    std::span<double> objectScores, std::span<const double> objectAverages,
-                    std::span<double> eigenvalues, double& fit, double& minimumCosine,
-                    double totalMarginal) {
-  const std::ptrdiff_t P = FixedP > 0 ? FixedP : analysisSettings.dimensionCount;
-  const std::ptrdiff_t N = analysisSettings.objectCount;
+void evaluateScores(const Problem& problem, std::span<double> scratch,
+                    std::span<const double> objectMarginals, std::span<double> objectScores,
+                    std::span<const double> objectAverages, std::span<double> eigenvalues,
+                    double& fit, double& minimumCosine, double totalMarginal) {
+  const std::ptrdiff_t P = FixedP > 0 ? FixedP : problem.dimensionCount;
+  const std::ptrdiff_t N = problem.objectCount;
   double* X = objectScores.data();
   const double* averages = objectAverages.data();
   double fixedSums[FixedP > 0 ? 2 * FixedP : 1];
@@ -134,17 +126,11 @@ double scaleAndMultiply(double* x, double scale, const double* m, const double* 
 
 }  // namespace
 
-void centreObjectScores(Workspace& work, std::span<double> objectScores,
+void centreObjectScores(const Problem& problem, Workspace& work, std::span<double> objectScores,
                         std::span<const double> objectMarginals, double totalMarginal) {
-  withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
-    centreScores<fixed()>(work.scratch, objectScores, objectMarginals, totalMarginal);
+  withDimensionCount(problem.dimensionCount, [&](auto fixed) {
+    centreScores<fixed()>(problem, work.scratch, objectScores, objectMarginals, totalMarginal);
   });
-}
-
-void centreObjectScores(std::span<double> objectScores, std::span<const double> objectMarginals,
-                        double totalMarginal) {
-  Workspace work = scratchWorkspace();
-  centreObjectScores(work, objectScores, objectMarginals, totalMarginal);
 }
 
 namespace {
@@ -153,9 +139,8 @@ namespace {
 // smaller e) with x_e gives either a projection to remove (e < d) or the squared length to scale
 // to t (e = d). Each product is computed in the pass that makes its last input final; the
 // first, (m x_0) x_0, is given.
-void orthonormaliseFrom(double* X, const double* m, double totalMarginal, double product) {
-  const std::ptrdiff_t P = analysisSettings.dimensionCount;
-  const std::ptrdiff_t N = analysisSettings.objectCount;
+void orthonormaliseFrom(std::ptrdiff_t P, std::ptrdiff_t N, double* X, const double* m,
+                        double totalMarginal, double product) {
   for (std::ptrdiff_t d = 0; d < P; ++d) {
     double* x = X + d * N;
     for (std::ptrdiff_t e = 0; e < d; ++e) {
@@ -229,27 +214,27 @@ template <int P, int E>
 
 // Orthonormalises X given (m x_0) x_0 of its current scores; with `means`, dimensions 1 .. P-1
 // are centred on the way.
-void orthonormaliseWith(double* X, const double* m, double totalMarginal, double product,
-                        const double* means) {
-  const std::ptrdiff_t N = analysisSettings.objectCount;
-  withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
+void orthonormaliseWith(const Problem& problem, double* X, const double* m, double totalMarginal,
+                        double product, const double* means) {
+  const std::ptrdiff_t N = problem.objectCount;
+  withDimensionCount(problem.dimensionCount, [&](auto fixed) {
     if constexpr (fixed() > 0) {
       finishDimension<fixed(), 0>(X, m, totalMarginal, N, product, means);
     } else {
-      orthonormaliseFrom(X, m, totalMarginal, product);
+      orthonormaliseFrom(problem.dimensionCount, N, X, m, totalMarginal, product);
     }
   });
 }
 
 }  // namespace
 
-void orthonormaliseObjectScores(std::span<double> objectScores,
+void orthonormaliseObjectScores(const Problem& problem, std::span<double> objectScores,
                                 std::span<const double> objectMarginals, double totalMarginal) {
-  const std::ptrdiff_t N = analysisSettings.objectCount;
+  const std::ptrdiff_t N = problem.objectCount;
   double* X = objectScores.data();
   const double* m = objectMarginals.data();
-  const double first = analysisSettings.dimensionCount > 0 ? weightedProduct(m, X, X, N) : 0.0;
-  orthonormaliseWith(X, m, totalMarginal, first, nullptr);
+  const double first = problem.dimensionCount > 0 ? weightedProduct(m, X, X, N) : 0.0;
+  orthonormaliseWith(problem, X, m, totalMarginal, first, nullptr);
 }
 
 void summariseEvaluation(const EvaluationSums& sums, std::span<double> eigenvalues, double& fit,
@@ -260,11 +245,11 @@ void summariseEvaluation(const EvaluationSums& sums, std::span<double> eigenvalu
 
 // Centring fused with orthonormalisation: dimension 0 is centred in the pass that forms its
 // squared length, the others in the first pass that reads them.
-void centreAndOrthonormalise(std::span<double> objectScores,
+void centreAndOrthonormalise(const Problem& problem, std::span<double> objectScores,
                              std::span<const double> objectMarginals, double totalMarginal,
                              const EvaluationSums& sums) {
-  const std::ptrdiff_t P = analysisSettings.dimensionCount;
-  const std::ptrdiff_t N = analysisSettings.objectCount;
+  const std::ptrdiff_t P = problem.dimensionCount;
+  const std::ptrdiff_t N = problem.objectCount;
   double* X = objectScores.data();
   const double* m = objectMarginals.data();
   double means[maxFixedDimensions];
@@ -276,25 +261,17 @@ void centreAndOrthonormalise(std::span<double> objectScores,
     X[i] = X[i] - means[0];
     first = first + (m[i] * X[i]) * X[i];
   }
-  orthonormaliseWith(X, m, totalMarginal, first, means);
+  orthonormaliseWith(problem, X, m, totalMarginal, first, means);
 }
 
-void evaluateIteration(Workspace& work, std::span<const double> objectMarginals,
-                       std::span<double> objectScores, std::span<const double> objectAverages,
-                       std::span<double> eigenvalues, double& fit, double& minimumCosine,
-                       double totalMarginal) {
-  withDimensionCount(analysisSettings.dimensionCount, [&](auto fixed) {
-    evaluateScores<fixed()>(work.scratch, objectMarginals, objectScores, objectAverages,
-                            eigenvalues, fit, minimumCosine, totalMarginal);
-  });
-}
-
-void evaluateIteration(std::span<const double> objectMarginals, std::span<double> objectScores,
+void evaluateIteration(const Problem& problem, Workspace& work,
+                       std::span<const double> objectMarginals, std::span<double> objectScores,
                        std::span<const double> objectAverages, std::span<double> eigenvalues,
                        double& fit, double& minimumCosine, double totalMarginal) {
-  Workspace work = scratchWorkspace();
-  evaluateIteration(work, objectMarginals, objectScores, objectAverages, eigenvalues, fit,
-                    minimumCosine, totalMarginal);
+  withDimensionCount(problem.dimensionCount, [&](auto fixed) {
+    evaluateScores<fixed()>(problem, work.scratch, objectMarginals, objectScores, objectAverages,
+                            eigenvalues, fit, minimumCosine, totalMarginal);
+  });
 }
 
 }  // namespace tallowmere

@@ -50,21 +50,20 @@ template <typename V, int FixedP>
   }
 }
 
+// Adds w_i x_i of objects first .. last - 1 into a table of the workspace's layout, which the
+// caller has zeroed.
 template <typename V, int FixedP, bool Offsets, typename Code>
-[[gnu::always_inline]] inline void accumulateCentroidsWith(const IterationPlan& plan,
-                                                           Workspace& work, const Code* codes,
-                                                           const int32_t* objectWeights,
-                                                           const double* objectScores) {
+[[gnu::always_inline]] inline void accumulateCentroidsWith(
+    const IterationPlan& plan, double* table, const Code* codes, const int32_t* objectWeights,
+    const double* objectScores, std::ptrdiff_t first, std::ptrdiff_t last) {
   constexpr int L = laneCount<V>;
   constexpr int chunks = chunkCount<V, FixedP>;
   constexpr int fullChunks = FixedP % L == 1 && L > 1 ? chunks - 1 : chunks;
   constexpr std::ptrdiff_t stride = entryStride(FixedP);
-  const std::ptrdiff_t N = analysisSettings.objectCount;
-  const int32_t variables = variableCount();
+  const std::ptrdiff_t N = plan.objectCount;
+  const int32_t variables = plan.variableCount;
   const std::ptrdiff_t blockStride = plan.blockWidth * stride;
-  double* table = work.table.data();
-  std::fill(work.table.begin(), work.table.end(), 0.0);
-  for (std::ptrdiff_t i = 0; i < N; ++i) {
+  for (std::ptrdiff_t i = first; i < last; ++i) {
     const V weight = broadcastLanes<V>(objectWeights[i]);
     V terms[chunks];
     for (int k = 0; k < chunks; ++k) {
@@ -90,21 +89,20 @@ template <typename V, int FixedP, bool Offsets, typename Code>
 // sum over the active variables, in order, of w_i * y_jd for the object's category. Objects go
 // two at a time, so that their independent sums overlap.
 template <typename V, int FixedP, bool Offsets, typename Code, typename Finish>
-[[gnu::always_inline]] inline void sumActiveQuantifications(const IterationPlan& plan,
-                                                            Workspace& work, const Code* codes,
-                                                            const int32_t* objectWeights,
-                                                            Finish&& finish) {
+[[gnu::always_inline]] inline void sumActiveQuantifications(
+    const IterationPlan& plan, const Workspace& work, const Code* codes,
+    const int32_t* objectWeights, std::ptrdiff_t first, std::ptrdiff_t last, Finish&& finish) {
   constexpr int L = laneCount<V>;
   constexpr int chunks = chunkCount<V, FixedP>;
   constexpr std::ptrdiff_t stride = entryStride(FixedP);
-  const std::ptrdiff_t N = analysisSettings.objectCount;
-  const int32_t active = analysisSettings.activeCount;
-  const int32_t variables = variableCount();
+  const std::ptrdiff_t N = last;
+  const int32_t active = plan.activeCount;
+  const int32_t variables = plan.variableCount;
   const std::ptrdiff_t blockStride = plan.blockWidth * stride;
   const double* table = work.table.data();
   // A missing code reads the dump's 0.0: w * 0.0 is a signed zero, and adding a signed zero
   // leaves a sum that started at +0.0 unchanged (such a sum is never -0.0).
-  std::ptrdiff_t i = 0;
+  std::ptrdiff_t i = first;
   for (; i + 1 < N; i += 2) {
     const V weightA = broadcastLanes<V>(objectWeights[i]);
     const V weightB = broadcastLanes<V>(objectWeights[i + 1]);
@@ -140,14 +138,15 @@ template <typename V, int FixedP, bool Offsets, typename Code, typename Finish>
 }
 
 template <typename V, int FixedP, bool Offsets, typename Code>
-[[gnu::always_inline]] inline void averageObjectsWith(const IterationPlan& plan, Workspace& work,
-                                                      const Code* codes,
+[[gnu::always_inline]] inline void averageObjectsWith(const IterationPlan& plan,
+                                                      const Workspace& work, const Code* codes,
                                                       const int32_t* objectWeights,
                                                       const double* objectMarginals,
-                                                      double* objectAverages) {
-  const std::ptrdiff_t N = analysisSettings.objectCount;
+                                                      double* objectAverages, std::ptrdiff_t first,
+                                                      std::ptrdiff_t last) {
+  const std::ptrdiff_t N = plan.objectCount;
   sumActiveQuantifications<V, FixedP, Offsets>(
-      plan, work, codes, objectWeights, [&](std::ptrdiff_t i, const V* sums) {
+      plan, work, codes, objectWeights, first, last, [&](std::ptrdiff_t i, const V* sums) {
         const double m = objectMarginals[i];
         const bool zero = zeroTolerance > std::fabs(m);
         for (int k = 0; k < chunkCount<V, FixedP>; ++k) {
@@ -162,14 +161,15 @@ template <typename V, int FixedP, bool Offsets, typename Code>
 // centring does object by object.
 template <typename V, int FixedP, bool Offsets, typename Code>
 [[gnu::always_inline]] inline void averageAndEvaluateWith(
-    const IterationPlan& plan, Workspace& work, const Code* codes, const int32_t* objectWeights,
-    const double* objectMarginals, double* objectScores, EvaluationSums& result) {
+    const IterationPlan& plan, const Workspace& work, const Code* codes,
+    const int32_t* objectWeights, const double* objectMarginals, double* objectScores,
+    std::ptrdiff_t first, std::ptrdiff_t last, EvaluationSums& result) {
   constexpr int L = laneCount<V>;
   constexpr int chunks = chunkCount<V, FixedP>;
-  const std::ptrdiff_t N = analysisSettings.objectCount;
+  const std::ptrdiff_t N = plan.objectCount;
   V cross[chunks] = {}, newLength[chunks] = {}, centre[chunks] = {};
   sumActiveQuantifications<V, FixedP, Offsets>(
-      plan, work, codes, objectWeights, [&](std::ptrdiff_t i, const V* sums) {
+      plan, work, codes, objectWeights, first, last, [&](std::ptrdiff_t i, const V* sums) {
         const double m = objectMarginals[i];
         const bool zero = zeroTolerance > std::fabs(m);
         const V marginal = broadcastLanes<V>(m);
@@ -200,19 +200,18 @@ template <typename V, int FixedP, bool Offsets, typename Code>
 
 // Scalar passes for dimension counts above 8, with entries of plan.entryStride doubles.
 template <bool Offsets, typename Code>
-inline void accumulateCentroidsAnyCount(const IterationPlan& plan, Workspace& work,
-                                        const Code* codes, const int32_t* w, const double* X) {
-  const std::ptrdiff_t P = analysisSettings.dimensionCount;
-  const std::ptrdiff_t N = analysisSettings.objectCount;
-  const int32_t variables = variableCount();
+inline void accumulateCentroidsAnyCount(const IterationPlan& plan, double* table, const Code* codes,
+                                        const int32_t* w, const double* X, std::ptrdiff_t first,
+                                        std::ptrdiff_t last, double* terms) {
+  const std::ptrdiff_t P = plan.dimensionCount;
+  const std::ptrdiff_t N = plan.objectCount;
+  const int32_t variables = plan.variableCount;
   const std::ptrdiff_t stride = plan.entryStride;
-  double* terms = work.scratch.data();
-  std::fill(work.table.begin(), work.table.end(), 0.0);
-  for (std::ptrdiff_t i = 0; i < N; ++i) {
+  for (std::ptrdiff_t i = first; i < last; ++i) {
     for (std::ptrdiff_t d = 0; d < P; ++d) {
       terms[d] = static_cast<double>(w[i]) * X[d * N + i];
     }
-    double* block = work.table.data();
+    double* block = table;
     for (int32_t J = 0; J < variables; ++J, block += plan.blockWidth * stride) {
       double* y = tableEntry<Offsets>(block, codes[i * variables + J], stride);
       for (std::ptrdiff_t d = 0; d < P; ++d) {
@@ -223,19 +222,20 @@ inline void accumulateCentroidsAnyCount(const IterationPlan& plan, Workspace& wo
 }
 
 template <bool Offsets, typename Code>
-inline void averageObjectsAnyCount(const IterationPlan& plan, Workspace& work, const Code* codes,
-                                   const int32_t* w, const double* m, double* averages) {
-  const std::ptrdiff_t P = analysisSettings.dimensionCount;
-  const std::ptrdiff_t N = analysisSettings.objectCount;
-  const int32_t variables = variableCount();
+inline void averageObjectsAnyCount(const IterationPlan& plan, const Workspace& work,
+                                   const Code* codes, const int32_t* w, const double* m,
+                                   double* averages, std::ptrdiff_t first, std::ptrdiff_t last,
+                                   double* sums) {
+  const std::ptrdiff_t P = plan.dimensionCount;
+  const std::ptrdiff_t N = plan.objectCount;
+  const int32_t variables = plan.variableCount;
   const std::ptrdiff_t stride = plan.entryStride;
-  double* sums = work.scratch.data();
-  for (std::ptrdiff_t i = 0; i < N; ++i) {
+  for (std::ptrdiff_t i = first; i < last; ++i) {
     const double weight = w[i];
     std::fill(sums, sums + P, 0.0);
     const double* table = work.table.data();
     const double* block = table;
-    for (int32_t j = 0; j < analysisSettings.activeCount; ++j, block += plan.blockWidth * stride) {
+    for (int32_t j = 0; j < plan.activeCount; ++j, block += plan.blockWidth * stride) {
       const double* y = tableEntry<Offsets>(block, codes[i * variables + j], stride);
       for (std::ptrdiff_t d = 0; d < P; ++d) {
         sums[d] = sums[d] + weight * y[d];
@@ -249,16 +249,18 @@ inline void averageObjectsAnyCount(const IterationPlan& plan, Workspace& work, c
 }
 
 // The active quantifications into the plan's table, dumps zero; passive blocks are not read.
-inline void loadActiveQuantifications(const IterationPlan& plan, Workspace& work,
+inline void loadActiveQuantifications(const Problem& problem, const IterationPlan& plan,
+                                      Workspace& work,
                                       std::span<const double> categoryQuantifications) {
-  const AnalysisSettings& s = analysisSettings;
-  const std::ptrdiff_t P = s.dimensionCount, K = s.maxCategories, S = slotCount();
+  const std::ptrdiff_t P = plan.dimensionCount, S = problem.slotCount;
   const std::ptrdiff_t stride = plan.entryStride;
-  for (std::ptrdiff_t j = 0; j < s.activeCount; ++j) {
-    double* block = work.table.data() + j * plan.blockWidth * stride;
-    for (std::ptrdiff_t c = 0; c < K; ++c) {
+  for (std::ptrdiff_t v = 0; v < plan.activeCount; ++v) {
+    const int32_t J = plan.order[v];
+    const std::ptrdiff_t first = problem.slotStart[J], size = problem.blockSize(J);
+    double* block = work.table.data() + v * plan.blockWidth * stride;
+    for (std::ptrdiff_t c = 0; c < plan.blockWidth - 1; ++c) {
       for (std::ptrdiff_t d = 0; d < P; ++d) {
-        block[c * stride + d] = categoryQuantifications[d * S + j * K + c];
+        block[c * stride + d] = c < size ? categoryQuantifications[d * S + first + c] : 0.0;
       }
     }
     for (std::ptrdiff_t d = 0; d < stride; ++d) {

@@ -1,7 +1,6 @@
-// The two passes over the objects of every iteration (objects to category centroids, and
-// category quantifications back to object averages, alone or fused with the evaluation), on a
-// run's plan and workspace. Private to the engine; engine.h declares the routines of the same
-// names without a plan, which build one for the call.
+// The fused pass over the objects of an iteration (object averages with the evaluation), on a
+// run's plan and workspace, and the processor's vector width. Private to the engine; engine.h
+// declares the passes of the named steps.
 #pragma once
 
 #include <cstdint>
@@ -9,29 +8,20 @@
 
 #include "fused_steps.h"
 #include "iteration_plan.h"
+#include "workers.h"
 
 namespace tallowmere {
 
-// Y = the w-weighted mean of X over the objects in each category, 0.0 where D is zero.
-void computeCategoryCentroids(const IterationPlan& plan, Workspace& work,
-                              std::span<const int32_t> objectWeights,
-                              std::span<const double> categoryMarginals,
-                              std::span<const double> objectScores,
-                              std::span<double> categoryQuantifications);
-
-// X~ = the weighted average of each object's active quantifications, 0.0 where m is zero.
-void computeObjectAverages(const IterationPlan& plan, Workspace& work,
-                           std::span<const int32_t> objectWeights,
-                           std::span<const double> objectMarginals,
-                           std::span<const double> categoryQuantifications,
-                           std::span<double> objectAverages);
+// From now on the passes of this plan and workspace go in blocks of objects on the workers
+// (workers.h); sizes the blocks' tables and sums.
+void useBlocks(const IterationPlan& plan, Workspace& work, Workers* workers);
 
 // Whether the fused pass below handles this dimension count (1 .. maxFixedDimensions).
 bool fusedPassHandles(int32_t dimensions);
 
 // Computes the object averages from Y and replaces X by them, accumulating the sums that
 // evaluation and centring need; X~ itself is never stored.
-void averageAndEvaluate(const IterationPlan& plan, Workspace& work,
+void averageAndEvaluate(const Problem& problem, const IterationPlan& plan, Workspace& work,
                         std::span<const int32_t> objectWeights,
                         std::span<const double> objectMarginals,
                         std::span<const double> categoryQuantifications,

@@ -14,10 +14,8 @@
 #include <cmath>
 #include <optional>
 
-#include "analysis_settings.h"
 #include "engine.h"
 #include "momentum.h"
-#include "monotone_regression.h"
 #include "run_report.h"
 #include "run_state.h"
 #include "subspace_tracker.h"
@@ -51,45 +49,54 @@ inline std::optional<StopReason> stopReason(const StoppingRule& rule, int32_t it
 template <typename Steps>
 RunReport runOuterLoop(RunState& run, Steps& steps, const StoppingRule& rule,
                        SubspaceTracker* tracker, Momentum* momentum) {
-  const int32_t innerIterations = analysisSettings.innerIterations;
+  const Problem& problem = run.problem;
+  const int32_t innerIterations = run.innerIterations;
   const double t = run.totalMarginal;
   std::span<const double> D = run.categoryMarginals;
   std::span<double> Y = run.categoryQuantifications;
   std::span<double> z = run.singleQuantifications, a = run.loadings;
 
-  double previousFit = analysisSettings.activeCount;
+  double previousFit = problem.activeCount();
   int32_t iterationsDone = 0;
   while (true) {
     steps.centroids(Y);
     if (tracker != nullptr) {
-      observeSubspace(*tracker, Y, D);
+      observeSubspace(problem, *tracker, Y, D);
       if (momentum != nullptr) {
-        applyMomentum(*momentum, *tracker, Y, D, t);
+        applyMomentum(problem, *momentum, *tracker, Y, D, t);
       }
     }
     if (innerIterations > 0) {
       for (int32_t inner = 0; inner < innerIterations; ++inner) {
-        computeLoadings(D, Y, z, a, t);
+        computeLoadings(problem, D, Y, z, a, t);
         if (run.regressRankOne) {
-          regressSingleQuantifications(D, Y, a, z, t, run.work.regression);
+          regressSingleQuantifications(problem, D, Y, a, z, t, run.work.regression);
         } else {
-          accumulateSingleQuantifications(Y, a, z);
-          applyOrdinalRestrictions(D, z, run.work.regression);
-          normaliseSingleQuantifications(D, z, t);
+          accumulateSingleQuantifications(problem, Y, a, z);
+          applyOrdinalRestrictions(problem, D, z, run.work.regression);
+          normaliseSingleQuantifications(problem, D, z, t);
         }
       }
       if (run.regressRankOne) {
         // The loadings that fit the final scores best.
-        computeLoadings(D, Y, z, a, t);
+        computeLoadings(problem, D, Y, z, a, t);
       }
-      imposeRankOne(z, a, Y);
+      imposeRankOne(problem, z, a, Y);
     }
     double fit = 0.0;
     double minimumCosine = 0.0;
     steps.averageAndNormalise(Y, run.eigenvalues, fit, minimumCosine);
     ++iterationsDone;
-    const std::optional<StopReason> reason =
+    std::optional<StopReason> reason =
         stopReason(rule, iterationsDone, fit, previousFit, minimumCosine, tracker);
+    if (reason == StopReason::subspace && momentum != nullptr && accelerating(*momentum)) {
+      // An accelerated run's moves can rise and fall over dozens of iterations, and shrink for
+      // long stretches on the way to a low point, where the estimate looks far better than the
+      // distance is. The plain iteration shrinks its moves steadily, so it confirms the end.
+      abandonMomentum(*momentum);
+      forgetRates(*tracker);
+      reason.reset();
+    }
     if (reason) {
       RunReport report;
       report.iterations = iterationsDone;

@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "analysis_settings.h"
+#include "problem.h"
 
 namespace tallowmere {
 
@@ -15,10 +15,8 @@ struct Shape {
   std::ptrdiff_t N, P, S, activeSlots, variables;
 };
 
-Shape shape() {
-  const AnalysisSettings& s = analysisSettings;
-  return {s.objectCount, s.dimensionCount, slotCount(),
-          std::ptrdiff_t{s.maxCategories} * s.activeCount, variableCount()};
+Shape shape(const Problem& p) {
+  return {p.objectCount, p.dimensionCount, p.slotCount, p.activeSlotCount, p.variableCount()};
 }
 
 // values (P x count, dimension-major) := values * V, column by column of the P-vectors.
@@ -42,11 +40,12 @@ void rotateDimensionMajor(std::span<double> values, std::ptrdiff_t count,
 
 }  // namespace
 
-void rotateToPrincipalAxes(std::span<const double> categoryMarginals, double totalMarginal,
-                           std::span<double> objectScores, std::span<double> categoryCentroids,
+void rotateToPrincipalAxes(const Problem& problem, std::span<const double> categoryMarginals,
+                           double totalMarginal, std::span<double> objectScores,
+                           std::span<double> categoryCentroids,
                            std::span<double> categoryQuantifications, std::span<double> loadings,
                            std::span<double> eigenvalues) {
-  const Shape n = shape();
+  const Shape n = shape(problem);
   if (n.P == 0) {
     return;
   }
@@ -93,11 +92,11 @@ void rotateToPrincipalAxes(std::span<const double> categoryMarginals, double tot
   }
 }
 
-void dimensionEigenvalues(std::span<const double> categoryMarginals, double totalMarginal,
-                          std::span<const double> categoryCentroids,
+void dimensionEigenvalues(const Problem& problem, std::span<const double> categoryMarginals,
+                          double totalMarginal, std::span<const double> categoryCentroids,
                           std::span<const double> categoryQuantifications,
                           std::span<double> eigenvalues) {
-  const Shape n = shape();
+  const Shape n = shape(problem);
   for (std::ptrdiff_t d = 0; d < n.P; ++d) {
     double sum = 0.0;
     for (std::ptrdiff_t s = 0; s < n.activeSlots; ++s) {
@@ -108,10 +107,10 @@ void dimensionEigenvalues(std::span<const double> categoryMarginals, double tota
   }
 }
 
-void fixDimensionSigns(std::span<const double> categoryMarginals, std::span<double> objectScores,
-                       std::span<double> categoryCentroids,
+void fixDimensionSigns(const Problem& problem, std::span<const double> categoryMarginals,
+                       std::span<double> objectScores, std::span<double> categoryCentroids,
                        std::span<double> categoryQuantifications, std::span<double> loadings) {
-  const Shape n = shape();
+  const Shape n = shape(problem);
   for (std::ptrdiff_t d = 0; d < n.P; ++d) {
     const double* q = categoryQuantifications.data() + d * n.S;
     double largest = 0.0;

@@ -4,6 +4,8 @@
 
 #include <span>
 
+#include "problem.h"
+
 namespace tallowmere {
 
 // Rotates objectScores (P x N), centroids and quantifications (P x S) and loadings
@@ -11,21 +13,22 @@ namespace tallowmere {
 // quantifications, y the centroids), in decreasing order of eigenvalue, and writes the
 // eigenvalues of R divided by t. Leaves everything unrotated, with NaN eigenvalues, when R is not
 // finite.
-void rotateToPrincipalAxes(std::span<const double> categoryMarginals, double totalMarginal,
-                           std::span<double> objectScores, std::span<double> categoryCentroids,
+void rotateToPrincipalAxes(const Problem& problem, std::span<const double> categoryMarginals,
+                           double totalMarginal, std::span<double> objectScores,
+                           std::span<double> categoryCentroids,
                            std::span<double> categoryQuantifications, std::span<double> loadings,
                            std::span<double> eigenvalues);
 
 // The diagonal of R divided by t: each dimension's eigenvalue as it stands, unrotated.
-void dimensionEigenvalues(std::span<const double> categoryMarginals, double totalMarginal,
-                          std::span<const double> categoryCentroids,
+void dimensionEigenvalues(const Problem& problem, std::span<const double> categoryMarginals,
+                          double totalMarginal, std::span<const double> categoryCentroids,
                           std::span<const double> categoryQuantifications,
                           std::span<double> eigenvalues);
 
 // Flips dimensions so that the first active category with weight whose quantification is within
 // a relative 10^-6 of the largest absolute one is positive.
-void fixDimensionSigns(std::span<const double> categoryMarginals, std::span<double> objectScores,
-                       std::span<double> categoryCentroids,
+void fixDimensionSigns(const Problem& problem, std::span<const double> categoryMarginals,
+                       std::span<double> objectScores, std::span<double> categoryCentroids,
                        std::span<double> categoryQuantifications, std::span<double> loadings);
 
 }  // namespace tallowmere

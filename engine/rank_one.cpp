@@ -6,17 +6,8 @@
 #include <vector>
 
 #include "engine.h"
-#include "monotone_regression.h"
 
 namespace tallowmere {
-
-namespace {
-
-std::ptrdiff_t blockStart(int32_t variable) {
-  return std::ptrdiff_t{variable} * analysisSettings.maxCategories;
-}
-
-}  // namespace
 
 void standardiseQuantification(int32_t categoryCount, double totalMarginal,
                                const double* categoryMarginals, double* singleQuantifications) {
@@ -40,37 +31,39 @@ void standardiseQuantification(int32_t categoryCount, double totalMarginal,
   }
 }
 
-void initialiseSingleQuantifications(std::span<const double> categoryMarginals,
+void initialiseSingleQuantifications(const Problem& problem,
+                                     std::span<const double> categoryMarginals,
                                      std::span<double> singleQuantifications,
                                      double totalMarginal) {
-  const std::ptrdiff_t K = analysisSettings.maxCategories;
-  const std::ptrdiff_t S = slotCount();
-  for (std::ptrdiff_t slot = 0; slot < S; ++slot) {
-    singleQuantifications[slot] = static_cast<double>(slot % K);
+  for (int32_t J = 0; J < problem.variableCount(); ++J) {
+    double* z = singleQuantifications.data() + problem.slotStart[J];
+    for (std::ptrdiff_t c = 0; c < problem.blockSize(J); ++c) {
+      z[c] = static_cast<double>(c);
+    }
   }
-  for (int32_t J = 0; J < variableCount(); ++J) {
-    standardiseQuantification(variableCategoryCount(J), totalMarginal,
-                              categoryMarginals.data() + blockStart(J),
-                              singleQuantifications.data() + blockStart(J));
+  for (int32_t J = 0; J < problem.variableCount(); ++J) {
+    standardiseQuantification(problem.variables[J].categoryCount, totalMarginal,
+                              categoryMarginals.data() + problem.slotStart[J],
+                              singleQuantifications.data() + problem.slotStart[J]);
   }
 }
 
-void computeLoadings(std::span<const double> categoryMarginals,
+void computeLoadings(const Problem& problem, std::span<const double> categoryMarginals,
                      std::span<const double> categoryQuantifications,
                      std::span<const double> singleQuantifications, std::span<double> loadings,
                      double totalMarginal) {
-  const int32_t P = analysisSettings.dimensionCount;
-  const std::ptrdiff_t S = slotCount();
+  const int32_t P = problem.dimensionCount;
+  const std::ptrdiff_t S = problem.slotCount;
   for (int32_t d = 0; d < P; ++d) {
-    for (int32_t J = 0; J < variableCount(); ++J) {
-      if (!isSingle(J)) {
+    for (int32_t J = 0; J < problem.variableCount(); ++J) {
+      if (!problem.isSingle(J)) {
         continue;
       }
-      const double* D = categoryMarginals.data() + blockStart(J);
-      const double* z = singleQuantifications.data() + blockStart(J);
-      const double* y = categoryQuantifications.data() + d * S + blockStart(J);
+      const double* D = categoryMarginals.data() + problem.slotStart[J];
+      const double* z = singleQuantifications.data() + problem.slotStart[J];
+      const double* y = categoryQuantifications.data() + d * S + problem.slotStart[J];
       double sum = 0.0;
-      for (int32_t c = 0; c < variableCategoryCount(J); ++c) {
+      for (int32_t c = 0; c < problem.variables[J].categoryCount; ++c) {
         sum = sum + (D[c] * z[c]) * y[c];
       }
       loadings[std::ptrdiff_t{J} * P + d] = sum / totalMarginal;
@@ -78,49 +71,50 @@ void computeLoadings(std::span<const double> categoryMarginals,
   }
 }
 
-void accumulateSingleQuantifications(std::span<const double> categoryQuantifications,
+void accumulateSingleQuantifications(const Problem& problem,
+                                     std::span<const double> categoryQuantifications,
                                      std::span<const double> loadings,
                                      std::span<double> singleQuantifications) {
-  const int32_t P = analysisSettings.dimensionCount;
-  const std::ptrdiff_t S = slotCount();
+  const int32_t P = problem.dimensionCount;
+  const std::ptrdiff_t S = problem.slotCount;
   for (int32_t d = 0; d < P; ++d) {
-    for (int32_t J = 0; J < variableCount(); ++J) {
-      if (!hasFreeScores(J)) {
+    for (int32_t J = 0; J < problem.variableCount(); ++J) {
+      if (!problem.hasFreeScores(J)) {
         continue;
       }
       const double a = loadings[std::ptrdiff_t{J} * P + d];
-      const double* y = categoryQuantifications.data() + d * S + blockStart(J);
-      double* z = singleQuantifications.data() + blockStart(J);
-      for (int32_t c = 0; c < variableCategoryCount(J); ++c) {
+      const double* y = categoryQuantifications.data() + d * S + problem.slotStart[J];
+      double* z = singleQuantifications.data() + problem.slotStart[J];
+      for (int32_t c = 0; c < problem.variables[J].categoryCount; ++c) {
         z[c] = a * y[c] + z[c];
       }
     }
   }
 }
 
-void regressSingleQuantifications(std::span<const double> categoryMarginals,
+void regressSingleQuantifications(const Problem& problem, std::span<const double> categoryMarginals,
                                   std::span<const double> categoryQuantifications,
                                   std::span<const double> loadings,
                                   std::span<double> singleQuantifications, double totalMarginal,
                                   RegressionWorkspace& work) {
-  const int32_t P = analysisSettings.dimensionCount;
-  const std::ptrdiff_t S = slotCount();
+  const int32_t P = problem.dimensionCount;
+  const std::ptrdiff_t S = problem.slotCount;
   std::vector<double> target;
-  for (int32_t J = 0; J < variableCount(); ++J) {
-    if (!hasFreeScores(J)) {
+  for (int32_t J = 0; J < problem.variableCount(); ++J) {
+    if (!problem.hasFreeScores(J)) {
       continue;
     }
-    const int32_t k = variableCategoryCount(J);
+    const int32_t k = problem.variables[J].categoryCount;
     target.assign(static_cast<std::size_t>(std::max(k, 0)), 0.0);
     for (int32_t d = 0; d < P; ++d) {
       const double a = loadings[std::ptrdiff_t{J} * P + d];
-      const double* y = categoryQuantifications.data() + d * S + blockStart(J);
+      const double* y = categoryQuantifications.data() + d * S + problem.slotStart[J];
       for (int32_t c = 0; c < k; ++c) {
         target[c] = a * y[c] + target[c];
       }
     }
-    const double* D = categoryMarginals.data() + blockStart(J);
-    if (isOrdinal(J)) {
+    const double* D = categoryMarginals.data() + problem.slotStart[J];
+    if (problem.isOrdinal(J)) {
       monotoneRegression(k, D, target.data(), work);
     }
     double mean = 0.0, weight = 0.0;
@@ -135,35 +129,36 @@ void regressSingleQuantifications(std::span<const double> categoryMarginals,
     }
     if (squares > 0.0 && std::isfinite(squares)) {
       standardiseQuantification(k, totalMarginal, D, target.data());
-      std::copy(target.begin(), target.end(), singleQuantifications.begin() + blockStart(J));
+      std::copy(target.begin(), target.end(), singleQuantifications.begin() + problem.slotStart[J]);
     }
   }
 }
 
-void normaliseSingleQuantifications(std::span<const double> categoryMarginals,
+void normaliseSingleQuantifications(const Problem& problem,
+                                    std::span<const double> categoryMarginals,
                                     std::span<double> singleQuantifications, double totalMarginal) {
-  for (int32_t J = 0; J < variableCount(); ++J) {
-    if (hasFreeScores(J)) {
-      standardiseQuantification(variableCategoryCount(J), totalMarginal,
-                                categoryMarginals.data() + blockStart(J),
-                                singleQuantifications.data() + blockStart(J));
+  for (int32_t J = 0; J < problem.variableCount(); ++J) {
+    if (problem.hasFreeScores(J)) {
+      standardiseQuantification(problem.variables[J].categoryCount, totalMarginal,
+                                categoryMarginals.data() + problem.slotStart[J],
+                                singleQuantifications.data() + problem.slotStart[J]);
     }
   }
 }
 
-void imposeRankOne(std::span<const double> singleQuantifications, std::span<const double> loadings,
-                   std::span<double> categoryQuantifications) {
-  const int32_t P = analysisSettings.dimensionCount;
-  const std::ptrdiff_t S = slotCount();
+void imposeRankOne(const Problem& problem, std::span<const double> singleQuantifications,
+                   std::span<const double> loadings, std::span<double> categoryQuantifications) {
+  const int32_t P = problem.dimensionCount;
+  const std::ptrdiff_t S = problem.slotCount;
   for (int32_t d = 0; d < P; ++d) {
-    for (int32_t J = 0; J < variableCount(); ++J) {
-      if (!isSingle(J)) {
+    for (int32_t J = 0; J < problem.variableCount(); ++J) {
+      if (!problem.isSingle(J)) {
         continue;
       }
       const double a = loadings[std::ptrdiff_t{J} * P + d];
-      const double* z = singleQuantifications.data() + blockStart(J);
-      double* y = categoryQuantifications.data() + d * S + blockStart(J);
-      for (int32_t c = 0; c < variableCategoryCount(J); ++c) {
+      const double* z = singleQuantifications.data() + problem.slotStart[J];
+      double* y = categoryQuantifications.data() + d * S + problem.slotStart[J];
+      for (int32_t c = 0; c < problem.variables[J].categoryCount; ++c) {
         y[c] = a * z[c];
       }
     }

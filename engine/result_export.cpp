@@ -3,28 +3,28 @@
 
 namespace tallowmere {
 
-void exportCategoryQuantifications(std::span<const double> categoryQuantifications,
+void exportCategoryQuantifications(const Problem& problem,
+                                   std::span<const double> categoryQuantifications,
                                    ResultTable categoryQuantificationTable) {
-  const AnalysisSettings& s = analysisSettings;
-  const std::ptrdiff_t S = slotCount();
+  const std::ptrdiff_t S = problem.slotCount;
   std::ptrdiff_t row = 1;
-  std::ptrdiff_t base = 0;
   // Rows are packed: slots beyond k_j and passive variables produce no row.
-  for (int32_t j = 0; j < s.activeCount; ++j) {
-    for (int32_t c = 0; c < s.activeCategoryCounts[j]; ++c) {
-      for (int32_t d = 0; d < s.dimensionCount; ++d) {
+  for (const int32_t J : problem.activeVariables) {
+    const std::ptrdiff_t base = problem.slotStart[J];
+    for (int32_t c = 0; c < problem.variables[J].categoryCount; ++c) {
+      for (int32_t d = 0; d < problem.dimensionCount; ++d) {
         categoryQuantificationTable[row][1 + d] = categoryQuantifications[d * S + base + c];
       }
       ++row;
     }
-    base += s.maxCategories;
   }
 }
 
-void exportObjectScores(std::span<const double> objectScores, ResultTable objectScoreTable) {
-  const std::ptrdiff_t N = analysisSettings.objectCount;
+void exportObjectScores(const Problem& problem, std::span<const double> objectScores,
+                        ResultTable objectScoreTable) {
+  const std::ptrdiff_t N = problem.objectCount;
   for (std::ptrdiff_t i = 0; i < N; ++i) {
-    for (int32_t d = 0; d < analysisSettings.dimensionCount; ++d) {
+    for (int32_t d = 0; d < problem.dimensionCount; ++d) {
       objectScoreTable[1 + i][1 + d] = objectScores[d * N + i];
     }
   }

@@ -10,15 +10,26 @@
 #include "buffer.h"
 #include "fused_steps.h"
 #include "iteration_plan.h"
+#include "problem.h"
 #include "run_report.h"
 
 namespace tallowmere {
 
 struct SubspaceTracker;
 struct Momentum;
+class Workers;
 
-// Buffers as laid out in analysis_settings.h, sized for analysisSettings by allocateRun.
+// A run: its problem, its settings, the generator's state and its buffers, laid out as in
+// problem.h and sized for the problem by allocateRun.
 struct RunState {
+  Problem problem;
+  int32_t innerIterations = 0;
+  // The rank-one step by rounds of alternating least squares (regressSingleQuantifications)
+  // instead of the accumulating rounds of runAnalysis.
+  bool regressRankOne = false;
+  uint32_t randomState = 0;
+  // The typed entry point's threads (workers.h); none for runAnalysis.
+  Workers* workers = nullptr;
   Buffer<int32_t> objectWeights;
   Buffer<double> objectScores;
   Buffer<double> categoryQuantifications;
@@ -31,16 +42,15 @@ struct RunState {
   EvaluationSums evaluationSums{};
   double totalMarginal = 0.0;
   bool fused = false;
-  // The rank-one step by rounds of alternating least squares (regressSingleQuantifications)
-  // instead of the accumulating rounds of runAnalysis.
-  bool regressRankOne = false;
   IterationPlan plan;
   Workspace work;
 };
 
-// Allocates every buffer zero-filled (buffer.h) and builds the plan; throws std::bad_alloc before
-// anything else happens.
-void allocateRun(RunState& run, const PlanOptions& options = {});
+// Takes the problem, allocates every buffer zero-filled (buffer.h) and builds the plan, on the
+// workers when given, whose blocks the passes over the objects then take (useBlocks); throws
+// std::bad_alloc before anything else happens.
+void allocateRun(RunState& run, Problem problem, int32_t innerIterations,
+                 const PlanOptions& options = {}, Workers* workers = nullptr);
 
 // Object weights, marginals, the initial single quantifications and the normalised random start.
 // With `excludeObjectsWithoutActiveCodes`, objects without a valid active code weigh 0, so that
@@ -54,7 +64,7 @@ RunReport iterateRun(RunState& run, const StoppingRule& rule, SubspaceTracker* t
                      Momentum* momentum);
 
 // Centres the object scores, then orthonormalises them.
-void normaliseObjectScores(Workspace& work, std::span<double> objectScores,
+void normaliseObjectScores(const Problem& problem, Workspace& work, std::span<double> objectScores,
                            std::span<const double> marginals, double totalMarginal);
 
 }  // namespace tallowmere

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <limits>
 
-#include "analysis_settings.h"
+#include "problem.h"
 
 namespace tallowmere {
 
@@ -72,11 +72,10 @@ double changeOfSpan(SubspaceTracker& t, std::span<const double> D) {
 
 }  // namespace
 
-void resetSubspaceTracker(SubspaceTracker& tracker) {
-  const AnalysisSettings& s = analysisSettings;
+void resetSubspaceTracker(const Problem& problem, SubspaceTracker& tracker) {
   tracker = SubspaceTracker{};
-  tracker.activeSlots = std::ptrdiff_t{std::max(s.maxCategories, 0)} * std::max(s.activeCount, 0);
-  tracker.dimensions = std::max(s.dimensionCount, 0);
+  tracker.activeSlots = problem.activeSlotCount;
+  tracker.dimensions = problem.dimensionCount;
   const auto size = static_cast<std::size_t>(tracker.activeSlots * tracker.dimensions);
   tracker.previous.assign(size, 0.0);
   tracker.current.assign(size, 0.0);
@@ -84,10 +83,18 @@ void resetSubspaceTracker(SubspaceTracker& tracker) {
   tracker.distance = unknown;
 }
 
-void observeSubspace(SubspaceTracker& tracker, std::span<const double> categoryQuantifications,
+void forgetRates(SubspaceTracker& tracker) {
+  tracker.ratioCount = 0;
+  tracker.lastChange = 0.0;
+  std::fill(tracker.changes, tracker.changes + 3, 0.0);
+  tracker.distance = unknown;
+}
+
+void observeSubspace(const Problem& problem, SubspaceTracker& tracker,
+                     std::span<const double> categoryQuantifications,
                      std::span<const double> categoryMarginals) {
   SubspaceTracker& t = tracker;
-  const std::ptrdiff_t S1 = t.activeSlots, P = t.dimensions, S = slotCount();
+  const std::ptrdiff_t S1 = t.activeSlots, P = t.dimensions, S = problem.slotCount;
   for (std::ptrdiff_t d = 0; d < P; ++d) {
     std::copy_n(categoryQuantifications.data() + d * S, S1, t.current.data() + d * S1);
   }
@@ -96,6 +103,7 @@ void observeSubspace(SubspaceTracker& tracker, std::span<const double> categoryQ
     // No P-dimensional subspace to follow: start afresh with the next iteration.
     t.hasPrevious = false;
     t.ratioCount = 0;
+    std::fill(t.changes, t.changes + 3, 0.0);
     t.distance = unknown;
     return;
   }
@@ -107,15 +115,18 @@ void observeSubspace(SubspaceTracker& tracker, std::span<const double> categoryQ
       t.ratioCount = std::min(t.ratioCount + 1, 3);
     }
     t.lastChange = change;
+    std::rotate(t.changes, t.changes + 1, t.changes + 3);
+    t.changes[2] = change;
     // A change at the level of rounding cannot shrink further: the subspace is as settled as
     // double precision can tell.
     const double roundingLevel = 64 * DBL_EPSILON * std::sqrt(static_cast<double>(P));
     // The slowest of the last three rates, so that one lucky step does not end the run.
     const double rate = std::max({t.ratios[0], t.ratios[1], t.ratios[2]});
-    if (change <= roundingLevel) {
-      t.distance = change;
+    const double recent = std::max({t.changes[0], t.changes[1], t.changes[2]});
+    if (recent <= roundingLevel) {
+      t.distance = recent;
     } else if (t.ratioCount == 3 && rate < 1.0) {
-      t.distance = change / (1.0 - rate);
+      t.distance = recent / (1.0 - rate);
     } else {
       t.distance = unknown;
     }

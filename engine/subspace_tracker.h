@@ -10,6 +10,8 @@
 #include <span>
 #include <vector>
 
+#include "problem.h"
+
 namespace tallowmere {
 
 struct SubspaceTracker {
@@ -21,20 +23,26 @@ struct SubspaceTracker {
   bool hasPrevious = false;
   // Sizes of the last changes and the ratios of successive ones, newest last.
   double lastChange = 0.0;
+  double changes[3] = {};  // the last three, newest last
   double ratios[3] = {};
   int ratioCount = 0;
   // Estimated distance of the current subspace from its limit (+inf while unknown).
   double distance = 0.0;
 };
 
-// Sizes the tracker for analysisSettings; allocates, so call it before the loop.
-void resetSubspaceTracker(SubspaceTracker& tracker);
+// Sizes the tracker for a problem; allocates, so call it before the loop.
+void resetSubspaceTracker(const Problem& problem, SubspaceTracker& tracker);
+
+// Forgets the changes and rates seen so far (the subspace stays): the distance is unknown again
+// until three new rates are in.
+void forgetRates(SubspaceTracker& tracker);
 
 // Takes the active centroids of an iteration (Y, P x S dimension-major) with their marginals D:
 // measures the change of their span from the previous iteration's, in the metric of D, and
 // updates the estimated distance from the limit as change / (1 - rate), with the rate of
 // convergence estimated from the ratios of the last changes.
-void observeSubspace(SubspaceTracker& tracker, std::span<const double> categoryQuantifications,
+void observeSubspace(const Problem& problem, SubspaceTracker& tracker,
+                     std::span<const double> categoryQuantifications,
                      std::span<const double> categoryMarginals);
 
 }  // namespace tallowmere

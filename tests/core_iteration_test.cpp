@@ -54,11 +54,10 @@ TEST(Marginals, WeightsTimesValidActiveCodesAndCategoryFrequencies) {
 TEST(Marginals, EmptyProblemLeavesEverythingUnchanged) {
   Problem p = smallProblem();
   p.objectCount = 0;
-  p.install();
   std::vector<int32_t> w;
   std::vector<double> m, D(p.slotCount(), 0.5);
   double t = 2.0;
-  computeMarginals(w, m, D, t);
+  computeMarginals(p.engineProblem(), w, m, D, t);
   EXPECT_EQ(t, 2.0);
   EXPECT_EQ(D, std::vector<double>(p.slotCount(), 0.5));
 }
@@ -68,7 +67,9 @@ TEST(ObjectAverages, WeightInNumeratorMarginalAsDivisor) {
   const testing::Marginals marginals = testing::engineMarginals(p);
   const std::vector<double> y = {0.1, 0.7, 9.0, 0.3, 1.9, 0.25, 4.0, 8.0, 9.0};
   std::vector<double> averages(p.objectCount, -1.0);
-  computeObjectAverages(p.objectWeights(), marginals.object, y, averages);
+  testing::EngineSteps e(p);
+  computeObjectAverages(e.problem, e.plan, e.work, p.objectWeights(), marginals.object, y,
+                        averages);
   // Object 0: weight 3, category 1 of active 0 and category 3 of active 1.
   EXPECT_EQ(averages[0], (0.0 + 3.0 * 0.1 + 3.0 * 0.25) / 6.0);
   EXPECT_EQ(averages[1], (0.0 + 1.0 * 0.7) / 1.0);
@@ -83,7 +84,8 @@ TEST(CategoryCentroids, WeightedMeansAndZeroForEmptyCategories) {
   const testing::Marginals marginals = testing::engineMarginals(p);
   const std::vector<double> x = {0.5, -2.0, 4.0, 100.0, 1.5};
   std::vector<double> y(p.slotCount(), nan);
-  computeCategoryCentroids(p.objectWeights(), marginals.category, x, y);
+  testing::EngineSteps e(p);
+  computeCategoryCentroids(e.problem, e.plan, e.work, p.objectWeights(), marginals.category, x, y);
   const std::vector<double> expected = {
       (0.0 + 3 * 0.5) / 3, (0.0 + 1 * -2.0) / 1, 0.0,  // active 0: slot 3 unused
       0.0,  // category 1 of active 1 holds only the weight-0 object
@@ -98,9 +100,10 @@ TEST(CategoryCentroids, NoObjectsGiveZeroQuantifications) {
   Problem p = smallProblem();
   p.objectCount = 0;
   p.dimensionCount = 2;
-  p.install();
+  testing::EngineSteps e(p);
   std::vector<double> y(2 * p.slotCount(), nan);
-  computeCategoryCentroids({}, std::vector<double>(p.slotCount(), 1.0), {}, y);
+  computeCategoryCentroids(e.problem, e.plan, e.work, {}, std::vector<double>(p.slotCount(), 1.0),
+                           {}, y);
   EXPECT_EQ(y, std::vector<double>(y.size(), 0.0));
 }
 
@@ -109,8 +112,10 @@ TEST(CentroidsAndAverages, NoDimensionsChangeNothing) {
   p.dimensionCount = 0;
   const testing::Marginals marginals = testing::engineMarginals(p);
   std::vector<double> y = {1.0}, averages = {2.0};
-  computeCategoryCentroids(p.objectWeights(), marginals.category, {}, y);
-  computeObjectAverages(p.objectWeights(), marginals.object, {}, averages);
+  testing::EngineSteps e(p);
+  computeCategoryCentroids(e.problem, e.plan, e.work, p.objectWeights(), marginals.category, {}, y);
+  computeObjectAverages(e.problem, e.plan, e.work, p.objectWeights(), marginals.object, {},
+                        averages);
   EXPECT_EQ(y, std::vector<double>{1.0});
   EXPECT_EQ(averages, std::vector<double>{2.0});
 }
@@ -119,12 +124,12 @@ TEST(Normalisation, HandWorkedSingleDimension) {
   Problem p;
   p.objectCount = 2;
   p.dimensionCount = 1;
-  p.install();
+  testing::EngineSteps e(p);
   const std::vector<double> m = {1.0, 3.0};
   std::vector<double> x = {1.0, 2.0};
-  centreObjectScores(x, m, 4.0);
+  centreObjectScores(e.problem, e.work, x, m, 4.0);
   EXPECT_EQ(x, (std::vector<double>{-0.75, 0.25}));  // mean (1 + 6) / 4 = 1.75
-  orthonormaliseObjectScores(x, m, 4.0);
+  orthonormaliseObjectScores(e.problem, x, m, 4.0);
   const double scale = std::sqrt(4.0 / 0.75);  // squared m-length 0.5625 + 0.1875
   EXPECT_EQ(x, (std::vector<double>{scale * -0.75, scale * 0.25}));
   EXPECT_NEAR(x[0], -std::sqrt(3.0), 1e-15);
@@ -136,12 +141,12 @@ TEST(Normalisation, CentredOrthonormalScoresStayPut) {
   Problem p;
   p.objectCount = 4;
   p.dimensionCount = 2;
-  p.install();
+  testing::EngineSteps e(p);
   const std::vector<double> m(4, 1.0);
   const std::vector<double> start = {1, 1, -1, -1, 1, -1, 1, -1};
   std::vector<double> x = start;
-  centreObjectScores(x, m, 4.0);
-  orthonormaliseObjectScores(x, m, 4.0);
+  centreObjectScores(e.problem, e.work, x, m, 4.0);
+  orthonormaliseObjectScores(e.problem, x, m, 4.0);
   EXPECT_EQ(x, start);
 }
 
@@ -149,11 +154,11 @@ TEST(Normalisation, ZeroDimensionBecomesNaN) {
   Problem p;
   p.objectCount = 3;
   p.dimensionCount = 2;
-  p.install();
+  testing::EngineSteps e(p);
   const std::vector<double> m(3, 1.0);
   // The second dimension is a multiple of the first and cancels exactly.
   std::vector<double> x = {1, -1, 0, 2, -2, 0};
-  orthonormaliseObjectScores(x, m, 2.0);
+  orthonormaliseObjectScores(e.problem, x, m, 2.0);
   EXPECT_EQ(x[0], 1.0);
   for (int i = 3; i < 6; ++i) {
     EXPECT_TRUE(std::isnan(x[i])) << i;
@@ -164,10 +169,10 @@ TEST(Normalisation, NoDimensionsChangeNothing) {
   Problem p;
   p.objectCount = 2;
   p.dimensionCount = 0;
-  p.install();
+  testing::EngineSteps e(p);
   std::vector<double> x = {3.0, 4.0};
-  centreObjectScores(x, std::vector<double>{1, 1}, 2.0);
-  orthonormaliseObjectScores(x, std::vector<double>{1, 1}, 2.0);
+  centreObjectScores(e.problem, e.work, x, std::vector<double>{1, 1}, 2.0);
+  orthonormaliseObjectScores(e.problem, x, std::vector<double>{1, 1}, 2.0);
   EXPECT_EQ(x, (std::vector<double>{3.0, 4.0}));
 }
 
@@ -191,11 +196,12 @@ TEST_P(MinimumCosine, ReplacementRule) {
   Problem p;
   p.objectCount = 1;
   p.dimensionCount = static_cast<int32_t>(c.oldScores.size());
-  p.install();
+  testing::EngineSteps e(p);
   std::vector<double> x = c.oldScores;
   std::vector<double> eigenvalues(c.oldScores.size(), nan);
   double fit = nan, minimumCosine = nan;
-  evaluateIteration(std::vector<double>{1.0}, x, c.newScores, eigenvalues, fit, minimumCosine, 1.0);
+  evaluateIteration(e.problem, e.work, std::vector<double>{1.0}, x, c.newScores, eigenvalues, fit,
+                    minimumCosine, 1.0);
   EXPECT_EQ(minimumCosine, c.minimumCosine);
   EXPECT_EQ(x, c.newScores);
 }
@@ -217,12 +223,13 @@ TEST(Evaluate, EigenvaluesAndFitOfScaledScores) {
   Problem p;
   p.objectCount = 2;
   p.dimensionCount = 3;
-  p.install();
+  testing::EngineSteps e(p);
   std::vector<double> x = {1, -1, 1, -1, 1, -1};
   const std::vector<double> averages = {1, -1, 2, -2, -0.5, 0.5};
   std::vector<double> eigenvalues(3);
   double fit = 0, minimumCosine = 0;
-  evaluateIteration(std::vector<double>{1, 1}, x, averages, eigenvalues, fit, minimumCosine, 2.0);
+  evaluateIteration(e.problem, e.work, std::vector<double>{1, 1}, x, averages, eigenvalues, fit,
+                    minimumCosine, 2.0);
   EXPECT_EQ(eigenvalues, (std::vector<double>{1.0, 2.0, -0.5}));
   EXPECT_EQ(fit, 2.5);
   EXPECT_EQ(minimumCosine, -1.0);

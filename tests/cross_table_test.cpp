@@ -52,11 +52,12 @@ Problem randomAnalysis(std::mt19937& rng) {
   return p;
 }
 
+// The tables of objects first .. last - 1 in runAnalysis's layout, K slots a variable.
 CrossTables tablesOf(const Problem& p, std::ptrdiff_t first, std::ptrdiff_t last) {
-  p.install();
+  const tallowmere::Problem problem = p.engineProblem();
   CrossTables tables;
-  resetCrossTables(tables, true);
-  EXPECT_TRUE(accumulateCrossTables(tables, first, last, p.objectWeights(), SIZE_MAX));
+  resetCrossTables(problem, tables, true);
+  EXPECT_TRUE(accumulateCrossTables(problem, tables, first, last, p.objectWeights(), SIZE_MAX));
   return tables;
 }
 
@@ -72,7 +73,6 @@ TEST(CrossTable, PartsAddUpToTheWholeBitForBit) {
 
     // B = G' W C^-1 G summed object by object in doubles, an independent reading of the codes.
     std::vector<double> B, Bp;
-    p.install();
     formCrossTable(whole, B, Bp);
     const std::ptrdiff_t K = p.maxCategories, S1 = K * p.activeCount();
     std::vector<double> expected(S1 * S1, 0.0), expectedPassive(K * p.passiveCount() * S1, 0.0);
@@ -113,9 +113,7 @@ Solution solve(const Problem& p, Solver solver) {
   options.principalAxes = false;
   // Both start from the same random scores, so that their iterates can be compared.
   options.warmStart = false;
-  Solution solution;
-  computeSolution(p.settings(), options, solution);
-  return solution;
+  return testing::solveTyped(p, options);
 }
 
 // Equal within `relative` of the largest absolute expected value; NaN where expected is NaN.
@@ -176,8 +174,7 @@ TEST(CategorySpace, FallsBackToTheObjectsPastItsBudget) {
   SolutionOptions options;
   options.solver = Solver::crossTable;
   options.crossTableBudget = 0;
-  Solution solution;
-  computeSolution(p.settings(), options, solution);
+  const Solution solution = testing::solveTyped(p, options);
   EXPECT_EQ(solution.solver, Solver::objects);
 }
 

@@ -52,12 +52,21 @@ Problem hairEyeColour() {
 
 TEST(RandomStart, FirstSixDraws) {
   std::vector<double> x(6, -1.0);
-  randomState = 99;
-  drawRandomStart(x);
+  uint32_t state = 99;
+  drawRandomStart(x, state);
   EXPECT_EQ(x, (std::vector<double>{130, 10982, 1090, 11656, 7117, 17595}));
   // Nothing to draw: the state is still reset.
-  drawRandomStart({});
-  EXPECT_EQ(randomState, 22695478u);
+  drawRandomStart({}, state);
+  EXPECT_EQ(state, 22695478u);
+  // The native method's run leaves the process-wide state at its last draw.
+  Problem p = hairEyeColour();
+  p.maxIterations = 1;
+  RunTables tables = RunTables::sizedFor(p);
+  randomState = 7;
+  testing::runProblem(p, tables);
+  std::vector<double> draws(std::size_t(p.objectCount) * p.dimensionCount);
+  drawRandomStart(draws, state);
+  EXPECT_EQ(randomState, state);
 }
 
 TEST(Stopping, IterationBoundIsExact) {
@@ -211,9 +220,10 @@ TEST(Export, CategoryRowsArePackedOverActiveVariables) {
   p.maxCategories = 5;
   p.activeColumns = {0, 1, 2};
   p.activeCategoryCounts = {2, 0, 3};
+  p.activeSingle = p.activeLevels = {0, 0, 0};
   p.passiveColumns = {3};
   p.passiveCategoryCounts = {4};
-  p.install();
+  p.passiveSingle = p.passiveLevels = {0};
   std::vector<double> Y(2 * 20);
   for (int d = 0; d < 2; ++d) {
     for (int slot = 0; slot < 20; ++slot) {
@@ -221,7 +231,7 @@ TEST(Export, CategoryRowsArePackedOverActiveVariables) {
     }
   }
   RunTables tables(1, 9, 5);
-  exportCategoryQuantifications(Y, tables.categoryPointers.data());
+  exportCategoryQuantifications(p.engineProblem(), Y, tables.categoryPointers.data());
   const double s = sentinel;
   const std::vector<std::vector<double>> expected = {
       {s, s, s, s, s},    {s, 0, 100, s, s},  {s, 1, 101, s, s},
@@ -236,10 +246,9 @@ TEST(Export, ObjectRowsFollowObjectOrder) {
   Problem p;
   p.dimensionCount = 2;
   p.objectCount = 3;
-  p.install();
   const std::vector<double> X = {0.5, 1.5, 2.5, -0.5, -1.5, -2.5};
   RunTables tables(5, 1, 4);
-  exportObjectScores(X, tables.objectPointers.data());
+  exportObjectScores(p.engineProblem(), X, tables.objectPointers.data());
   const double s = sentinel;
   const std::vector<std::vector<double>> expected = {
       {s, s, s, s}, {s, 0.5, -0.5, s}, {s, 1.5, -1.5, s}, {s, 2.5, -2.5, s}, {s, s, s, s}};
@@ -252,10 +261,9 @@ TEST(Export, NothingWithoutActiveVariablesOrObjects) {
   Problem p;
   p.dimensionCount = 2;
   p.objectCount = 0;
-  p.install();
   RunTables tables(1, 1, 1);
-  exportCategoryQuantifications({}, tables.categoryPointers.data());
-  exportObjectScores({}, tables.objectPointers.data());
+  exportCategoryQuantifications(p.engineProblem(), {}, tables.categoryPointers.data());
+  exportObjectScores(p.engineProblem(), {}, tables.objectPointers.data());
   EXPECT_EQ(tables.objectRows[0][0], sentinel);
   EXPECT_EQ(tables.categoryRows[0][0], sentinel);
 }

@@ -144,8 +144,7 @@ TEST_P(SolutionCheck, EveryDimensionIsAnEigenvectorAtDefaultSettings) {
   SolutionOptions options;
   options.accelerate = c.accelerate;
   options.solver = c.solver;
-  Solution solution;
-  computeSolution(p.settings(), options, solution);
+  const Solution solution = testing::solveTyped(p, options);
   const bool direct = c.solver == Solver::direct;
   EXPECT_EQ(solution.solver, c.solver);
   EXPECT_EQ(solution.report.stopReason, direct ? StopReason::direct : StopReason::subspace);

@@ -26,7 +26,6 @@ struct PathCase {
   const char* name;
   RandomShape shape;
   PlanOptions options;
-  bool plainRoutines = false;  // the routines without a plan, which build the default one
 };
 void PrintTo(const PathCase& c, std::ostream* out) {
   *out << c.name;
@@ -45,22 +44,16 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
     const std::vector<int32_t> w = p.objectWeights();
     std::vector<double> expectedM(N, 0.0), expectedD(S, 0.0);
     double expectedT = 0.0;
-    plain::computeMarginals(w, expectedM, expectedD, expectedT);
+    plain::computeMarginals(p, w, expectedM, expectedD, expectedT);
     ASSERT_TRUE(sameBits(marginals.object, expectedM));
     ASSERT_TRUE(sameBits(marginals.category, expectedD));
     ASSERT_TRUE(sameBits(marginals.total, expectedT));
-    IterationPlan plan;
-    Workspace work;
-    buildIterationPlan(plan, work, c.options);
+    testing::EngineSteps e(p, c.options);
 
     const std::vector<double> x = testing::randomValues(rng, P * N);
     std::vector<double> y(P * S, nan), expectedY(P * S, nan);
-    if (c.plainRoutines) {
-      computeCategoryCentroids(w, marginals.category, x, y);
-    } else {
-      computeCategoryCentroids(plan, work, w, marginals.category, x, y);
-    }
-    plain::computeCategoryCentroids(w, marginals.category, x, expectedY);
+    computeCategoryCentroids(e.problem, e.plan, e.work, w, marginals.category, x, y);
+    plain::computeCategoryCentroids(p, w, marginals.category, x, expectedY);
     ASSERT_TRUE(sameBits(y, expectedY));
 
     // Quantifications with some non-finite values, as degenerate runs produce.
@@ -69,31 +62,28 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
       yIn[trial % yIn.size()] = trial % 2 ? nan : -HUGE_VAL;
     }
     std::vector<double> averages(P * N, nan), expectedAverages(P * N, nan);
-    if (c.plainRoutines) {
-      computeObjectAverages(w, marginals.object, yIn, averages);
-    } else {
-      computeObjectAverages(plan, work, w, marginals.object, yIn, averages);
-    }
-    plain::computeObjectAverages(w, marginals.object, yIn, expectedAverages);
+    computeObjectAverages(e.problem, e.plan, e.work, w, marginals.object, yIn, averages);
+    plain::computeObjectAverages(p, w, marginals.object, yIn, expectedAverages);
     ASSERT_TRUE(sameBits(averages, expectedAverages));
 
     const double t = marginals.total;
     std::vector<double> scores = x, expectedScores = x;
     std::vector<double> eigenvalues(P, nan), expectedEigenvalues(P, nan);
     double fit = nan, cosine = nan, expectedFit = nan, expectedCosine = nan;
-    evaluateIteration(work, marginals.object, scores, averages, eigenvalues, fit, cosine, t);
-    plain::evaluateIteration(marginals.object, expectedScores, averages, expectedEigenvalues,
+    evaluateIteration(e.problem, e.work, marginals.object, scores, averages, eigenvalues, fit,
+                      cosine, t);
+    plain::evaluateIteration(p, marginals.object, expectedScores, averages, expectedEigenvalues,
                              expectedFit, expectedCosine, t);
     ASSERT_TRUE(sameBits(eigenvalues, expectedEigenvalues));
     ASSERT_TRUE(sameBits(fit, expectedFit));
     ASSERT_TRUE(sameBits(cosine, expectedCosine));
     ASSERT_TRUE(sameBits(scores, expectedScores));
 
-    centreObjectScores(scores, marginals.object, t);
-    plain::centreObjectScores(expectedScores, marginals.object, t);
+    centreObjectScores(e.problem, e.work, scores, marginals.object, t);
+    plain::centreObjectScores(p, expectedScores, marginals.object, t);
     ASSERT_TRUE(sameBits(scores, expectedScores));
-    orthonormaliseObjectScores(scores, marginals.object, t);
-    plain::orthonormaliseObjectScores(expectedScores, marginals.object, t);
+    orthonormaliseObjectScores(e.problem, scores, marginals.object, t);
+    plain::orthonormaliseObjectScores(p, expectedScores, marginals.object, t);
     ASSERT_TRUE(sameBits(scores, expectedScores));
   }
 }
@@ -113,9 +103,7 @@ TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
     const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
     const std::vector<int32_t> w = p.objectWeights();
     const double t = marginals.total;
-    IterationPlan plan;
-    Workspace work;
-    buildIterationPlan(plan, work, {.entryOffsets = (trial / 8) % 2 == 0, .maxLanes = GetParam()});
+    testing::EngineSteps e(p, {.entryOffsets = (trial / 8) % 2 == 0, .maxLanes = GetParam()});
     const std::vector<double> y = testing::randomValues(rng, P * S, -3.0, 3.0);
     std::vector<double> scores = testing::randomValues(rng, P * N);
     std::vector<double> expected = scores, averages(P * N);
@@ -123,15 +111,15 @@ TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
     EvaluationSums sums{};
     std::vector<double> eigenvalues(P, nan), expectedEigenvalues(P, nan);
     double fit = nan, cosine = nan, expectedFit = nan, expectedCosine = nan;
-    averageAndEvaluate(plan, work, w, marginals.object, y, scores, sums);
+    averageAndEvaluate(e.problem, e.plan, e.work, w, marginals.object, y, scores, sums);
     summariseEvaluation(sums, eigenvalues, fit, cosine, t);
-    centreAndOrthonormalise(scores, marginals.object, t, sums);
+    centreAndOrthonormalise(e.problem, scores, marginals.object, t, sums);
 
-    plain::computeObjectAverages(w, marginals.object, y, averages);
-    plain::evaluateIteration(marginals.object, expected, averages, expectedEigenvalues, expectedFit,
-                             expectedCosine, t);
-    plain::centreObjectScores(expected, marginals.object, t);
-    plain::orthonormaliseObjectScores(expected, marginals.object, t);
+    plain::computeObjectAverages(p, w, marginals.object, y, averages);
+    plain::evaluateIteration(p, marginals.object, expected, averages, expectedEigenvalues,
+                             expectedFit, expectedCosine, t);
+    plain::centreObjectScores(p, expected, marginals.object, t);
+    plain::orthonormaliseObjectScores(p, expected, marginals.object, t);
     ASSERT_TRUE(sameBits(eigenvalues, expectedEigenvalues));
     ASSERT_TRUE(sameBits(fit, expectedFit));
     ASSERT_TRUE(sameBits(cosine, expectedCosine));
@@ -161,7 +149,6 @@ INSTANTIATE_TEST_SUITE_P(
     Engine, FastPaths,
     ::testing::Values(
         PathCase{"wide", small, {.maxLanes = 4}}, PathCase{"baseline", small, {.maxLanes = 2}},
-        PathCase{"plainRoutines", small, {}, true},
         PathCase{"manyDimensionsWidest", manyDimensions, {.maxLanes = 8}},
         PathCase{"manyDimensionsWide", manyDimensions, {.maxLanes = 4}},
         PathCase{"manyDimensionsBaseline", manyDimensions, {.maxLanes = 2}},
@@ -195,12 +182,9 @@ TEST(CodeStorage, FormChangesAtTheByteLimits) {
     p.activeSingle = {0};
     p.activeLevels = {0};
     p.data = {0};
-    p.install();
-    IterationPlan plan;
-    Workspace work;
-    buildIterationPlan(plan, work);
-    EXPECT_EQ(!plan.entryOffsets.empty(), c.offsets) << c.categories;
-    EXPECT_EQ(!plan.entryOffsets.empty() || !plan.byteCodes.empty(), c.bytes) << c.categories;
+    const testing::EngineSteps e(p);
+    EXPECT_EQ(!e.plan.entryOffsets.empty(), c.offsets) << c.categories;
+    EXPECT_EQ(!e.plan.entryOffsets.empty() || !e.plan.byteCodes.empty(), c.bytes) << c.categories;
   }
 }
 

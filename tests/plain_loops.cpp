@@ -4,43 +4,43 @@
 
 namespace tallowmere::plain {
 
-void computeMarginals(std::span<const int32_t> objectWeights, std::span<double> objectMarginals,
-                      std::span<double> categoryMarginals, double& totalMarginal) {
-  const AnalysisSettings& s = analysisSettings;
-  for (std::ptrdiff_t i = 0; i < s.objectCount; ++i) {
+void computeMarginals(const testing::Problem& p, std::span<const int32_t> objectWeights,
+                      std::span<double> objectMarginals, std::span<double> categoryMarginals,
+                      double& totalMarginal) {
+  for (std::ptrdiff_t i = 0; i < p.objectCount; ++i) {
     const double b = objectWeights[i];
-    for (int32_t J = 0; J < variableCount(); ++J) {
-      const int32_t c = objectCode(i, J);
+    for (int32_t J = 0; J < p.variableCount(); ++J) {
+      const int32_t c = p.code(i, J);
       if (c <= 0) {
         continue;
       }
-      if (J < s.activeCount) {
+      if (J < p.activeCount()) {
         objectMarginals[i] = objectMarginals[i] + b;
         totalMarginal = totalMarginal + b;
       }
-      categoryMarginals[categorySlot(J, c)] = categoryMarginals[categorySlot(J, c)] + b;
+      categoryMarginals[(std::ptrdiff_t{J} * p.maxCategories + c - 1)] =
+          categoryMarginals[(std::ptrdiff_t{J} * p.maxCategories + c - 1)] + b;
     }
   }
 }
 
-void computeCategoryCentroids(std::span<const int32_t> objectWeights,
+void computeCategoryCentroids(const testing::Problem& p, std::span<const int32_t> objectWeights,
                               std::span<const double> categoryMarginals,
                               std::span<const double> objectScores,
                               std::span<double> categoryQuantifications) {
-  const AnalysisSettings& s = analysisSettings;
-  const std::ptrdiff_t N = s.objectCount;
-  const std::ptrdiff_t S = slotCount();
-  for (std::ptrdiff_t d = 0; d < s.dimensionCount; ++d) {
+  const std::ptrdiff_t N = p.objectCount;
+  const std::ptrdiff_t S = p.slotCount();
+  for (std::ptrdiff_t d = 0; d < p.dimensionCount; ++d) {
     double* y = categoryQuantifications.data() + d * S;
     for (std::ptrdiff_t slot = 0; slot < S; ++slot) {
       y[slot] = 0.0;
     }
     for (std::ptrdiff_t i = 0; i < N; ++i) {
       const double b = static_cast<double>(objectWeights[i]) * objectScores[d * N + i];
-      for (int32_t J = 0; J < variableCount(); ++J) {
-        const int32_t c = objectCode(i, J);
+      for (int32_t J = 0; J < p.variableCount(); ++J) {
+        const int32_t c = p.code(i, J);
         if (c > 0) {
-          y[categorySlot(J, c)] += b;
+          y[(std::ptrdiff_t{J} * p.maxCategories + c - 1)] += b;
         }
       }
     }
@@ -52,22 +52,21 @@ void computeCategoryCentroids(std::span<const int32_t> objectWeights,
   }
 }
 
-void computeObjectAverages(std::span<const int32_t> objectWeights,
+void computeObjectAverages(const testing::Problem& p, std::span<const int32_t> objectWeights,
                            std::span<const double> objectMarginals,
                            std::span<const double> categoryQuantifications,
                            std::span<double> objectAverages) {
-  const AnalysisSettings& s = analysisSettings;
-  const std::ptrdiff_t N = s.objectCount;
-  const std::ptrdiff_t S = slotCount();
-  for (std::ptrdiff_t d = 0; d < s.dimensionCount; ++d) {
+  const std::ptrdiff_t N = p.objectCount;
+  const std::ptrdiff_t S = p.slotCount();
+  for (std::ptrdiff_t d = 0; d < p.dimensionCount; ++d) {
     const double* y = categoryQuantifications.data() + d * S;
     for (std::ptrdiff_t i = 0; i < N; ++i) {
       const double w = objectWeights[i];
       double sum = 0.0;
-      for (int32_t j = 0; j < s.activeCount; ++j) {
-        const int32_t c = objectCode(i, j);
+      for (int32_t j = 0; j < p.activeCount(); ++j) {
+        const int32_t c = p.code(i, j);
         if (c > 0) {
-          sum = sum + w * y[categorySlot(j, c)];
+          sum = sum + w * y[(std::ptrdiff_t{j} * p.maxCategories + c - 1)];
         }
       }
       objectAverages[d * N + i] =
@@ -76,10 +75,10 @@ void computeObjectAverages(std::span<const int32_t> objectWeights,
   }
 }
 
-void centreObjectScores(std::span<double> objectScores, std::span<const double> objectMarginals,
-                        double totalMarginal) {
-  const std::ptrdiff_t N = analysisSettings.objectCount;
-  for (std::ptrdiff_t d = 0; d < analysisSettings.dimensionCount; ++d) {
+void centreObjectScores(const testing::Problem& p, std::span<double> objectScores,
+                        std::span<const double> objectMarginals, double totalMarginal) {
+  const std::ptrdiff_t N = p.objectCount;
+  for (std::ptrdiff_t d = 0; d < p.dimensionCount; ++d) {
     double* x = objectScores.data() + d * N;
     double sum = 0.0;
     for (std::ptrdiff_t i = 0; i < N; ++i) {
@@ -92,10 +91,10 @@ void centreObjectScores(std::span<double> objectScores, std::span<const double> 
   }
 }
 
-void orthonormaliseObjectScores(std::span<double> objectScores,
+void orthonormaliseObjectScores(const testing::Problem& p, std::span<double> objectScores,
                                 std::span<const double> objectMarginals, double totalMarginal) {
-  const std::ptrdiff_t N = analysisSettings.objectCount;
-  for (std::ptrdiff_t d = 0; d < analysisSettings.dimensionCount; ++d) {
+  const std::ptrdiff_t N = p.objectCount;
+  for (std::ptrdiff_t d = 0; d < p.dimensionCount; ++d) {
     double* x = objectScores.data() + d * N;
     for (std::ptrdiff_t e = 0; e <= d; ++e) {
       const double* other = objectScores.data() + e * N;
@@ -120,15 +119,16 @@ void orthonormaliseObjectScores(std::span<double> objectScores,
   }
 }
 
-void evaluateIteration(std::span<const double> objectMarginals, std::span<double> objectScores,
-                       std::span<const double> objectAverages, std::span<double> eigenvalues,
-                       double& fit, double& minimumCosine, double totalMarginal) {
-  const std::ptrdiff_t N = analysisSettings.objectCount;
+void evaluateIteration(const testing::Problem& p, std::span<const double> objectMarginals,
+                       std::span<double> objectScores, std::span<const double> objectAverages,
+                       std::span<double> eigenvalues, double& fit, double& minimumCosine,
+                       double totalMarginal) {
+  const std::ptrdiff_t N = p.objectCount;
   double fitSum = 0.0;
   double smallestCosine = 1.0;
   // The summary of dimension d only needs that dimension's two sums, so it follows its pass
   // directly; the order of every operation is that of a full pass followed by the summaries.
-  for (std::ptrdiff_t d = 0; d < analysisSettings.dimensionCount; ++d) {
+  for (std::ptrdiff_t d = 0; d < p.dimensionCount; ++d) {
     double* x = objectScores.data() + d * N;
     const double* y = objectAverages.data() + d * N;
     double crossProduct = 0.0;  // <new, old>_m
@@ -174,31 +174,32 @@ void standardise(int32_t k, double t, const double* D, double* z) {
 
 }  // namespace
 
-void initialiseSingleQuantifications(std::span<const double> categoryMarginals,
+void initialiseSingleQuantifications(const testing::Problem& p,
+                                     std::span<const double> categoryMarginals,
                                      std::span<double> singleQuantifications,
                                      double totalMarginal) {
-  const int32_t K = analysisSettings.maxCategories;
-  for (int32_t J = 0; J < variableCount(); ++J) {
+  const int32_t K = p.maxCategories;
+  for (int32_t J = 0; J < p.variableCount(); ++J) {
     for (int32_t c = 0; c < K; ++c) {
       singleQuantifications[std::size_t(J) * K + c] = c;
     }
-    standardise(variableCategoryCount(J), totalMarginal, &categoryMarginals[std::size_t(J) * K],
+    standardise(p.categoryCount(J), totalMarginal, &categoryMarginals[std::size_t(J) * K],
                 &singleQuantifications[std::size_t(J) * K]);
   }
 }
 
-void innerIteration(std::span<const double> categoryMarginals,
+void innerIteration(const testing::Problem& p, std::span<const double> categoryMarginals,
                     std::span<const double> categoryQuantifications,
                     std::span<double> singleQuantifications, std::span<double> loadings,
                     double totalMarginal) {
-  const int32_t P = analysisSettings.dimensionCount, K = analysisSettings.maxCategories;
-  const std::ptrdiff_t S = slotCount();
+  const int32_t P = p.dimensionCount, K = p.maxCategories;
+  const std::ptrdiff_t S = p.slotCount();
   const double t = totalMarginal;
-  for (int32_t J = 0; J < variableCount(); ++J) {
-    if (variableSingle(J) != 1) {
+  for (int32_t J = 0; J < p.variableCount(); ++J) {
+    if (p.single(J) != 1) {
       continue;
     }
-    const int32_t k = variableCategoryCount(J);
+    const int32_t k = p.categoryCount(J);
     const double* DJ = &categoryMarginals[std::size_t(J) * K];
     double* zJ = &singleQuantifications[std::size_t(J) * K];
     for (int32_t d = 0; d < P; ++d) {
@@ -209,7 +210,7 @@ void innerIteration(std::span<const double> categoryMarginals,
       }
       loadings[std::size_t(J) * P + d] = product / t;
     }
-    if (variableLevel(J) >= 2) {
+    if (p.level(J) >= 2) {
       continue;
     }
     for (int32_t c = 0; c < k; ++c) {
@@ -218,23 +219,23 @@ void innerIteration(std::span<const double> categoryMarginals,
             zJ[c] + loadings[std::size_t(J) * P + d] * categoryQuantifications[d * S + J * K + c];
       }
     }
-    if (variableLevel(J) == 1) {
+    if (p.level(J) == 1) {
       monotoneRegression(k, DJ, zJ);
     }
     standardise(k, t, DJ, zJ);
   }
 }
 
-void imposeRankOne(std::span<const double> singleQuantifications, std::span<const double> loadings,
-                   std::span<double> categoryQuantifications) {
-  const int32_t P = analysisSettings.dimensionCount, K = analysisSettings.maxCategories;
-  const std::ptrdiff_t S = slotCount();
-  for (int32_t J = 0; J < variableCount(); ++J) {
-    if (variableSingle(J) != 1) {
+void imposeRankOne(const testing::Problem& p, std::span<const double> singleQuantifications,
+                   std::span<const double> loadings, std::span<double> categoryQuantifications) {
+  const int32_t P = p.dimensionCount, K = p.maxCategories;
+  const std::ptrdiff_t S = p.slotCount();
+  for (int32_t J = 0; J < p.variableCount(); ++J) {
+    if (p.single(J) != 1) {
       continue;
     }
     for (int32_t d = 0; d < P; ++d) {
-      for (int32_t c = 0; c < variableCategoryCount(J); ++c) {
+      for (int32_t c = 0; c < p.categoryCount(J); ++c) {
         categoryQuantifications[d * S + J * K + c] =
             loadings[std::size_t(J) * P + d] * singleQuantifications[std::size_t(J) * K + c];
       }
@@ -282,33 +283,32 @@ void drawRandomStart(std::span<double> objectScores) {
 }
 
 Trace runIterations(const testing::Problem& p, int iterations, testing::RunTables& tables) {
-  p.install();
   const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
   const std::vector<int32_t> w = p.objectWeights();
   std::vector<double> m(N), D(S), X(P * N), averages(P * N), Y(P * S), z(S);
   std::vector<double> a(std::size_t(p.variableCount()) * P), eigenvalues(P);
   double t = 0.0;
-  computeMarginals(w, m, D, t);
+  computeMarginals(p, w, m, D, t);
   if (p.innerIterations > 0) {
-    initialiseSingleQuantifications(D, z, t);
+    initialiseSingleQuantifications(p, D, z, t);
   }
   drawRandomStart(X);
-  centreObjectScores(X, m, t);
-  orthonormaliseObjectScores(X, m, t);
+  centreObjectScores(p, X, m, t);
+  orthonormaliseObjectScores(p, X, m, t);
   Trace trace;
   for (int iteration = 0; iteration < iterations; ++iteration) {
-    computeCategoryCentroids(w, D, X, Y);
+    computeCategoryCentroids(p, w, D, X, Y);
     if (p.innerIterations > 0) {
       for (int inner = 0; inner < p.innerIterations; ++inner) {
-        innerIteration(D, Y, z, a, t);
+        innerIteration(p, D, Y, z, a, t);
       }
-      imposeRankOne(z, a, Y);
+      imposeRankOne(p, z, a, Y);
     }
-    computeObjectAverages(w, m, Y, averages);
+    computeObjectAverages(p, w, m, Y, averages);
     double fit = 0.0, cosine = 0.0;
-    evaluateIteration(m, X, averages, eigenvalues, fit, cosine, t);
-    centreObjectScores(X, m, t);
-    orthonormaliseObjectScores(X, m, t);
+    evaluateIteration(p, m, X, averages, eigenvalues, fit, cosine, t);
+    centreObjectScores(p, X, m, t);
+    orthonormaliseObjectScores(p, X, m, t);
     trace.fits.push_back(fit);
     trace.cosines.push_back(cosine);
   }
@@ -322,8 +322,8 @@ Trace runIterations(const testing::Problem& p, int iterations, testing::RunTable
     }
   }
   if (p.writeObjectScores) {
-    centreObjectScores(X, m, t);
-    orthonormaliseObjectScores(X, m, t);
+    centreObjectScores(p, X, m, t);
+    orthonormaliseObjectScores(p, X, m, t);
     for (std::size_t i = 0; i < N; ++i) {
       for (std::size_t d = 0; d < P; ++d) {
         tables.objectRows[1 + i][1 + d] = X[d * N + i];

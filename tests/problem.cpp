@@ -30,29 +30,78 @@ std::vector<int32_t> Problem::objectWeights() const {
 }
 
 AnalysisSettings Problem::settings() const {
-  return {dimensionCount,
-          dataStride,
-          objectCount,
-          maxCategories,
-          maxIterations,
-          innerIterations,
-          activeCount(),
-          passiveCount(),
-          weightColumn,
-          false,
-          useWeights,
-          writeObjectScores,
-          activeColumns.data(),
-          passiveColumns.data(),
-          activeCategoryCounts.data(),
-          passiveCategoryCounts.data(),
-          activeSingle.data(),
-          passiveSingle.data(),
-          activeLevels.data(),
-          passiveLevels.data(),
-          data.data(),
-          fitTolerance,
-          cosineTolerance};
+  return {.dimensionCount = dimensionCount,
+          .dataStride = dataStride,
+          .objectCount = objectCount,
+          .maxCategories = maxCategories,
+          .maxIterations = maxIterations,
+          .innerIterations = innerIterations,
+          .activeCount = activeCount(),
+          .passiveCount = passiveCount(),
+          .weightColumn = weightColumn,
+          .timing = false,
+          .useWeights = useWeights,
+          .writeObjectScores = writeObjectScores,
+          .activeColumns = activeColumns.data(),
+          .passiveColumns = passiveColumns.data(),
+          .activeCategoryCounts = activeCategoryCounts.data(),
+          .passiveCategoryCounts = passiveCategoryCounts.data(),
+          .activeSingle = activeSingle.data(),
+          .passiveSingle = passiveSingle.data(),
+          .activeLevels = activeLevels.data(),
+          .passiveLevels = passiveLevels.data(),
+          .data = data.data(),
+          .fitTolerance = fitTolerance,
+          .cosineTolerance = cosineTolerance};
+}
+
+tallowmere::Problem Problem::typedProblem(bool interleaved) const {
+  std::vector<int32_t> order;
+  for (int32_t J = 0; J < variableCount(); ++J) {
+    order.push_back(J);
+  }
+  if (interleaved) {
+    // Passive variable q goes right after active variable q.
+    order.clear();
+    for (int32_t q = 0; q < std::max(activeCount(), passiveCount()); ++q) {
+      if (q < activeCount()) {
+        order.push_back(q);
+      }
+      if (q < passiveCount()) {
+        order.push_back(activeCount() + q);
+      }
+    }
+  }
+  std::vector<Variable> variables;
+  for (const int32_t J : order) {
+    variables.push_back({.codes = {data.empty() ? nullptr : data.data() + column(J), dataStride},
+                         .categoryCount = categoryCount(J),
+                         .active = J < activeCount(),
+                         .single = single(J),
+                         .level = level(J)});
+  }
+  const CodeColumn weights = useWeights && !data.empty()
+                                 ? CodeColumn{data.data() + weightColumn, dataStride}
+                                 : CodeColumn{};
+  return makeProblem(objectCount, dimensionCount, std::move(variables), weights,
+                     SlotLayout::packed);
+}
+
+SolutionOptions Problem::solutionOptions() const {
+  return {.maxIterations = maxIterations,
+          .innerIterations = innerIterations,
+          .fitTolerance = fitTolerance,
+          .cosineTolerance = cosineTolerance};
+}
+
+Solution solveTyped(const Problem& p, SolutionOptions options, bool interleaved) {
+  options.maxIterations = p.maxIterations;
+  options.innerIterations = p.innerIterations;
+  options.fitTolerance = p.fitTolerance;
+  options.cosineTolerance = p.cosineTolerance;
+  Solution solution;
+  computeSolution(p.typedProblem(interleaved), options, solution);
+  return solution;
 }
 
 namespace {
@@ -118,13 +167,22 @@ std::vector<double> randomValues(std::mt19937& rng, std::size_t count, double lo
   return values;
 }
 
+double roughlyNormal(std::mt19937& rng) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  double sum = 0.0;
+  for (int r = 0; r < 12; ++r) {
+    sum += unit(rng);
+  }
+  return sum - 6.0;
+}
+
 Marginals engineMarginals(const Problem& problem) {
-  problem.install();
   Marginals marginals;
   marginals.object.assign(problem.objectCount, 0.0);
   marginals.category.assign(problem.slotCount(), 0.0);
   const std::vector<int32_t> weights = problem.objectWeights();
-  computeMarginals(weights, marginals.object, marginals.category, marginals.total);
+  computeMarginals(problem.engineProblem(), weights, marginals.object, marginals.category,
+                   marginals.total);
   return marginals;
 }
 

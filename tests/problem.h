@@ -1,12 +1,13 @@
-// Test problems: a description of one analysis that tests install into the engine's settings,
-// and a generator of random ones that cover missing codes, zero and negative weights, empty
-// categories, passive variables and single variables of every level.
+// Test problems: a description of one analysis in the native method's terms, which tests turn into
+// the engine's problem, and a generator of random ones that cover missing codes, zero and negative
+// weights, empty categories, passive variables and single variables of every level.
 #pragma once
 
 #include <cstdint>
 #include <random>
 #include <vector>
 
+#include "analysis_solution.h"
 #include "engine.h"
 
 namespace tallowmere::testing {
@@ -42,9 +43,32 @@ struct Problem {
 
   // Every field as the settings record of a run of this problem.
   AnalysisSettings settings() const;
-  // Writes every field into analysisSettings, as the driver does at the start of a run.
-  void install() const { analysisSettings = settings(); }
+  // The engine's problem as runAnalysis builds it from that record.
+  tallowmere::Problem engineProblem() const { return problemFromSettings(settings()); }
+  // The engine's problem as the typed entry point builds it: the same variables, in the same
+  // order or (with `interleaved`) passive and active ones alternating where they can, in the
+  // packed slot layout.
+  tallowmere::Problem typedProblem(bool interleaved = false) const;
+  // The typed run's options that this problem's fields set.
+  SolutionOptions solutionOptions() const;
 };
+
+// The engine's problem of a test problem, as runAnalysis builds it, with a plan and workspace for
+// calling the steps one at a time. Points into the test problem's data, which must outlive it.
+struct EngineSteps {
+  tallowmere::Problem problem;
+  IterationPlan plan;
+  Workspace work;
+
+  explicit EngineSteps(const Problem& p, const PlanOptions& options = {})
+      : problem(p.engineProblem()) {
+    buildIterationPlan(problem, plan, work, options);
+  }
+};
+
+// computeSolution on the problem as the typed entry point gives it (typedProblem), with the
+// problem's iteration bound, rounds of the rank-one step and tolerances over `options`.
+Solution solveTyped(const Problem& p, SolutionOptions options, bool interleaved = false);
 
 struct RandomShape {
   int32_t maxObjects = 40;
@@ -60,6 +84,11 @@ Problem randomProblem(std::mt19937& rng, const RandomShape& shape = {});
 
 std::vector<double> randomValues(std::mt19937& rng, std::size_t count, double low = -1.0,
                                  double high = 1.0);
+
+// A draw of mean 0 and variance 1, close to normal: the sum of 12 uniform draws less 6.
+// std::normal_distribution calls the C library's logarithm, whose last bits differ between
+// machines, and test problems must be the same everywhere.
+double roughlyNormal(std::mt19937& rng);
 
 // Marginals of a problem, computed by the engine.
 struct Marginals {

@@ -29,6 +29,12 @@ void PrintTo(const RegressionCase& c, std::ostream* out) {
 
 class MonotoneRegression : public ::testing::TestWithParam<RegressionCase> {};
 
+// The regression with work arrays of its own size, as a caller outside a run would have.
+void monotoneRegression(int32_t k, const double* weights, double* values) {
+  RegressionWorkspace work(k);
+  tallowmere::monotoneRegression(k, weights, values, work);
+}
+
 TEST_P(MonotoneRegression, PoolsLeftmostViolatorsFirst) {
   const RegressionCase& c = GetParam();
   std::vector<double> values = c.values;
@@ -87,10 +93,10 @@ TEST(OrdinalRestrictions, SelectsSingleVariablesOfLevelOneInBothGroups) {
   // Regressed: the active variable 0 (single, level 1) and passive variable 3 (single, level
   // 1, two categories). Untouched: level 2, single flag 0, and slots beyond k_J.
   const Problem p = selectionProblem({1, 1, 0, 1}, {1, 2, 1, 1});
-  p.install();
   const std::vector<double> D(12, 1.0);
   std::vector<double> z = {3, 2, 1, 3, 2, 1, 3, 2, 1, 3, 2, 1};
-  applyOrdinalRestrictions(D, z);
+  RegressionWorkspace work(p.maxCategories);
+  applyOrdinalRestrictions(p.engineProblem(), D, z, work);
   EXPECT_TRUE(sameBits(z, {2, 2, 2, 3, 2, 1, 3, 2, 1, 2.5, 2.5, 1}));
 }
 
@@ -109,10 +115,9 @@ Moments moments(const double* D, const double* z, int32_t k) {
 
 TEST(SingleQuantifications, InitialisedToStandardisedCategoryNumbers) {
   Problem p = selectionProblem({0, 0, 0, 0}, {0, 0, 0, 0});
-  p.install();
   const std::vector<double> D = {1, 2, 1, 1, 1, 1, 0, 3, 1, 2, 2, 0};
   std::vector<double> z(12, nan);
-  initialiseSingleQuantifications(D, z, 4.0);
+  initialiseSingleQuantifications(p.engineProblem(), D, z, 4.0);
   // Variable 0: values 0, 1, 2, mean 1, weighted squares 1 + 0 + 1 = 2, scale sqrt(2).
   const double root2 = std::sqrt(4.0 / 2.0);
   EXPECT_TRUE(sameBits({z[0], z[1], z[2]}, {root2 * -1.0, root2 * 0.0, root2 * 1.0}));
@@ -127,11 +132,10 @@ TEST(SingleQuantifications, InitialisedToStandardisedCategoryNumbers) {
 
 TEST(SingleQuantifications, ZeroMarginalsGiveNaNWithoutTrapping) {
   Problem p = selectionProblem({1, 1, 1, 1}, {0, 0, 0, 0});
-  p.install();
   std::vector<double> D(12, 0.0);
   D[4] = 3.0;  // variable 1 has one category with weight: its spread is zero
   std::vector<double> z(12, 0.0);
-  initialiseSingleQuantifications(D, z, 3.0);
+  initialiseSingleQuantifications(p.engineProblem(), D, z, 3.0);
   for (int c = 0; c < 3; ++c) {
     EXPECT_TRUE(std::isnan(z[c])) << c;  // 0/0 mean
   }
@@ -145,21 +149,24 @@ TEST(SingleQuantifications, ZeroMarginalsGiveNaNWithoutTrapping) {
 // every standardisation is defined.
 struct RankOneSetup {
   Problem problem;
+  tallowmere::Problem engine;
   std::vector<double> D, Y, z;
   double t = 0.0;
+  RegressionWorkspace work;
 };
 RankOneSetup randomRankOneSetup(std::mt19937& rng) {
   RankOneSetup s;
   s.problem = testing::randomProblem(
       rng,
       {.maxObjects = 0, .maxActive = 4, .maxPassive = 3, .maxCategories = 6, .maxDimensions = 4});
-  s.problem.install();
+  s.engine = s.problem.engineProblem();
+  s.work = RegressionWorkspace(s.problem.maxCategories);
   const std::size_t S = s.problem.slotCount(), P = s.problem.dimensionCount;
   s.D = testing::randomValues(rng, S, 0.5, 5.0);
   s.Y = testing::randomValues(rng, P * S, -2.0, 2.0);
   s.t = testing::randomValues(rng, 1, 5.0, 20.0)[0];
   s.z.assign(S, 0.0);
-  initialiseSingleQuantifications(s.D, s.z, s.t);
+  initialiseSingleQuantifications(s.engine, s.D, s.z, s.t);
   return s;
 }
 
@@ -172,11 +179,11 @@ TEST(RankOneStep, InnerIterationMatchesMatrixFormBitForBit) {
     std::vector<double> a(std::size_t(p.variableCount()) * p.dimensionCount, nan);
     std::vector<double> expectedZ = s.z, expectedA = a;
     for (int inner = 0; inner < 3; ++inner) {
-      plain::innerIteration(s.D, s.Y, expectedZ, expectedA, s.t);
-      computeLoadings(s.D, s.Y, s.z, a, s.t);
-      accumulateSingleQuantifications(s.Y, a, s.z);
-      applyOrdinalRestrictions(s.D, s.z);
-      normaliseSingleQuantifications(s.D, s.z, s.t);
+      plain::innerIteration(p, s.D, s.Y, expectedZ, expectedA, s.t);
+      computeLoadings(s.engine, s.D, s.Y, s.z, a, s.t);
+      accumulateSingleQuantifications(s.engine, s.Y, a, s.z);
+      applyOrdinalRestrictions(s.engine, s.D, s.z, s.work);
+      normaliseSingleQuantifications(s.engine, s.D, s.z, s.t);
       ASSERT_TRUE(sameBits(s.z, expectedZ));
       for (int32_t J = 0; J < p.variableCount(); ++J) {
         for (int32_t d = 0; d < p.dimensionCount; ++d) {
@@ -203,12 +210,12 @@ TEST(RankOneStep, InvariantsAfterTheStep) {
     const std::vector<double> initialZ = s.z, centroids = s.Y;
     std::vector<double> a(std::size_t(p.variableCount()) * P, 0.0);
     for (int inner = 0; inner < 2; ++inner) {
-      computeLoadings(s.D, s.Y, s.z, a, s.t);
-      accumulateSingleQuantifications(s.Y, a, s.z);
-      applyOrdinalRestrictions(s.D, s.z);
-      normaliseSingleQuantifications(s.D, s.z, s.t);
+      computeLoadings(s.engine, s.D, s.Y, s.z, a, s.t);
+      accumulateSingleQuantifications(s.engine, s.Y, a, s.z);
+      applyOrdinalRestrictions(s.engine, s.D, s.z, s.work);
+      normaliseSingleQuantifications(s.engine, s.D, s.z, s.t);
     }
-    imposeRankOne(s.z, a, s.Y);
+    imposeRankOne(s.engine, s.z, a, s.Y);
 
     for (int32_t J = 0; J < p.variableCount(); ++J) {
       const int32_t k = p.categoryCount(J);
@@ -252,18 +259,18 @@ TEST(RankOneStep, LoadingsUseScoresFromBeforeTheLastUpdate) {
   p.passiveCategoryCounts.clear();
   p.passiveSingle.clear();
   p.passiveLevels.clear();
-  p.install();
+  const tallowmere::Problem e = p.engineProblem();
   const std::vector<double> D = {1, 2, 1};
   std::vector<double> Y = {1.0, 0.5, -2.0};
   std::vector<double> z(3);
-  initialiseSingleQuantifications(D, z, 4.0);
+  initialiseSingleQuantifications(e, D, z, 4.0);
   const std::vector<double> initialZ = z;
   std::vector<double> a(1);
-  computeLoadings(D, Y, z, a, 4.0);
+  computeLoadings(e, D, Y, z, a, 4.0);
   const double initialLoading = a[0];
-  accumulateSingleQuantifications(Y, a, z);
-  normaliseSingleQuantifications(D, z, 4.0);
-  imposeRankOne(z, a, Y);
+  accumulateSingleQuantifications(e, Y, a, z);
+  normaliseSingleQuantifications(e, D, z, 4.0);
+  imposeRankOne(e, z, a, Y);
   EXPECT_EQ(a[0], initialLoading);
   EXPECT_NE(z, initialZ);
   for (int c = 0; c < 3; ++c) {

@@ -93,8 +93,8 @@ void runNative(const std::string& name, const Problem& p) {
 void runSolution(const std::string& name, const Problem& p, Solver solver) {
   SolutionOptions options;
   options.solver = solver;
-  Solution s;
-  computeSolution(p.settings(), options, s);
+  // The variables in the caller's order, passive ones among the active.
+  const Solution s = testing::solveTyped(p, options, true);
   BitHash h;
   h.add(static_cast<int32_t>(s.solver));
   add(h, s.report);

@@ -41,8 +41,10 @@ import java.util.Objects;
  * {@code maxIterations} first returns its results with {@link HomalsResult#converged()} false.
  * A fit or cosine tolerance may be set as well; either then also ends the run.
  *
- * <p>Runs through the native library take turns: a run waits while another thread's run is in
- * progress, since the library keeps process-wide state during a run.
+ * <p><b>Threads.</b> Analyses on different threads run at the same time; the library keeps no
+ * state between or across them. Within one analysis, the pass that builds the cross-table and the
+ * passes over the objects use up to {@link Builder#threads(int)} processors. The results are the
+ * same bits for every thread count.
  */
 public final class HomalsAnalysis {
   /** Default number of dimensions. */
@@ -73,6 +75,7 @@ public final class HomalsAnalysis {
   private final double fitTolerance;
   private final double cosineTolerance;
   private final Solver solver;
+  private final int threads;
   private final Participation participation;
 
   private HomalsAnalysis(Builder b, Participation participation) {
@@ -87,6 +90,7 @@ public final class HomalsAnalysis {
     this.fitTolerance = b.fitTolerance;
     this.cosineTolerance = b.cosineTolerance;
     this.solver = b.solver;
+    this.threads = b.threads;
     this.participation = participation;
   }
 
@@ -166,6 +170,9 @@ public final class HomalsAnalysis {
   /** The solver asked for; {@link HomalsResult#solver()} says which one ran. */
   public Solver solver() { return solver; }
 
+  /** The processors one run may use. */
+  public int threads() { return threads; }
+
   /** Runs the native computation on prepared arguments. */
   @FunctionalInterface
   interface NativeEngine {
@@ -184,6 +191,7 @@ public final class HomalsAnalysis {
     private double fitTolerance = Double.NaN;
     private double cosineTolerance = Double.NaN;
     private Solver solver = Solver.AUTOMATIC;
+    private int threads = Runtime.getRuntime().availableProcessors();
 
     private Builder() {}
 
@@ -267,11 +275,25 @@ public final class HomalsAnalysis {
     }
 
     /**
+     * The processors one run may use, from 1 to 1024 (default: all that the virtual machine
+     * sees). The results do not depend on it: integer tables add up to the same values however
+     * they are split, and sums over the objects run in blocks of a fixed size whose results are
+     * added in a fixed order.
+     */
+    public Builder threads(int count) {
+      this.threads = count;
+      return this;
+    }
+
+    /**
      * Validates the description.
      *
      * @throws InvalidAnalysisException naming the first problem found
      */
     public HomalsAnalysis build() {
+      if (threads < 1 || threads > 1024) {
+        throw new InvalidAnalysisException("threads = " + threads + ": expected 1 to 1024");
+      }
       Participation participation = AnalysisValidation.check(variables, weights, dimensions,
           maxIterations, innerIterations, convergenceTolerance, fitTolerance, cosineTolerance);
       return new HomalsAnalysis(this, participation);

@@ -1,22 +1,26 @@
 package Quorvane.homals;
 
 /**
- * The native entry point of the typed API: the analysis of {@code Quorvane.Tallowmere.runHomals}
- * with its argument checks, its exceptions and its lock, but no progress markers, a stopping rule
- * on the solution's subspace, principal axes, and results and a run report returned in arrays.
+ * The native entry point of the typed API: one analysis of the variables as given, with no
+ * process-wide state, no lock and no progress markers; a stopping rule on the solution's
+ * subspace, principal axes, and results and a run report returned in arrays. Analyses on
+ * different threads run at the same time, each with the bits it would have alone.
  *
  * <p>The caller loads the library first ({@code Quorvane.NativeLibrary.load()}), so that a
  * failure to load it reports every place tried, on every call.
  *
  * <p>Variables are given in the caller's order, active and passive mixed, one {@code int[]} of
- * codes per variable (1..k, 0 or below missing), which the library copies once. Output layouts,
- * with P dimensions, N objects and the variables' categories in order, variable by variable:
+ * codes per variable (1..k, 0 or below missing). The library reads every array once, copying
+ * it, and refuses with an exception naming the argument anything it cannot run, whatever the
+ * Java side checked before. The outputs are written as the library lays them out:
  *
  * <ul>
- *   <li>{@code objectScores}: N * P, dimension-major, element {@code d * N + i};
- *   <li>{@code quantifications} and {@code centroids}: (sum of k) * P, one row of P per category,
- *       element {@code (row * P) + d}; the quantifications are rank-one for single variables, the
- *       centroids the weighted means of the object scores;
+ *   <li>Category slots: every category of the active variables, variable by variable in their
+ *       order, then every category of the passive ones; S slots in all, S1 of them active.
+ *   <li>{@code objectScores}: N * P, element {@code d * N + i};
+ *   <li>{@code quantifications} and {@code centroids}: P * S, element {@code d * S + slot}; the
+ *       quantifications are rank-one for single variables, the centroids the weighted means of
+ *       the object scores;
  *   <li>{@code loadings}: (number of variables) * P, element {@code variable * P + d}, for single
  *       variables (0 for multiple ones);
  *   <li>{@code eigenvalues}: P, decreasing;
@@ -24,39 +28,78 @@ package Quorvane.homals;
  *       the solver knows eigenvalues past P) whose eigenvalue it shares, within 10<sup>-8</sup>
  *       of the largest eigenvalue from neighbour to neighbour; d itself when it shares it with
  *       none;
- *   <li>{@code report}: {@link #REPORT_LENGTH} values: iterations, stop reason (see {@link
- *       StopReason#code()}), fit, the last change of the fit, the last smallest cosine, the
- *       estimated distance of the subspace from its limit (NaN when not tracked), the solver that
- *       ran (see {@link Solver#code()}), and 1 when {@code pairCounts} was written, else 0;
- *   <li>{@code pairCounts}: of length 0, or (sum of the active variables' k) squared: the
- *       weighted counts of every pair of active categories over the objects that take part, the
- *       active categories in order, row by row; written when the cross-table was built.
+ *   <li>{@code report}: {@link #REPORT_LENGTH} values at the {@code REPORT_} indices below;
+ *   <li>{@code pairCounts}: of length 0, or S1 squared: the weighted counts of every pair of
+ *       active categories over the objects that take part, element {@code s * S1 + s2};
+ *       written when the cross-table was built ({@link #REPORT_PAIR_COUNTS} is then 1).
  * </ul>
  */
 final class HomalsNative {
+  /** Report index: the outer iterations run. */
+  static final int REPORT_ITERATIONS = 0;
+  /** Report index: why the run ended, a {@code STOP_} code. */
+  static final int REPORT_STOP_REASON = 1;
+  /** Report index: the sum of the eigenvalues. */
+  static final int REPORT_FIT = 2;
+  /** Report index: the last change of the fit. */
+  static final int REPORT_FIT_CHANGE = 3;
+  /** Report index: the last smallest cosine between successive scores. */
+  static final int REPORT_MINIMUM_COSINE = 4;
+  /** Report index: the estimated distance of the subspace from its limit (NaN: not tracked). */
+  static final int REPORT_SUBSPACE_CHANGE = 5;
+  /** Report index: the solver that ran, a {@code SOLVER_} code. */
+  static final int REPORT_SOLVER = 6;
+  /** Report index: 1 when {@code pairCounts} was written, else 0. */
+  static final int REPORT_PAIR_COUNTS = 7;
+  /** The length of the report. */
   static final int REPORT_LENGTH = 8;
+
+  static final int STOP_ITERATION_BOUND = 0;
+  static final int STOP_FIT_CHANGE = 1;
+  static final int STOP_COSINE = 2;
+  static final int STOP_NAN_FIT = 3;
+  static final int STOP_SUBSPACE = 4;
+  static final int STOP_DIRECT = 5;
+
+  static final int SOLVER_AUTOMATIC = 0;
+  static final int SOLVER_OBJECTS = 1;
+  static final int SOLVER_CROSS_TABLE = 2;
+  static final int SOLVER_DIRECT = 3;
 
   private HomalsNative() {}
 
   /**
    * Runs one analysis.
    *
-   * @param fitTolerance stop when the fit changes by less; NaN: no such test
-   * @param cosineTolerance stop when 1 - the smallest cosine is below it; NaN: no such test
-   * @param subspaceTolerance stop when the subspace is estimated within this of its limit; 0:
-   *     no such test
-   * @param solver the {@link Solver#code()} of the solver to use
+   * @param dimensionCount P, at least 1 and at most the number of active categories
+   * @param maxIterations the bound on outer iterations, at least 1
+   * @param innerIterations rounds of the rank-one step per iteration, at least 0 (0: single
+   *     variables are treated as multiple)
+   * @param fitTolerance stop when the fit changes by less; NaN: no such test; else finite, 0 or
+   *     more
+   * @param cosineTolerance stop when 1 - the smallest cosine is below it; NaN: no such test; else
+   *     finite, 0 or more
+   * @param subspaceTolerance stop when the subspace is estimated within this of its limit;
+   *     finite, 0 or more (0: no such test)
+   * @param solver a {@code SOLVER_} code
    * @param categorySpaceWork when positive, the cross-table iteration may run as many iterations
-   *     as this many multiply-adds pay for (3 P S<sup>2</sup> each), and at least
-   *     {@code maxIterations}; 0: {@code maxIterations} bounds every solver
-   * @param weights one integer weight per object, or null for weights of 1
+   *     as this many multiply-adds pay for (3 P S1<sup>2</sup> each), and at least
+   *     {@code maxIterations}; 0: {@code maxIterations} bounds every solver; finite
+   * @param threads the processors the analysis may use, at least 1; the results do not depend
+   *     on it
+   * @param codes one array of N codes per variable; at least one object and one active variable
+   * @param categoryCounts k of every variable, at least 1; codes above it are refused
+   * @param passive whether each variable is passive
+   * @param single 1 for a single (rank-one) variable, 0 for a multiple one
+   * @param levels 0 nominal, 1 ordinal, 2 numerical (read for single variables)
+   * @param weights one weight of 0 or more per object, or null for weights of 1
    * @throws NullPointerException for a null array (weights excepted) or a null column
    * @throws IllegalArgumentException for an argument outside its limits; the message names it
    * @throws OutOfMemoryError when native memory for the run cannot be had
    */
   static native void analyse(int dimensionCount, int maxIterations, int innerIterations,
-      double fitTolerance, double cosineTolerance, double subspaceTolerance, boolean accelerate,
-      int solver, double categorySpaceWork, int[][] codes, int[] categoryCounts,
+      double fitTolerance, double cosineTolerance, double subspaceTolerance, int solver,
+      double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts,
       boolean[] passive, int[] single, int[] levels, int[] weights, double[] objectScores,
       double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
       int[] ties, double[] pairCounts, double[] report);

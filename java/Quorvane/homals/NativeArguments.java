@@ -12,7 +12,7 @@ import java.util.List;
  */
 record NativeArguments(int dimensionCount, int maxIterations, int innerIterations,
     double fitTolerance, double cosineTolerance, double convergenceTolerance, Solver solver,
-    double categorySpaceWork, int[][] codes, int[] categoryCounts, boolean[] passive,
+    double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts, boolean[] passive,
     int[] single, int[] levels, int[] weights, double[] objectScores, double[] quantifications,
     double[] centroids, double[] loadings, double[] eigenvalues, int[] ties, double[] pairCounts,
     double[] report) {
@@ -28,8 +28,8 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     boolean[] passive = new boolean[count];
     int[] single = new int[count];
     int[] levels = new int[count];
-    int rows = 0;
-    int activeRows = 0;
+    int slots = 0;
+    int activeSlots = 0;
     boolean anySingle = false;
     for (int v = 0; v < count; v++) {
       Variable variable = variables.get(v);
@@ -38,17 +38,17 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
       passive[v] = !variable.isActive();
       single[v] = variable.quantification().nativeSingleFlag();
       levels[v] = variable.quantification().nativeLevel();
-      rows += variable.categoryCount();
-      activeRows += variable.isActive() ? variable.categoryCount() : 0;
+      slots += variable.categoryCount();
+      activeSlots += variable.isActive() ? variable.categoryCount() : 0;
       anySingle |= variable.quantification().isSingle();
     }
     return new NativeArguments(p, analysis.maxIterations(),
         anySingle ? analysis.innerIterations() : 0, analysis.fitTolerance(),
         analysis.cosineTolerance(), analysis.convergenceTolerance(), analysis.solver(),
-        analysis.categorySpaceWork(), codes, categoryCounts, passive, single, levels,
-        analysis.weightsView(), new double[Math.multiplyExact(analysis.objectCount(), p)],
-        nan(rows * p), nan(rows * p), nan(count * p), nan(p), new int[p],
-        new double[activeRows <= MAX_PAIR_CATEGORIES ? activeRows * activeRows : 0],
+        analysis.categorySpaceWork(), analysis.threads(), codes, categoryCounts, passive, single,
+        levels, analysis.weightsView(), new double[Math.multiplyExact(analysis.objectCount(), p)],
+        nan(slots * p), nan(slots * p), nan(count * p), nan(p), new int[p],
+        new double[activeSlots <= MAX_PAIR_CATEGORIES ? activeSlots * activeSlots : 0],
         nan(HomalsNative.REPORT_LENGTH));
   }
 
@@ -58,11 +58,31 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     return values;
   }
 
+  /**
+   * The first slot of each variable's categories in the library's layout: the active variables'
+   * categories first, in order, then the passive ones'.
+   */
+  int[] slotStarts() {
+    int[] starts = new int[categoryCounts.length];
+    int next = 0;
+    for (boolean passiveGroup : new boolean[] {false, true}) {
+      for (int v = 0; v < starts.length; v++) {
+        if (passive[v] == passiveGroup) {
+          starts[v] = next;
+          next += categoryCounts[v];
+        }
+      }
+    }
+    return starts;
+  }
+
+  int report(int index) { return (int) report[index]; }
+
   /** Runs the analysis through the native library, filling the outputs. */
   void callNative() {
     NativeLibrary.load();
     HomalsNative.analyse(dimensionCount, maxIterations, innerIterations, fitTolerance,
-        cosineTolerance, convergenceTolerance, true, solver.code(), categorySpaceWork, codes,
+        cosineTolerance, convergenceTolerance, solver.code(), categorySpaceWork, threads, codes,
         categoryCounts, passive, single, levels, weights, objectScores, quantifications, centroids,
         loadings, eigenvalues, ties, pairCounts, report);
   }

@@ -20,8 +20,8 @@ final class ResultAssembler {
     Participation participation = analysis.participation();
     int n = analysis.objectCount();
     int p = analysis.dimensions();
-    StopReason stopReason = StopReason.ofCode((int) x.report()[1]);
-    int iterations = (int) x.report()[0];
+    StopReason stopReason = StopReason.ofCode(x.report(HomalsNative.REPORT_STOP_REASON));
+    int iterations = x.report(HomalsNative.REPORT_ITERATIONS);
 
     // Objects that take no part get NaN: the values the library leaves for them mean nothing.
     double[] scores = x.objectScores();
@@ -46,14 +46,14 @@ final class ResultAssembler {
     List<double[][]> centroids = new ArrayList<>();
     List<double[][]> weightedSquares = new ArrayList<>();
     List<double[]> inverseSums = new ArrayList<>();
-    int row = 0;
+    int[] slotStarts = x.slotStarts();
     for (int index = 0; index < variables.size(); index++) {
       Variable v = variables.get(index);
       int k = v.categoryCount();
-      double[][] quantification = rows(x.quantifications(), row, k, p, v, "quantification");
+      double[][] quantification =
+          categories(x.quantifications(), slotStarts[index], k, p, v, "quantification");
       quantifications.add(quantification);
-      centroids.add(rows(x.centroids(), row, k, p, v, "centroid"));
-      row += k;
+      centroids.add(categories(x.centroids(), slotStarts[index], k, p, v, "centroid"));
       double[] frequency = participation.frequencies(index);
       double[][] squares = new double[k][p];
       for (int c = 0; c < k; c++) {
@@ -67,7 +67,13 @@ final class ResultAssembler {
     double[][][] contributions = Statistics.contributions(weightedSquares, p);
 
     List<VariableResult> results = new ArrayList<>(variables.size());
-    double[] eigenvalues = new double[p];
+    double[] eigenvalues = x.eigenvalues().clone();
+    for (int d = 0; d < p; d++) {
+      if (!Double.isFinite(eigenvalues[d])) {
+        throw new AnalysisFailedException("the native analysis returned an eigenvalue of "
+            + eigenvalues[d] + " for dimension " + (d + 1));
+      }
+    }
     for (int index = 0; index < variables.size(); index++) {
       Variable v = variables.get(index);
       double[] loadings = null;
@@ -77,21 +83,16 @@ final class ResultAssembler {
       }
       double[] frequency = participation.frequencies(index);
       double[] discrimination = discrimination(frequency, quantifications.get(index), meanWeight);
-      if (v.isActive()) {
-        for (int d = 0; d < p; d++) {
-          eigenvalues[d] += discrimination[d] / activeCount;
-        }
-      }
       double[][] quality =
           Statistics.qualities(centroids.get(index), frequency, inverseSums.get(index), t);
       results.add(new VariableResult(v.name(), v.role(), v.quantification(), v.categories(),
           frequency, quantifications.get(index), centroids.get(index), loadings, discrimination,
           contributions[index], quality));
     }
-    double[] pairCounts = x.report()[7] == 1 ? x.pairCounts() : null;
+    double[] pairCounts = x.report(HomalsNative.REPORT_PAIR_COUNTS) == 1 ? x.pairCounts() : null;
     Inertia inertia = Statistics.inertia(analysis, eigenvalues, inverseSums, pairCounts);
     return new HomalsResult(analysis, results, scores, eigenvalues, inertia, iterations, stopReason,
-        Solver.ofCode((int) x.report()[6]), tieGroups(x.ties()));
+        Solver.ofCode(x.report(HomalsNative.REPORT_SOLVER)), tieGroups(x.ties()));
   }
 
   /** The groups of tied dimensions from, for each, the last dimension it is tied with. */
@@ -112,13 +113,17 @@ final class ResultAssembler {
     return groups;
   }
 
-  /** The k rows of P values from {@code first} on, checked to be finite. */
-  private static double[][] rows(
-      double[] packed, int first, int k, int p, Variable v, String what) {
+  /**
+   * The values of k categories from slot {@code first} on, [category][dimension], from the
+   * library's dimension-major layout of P * S values; checked to be finite.
+   */
+  private static double[][] categories(
+      double[] slots, int first, int k, int p, Variable v, String what) {
+    int s = slots.length / Math.max(p, 1);
     double[][] values = new double[k][p];
     for (int c = 0; c < k; c++) {
       for (int d = 0; d < p; d++) {
-        double value = packed[(first + c) * p + d];
+        double value = slots[d * s + first + c];
         if (!Double.isFinite(value)) {
           throw new AnalysisFailedException("the native analysis returned a " + what + " of "
               + value + " for category '" + v.categories().get(c) + "' of variable '" + v.name()

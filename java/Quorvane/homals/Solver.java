@@ -15,15 +15,15 @@ public enum Solver {
    * fewer operations than 100 passes over the objects (2 N M P each), and the passes over the
    * objects when they do not.
    */
-  AUTOMATIC(0, "automatic"),
+  AUTOMATIC(HomalsNative.SOLVER_AUTOMATIC, "automatic"),
   /** Every iteration passes over the objects' codes. */
-  OBJECTS(1, "objects"),
+  OBJECTS(HomalsNative.SOLVER_OBJECTS, "objects"),
   /**
    * One pass builds the category cross-table; every iteration then works on it alone, in time
    * independent of the number of objects. Falls back to {@link #OBJECTS} when its tables would
    * take more than 256 MB.
    */
-  CROSS_TABLE(2, "crossTable"),
+  CROSS_TABLE(HomalsNative.SOLVER_CROSS_TABLE, "crossTable"),
   /**
    * No iterations: the solution is computed as the leading eigenvectors of the category
    * cross-table (B v = &lambda; D v, the trivial constant solution left out), densely for up to
@@ -31,7 +31,7 @@ public enum Solver {
    * active variable is multiple nominal and the table fits in memory; otherwise the same as
    * {@link #AUTOMATIC}. The run reports 0 iterations and {@link StopReason#DIRECT}.
    */
-  DIRECT(3, "direct");
+  DIRECT(HomalsNative.SOLVER_DIRECT, "direct");
 
   private final int code;
   private final String key;

@@ -3,17 +3,17 @@ package Quorvane.homals;
 /** Why a run's iterations ended. */
 public enum StopReason {
   /** The iteration bound ({@code maxIterations}) was reached first: the run did not converge. */
-  ITERATION_BOUND(0, "iterationBound"),
+  ITERATION_BOUND(HomalsNative.STOP_ITERATION_BOUND, "iterationBound"),
   /** The fit changed by less than the fit tolerance (only when one is set). */
-  FIT_CHANGE(1, "fitChange"),
+  FIT_CHANGE(HomalsNative.STOP_FIT_CHANGE, "fitChange"),
   /** Successive object scores agreed within the cosine tolerance (only when one is set). */
-  COSINE(2, "cosine"),
+  COSINE(HomalsNative.STOP_COSINE, "cosine"),
   /** The fit became NaN: the data cannot carry the solution. */
-  NAN_FIT(3, "nanFit"),
+  NAN_FIT(HomalsNative.STOP_NAN_FIT, "nanFit"),
   /** The subspace of the solution settled within the convergence tolerance. */
-  SUBSPACE(4, "subspace"),
+  SUBSPACE(HomalsNative.STOP_SUBSPACE, "subspace"),
   /** No iterations: the solution is the exact eigensolution of the category cross-table. */
-  DIRECT(5, "direct");
+  DIRECT(HomalsNative.STOP_DIRECT, "direct");
 
   private final int code;
   private final String key;

@@ -1,18 +1,25 @@
 package Quorvane.homals;
 
 import static org.junit.jupiter.api.Assertions.assertEquals;
+import static org.junit.jupiter.api.Assertions.assertNull;
 import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import Quorvane.NativeLibrary;
+import java.util.concurrent.atomic.AtomicBoolean;
 import java.util.function.Consumer;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.BeforeAll;
+import org.junit.jupiter.api.Test;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
 import org.junit.jupiter.params.provider.MethodSource;
 
-/** The typed API's native entry point refuses malformed calls as runHomals does. */
+/**
+ * The typed API's native entry point checks everything itself, as a caller that skips the Java
+ * validation (same-package code, reflection) would find: it refuses what it cannot run, names
+ * the argument, and the next call runs.
+ */
 class HomalsNativeTest {
   @BeforeAll
   static void load() {
@@ -22,6 +29,14 @@ class HomalsNativeTest {
   /** A valid call of two variables with 2 and 3 categories over 6 objects, P = 2. */
   static final class Call {
     int dimensions = 2;
+    int maxIterations = 100;
+    int innerIterations = 0;
+    double fitTolerance = Double.NaN;
+    double cosineTolerance = Double.NaN;
+    double subspaceTolerance = 1e-8;
+    int solver = HomalsNative.SOLVER_AUTOMATIC;
+    double categorySpaceWork = 0;
+    int threads = 1;
     int[][] codes = {{1, 2, 1, 2, 1, 2}, {1, 2, 3, 1, 2, 3}};
     int[] categoryCounts = {2, 3};
     boolean[] passive = {false, false};
@@ -33,30 +48,63 @@ class HomalsNativeTest {
     double[] report = new double[HomalsNative.REPORT_LENGTH];
 
     void run() {
-      HomalsNative.analyse(dimensions, 100, 0, Double.NaN, Double.NaN, 1e-8, true, 0, 0.0, codes,
+      HomalsNative.analyse(dimensions, maxIterations, innerIterations, fitTolerance,
+          cosineTolerance, subspaceTolerance, solver, categorySpaceWork, threads, codes,
           categoryCounts, passive, single, levels, weights, objectScores, quantifications,
           new double[10], new double[4], new double[2], new int[Math.max(dimensions, 0)],
           new double[0], report);
     }
   }
 
+  static Arguments refused(String name, Class<? extends Throwable> type, String message,
+      Consumer<Call> change) {
+    return Arguments.of(name, type, message, change);
+  }
+
   static Stream<Arguments> malformed() {
-    return Stream.of(Arguments.of("null codes", NullPointerException.class, "codes is null",
-                         (Consumer<Call>) c -> c.codes = null),
-        Arguments.of("null column", NullPointerException.class, "codes[1] is null",
-            (Consumer<Call>) c -> c.codes[1] = null),
-        Arguments.of("short column", IllegalArgumentException.class, "codes[1] has length 5",
-            (Consumer<Call>) c -> c.codes[1] = new int[5]),
-        Arguments.of("code above k", IllegalArgumentException.class, "exceeds",
-            (Consumer<Call>) c -> c.codes[0][3] = 3),
-        Arguments.of("weights", IllegalArgumentException.class, "weights has length 2",
-            (Consumer<Call>) c -> c.weights = new int[2]),
-        Arguments.of("output", IllegalArgumentException.class, "objectScores has length 11",
-            (Consumer<Call>) c -> c.objectScores = new double[11]),
-        Arguments.of("levels", IllegalArgumentException.class, "levels has length 1",
-            (Consumer<Call>) c -> c.levels = new int[1]),
-        Arguments.of("dimensions", IllegalArgumentException.class, "dimensionCount = -1",
-            (Consumer<Call>) c -> c.dimensions = -1));
+    Class<IllegalArgumentException> illegal = IllegalArgumentException.class;
+    return Stream.of(
+        refused("null codes", NullPointerException.class, "codes is null", c -> c.codes = null),
+        refused("null column", NullPointerException.class, "codes[1] is null",
+            c -> c.codes[1] = null),
+        refused("short column", illegal, "codes[1] has length 5", c -> c.codes[1] = new int[5]),
+        refused("no variables", illegal, "codes has no variables", c -> c.codes = new int[0][]),
+        refused("no objects", illegal, "codes[0] has no objects",
+            c -> c.codes = new int[][] {{}, {}}),
+        refused("code above k", illegal, "codes[0][3] = 3 exceeds categoryCounts[0] = 2",
+            c -> c.codes[0][3] = 3),
+        refused("no categories", illegal, "categoryCounts[1] = 0 is below 1",
+            c -> c.categoryCounts[1] = 0),
+        refused("weights length", illegal, "weights has length 2", c -> c.weights = new int[2]),
+        refused("negative weight", illegal, "weights[4] = -1 is negative",
+            c -> c.weights = new int[] {1, 1, 1, 1, -1, 1}),
+        refused("output", illegal, "objectScores has length 11",
+            c -> c.objectScores = new double[11]),
+        refused("levels length", illegal, "levels has length 1", c -> c.levels = new int[1]),
+        refused("level", illegal, "levels[0] = 3 is not 0, 1 or 2", c -> c.levels[0] = 3),
+        refused("single flag", illegal, "single[1] = 2 is not 0 or 1", c -> c.single[1] = 2),
+        refused("no dimensions", illegal, "dimensionCount = 0 is not at least 1",
+            c -> c.dimensions = 0),
+        refused("negative dimensions", illegal, "dimensionCount = -1", c -> c.dimensions = -1),
+        refused("more dimensions than categories", illegal,
+            "dimensionCount = 6 exceeds the 5 categories of the active variables",
+            c -> c.dimensions = 6),
+        refused("all passive", illegal, "every variable is passive",
+            c -> c.passive = new boolean[] {true, true}),
+        refused("no iteration bound", illegal, "maxIterations = 0 is not at least 1",
+            c -> c.maxIterations = 0),
+        refused("negative inner iterations", illegal, "innerIterations = -1",
+            c -> c.innerIterations = -1),
+        refused("infinite fit tolerance", illegal, "fitTolerance = inf",
+            c -> c.fitTolerance = Double.POSITIVE_INFINITY),
+        refused("negative cosine tolerance", illegal, "cosineTolerance = -1",
+            c -> c.cosineTolerance = -1),
+        refused("NaN subspace tolerance", illegal, "subspaceTolerance = nan",
+            c -> c.subspaceTolerance = Double.NaN),
+        refused("solver", illegal, "solver = 4 is not 0, 1, 2 or 3", c -> c.solver = 4),
+        refused("work budget", illegal, "categorySpaceWork = nan",
+            c -> c.categorySpaceWork = Double.NaN),
+        refused("threads", illegal, "threads = 0 is not between 1 and 1024", c -> c.threads = 0));
   }
 
   @ParameterizedTest(name = "{0}")
@@ -69,7 +117,89 @@ class HomalsNativeTest {
     assertTrue(thrown.getMessage().contains(message), thrown.getMessage());
     Call good = new Call();
     good.run();
-    assertEquals(StopReason.DIRECT.code(), (int) good.report[1]);
-    assertEquals(Solver.DIRECT.code(), (int) good.report[6], "every variable multiple: direct");
+    assertEquals(HomalsNative.STOP_DIRECT, (int) good.report[HomalsNative.REPORT_STOP_REASON]);
+    assertEquals(HomalsNative.SOLVER_DIRECT, (int) good.report[HomalsNative.REPORT_SOLVER],
+        "every variable multiple: direct");
+  }
+
+  /**
+   * Another thread replacing a column with null or a shorter array while calls run: each call
+   * either runs on the columns it read or refuses them, and the virtual machine stays up.
+   */
+  @Test
+  void columnsReplacedDuringCallsNeverCrash() throws Exception {
+    int n = 200_000;
+    int[][] codes = {new int[n], new int[n]};
+    for (int i = 0; i < n; i++) {
+      codes[0][i] = 1 + i % 2;
+      codes[1][i] = 1 + i % 3;
+    }
+    int[] column = codes[1];
+    AtomicBoolean done = new AtomicBoolean();
+    Thread swapper = new Thread(() -> {
+      int[] shorter = new int[5];
+      for (long k = 0; !done.get(); k++) {
+        codes[1] = switch ((int) (k % 3)) {
+          case 0 -> null;
+          case 1 -> shorter;
+          default -> column;
+        };
+      }
+    });
+    swapper.start();
+    int ran = 0;
+    int refused = 0;
+    try {
+      for (int call = 0; call < 40; call++) {
+        try {
+          HomalsNative.analyse(2, 100, 0, Double.NaN, Double.NaN, 1e-8,
+              HomalsNative.SOLVER_DIRECT, 0, 1, codes, new int[] {2, 3}, new boolean[2],
+              new int[2], new int[2], null, new double[2 * n], new double[10], new double[10],
+              new double[4], new double[2], new int[2], new double[0],
+              new double[HomalsNative.REPORT_LENGTH]);
+          ran++;
+        } catch (NullPointerException | IllegalArgumentException e) {
+          refused++;
+        }
+      }
+    } finally {
+      done.set(true);
+      swapper.join();
+    }
+    assertEquals(40, ran + refused);
+  }
+
+  /** Each analysis on its own thread gets exactly the bits it gets alone. */
+  @Test
+  void analysesSideBySideGiveTheBitsTheyGiveAlone() throws Exception {
+    Call alone = new Call();
+    alone.solver = HomalsNative.SOLVER_OBJECTS;
+    alone.run();
+    Call[] calls = new Call[4];
+    Thread[] threads = new Thread[calls.length];
+    Throwable[] failures = new Throwable[calls.length];
+    for (int t = 0; t < calls.length; t++) {
+      Call call = calls[t] = new Call();
+      call.solver = HomalsNative.SOLVER_OBJECTS;
+      int index = t;
+      threads[t] = new Thread(() -> {
+        try {
+          for (int repeat = 0; repeat < 50; repeat++) {
+            call.run();
+          }
+        } catch (Throwable e) {
+          failures[index] = e;
+        }
+      });
+      threads[t].start();
+    }
+    for (int t = 0; t < calls.length; t++) {
+      threads[t].join();
+      assertNull(failures[t]);
+      for (int e = 0; e < alone.objectScores.length; e++) {
+        assertEquals(Double.doubleToRawLongBits(alone.objectScores[e]),
+            Double.doubleToRawLongBits(calls[t].objectScores[e]));
+      }
+    }
   }
 }

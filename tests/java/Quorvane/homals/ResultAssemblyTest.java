@@ -65,15 +65,17 @@ class ResultAssemblyTest {
     assertTrue(result.converged());
     assertEquals(Solver.CROSS_TABLE, result.solver());
 
-    // Rows follow the description: a1..a3, c1..c3, b1, b2.
-    String[][] rows = {{"a", "a1"}, {"a", "a2"}, {"a", "a3"}, {"c", "c1"}, {"c", "c2"}, {"c", "c3"},
-        {"b", "b1"}, {"b", "b2"}};
-    for (int r = 0; r < rows.length; r++) {
-      VariableResult v = result.variable(rows[r][0]);
-      int c = v.categoryIndex(rows[r][1]);
+    // Slots: the active variables' categories first, a1..a3, b1, b2, then the passive c1..c3;
+    // element d * S + slot.
+    String[][] slots = {{"a", "a1"}, {"a", "a2"}, {"a", "a3"}, {"b", "b1"}, {"b", "b2"},
+        {"c", "c1"}, {"c", "c2"}, {"c", "c3"}};
+    for (int slot = 0; slot < slots.length; slot++) {
+      VariableResult v = result.variable(slots[slot][0]);
+      int c = v.categoryIndex(slots[slot][1]);
       for (int d = 0; d < P; d++) {
-        assertEquals(x.quantifications()[r * P + d], v.quantification(c, d), rows[r][1]);
-        assertEquals(x.centroids()[r * P + d], v.centroid(c, d), rows[r][1]);
+        int e = d * slots.length + slot;
+        assertEquals(x.quantifications()[e], v.quantification(c, d), slots[slot][1]);
+        assertEquals(x.centroids()[e], v.centroid(c, d), slots[slot][1]);
       }
     }
     assertArrayEquals(new double[] {x.loadings()[2 * P], x.loadings()[2 * P + 1]},
@@ -96,8 +98,8 @@ class ResultAssemblyTest {
     assertFalse(result.takesPart(6));
     double meanWeight = observedWeight / 2;
 
-    // Frequencies, discrimination measures as sums over objects of w_i y^2 divided by W, and
-    // eigenvalues as their mean over the active variables.
+    // Frequencies, and discrimination measures as sums over objects of w_i y^2 divided by W;
+    // their mean over the active variables is the share of each dimension in the contributions.
     double[] eigen = new double[P];
     for (String name : List.of("a", "b", "c")) {
       VariableResult v = result.variable(name);
@@ -121,8 +123,9 @@ class ResultAssemblyTest {
         assertEquals(frequency[c], v.frequency(c), name);
       }
     }
-    assertArrayEquals(eigen, result.eigenvalues(), 1e-12);
-    assertEquals(eigen[0] + eigen[1], result.fit(), 1e-12);
+    // The eigenvalues are the library's.
+    assertArrayEquals(x.eigenvalues(), result.eigenvalues());
+    assertEquals(x.eigenvalues()[0] + x.eigenvalues()[1], result.fit(), 1e-12);
 
     // Contributions: each object's w y^2 over those of all active variables' objects; quality:
     // the squared centroid over (t / D^2) sum over the category's objects of w_i / c_i - 1.
@@ -168,7 +171,7 @@ class ResultAssemblyTest {
     AnalysisFailedException unwritten =
         assertThrows(AnalysisFailedException.class, () -> analysis().run(x -> {
           fill(x, StopReason.SUBSPACE);
-          x.quantifications()[7 * P + 1] = Double.NaN;
+          x.quantifications()[1 * 8 + 4] = Double.NaN;  // dimension 2, slot of b2
         }));
     assertTrue(unwritten.getMessage().contains("category 'b2' of variable 'b' on dimension 2"),
         unwritten.getMessage());
