@@ -214,8 +214,9 @@ final class AnalyseCommand implements Callable<Integer> {
   private static void preparePlots() {
     try {
       JointPlot.prepare();
-    } catch (IOException | RuntimeException e) {
-      // The plots themselves will meet and report whatever went wrong.
+    } catch (IOException | RuntimeException | LinkageError e) {
+      // The plots themselves will meet and report whatever went wrong, a class missing from the
+      // class path too; a thread of its own would print Java's trace of it besides.
     }
   }
 
