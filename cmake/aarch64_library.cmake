@@ -6,19 +6,7 @@
 # linux-aarch64 are the same file) and the header generated from the classes here.
 include(ExternalProject)
 
-find_program(TALLOWMERE_AARCH64_CXX aarch64-linux-gnu-g++)
-find_program(TALLOWMERE_QEMU_AARCH64 qemu-aarch64)
-if(NOT TALLOWMERE_AARCH64_CXX OR NOT TALLOWMERE_QEMU_AARCH64)
-  message(FATAL_ERROR
-    "tallowmere.jar packs libtallowmere.so for linux-aarch64 too, which needs Debian's "
-    "g++-aarch64-linux-gnu (found: ${TALLOWMERE_AARCH64_CXX}) and, for its tests, qemu-user "
-    "(found: ${TALLOWMERE_QEMU_AARCH64}): run scripts/install-dependencies.sh, or configure "
-    "with -DTALLOWMERE_AARCH64=OFF for a jar with this machine's library alone")
-endif()
-if(TALLOWMERE_TESTS AND NOT EXISTS /usr/src/googletest/CMakeLists.txt)
-  message(FATAL_ERROR "The aarch64 tests build GoogleTest from /usr/src/googletest: install "
-                      "Debian's googletest (scripts/install-dependencies.sh)")
-endif()
+# cmake/aarch64_choice.cmake has found the cross compiler, qemu-aarch64 and what the tests need.
 
 set(TALLOWMERE_AARCH64_DIR ${PROJECT_BINARY_DIR}/aarch64 CACHE INTERNAL
     "Build directory of the linux-aarch64 library and tests")

@@ -115,50 +115,47 @@ public final class NativeLibrary {
     StringBuilder message = new StringBuilder("cannot load the native library '" + NAME
         + "'; tried, in order:");
     for (String attempt : attempts) {
-          message.append("\n  - ").append(attempt);
-        }
-        message.append("\nSet -D")
-            .append(PATH_PROPERTY)
-            .append("=/path/to/")
-            .append(System.mapLibraryName(NAME))
-            .append(", or -D")
-            .append(TMPDIR_PROPERTY)
-            .append("=DIR if the temporary directory is mounted noexec.");
-        throw new UnsatisfiedLinkError(message.toString());
+      message.append("\n  - ").append(attempt);
     }
+    message.append("\nSet -D").append(PATH_PROPERTY).append("=/path/to/")
+        .append(System.mapLibraryName(NAME))
+        .append(", or -D").append(TMPDIR_PROPERTY)
+        .append("=DIR if the temporary directory is mounted noexec.");
+    throw new UnsatisfiedLinkError(message.toString());
+  }
 
-    private static String packedPlatforms() {
-      List<String> found = new ArrayList<>();
-      for (String platform : PACKED_PLATFORMS) {
-        String resource = "native/" + platform + "/" + System.mapLibraryName(NAME);
-        if (classLoader().getResource(resource) != null) {
-          found.add(platform);
-        }
+  private static String packedPlatforms() {
+    List<String> found = new ArrayList<>();
+    for (String platform : PACKED_PLATFORMS) {
+      String resource = "native/" + platform + "/" + System.mapLibraryName(NAME);
+      if (classLoader().getResource(resource) != null) {
+        found.add(platform);
       }
-      return found.isEmpty() ? "none" : String.join(", ", found);
     }
+    return found.isEmpty() ? "none" : String.join(", ", found);
+  }
 
-    private static ClassLoader classLoader() {
-      ClassLoader loader = NativeLibrary.class.getClassLoader();
-      return loader != null ? loader : ClassLoader.getSystemClassLoader();
+  private static ClassLoader classLoader() {
+    ClassLoader loader = NativeLibrary.class.getClassLoader();
+    return loader != null ? loader : ClassLoader.getSystemClassLoader();
+  }
+
+  private static String loadPacked(String resource) throws IOException {
+    InputStream in = classLoader().getResourceAsStream(resource);
+    if (in == null) {
+      throw new IOException("not found on the class path");
     }
-
-    private static String loadPacked(String resource) throws IOException {
-      InputStream in = classLoader().getResourceAsStream(resource);
-      if (in == null) {
-        throw new IOException("not found on the class path");
-      }
-      String dir = System.getProperty(TMPDIR_PROPERTY, System.getProperty("java.io.tmpdir"));
-      Path file;
-      try (in) {
-        file = Files.createTempFile(Path.of(dir), "lib" + NAME + "-", ".so");
-        Files.copy(in, file, StandardCopyOption.REPLACE_EXISTING);
-      }
-      try {
-        System.load(file.toAbsolutePath().toString());
-        return "packed copy " + resource + " extracted to " + file;
-      } finally {
-        Files.deleteIfExists(file);
-      }
+    String dir = System.getProperty(TMPDIR_PROPERTY, System.getProperty("java.io.tmpdir"));
+    Path file;
+    try (in) {
+      file = Files.createTempFile(Path.of(dir), "lib" + NAME + "-", ".so");
+      Files.copy(in, file, StandardCopyOption.REPLACE_EXISTING);
+    }
+    try {
+      System.load(file.toAbsolutePath().toString());
+      return "packed copy " + resource + " extracted to " + file;
+    } finally {
+      Files.deleteIfExists(file);
     }
   }
+}

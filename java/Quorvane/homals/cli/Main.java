@@ -35,14 +35,27 @@ public final class Main implements Runnable {
   }
 
   /** Runs the command line and returns its exit status instead of exiting. */
-  public static int execute(String... args) { return commandLine().execute(args); }
+  public static int execute(String... args) { return run(commandLine(), args); }
 
   /** Runs the command line with its output and messages sent to the given writers. */
   public static int execute(PrintWriter out, PrintWriter err, String... args) {
     CommandLine commandLine = commandLine();
     commandLine.setOut(out);
     commandLine.setErr(err);
-    return commandLine.execute(args);
+    return run(commandLine, args);
+  }
+
+  /**
+   * picocli hands only an Exception to {@link #report}; an Error that escapes the run (a failed
+   * assertion, a stack overflow, a class missing from the class path) is reported the same way
+   * instead of as Java's trace of an uncaught throwable.
+   */
+  private static int run(CommandLine commandLine, String... args) {
+    try {
+      return commandLine.execute(args);
+    } catch (Error e) {
+      return internalError(e, commandLine.getErr(), debug(commandLine.getParseResult()));
+    }
   }
 
   private static CommandLine commandLine() {
@@ -53,8 +66,9 @@ public final class Main implements Runnable {
 
   /**
    * One line on standard error for every failure: status 2 for bad input or output (options,
-   * data, files and folders), status 1 for a failed or broken run. No Java exception class
-   * appears in it; under --debug an unexpected failure adds its stack trace.
+   * data, files and folders), status 1 for a failed or broken run. Only a fault of the program
+   * itself names its Java class, which is what a bug report needs; under --debug its stack trace
+   * follows.
    */
   private static int report(
       Exception e, CommandLine commandLine, CommandLine.ParseResult parseResult) {
@@ -70,16 +84,28 @@ public final class Main implements Runnable {
       err.println("tallowmere: failed: " + e.getMessage());
       status = EXIT_FAILURE;
     } else {
-      err.println("tallowmere: internal error: "
-          + (e.getMessage() == null ? "an unexpected failure" : e.getMessage())
-          + (debug(parseResult) ? "" : " (--debug shows where)"));
-      if (debug(parseResult)) {
-        e.printStackTrace(err);
-      }
-      status = EXIT_FAILURE;
+      return internalError(e, err, debug(parseResult));
     }
     err.flush();
     return status;
+  }
+
+  private static int internalError(Throwable e, PrintWriter err, boolean debug) {
+    err.println(
+        "tallowmere: internal error: " + named(e) + (debug ? "" : " (--debug shows where)"));
+    if (debug) {
+      e.printStackTrace(err);
+    }
+    err.flush();
+    return EXIT_FAILURE;
+  }
+
+  /** The failure's class and the first line of its message, if it has one. */
+  static String named(Throwable e) {
+    Class<?> type = e.getClass();
+    String name = type.getSimpleName().isEmpty() ? type.getName() : type.getSimpleName();
+    String message = e.getMessage() == null ? "" : e.getMessage().lines().findFirst().orElse("");
+    return message.isBlank() ? name : name + ": " + message;
   }
 
   /** A failed read or write, named by its file and what went wrong. */
@@ -95,7 +121,7 @@ public final class Main implements Runnable {
   }
 
   private static boolean debug(CommandLine.ParseResult parseResult) {
-    CommandLine.ParseResult sub = parseResult.subcommand();
+    CommandLine.ParseResult sub = parseResult == null ? null : parseResult.subcommand();
     return sub != null && sub.hasMatchedOption("--debug");
   }
 

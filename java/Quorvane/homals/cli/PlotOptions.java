@@ -31,7 +31,7 @@ final class PlotOptions {
   String colourBy;
 
   /** The colouring column's labels, when it is not analysed and so not read otherwise. */
-  private CsvColumns.Labels colourColumn;
+  private LabelColumn colourColumn;
 
   /** Refuses what no plot can show, before the analysis runs. */
   void check(int dimensions) {
@@ -60,7 +60,7 @@ final class PlotOptions {
     }
     int index = csv.column(colourBy);
     if (!analysed.contains(colourBy)) {
-      colourColumn = new CsvColumns.Labels(missingTexts);
+      colourColumn = new LabelColumn(missingTexts);
       byIndex.merge(index, colourColumn, CsvColumns::both);
     }
   }

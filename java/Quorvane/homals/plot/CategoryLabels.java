@@ -84,10 +84,8 @@ final class CategoryLabels extends AbstractXYAnnotation {
     }
     double cx = dataArea.getCenterX();
     double cy = dataArea.getCenterY();
-    java.util.Arrays.sort(order,
-        (a, b)
-            -> Double.compare(
-                Math.hypot(sx[b] - cx, sy[b] - cy), Math.hypot(sx[a] - cx, sy[a] - cy)));
+    java.util.Arrays.sort(order, (a, b) -> Double.compare(
+        Math.hypot(sx[b] - cx, sy[b] - cy), Math.hypot(sx[a] - cx, sy[a] - cy)));
 
     g2.setFont(font);
     FontMetrics metrics = g2.getFontMetrics();
@@ -97,7 +95,7 @@ final class CategoryLabels extends AbstractXYAnnotation {
       double height = metrics.getAscent() + metrics.getDescent();
       Rectangle2D best = null;
       double bestOverlap = Double.POSITIVE_INFINITY;
-    search:
+      search:
       for (int ring = 0; ring < RINGS; ring++) {
         double reach = gap + ring * height;
         for (double[] direction : DIRECTIONS) {

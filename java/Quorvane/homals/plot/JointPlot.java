@@ -20,8 +20,6 @@ import java.util.List;
 import java.util.Locale;
 import javax.imageio.ImageIO;
 import org.jfree.chart.JFreeChart;
-import org.jfree.chart.LegendItem;
-import org.jfree.chart.LegendItemCollection;
 import org.jfree.chart.axis.NumberAxis;
 import org.jfree.chart.plot.DatasetRenderingOrder;
 import org.jfree.chart.plot.SeriesRenderingOrder;
@@ -45,24 +43,10 @@ import org.jfree.ui.Layer;
  * cannot be mistaken for each other.
  */
 public final class JointPlot {
-  private static final Color OBJECT_COLOUR = new Color(150, 150, 150, 90);
+  /** The objects' colour when no column colours them. */
+  static final Color OBJECT_COLOUR = new Color(150, 150, 150, 90);
   /** The categories' colour when the objects carry the colours. */
   private static final Color CATEGORY_INK = new Color(45, 45, 45);
-  /** Colours of the most frequent categories of a colouring column. */
-  private static final Color[] GROUP_COLOURS = {
-      new Color(0x1f77b4),
-      new Color(0xd62728),
-      new Color(0x2ca02c),
-      new Color(0xff7f0e),
-      new Color(0x9467bd),
-      new Color(0x17becf),
-      new Color(0x8c564b),
-      new Color(0xe377c2),
-      new Color(0xbcbd22),
-  };
-  private static final Color OTHER_GROUP = new Color(110, 110, 110);
-  private static final Color MISSING_GROUP = new Color(205, 205, 205);
-  private static final int GROUP_ALPHA = 130;
   /** More variables than this and the legend is left out: the labels name the variables. */
   private static final int LEGEND_LIMIT = 12;
   private static final double MARKER_HALF_SIZE = 4;
@@ -95,7 +79,8 @@ public final class JointPlot {
     int first = settings.first();
     int second = settings.second();
     checkPlane(result, first, second);
-    Groups groups = settings.colours() == null ? null : new Groups(result, settings, first, second);
+    ObjectGroups groups =
+        settings.colours() == null ? null : new ObjectGroups(result, settings, first, second);
     Bounds bounds = new Bounds();
     XYSeriesCollection objects = new XYSeriesCollection();
     ObjectDensity density = objectPoints(result, first, second, groups, bounds, objects);
@@ -168,7 +153,7 @@ public final class JointPlot {
 
   /** Squares in the variables' colours, or all dark when the objects carry the colours. */
   private static XYLineAndShapeRenderer categoryRenderer(
-      List<VariableResult> variables, Groups groups) {
+      List<VariableResult> variables, ObjectGroups groups) {
     XYLineAndShapeRenderer renderer = new XYLineAndShapeRenderer(false, true);
     Shape marker = new Rectangle2D.Double(
         -MARKER_HALF_SIZE, -MARKER_HALF_SIZE, 2 * MARKER_HALF_SIZE, 2 * MARKER_HALF_SIZE);
@@ -186,7 +171,7 @@ public final class JointPlot {
 
   /** Translucent dots, one series per colour group, or the density behind everything. */
   private static XYLineAndShapeRenderer objectRenderer(
-      XYSeriesCollection objects, Groups groups, ObjectDensity density) {
+      XYSeriesCollection objects, ObjectGroups groups, ObjectDensity density) {
     XYLineAndShapeRenderer renderer = new XYLineAndShapeRenderer(false, true);
     Shape dot = new Ellipse2D.Double(-2.5, -2.5, 5, 5);
     for (int s = 0; s < objects.getSeriesCount(); s++) {
@@ -214,7 +199,7 @@ public final class JointPlot {
    * the threshold, returns them as a density and leaves {@code series} empty.
    */
   private static ObjectDensity objectPoints(HomalsResult result, int first, int second,
-      Groups groups, Bounds bounds, XYSeriesCollection series) {
+      ObjectGroups groups, Bounds bounds, XYSeriesCollection series) {
     int n = result.objectCount();
     double[] xs = result.dimensionScores(first);
     double[] ys = result.dimensionScores(second);
@@ -335,90 +320,6 @@ public final class JointPlot {
   public static void writeSvg(JFreeChart chart, Path file, int width, int height)
       throws IOException {
     Charts.writeSvg(chart, file, width, height, "joint-plot");
-  }
-
-  /**
-   * The colour groups of the objects: the most frequent categories of the colouring column
-   * (among the objects drawn) get a colour each, in the column's order; the rest share one, and
-   * objects without a category another.
-   */
-  private static final class Groups {
-    private final int[] groupOfCode;
-    private final int[] codes;
-    private final List<Color> colours = new ArrayList<>();
-    private final List<String> names = new ArrayList<>();
-
-    Groups(HomalsResult result, PlotSettings settings, int first, int second) {
-      ObjectColours column = settings.colours();
-      codes = column.codes();
-      if (codes.length != result.objectCount()) {
-        throw new IllegalArgumentException("colour column '" + column.name() + "' has "
-            + codes.length + " objects, the analysis " + result.objectCount());
-      }
-      int k = column.categories().size();
-      long[] counts = new long[k + 1];
-      for (int i = 0; i < codes.length; i++) {
-        if (result.takesPart(i) && Double.isFinite(result.objectScore(i, first))
-            && Double.isFinite(result.objectScore(i, second))) {
-          counts[Math.max(codes[i], 0)]++;
-        }
-      }
-      Integer[] byCount = new Integer[k];
-      Arrays.setAll(byCount, c -> c + 1);
-      Arrays.sort(byCount, Comparator.comparing((Integer c) -> counts[c]).reversed());
-      boolean[] own = new boolean[k + 1];
-      for (int r = 0; r < Math.min(GROUP_COLOURS.length, k); r++) {
-        own[byCount[r]] = counts[byCount[r]] > 0;
-      }
-      groupOfCode = new int[k + 1];
-      long other = 0;
-      int otherCategories = 0;
-      for (int c = 1; c <= k; c++) {
-        if (own[c]) {
-          groupOfCode[c] = colours.size();
-          names.add(String.format(Locale.ROOT, "%s: %s (%,d)", column.name(),
-              column.categories().get(c - 1), counts[c]));
-          colours.add(GROUP_COLOURS[colours.size()]);
-        } else if (counts[c] > 0) {
-          other += counts[c];
-          otherCategories++;
-        }
-      }
-      int otherGroup = colours.size();
-      if (other > 0) {
-        names.add(String.format(
-            Locale.ROOT, "%s: %d other categories (%,d)", column.name(), otherCategories, other));
-        colours.add(OTHER_GROUP);
-      }
-      for (int c = 1; c <= k; c++) {
-        groupOfCode[c] = own[c] ? groupOfCode[c] : otherGroup;
-      }
-      groupOfCode[0] = colours.size();
-      if (counts[0] > 0) {
-        names.add(String.format(Locale.ROOT, "%s missing (%,d)", column.name(), counts[0]));
-        colours.add(MISSING_GROUP);
-      }
-    }
-
-    int count() { return Math.max(1, colours.size()); }
-
-    int of(int object) { return groupOfCode[Math.max(codes[object], 0)]; }
-
-    Color[] colours() { return colours.toArray(new Color[0]); }
-
-    Color translucent(Comparable<?> group) {
-      Color colour = colours.isEmpty() ? OBJECT_COLOUR : colours.get((Integer) group);
-      return new Color(colour.getRed(), colour.getGreen(), colour.getBlue(), GROUP_ALPHA);
-    }
-
-    LegendItemCollection legend() {
-      LegendItemCollection items = new LegendItemCollection();
-      for (int g = 0; g < colours.size(); g++) {
-        items.add(new LegendItem(
-            names.get(g), null, null, null, new Ellipse2D.Double(-4, -4, 8, 8), colours.get(g)));
-      }
-      return items;
-    }
   }
 
   /** The smallest box around the finite points given. */

@@ -21,9 +21,11 @@ import java.util.HashSet;
 import java.util.List;
 import java.util.Set;
 import java.util.concurrent.TimeUnit;
+import java.util.function.Supplier;
 import java.util.stream.Stream;
 import javax.imageio.ImageIO;
 import javax.xml.parsers.DocumentBuilderFactory;
+import org.junit.jupiter.api.Named;
 import org.junit.jupiter.api.Tag;
 import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
@@ -58,8 +60,7 @@ class CommandLineTest {
     for (String phase : List.of("reading", "analysing", "writing tables", "drawing PNG",
              "drawing SVG", "writing report", "total")) {
       assertTrue(run.err().lines().anyMatch(
-                     line -> line.matches("tallowmere: " + phase + " +\\d+\\.\\d\\d s.*")),
-          run.err());
+          line -> line.matches("tallowmere: " + phase + " +\\d+\\.\\d\\d s.*")), run.err());
     }
 
     List<String> categories = lines(out.resolve("categories.csv"));
@@ -209,25 +210,27 @@ class CommandLineTest {
     Path out = temp.resolve("factorial");
     Run run = run("analyse", data.toString(), "-q", "--no-plot", "-o", out.toString());
     assertEquals(0, run.status(), run.err());
-    JsonObject summary = JsonParser.parseString(Files.readString(out.resolve("summary.json")))
-                             .getAsJsonObject();
+    JsonObject summary =
+        JsonParser.parseString(Files.readString(out.resolve("summary.json"))).getAsJsonObject();
     assertEquals("[[1,2,3]]", summary.get("tiedDimensions").toString());
     assertEquals("direct", summary.get("solver").getAsString());
     assertEquals("direct", summary.get("stopReason").getAsString());
     assertEquals(0, summary.get("iterations").getAsInt());
     assertTrue(summary.get("converged").getAsBoolean());
     assertTrue(Files.readString(out.resolve("summary.txt"))
-                   .contains("tie:         dimensions 1, 2, 3 share one eigenvalue; any rotation "
-                       + "of their axes fits as well (1 of them not in the solution)"));
+        .contains("tie:         dimensions 1, 2, 3 share one eigenvalue; any rotation "
+            + "of their axes fits as well (1 of them not in the solution)"));
 
     Path vote = temp.resolve("vote-ties");
-    assertEquals(0, run("analyse", TestData.examples("vote.csv").toString(), "--codes", "-q",
-                        "--no-plot", "--solver", "direct", "-o", vote.toString())
-                        .status());
-    assertEquals("[]", JsonParser.parseString(Files.readString(vote.resolve("summary.json")))
-                           .getAsJsonObject()
-                           .get("tiedDimensions")
-                           .toString());
+    assertEquals(0,
+        run("analyse", TestData.examples("vote.csv").toString(), "--codes", "-q", "--no-plot",
+            "--solver", "direct", "-o", vote.toString())
+            .status());
+    assertEquals("[]",
+        JsonParser.parseString(Files.readString(vote.resolve("summary.json")))
+            .getAsJsonObject()
+            .get("tiedDimensions")
+            .toString());
   }
 
   /** A file in the test's folder with the given bytes. */
@@ -338,11 +341,13 @@ class CommandLineTest {
     List<String> categories = lines(weighted.resolve("categories.csv"));
     assertEquals(categories, lines(scaled.resolve("categories.csv")));
     assertEquals(lines(weighted.resolve("objects.csv")).subList(1, 31).stream()
-                     .map(l -> l.substring(l.indexOf(',', l.indexOf(',') + 1))).toList(),
+            .map(l -> l.substring(l.indexOf(',', l.indexOf(',') + 1))).toList(),
         lines(scaled.resolve("objects.csv")).subList(1, 31).stream()
             .map(l -> l.substring(l.indexOf(',', l.indexOf(',') + 1))).toList());
-    assertTrue(categories.stream().anyMatch(l -> l.startsWith("b,active,multiple nominal,(missing),")));
-    assertTrue(categories.stream().anyMatch(l -> l.startsWith("b,active,multiple nominal,\"$0-$2,999\",")));
+    assertTrue(categories.stream().anyMatch(
+        l -> l.startsWith("b,active,multiple nominal,(missing),")));
+    assertTrue(categories.stream().anyMatch(
+        l -> l.startsWith("b,active,multiple nominal,\"$0-$2,999\",")));
     String summary = Files.readString(weighted.resolve("summary.txt"));
     assertTrue(summary.contains("fields separated by semicolon (detected)"), summary);
     assertTrue(summary.contains("the decimal weights times 10^2"), summary);
@@ -374,5 +379,83 @@ class CommandLineTest {
     assertTrue(text.contains("wrote " + out.resolve("joint-plot.png")), text);
     assertTrue(Files.readString(out.resolve("joint-plot.svg")).contains("Class: democrat (267)"));
     assertEquals("", Files.readString(stdout));
+  }
+
+  /**
+   * Standard error that fails once, when the run reports its analysis: a fault inside the run
+   * that no part of the command line expects. Every other line is kept.
+   */
+  static final class FailingErr extends PrintWriter {
+    private Supplier<Throwable> failure;
+
+    FailingErr(StringWriter text, Supplier<Throwable> failure) {
+      super(text);
+      this.failure = failure;
+    }
+
+    @Override
+    public void println(String line) {
+      if (failure != null && line.startsWith("tallowmere: analysing")) {
+        Throwable fault = failure.get();
+        failure = null;
+        if (fault instanceof Error error) {
+          throw error;
+        }
+        throw (RuntimeException) fault;
+      }
+      super.println(line);
+    }
+  }
+
+  static Stream<Arguments> internalFailures() {
+    List<Arguments> cases = new ArrayList<>();
+    for (boolean debug : List.of(false, true)) {
+      cases.add(Arguments.of(Named.of("a runtime exception",
+          (Supplier<Throwable>) () -> new IllegalStateException("the scores went missing")),
+          "IllegalStateException: the scores went missing", debug));
+      cases.add(Arguments.of(Named.of("an exception without a message",
+          (Supplier<Throwable>) NullPointerException::new), "NullPointerException", debug));
+      cases.add(Arguments.of(Named.of("a message of two lines",
+          (Supplier<Throwable>) () -> new IllegalArgumentException("first\nsecond")),
+          "IllegalArgumentException: first", debug));
+      cases.add(Arguments.of(Named.of("an error",
+          (Supplier<Throwable>) () -> new AssertionError("the fit went up")),
+          "AssertionError: the fit went up", debug));
+    }
+    return cases.stream();
+  }
+
+  /**
+   * A fault (a bug, not bad input) ends the run with status 1 and one line that names it; with
+   * --debug, its stack trace follows.
+   */
+  @ParameterizedTest(name = "{0}, --debug {2}")
+  @MethodSource("internalFailures")
+  void anInternalFailureIsOneLineWithStatusOneAndItsTraceUnderDebug(
+      Supplier<Throwable> failure, String named, boolean debug) {
+    List<String> args = new ArrayList<>(List.of("analyse", TestData.examples("vote.csv").toString(),
+        "--codes", "--no-plot", "-o", temp.resolve("out").toString()));
+    if (debug) {
+      args.add("--debug");
+    }
+    StringWriter out = new StringWriter();
+    StringWriter err = new StringWriter();
+    int status = Main.execute(
+        new PrintWriter(out), new FailingErr(err, failure), args.toArray(new String[0]));
+    List<String> lines = err.toString().lines().toList();
+    assertEquals(1, status, err.toString());
+    assertEquals("", out.toString());
+    // The fault struck after the reading had reported; that line stays, and one more follows.
+    assertTrue(lines.get(0).startsWith("tallowmere: reading "), err.toString());
+    assertEquals("tallowmere: internal error: " + named + (debug ? "" : " (--debug shows where)"),
+        lines.get(1));
+    if (debug) {
+      assertTrue(lines.size() > 3, err.toString());
+      assertTrue(lines.get(2).endsWith(named), err.toString());
+      String thrower = "\tat " + FailingErr.class.getName() + ".println";
+      assertTrue(lines.stream().anyMatch(line -> line.startsWith(thrower)), err.toString());
+    } else {
+      assertEquals(2, lines.size(), err.toString());
+    }
   }
 }

@@ -1,0 +1,88 @@
+package Quorvane.homals.cli;
+
+import java.util.Arrays;
+
+/**
+ * A growing sequence of ints in blocks, a byte each while every value is in 0..255: no block is
+ * ever copied to grow, and a column of a few labels takes a byte per object.
+ */
+final class CompactInts {
+  private static final int BLOCK_BITS = 16;
+  private static final int BLOCK = 1 << BLOCK_BITS;
+
+  private byte[][] narrow = new byte[16][];
+  private int[][] wide;
+  private int size;
+
+  void add(int value) {
+    int block = size >>> BLOCK_BITS;
+    int at = size & (BLOCK - 1);
+    if (wide == null) {
+      if ((value & ~0xFF) == 0) {
+        if (at == 0) {
+          if (block == narrow.length) {
+            narrow = Arrays.copyOf(narrow, 2 * block);
+          }
+          narrow[block] = new byte[BLOCK];
+        }
+        narrow[block][at] = (byte) value;
+        size++;
+        return;
+      }
+      widen();
+    }
+    if (at == 0) {
+      if (block == wide.length) {
+        wide = Arrays.copyOf(wide, 2 * block);
+      }
+      wide[block] = new int[BLOCK];
+    }
+    wide[block][at] = value;
+    size++;
+  }
+
+  private void widen() {
+    wide = new int[narrow.length][];
+    for (int b = 0; b < narrow.length && narrow[b] != null; b++) {
+      wide[b] = new int[BLOCK];
+      for (int i = 0; i < BLOCK; i++) {
+        wide[b][i] = narrow[b][i] & 0xFF;
+      }
+      narrow[b] = null;
+    }
+    narrow = null;
+  }
+
+  int size() { return size; }
+
+  /**
+   * Copies the values into {@code into} from {@code at}, each replaced by {@code
+   * renumber[value]} unless that is {@code null}; returns the position after them.
+   */
+  int copyInto(int[] into, int at, int[] renumber) {
+    for (int start = 0; start < size; start += BLOCK) {
+      int length = Math.min(BLOCK, size - start);
+      int block = start >>> BLOCK_BITS;
+      if (wide != null && renumber == null) {
+        System.arraycopy(wide[block], 0, into, at, length);
+      } else if (wide != null) {
+        int[] values = wide[block];
+        for (int i = 0; i < length; i++) {
+          into[at + i] = renumber[values[i]];
+        }
+      } else if (renumber == null) {
+        byte[] values = narrow[block];
+        for (int i = 0; i < length; i++) {
+          into[at + i] = values[i] & 0xFF;
+        }
+      } else {
+        byte[] values = narrow[block];
+        for (int i = 0; i < length; i++) {
+          into[at + i] = renumber[values[i] & 0xFF];
+        }
+      }
+      at += length;
+    }
+    return at;
+  }
+}

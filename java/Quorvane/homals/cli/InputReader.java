@@ -1,0 +1,276 @@
+package Quorvane.homals.cli;
+
+import Quorvane.homals.HomalsAnalysis;
+import Quorvane.homals.Quantification;
+import Quorvane.homals.Variable;
+import com.univocity.parsers.csv.CsvParser;
+import com.univocity.parsers.csv.CsvParserSettings;
+import java.io.IOException;
+import java.nio.charset.Charset;
+import java.nio.file.Path;
+import java.util.ArrayList;
+import java.util.HashMap;
+import java.util.HashSet;
+import java.util.LinkedHashMap;
+import java.util.List;
+import java.util.Map;
+import java.util.Set;
+
+/**
+ * Reads the CSV file into the analysis the options describe: checks the options against the
+ * header, keeps only the columns they need, and turns each column into a variable whose codes are
+ * numbered as {@link Variable#ofLabels} would number them from one string per object.
+ */
+final class InputReader {
+  private final Path data;
+  private final AnalysisOptions options;
+  private final PlotOptions plotOptions;
+  private final List<String> warnings = new ArrayList<>();
+
+  /** The file being read, for the messages while reading runs long. */
+  private volatile CsvColumns reading;
+
+  InputReader(Path data, AnalysisOptions options, PlotOptions plotOptions) {
+    this.data = data;
+    this.options = options;
+    this.plotOptions = plotOptions;
+  }
+
+  /** How far the reading has got; may be asked from another thread while {@link #read} runs. */
+  String progress() {
+    CsvColumns csv = reading;
+    return csv == null ? "opening the file" : csv.rowsRead() + " rows";
+  }
+
+  /** Reads the file in one pass, keeping only the columns the options ask for. */
+  AnalyseCommand.Input read() throws IOException {
+    Charset charset = options.charset();
+    try (CsvColumns csv = CsvColumns.open(data, options.delimiter, charset)) {
+      reading = csv;
+      Columns columns = plan(csv);
+      int rows = csv.read(columns.byIndex());
+      Map<String, Integer> missingCells = new LinkedHashMap<>();
+      Map<String, String> leftOut = new LinkedHashMap<>();
+      HomalsAnalysis analysis = describe(columns, rows, missingCells, leftOut);
+      InputNotes notes = new InputNotes(csv.delimiter(), options.delimiter == null, charset.name(),
+          columns.weights() == null ? 0 : columns.weights().decimals(), missingCells, leftOut,
+          options.missingAsCategory);
+      return new AnalyseCommand.Input(analysis,
+          columns.ids() == null ? null : columns.ids().cells(), notes, List.copyOf(warnings));
+    }
+  }
+
+  /**
+   * The collectors for the columns the analysis needs.
+   *
+   * @param analysed the analysed column names in order (each name's collector is in
+   *     {@code byName})
+   */
+  private record Columns(List<String> analysed, Map<String, CsvColumns.Column> byName,
+      WeightColumn weights, TextColumn ids, Map<Integer, CsvColumns.Column> byIndex) {}
+
+  /** Checks the options against the header and decides what to keep of each column. */
+  private Columns plan(CsvColumns csv) {
+    List<String> header = csv.header();
+    for (List<String> names : List.of(options.passive, options.columns, options.exclude,
+             new ArrayList<>(options.single.keySet()), new ArrayList<>(options.order.keySet()))) {
+      for (String name : names) {
+        csv.column(name);
+      }
+    }
+    if (options.weight != null) {
+      csv.column(options.weight);
+    }
+    if (options.id != null) {
+      csv.column(options.id);
+    }
+    if (options.codes && !options.order.isEmpty()) {
+      throw new CliException("--order gives labels; it cannot be used with --codes");
+    }
+
+    List<String> analysed = new ArrayList<>(options.columns.isEmpty() ? header : options.columns);
+    analysed.removeAll(options.exclude);
+    analysed.remove(options.weight);
+    analysed.remove(options.id);
+    for (String name : options.passive) {
+      requireAnalysed(analysed, name, "--passive");
+    }
+    for (String name : options.single.keySet()) {
+      requireAnalysed(analysed, name, "--single");
+    }
+    for (String name : options.order.keySet()) {
+      requireAnalysed(analysed, name, "--order");
+    }
+    if (analysed.isEmpty()) {
+      throw new CliException("no columns left to analyse");
+    }
+
+    Set<String> missingTexts = new HashSet<>(options.missing);
+    Map<String, CsvColumns.Column> byName = new LinkedHashMap<>();
+    Map<Integer, CsvColumns.Column> byIndex = new HashMap<>();
+    for (String name : analysed) {
+      CsvColumns.Column column = byName.get(name);
+      if (column == null) {
+        column = options.codes ? new CodeColumn(name, missingTexts) : new LabelColumn(missingTexts);
+        byName.put(name, column);
+      }
+      byIndex.put(csv.column(name), column);
+    }
+    WeightColumn weights = options.weight == null ? null : new WeightColumn(options.weight);
+    if (weights != null) {
+      byIndex.put(csv.column(options.weight), weights);
+    }
+    TextColumn ids = options.id == null ? null : new TextColumn();
+    if (ids != null) {
+      byIndex.merge(csv.column(options.id), ids, CsvColumns::both);
+    }
+    plotOptions.collect(csv, analysed, missingTexts, byIndex);
+    return new Columns(analysed, byName, weights, ids, byIndex);
+  }
+
+  private static void requireAnalysed(List<String> analysed, String name, String option) {
+    if (!analysed.contains(name)) {
+      throw new CliException(option + " names column '" + name
+          + "', which is not analysed (it is excluded, or the weight or id column)");
+    }
+  }
+
+  /**
+   * Builds the analysis description from the columns read and the options, noting every
+   * column's missing cells and leaving out, with a warning, active columns with a single
+   * observed category: such a column separates no objects, and only lowers every eigenvalue.
+   */
+  private HomalsAnalysis describe(
+      Columns read, int rows, Map<String, Integer> missingCells, Map<String, String> leftOut) {
+    int[] objectWeights = read.weights() == null ? null : read.weights().values(new int[rows]);
+    // One buffer serves every column, since Variable.ofCodes copies what it gets.
+    int[] buffer = new int[rows];
+    HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
+    for (String name : read.analysed()) {
+      CsvColumns.Column column = read.byName().get(name);
+      List<String> categories = options.codes ? numbered((CodeColumn) column, buffer)
+                                              : labelled(name, (LabelColumn) column, buffer);
+      int missingCount = 0;
+      for (int code : buffer) {
+        missingCount += code == 0 ? 1 : 0;
+      }
+      missingCells.put(name, missingCount);
+      if (options.missingAsCategory && missingCount > 0) {
+        categories = new ArrayList<>(categories);
+        categories.add(InputNotes.MISSING_CATEGORY);
+        for (int i = 0; i < rows; i++) {
+          buffer[i] = buffer[i] == 0 ? categories.size() : buffer[i];
+        }
+      }
+      boolean passive = options.passive.contains(name);
+      String constant = singleObservedCategory(buffer, objectWeights, categories);
+      if (constant != null && !passive) {
+        String reason = "a single observed category, '" + constant + "'";
+        leftOut.put(name, reason);
+        warnings.add("column '" + name + "' has " + reason + ", so it separates no objects; it "
+            + "is left out of the analysis");
+        continue;
+      }
+      builder.variable(variable(name, buffer, categories, passive));
+    }
+    if (objectWeights != null) {
+      builder.weights(objectWeights);
+    }
+    return options.build(builder);
+  }
+
+  private Variable variable(String name, int[] codes, List<String> categories, boolean passive) {
+    Variable variable = Variable.ofCodes(name, codes, categories);
+    if (passive) {
+      variable = variable.passive();
+    }
+    if (options.single.containsKey(name)) {
+      String level = options.single.get(name);
+      try {
+        variable = variable.single(Quantification.singleAt(level));
+      } catch (IllegalArgumentException e) {
+        throw new CliException("--single " + name + "=" + level + ": " + e.getMessage());
+      }
+    }
+    return variable;
+  }
+
+  /** The codes of a column of --codes into {@code buffer}; its categories "1" .. the largest. */
+  private static List<String> numbered(CodeColumn column, int[] buffer) {
+    column.values(buffer);
+    int k = 0;
+    for (int code : buffer) {
+      k = Math.max(k, code);
+    }
+    List<String> categories = new ArrayList<>();
+    for (int c = 1; c <= k; c++) {
+      categories.add(Integer.toString(c));
+    }
+    return categories;
+  }
+
+  /**
+   * The codes of a column of labels into {@code buffer} and its categories, in the order of
+   * --order or else in {@link Variable#categoryOrder}, as {@link Variable#ofLabels} would number
+   * them from one string per object.
+   */
+  private List<String> labelled(String name, LabelColumn column, int[] buffer) {
+    List<String> seen = column.labels();
+    List<String> categories = options.order.containsKey(name) ? splitOrder(options.order.get(name))
+                                                              : Variable.categoryOrder(seen);
+    Map<String, Integer> position = new HashMap<>();
+    for (int c = 0; c < categories.size(); c++) {
+      position.putIfAbsent(categories.get(c), c + 1);
+    }
+    int[] renumber = new int[seen.size() + 1];
+    for (int c = 0; c < seen.size(); c++) {
+      Integer code = position.get(seen.get(c));
+      if (code == null) {
+        throw new CliException("column '" + name + "', data row " + column.firstRow(c) + ": label '"
+            + seen.get(c) + "' is not one of the categories of --order " + quoted(categories));
+      }
+      renumber[c + 1] = code;
+    }
+    column.codes(renumber, buffer);
+    return categories;
+  }
+
+  /** The label of the only category observed with weight, or null when there are more. */
+  private static String singleObservedCategory(
+      int[] codes, int[] weights, List<String> categories) {
+    int seen = 0;
+    for (int i = 0; i < codes.length; i++) {
+      if (codes[i] > 0 && (weights == null || weights[i] > 0)) {
+        if (seen == 0) {
+          seen = codes[i];
+        } else if (codes[i] != seen) {
+          return null;
+        }
+      }
+    }
+    return seen == 0 ? null : categories.get(seen - 1);
+  }
+
+  /** Labels as read, each in quotes. */
+  static String quoted(List<String> labels) {
+    StringBuilder text = new StringBuilder();
+    for (String label : labels) {
+      text.append(text.length() == 0 ? "" : ", ").append('\'').append(label).append('\'');
+    }
+    return text.toString();
+  }
+
+  /** The labels of --order: one CSV record, so that a quoted label may hold a comma. */
+  static List<String> splitOrder(String value) {
+    CsvParserSettings settings = new CsvParserSettings();
+    settings.setIgnoreLeadingWhitespacesInQuotes(true);
+    settings.setIgnoreTrailingWhitespacesInQuotes(true);
+    settings.setCommentProcessingEnabled(false);
+    String[] cells = new CsvParser(settings).parseLine(value);
+    List<String> labels = new ArrayList<>();
+    for (String cell : cells == null ? new String[0] : cells) {
+      labels.add(cell == null ? "" : cell);
+    }
+    return labels;
+  }
+}

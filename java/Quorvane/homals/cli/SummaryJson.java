@@ -1,0 +1,108 @@
+package Quorvane.homals.cli;
+
+import Quorvane.homals.HomalsAnalysis;
+import Quorvane.homals.HomalsResult;
+import Quorvane.homals.Inertia;
+import Quorvane.homals.VariableResult;
+import com.google.gson.GsonBuilder;
+import com.google.gson.JsonArray;
+import com.google.gson.JsonNull;
+import com.google.gson.JsonObject;
+import java.nio.file.Path;
+import java.util.List;
+
+/** summary.json: what summary.txt says, for programs. */
+final class SummaryJson {
+  private SummaryJson() {}
+
+  static String of(HomalsResult result, Path source, InputNotes notes) {
+    JsonObject root = new JsonObject();
+    root.addProperty("source", String.valueOf(source.getFileName()));
+    root.addProperty("objects", result.objectCount());
+    root.addProperty("dimensions", result.dimensions());
+    root.addProperty("iterations", result.iterations());
+    root.addProperty("converged", result.converged());
+    root.addProperty("stopReason", result.stopReason().key());
+    root.addProperty("solver", result.solver().key());
+    JsonArray ties = new JsonArray();
+    for (List<Integer> group : result.tiedDimensions()) {
+      JsonArray dimensions = new JsonArray();
+      group.forEach(d -> dimensions.add(d + 1));
+      ties.add(dimensions);
+    }
+    root.add("tiedDimensions", ties);
+    root.add("settings", settings(result.analysis()));
+    root.add("eigenvalues", numbers(result.eigenvalues()));
+    root.addProperty("fit", result.fit());
+    root.add("inertia", inertia(result.inertia()));
+    root.add("input", input(notes));
+    JsonArray variables = new JsonArray();
+    for (VariableResult v : result.variables()) {
+      variables.add(variable(v, notes));
+    }
+    root.add("variables", variables);
+    return new GsonBuilder().setPrettyPrinting().create().toJson(root) + "\n";
+  }
+
+  private static JsonObject settings(HomalsAnalysis analysis) {
+    JsonObject settings = new JsonObject();
+    settings.addProperty("maxIterations", analysis.maxIterations());
+    settings.addProperty("iterationBoundSet", analysis.iterationBoundSet());
+    settings.addProperty("innerIterations", analysis.innerIterations());
+    settings.addProperty("convergenceTolerance", analysis.convergenceTolerance());
+    if (!Double.isNaN(analysis.fitTolerance())) {
+      settings.addProperty("fitTolerance", analysis.fitTolerance());
+    }
+    if (!Double.isNaN(analysis.cosineTolerance())) {
+      settings.addProperty("cosineTolerance", analysis.cosineTolerance());
+    }
+    return settings;
+  }
+
+  /** Adjusted shares are null, not absent, where they are not defined. */
+  private static JsonObject inertia(Inertia inertia) {
+    JsonObject table = new JsonObject();
+    table.addProperty("total", inertia.total());
+    table.add("percent", numbers(inertia.percent()));
+    if (inertia.isAdjusted()) {
+      table.addProperty("adjustedTotal", inertia.adjustedTotal());
+      table.add("adjustedPercent", numbers(inertia.adjustedPercent()));
+    } else {
+      table.add("adjustedPercent", JsonNull.INSTANCE);
+    }
+    return table;
+  }
+
+  private static JsonObject input(InputNotes notes) {
+    JsonObject input = new JsonObject();
+    input.addProperty("encoding", notes.encoding());
+    input.addProperty("delimiter", String.valueOf(notes.delimiter()));
+    input.addProperty("weightScale", Math.pow(10, notes.weightDecimals()));
+    input.addProperty("missingAsCategory", notes.missingAsCategory());
+    JsonObject leftOut = new JsonObject();
+    notes.leftOut().forEach(leftOut::addProperty);
+    input.add("leftOut", leftOut);
+    return input;
+  }
+
+  private static JsonObject variable(VariableResult v, InputNotes notes) {
+    JsonObject variable = new JsonObject();
+    variable.addProperty("name", v.name());
+    variable.addProperty("role", v.isActive() ? "active" : "passive");
+    variable.addProperty("quantification", v.quantification().describe());
+    variable.addProperty("missingCells", notes.missingCells().getOrDefault(v.name(), 0));
+    variable.add("discrimination", numbers(v.discriminationMeasures()));
+    if (v.loadings() != null) {
+      variable.add("loadings", numbers(v.loadings()));
+    }
+    return variable;
+  }
+
+  private static JsonArray numbers(double[] values) {
+    JsonArray array = new JsonArray();
+    for (double value : values) {
+      array.add(value);
+    }
+    return array;
+  }
+}

@@ -1,0 +1,112 @@
+package Quorvane.homals.plot;
+
+import Quorvane.homals.HomalsResult;
+import java.awt.Color;
+import java.awt.geom.Ellipse2D;
+import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Comparator;
+import java.util.List;
+import java.util.Locale;
+import org.jfree.chart.LegendItem;
+import org.jfree.chart.LegendItemCollection;
+
+/**
+ * The colour groups of the objects: the most frequent categories of the colouring column
+ * (among the objects drawn) get a colour each, in the column's order; the rest share one, and
+ * objects without a category another.
+ */
+final class ObjectGroups {
+  /** Colours of the most frequent categories of a colouring column. */
+  private static final Color[] GROUP_COLOURS = {
+      new Color(0x1f77b4),
+      new Color(0xd62728),
+      new Color(0x2ca02c),
+      new Color(0xff7f0e),
+      new Color(0x9467bd),
+      new Color(0x17becf),
+      new Color(0x8c564b),
+      new Color(0xe377c2),
+      new Color(0xbcbd22),
+  };
+  private static final Color OTHER_GROUP = new Color(110, 110, 110);
+  private static final Color MISSING_GROUP = new Color(205, 205, 205);
+  private static final int GROUP_ALPHA = 130;
+
+  private final int[] groupOfCode;
+  private final int[] codes;
+  private final List<Color> colours = new ArrayList<>();
+  private final List<String> names = new ArrayList<>();
+
+  ObjectGroups(HomalsResult result, PlotSettings settings, int first, int second) {
+    ObjectColours column = settings.colours();
+    codes = column.codes();
+    if (codes.length != result.objectCount()) {
+      throw new IllegalArgumentException("colour column '" + column.name() + "' has " + codes.length
+          + " objects, the analysis " + result.objectCount());
+    }
+    int k = column.categories().size();
+    long[] counts = new long[k + 1];
+    for (int i = 0; i < codes.length; i++) {
+      if (result.takesPart(i) && Double.isFinite(result.objectScore(i, first))
+          && Double.isFinite(result.objectScore(i, second))) {
+        counts[Math.max(codes[i], 0)]++;
+      }
+    }
+    Integer[] byCount = new Integer[k];
+    Arrays.setAll(byCount, c -> c + 1);
+    Arrays.sort(byCount, Comparator.comparing((Integer c) -> counts[c]).reversed());
+    boolean[] own = new boolean[k + 1];
+    for (int r = 0; r < Math.min(GROUP_COLOURS.length, k); r++) {
+      own[byCount[r]] = counts[byCount[r]] > 0;
+    }
+    groupOfCode = new int[k + 1];
+    long other = 0;
+    int otherCategories = 0;
+    for (int c = 1; c <= k; c++) {
+      if (own[c]) {
+        groupOfCode[c] = colours.size();
+        names.add(String.format(
+            Locale.ROOT, "%s: %s (%,d)", column.name(), column.categories().get(c - 1), counts[c]));
+        colours.add(GROUP_COLOURS[colours.size()]);
+      } else if (counts[c] > 0) {
+        other += counts[c];
+        otherCategories++;
+      }
+    }
+    int otherGroup = colours.size();
+    if (other > 0) {
+      names.add(String.format(
+          Locale.ROOT, "%s: %d other categories (%,d)", column.name(), otherCategories, other));
+      colours.add(OTHER_GROUP);
+    }
+    for (int c = 1; c <= k; c++) {
+      groupOfCode[c] = own[c] ? groupOfCode[c] : otherGroup;
+    }
+    groupOfCode[0] = colours.size();
+    if (counts[0] > 0) {
+      names.add(String.format(Locale.ROOT, "%s missing (%,d)", column.name(), counts[0]));
+      colours.add(MISSING_GROUP);
+    }
+  }
+
+  int count() { return Math.max(1, colours.size()); }
+
+  int of(int object) { return groupOfCode[Math.max(codes[object], 0)]; }
+
+  Color[] colours() { return colours.toArray(new Color[0]); }
+
+  Color translucent(Comparable<?> group) {
+    Color colour = colours.isEmpty() ? JointPlot.OBJECT_COLOUR : colours.get((Integer) group);
+    return new Color(colour.getRed(), colour.getGreen(), colour.getBlue(), GROUP_ALPHA);
+  }
+
+  LegendItemCollection legend() {
+    LegendItemCollection items = new LegendItemCollection();
+    for (int g = 0; g < colours.size(); g++) {
+      items.add(new LegendItem(
+          names.get(g), null, null, null, new Ellipse2D.Double(-4, -4, 8, 8), colours.get(g)));
+    }
+    return items;
+  }
+}
