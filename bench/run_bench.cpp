@@ -3,6 +3,7 @@
 // single ordinal, nominal and numerical variables; and a run to convergence.
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <limits>
 
 #include "analysis_solution.h"
@@ -10,6 +11,7 @@
 #include "engine.h"
 #include "synthetic.h"
 #include "table_eigensolver.h"
+#include "workers.h"
 
 namespace tallowmere::bench {
 namespace {
@@ -127,6 +129,39 @@ BENCHMARK(SolutionRun)
     ->Args({1000000, 20, 12, 2})
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
+
+// The cross-table's build on 1 or 2 threads (parts of the objects whose integer tables are added),
+// the pass that dominates the direct solution at large N. Aborts unless every thread count gives
+// the tables of one thread exactly.
+void CrossTableBuild(benchmark::State& state) {
+  const int32_t N = static_cast<int32_t>(state.range(0));
+  const int threads = static_cast<int>(state.range(1));
+  static SyntheticData in;
+  if (in.objectCount != N) {
+    in = makeSyntheticData(N, 20, 6);
+  }
+  const Problem problem = typedProblemFor(in, 3);
+  std::vector<int32_t> weights(static_cast<std::size_t>(N));
+  for (int32_t i = 0; i < N; ++i) {
+    weights[i] = in.data[std::size_t(i) * in.stride() + in.variableCount];
+  }
+  CrossTables one, tables;
+  buildCrossTables(problem, weights, false, SIZE_MAX, nullptr, one);
+  Workers workers(threads);
+  for (auto _ : state) {
+    buildCrossTables(problem, weights, false, SIZE_MAX, &workers, tables);
+  }
+  if (tables.counts != one.counts) {
+    std::abort();
+  }
+  state.counters["objects/s"] =
+      benchmark::Counter(N, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(CrossTableBuild)
+    ->ArgNames({"N", "threads"})
+    ->ArgsProduct({{1000000, 10000000}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The eigensolution of a cross-table alone, for S active categories (M variables of K), densely
 // (method 0) or by Lanczos (method 1): the part of the direct solution that does not grow with N.

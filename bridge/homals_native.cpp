@@ -167,10 +167,22 @@ Problem describe(JNIEnv* env, jint dimensionCount, const std::vector<Buffer<int3
     illegal(env, "dimensionCount = " + std::to_string(dimensionCount) + " exceeds the " +
                      std::to_string(activeCategories) + " categories of the active variables");
   }
+  int64_t totalWeight = weights.empty() ? int64_t{objects} : 0;
   for (std::size_t i = 0; i < weights.size(); ++i) {
     if (weights[i] < 0) {
       illegal(env, element("weights", i) + " = " + std::to_string(weights[i]) + " is negative");
     }
+    totalWeight += weights[i];
+  }
+  // The marginals are sums of whole numbers, exact in double precision, and so the same however
+  // the objects are split among threads, while they stay below 2^53.
+  int64_t active = 0;
+  for (const Variable& variable : variables) {
+    active += variable.active ? 1 : 0;
+  }
+  if (totalWeight > (int64_t{1} << 53) / active) {
+    illegal(env, "weights: their total, " + std::to_string(totalWeight) + ", times the " +
+                     std::to_string(active) + " active variables reaches 2^53");
   }
   return makeProblem(objects, dimensionCount, std::move(variables),
                      weights.empty() ? CodeColumn{} : CodeColumn{weights.data(), 1},
@@ -285,10 +297,7 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     double values[Quorvane_homals_HomalsNative_REPORT_LENGTH] = {};
     values[Quorvane_homals_HomalsNative_REPORT_ITERATIONS] = r.iterations;
     values[Quorvane_homals_HomalsNative_REPORT_STOP_REASON] = static_cast<int>(r.stopReason);
-    values[Quorvane_homals_HomalsNative_REPORT_FIT] = r.fit;
-    values[Quorvane_homals_HomalsNative_REPORT_FIT_CHANGE] = r.fitChange;
-    values[Quorvane_homals_HomalsNative_REPORT_MINIMUM_COSINE] = r.minimumCosine;
-    values[Quorvane_homals_HomalsNative_REPORT_SUBSPACE_CHANGE] = r.subspaceChange;
+    values[Quorvane_homals_HomalsNative_REPORT_SUBSPACE_DISTANCE] = r.subspaceChange;
     values[Quorvane_homals_HomalsNative_REPORT_SOLVER] = static_cast<int>(solution.solver);
     values[Quorvane_homals_HomalsNative_REPORT_PAIR_COUNTS] = pairsWritten ? 1.0 : 0.0;
     setDoubles(env, report, values);

@@ -62,31 +62,9 @@ bool anyPassiveSingle(const RunState& run) {
 // it fits the budget.
 bool prepareCategorySpace(const RunState& run, const SolutionOptions& options, bool withPassive,
                           CategorySpace& space, std::vector<double>& pairCounts) {
-  // One part of the objects a thread, each with its share of the budget. The tables hold integer
-  // sums, so the parts add up to the same tables however the objects were split.
-  const std::ptrdiff_t N = run.problem.objectCount;
-  const int parts = run.workers != nullptr ? run.workers->count() : 1;
-  std::vector<CrossTables> part(static_cast<std::size_t>(parts));
-  std::vector<char> fits(part.size(), 0);
-  const auto accumulate = [&](std::ptrdiff_t k) {
-    resetCrossTables(run.problem, part[k], withPassive);
-    fits[k] = accumulateCrossTables(run.problem, part[k], N * k / parts, N * (k + 1) / parts,
-                                    run.objectWeights, options.crossTableBudget / parts);
-  };
-  if (run.workers != nullptr) {
-    run.workers->run(parts, accumulate);
-  } else {
-    accumulate(0);
-  }
-  if (std::find(fits.begin(), fits.end(), 0) != fits.end()) {
-    return false;
-  }
-  CrossTables& tables = part[0];
-  for (int k = 1; k < parts; ++k) {
-    addCrossTables(tables, part[k]);
-    part[k] = CrossTables{};
-  }
-  if (tables.bytes() > options.crossTableBudget) {
+  CrossTables tables;
+  if (!buildCrossTables(run.problem, run.objectWeights, withPassive, options.crossTableBudget,
+                        run.workers, tables)) {
     return false;
   }
   formCrossTable(tables, space.activeTable, space.passiveTable);

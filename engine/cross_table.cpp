@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <utility>
+
+#include "workers.h"
 
 namespace tallowmere {
 
@@ -81,6 +84,34 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
     }
   }
   return true;
+}
+
+bool buildCrossTables(const Problem& problem, std::span<const int32_t> objectWeights,
+                      bool withPassive, std::size_t budgetBytes, Workers* workers,
+                      CrossTables& tables) {
+  const std::ptrdiff_t N = problem.objectCount;
+  const int parts = workers != nullptr ? workers->count() : 1;
+  std::vector<CrossTables> part(static_cast<std::size_t>(parts));
+  std::vector<char> fits(part.size(), 0);
+  const auto accumulate = [&](std::ptrdiff_t k) {
+    resetCrossTables(problem, part[k], withPassive);
+    fits[k] = accumulateCrossTables(problem, part[k], N * k / parts, N * (k + 1) / parts,
+                                    objectWeights, budgetBytes / parts);
+  };
+  if (workers != nullptr) {
+    workers->run(parts, accumulate);
+  } else {
+    accumulate(0);
+  }
+  if (std::find(fits.begin(), fits.end(), 0) != fits.end()) {
+    return false;
+  }
+  tables = std::move(part[0]);
+  for (int k = 1; k < parts; ++k) {
+    addCrossTables(tables, part[k]);
+    part[k] = CrossTables{};
+  }
+  return tables.bytes() <= budgetBytes;
 }
 
 void addCrossTables(CrossTables& into, const CrossTables& part) {

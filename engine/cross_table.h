@@ -21,6 +21,8 @@
 
 namespace tallowmere {
 
+class Workers;
+
 struct CrossTables {
   std::ptrdiff_t activeSlots = 0;   // S1
   std::ptrdiff_t passiveSlots = 0;  // S - S1 when passive centroids are wanted, else 0
@@ -45,6 +47,13 @@ void resetCrossTables(const Problem& problem, CrossTables& tables, bool withPass
 bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptrdiff_t first,
                            std::ptrdiff_t last, std::span<const int32_t> objectWeights,
                            std::size_t budgetBytes);
+
+// The tables of all objects of a problem with the given weights, one part of the objects a worker
+// (workers.h; all on the calling thread without them), each part within its share of the budget,
+// added together: the same tables for every number of parts. False when they do not fit.
+bool buildCrossTables(const Problem& problem, std::span<const int32_t> objectWeights,
+                      bool withPassive, std::size_t budgetBytes, Workers* workers,
+                      CrossTables& tables);
 
 // into += part, table by table; both of the same shape.
 void addCrossTables(CrossTables& into, const CrossTables& part);

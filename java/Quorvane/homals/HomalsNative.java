@@ -39,20 +39,17 @@ final class HomalsNative {
   static final int REPORT_ITERATIONS = 0;
   /** Report index: why the run ended, a {@code STOP_} code. */
   static final int REPORT_STOP_REASON = 1;
-  /** Report index: the sum of the eigenvalues. */
-  static final int REPORT_FIT = 2;
-  /** Report index: the last change of the fit. */
-  static final int REPORT_FIT_CHANGE = 3;
-  /** Report index: the last smallest cosine between successive scores. */
-  static final int REPORT_MINIMUM_COSINE = 4;
-  /** Report index: the estimated distance of the subspace from its limit (NaN: not tracked). */
-  static final int REPORT_SUBSPACE_CHANGE = 5;
+  /**
+   * Report index: the estimated distance of the solution's subspace from its limit when the run
+   * ended (0 for the direct solution; NaN when not tracked).
+   */
+  static final int REPORT_SUBSPACE_DISTANCE = 2;
   /** Report index: the solver that ran, a {@code SOLVER_} code. */
-  static final int REPORT_SOLVER = 6;
+  static final int REPORT_SOLVER = 3;
   /** Report index: 1 when {@code pairCounts} was written, else 0. */
-  static final int REPORT_PAIR_COUNTS = 7;
+  static final int REPORT_PAIR_COUNTS = 4;
   /** The length of the report. */
-  static final int REPORT_LENGTH = 8;
+  static final int REPORT_LENGTH = 5;
 
   static final int STOP_ITERATION_BOUND = 0;
   static final int STOP_FIT_CHANGE = 1;

@@ -71,11 +71,12 @@ public final class HomalsResult {
   private final StopReason stopReason;
   private final Solver solver;
   private final List<List<Integer>> tiedDimensions;
+  private final double subspaceDistance;
 
   /** Takes ownership of {@code objectScores}, dimension-major. */
   HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables, double[] objectScores,
       double[] eigenvalues, Inertia inertia, int iterations, StopReason stopReason, Solver solver,
-      List<List<Integer>> tiedDimensions) {
+      List<List<Integer>> tiedDimensions, double subspaceDistance) {
     this.analysis = analysis;
     this.variables = Collections.unmodifiableList(variables);
     this.objectScores = objectScores;
@@ -86,7 +87,16 @@ public final class HomalsResult {
     this.stopReason = stopReason;
     this.solver = solver;
     this.tiedDimensions = tiedDimensions.stream().map(List::copyOf).toList();
+    this.subspaceDistance = subspaceDistance;
   }
+
+  /**
+   * The estimated distance of the solution's subspace from the exact one when the run ended (the
+   * root of the summed squared sines of the angles between them, in the metric of the category
+   * frequencies): at most the convergence tolerance for a run that ended on it; 0 for the direct
+   * solution; NaN when the subspace was not followed or could not be estimated.
+   */
+  public double subspaceDistance() { return subspaceDistance; }
 
   /**
    * The solver that ran: {@link Solver#DIRECT}, {@link Solver#CROSS_TABLE} or {@link

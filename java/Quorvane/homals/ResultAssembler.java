@@ -92,7 +92,8 @@ final class ResultAssembler {
     double[] pairCounts = x.report(HomalsNative.REPORT_PAIR_COUNTS) == 1 ? x.pairCounts() : null;
     Inertia inertia = Statistics.inertia(analysis, eigenvalues, inverseSums, pairCounts);
     return new HomalsResult(analysis, results, scores, eigenvalues, inertia, iterations, stopReason,
-        Solver.ofCode(x.report(HomalsNative.REPORT_SOLVER)), tieGroups(x.ties()));
+        Solver.ofCode(x.report(HomalsNative.REPORT_SOLVER)), tieGroups(x.ties()),
+        x.report()[HomalsNative.REPORT_SUBSPACE_DISTANCE]);
   }
 
   /** The groups of tied dimensions from, for each, the last dimension it is tied with. */

@@ -109,6 +109,11 @@ final class AnalysisOptions {
           + "iteration (default: ${DEFAULT-VALUE}).")
   String solver;
 
+  @Option(names = "--threads", paramLabel = "N",
+      description = "Processors the analysis may use, 1 to 1024 (default: all available). The "
+          + "results are the same for every number.")
+  Integer threads;
+
   /** The encoding of --encoding, or an error in words when this Java does not know it. */
   Charset charset() {
     try {
@@ -122,6 +127,9 @@ final class AnalysisOptions {
   HomalsAnalysis build(HomalsAnalysis.Builder builder) {
     if (maxIterations != null) {
       builder.maxIterations(maxIterations);
+    }
+    if (threads != null) {
+      builder.threads(threads);
     }
     return builder.dimensions(dimensions)
         .innerIterations(innerIterations)

@@ -23,6 +23,9 @@ final class SummaryJson {
     root.addProperty("iterations", result.iterations());
     root.addProperty("converged", result.converged());
     root.addProperty("stopReason", result.stopReason().key());
+    if (Double.isFinite(result.subspaceDistance())) {
+      root.addProperty("subspaceDistance", result.subspaceDistance());
+    }
     root.addProperty("solver", result.solver().key());
     JsonArray ties = new JsonArray();
     for (List<Integer> group : result.tiedDimensions()) {

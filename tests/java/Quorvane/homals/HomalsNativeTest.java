@@ -123,6 +123,25 @@ class HomalsNativeTest {
   }
 
   /**
+   * Weights whose total, times the active variables, reaches 2^53: the marginals would no longer
+   * be exact sums, and would depend on how the objects were split among threads.
+   */
+  @Test
+  void weightsTooLargeForExactSumsAreRefused() {
+    Call call = new Call();
+    int n = (1 << 21) + 1;
+    call.codes = new int[][] {new int[n], new int[n]};
+    java.util.Arrays.fill(call.codes[0], 1);
+    java.util.Arrays.fill(call.codes[1], 2);
+    call.codes[0][0] = 2;
+    call.weights = new int[n];
+    java.util.Arrays.fill(call.weights, Integer.MAX_VALUE);
+    call.objectScores = new double[2 * n];
+    IllegalArgumentException e = assertThrows(IllegalArgumentException.class, call::run);
+    assertTrue(e.getMessage().contains("times the 2 active variables reaches 2^53"), e.getMessage());
+  }
+
+  /**
    * Another thread replacing a column with null or a shorter array while calls run: each call
    * either runs on the columns it read or refuses them, and the virtual machine stays up.
    */

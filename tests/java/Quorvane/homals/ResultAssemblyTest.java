@@ -45,8 +45,11 @@ class ResultAssemblyTest {
         output[e] = random.nextGaussian();
       }
     }
-    double[] report = {37, reason.code(), 0.5, 1e-12, 0.99, 1e-9, Solver.CROSS_TABLE.code()};
-    System.arraycopy(report, 0, x.report(), 0, report.length);
+    x.report()[HomalsNative.REPORT_ITERATIONS] = 37;
+    x.report()[HomalsNative.REPORT_STOP_REASON] = reason.code();
+    x.report()[HomalsNative.REPORT_SUBSPACE_DISTANCE] = 1e-9;
+    x.report()[HomalsNative.REPORT_SOLVER] = Solver.CROSS_TABLE.code();
+    x.report()[HomalsNative.REPORT_PAIR_COUNTS] = 0;
   }
 
   @Test
@@ -64,6 +67,7 @@ class ResultAssemblyTest {
     assertEquals(StopReason.SUBSPACE, result.stopReason());
     assertTrue(result.converged());
     assertEquals(Solver.CROSS_TABLE, result.solver());
+    assertEquals(1e-9, result.subspaceDistance());
 
     // Slots: the active variables' categories first, a1..a3, b1, b2, then the passive c1..c3;
     // element d * S + slot.
