@@ -22,7 +22,8 @@ void fillCodes(const Problem& problem, const IterationPlan& plan, Buffer<Code>& 
   const int32_t dump = problem.maxCategories;
   codes = Buffer<Code>(count(problem.objectCount * variables));
   std::vector<CodeColumn> columns(count(variables));
-  bool adjacent = true;
+  // Without objects the columns may be null, and no offset may be taken from them.
+  bool adjacent = problem.objectCount > 0;
   for (int32_t v = 0; v < variables; ++v) {
     columns[v] = problem.variables[plan.order[v]].codes;
     adjacent = adjacent && columns[v].data == columns[0].data + v &&

@@ -1,14 +1,17 @@
 // The direct solution of an all-multiple analysis from the eigenvectors of its cross-table: its
-// agreement with the iterations run to convergence, its ties, and rank-one runs that finish.
+// agreement with the iterations run to convergence, its ties, and Lanczos against the dense
+// solution.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "analysis_solution.h"
 #include "cross_table.h"
+#include "multiple_problems.h"
 #include "problem.h"
 #include "table_eigensolver.h"
 
@@ -16,101 +19,10 @@ namespace tallowmere {
 namespace {
 
 using testing::Problem;
-
-int32_t uniform(std::mt19937& rng, int32_t low, int32_t high) {
-  return std::uniform_int_distribution<int32_t>(low, high)(rng);
-}
-
-// All active variables multiple; missing codes, weights of 0 to 4, empty categories, and
-// passive variables of every kind.
-Problem randomMultiple(std::mt19937& rng, int32_t objects) {
-  Problem p;
-  p.objectCount = objects;
-  p.maxCategories = uniform(rng, 2, 5);
-  p.dimensionCount = uniform(rng, 1, 3);
-  p.innerIterations = 2;
-  const int32_t active = uniform(rng, 3, 6), passive = uniform(rng, 0, 2);
-  p.dataStride = active + passive + 1;
-  p.useWeights = true;
-  p.weightColumn = active + passive;
-  for (int32_t J = 0; J < active + passive; ++J) {
-    const bool isActive = J < active;
-    (isActive ? p.activeColumns : p.passiveColumns).push_back(J);
-    (isActive ? p.activeCategoryCounts : p.passiveCategoryCounts)
-        .push_back(uniform(rng, 2, p.maxCategories));
-    (isActive ? p.activeSingle : p.passiveSingle).push_back(isActive ? 0 : uniform(rng, 0, 1));
-    (isActive ? p.activeLevels : p.passiveLevels).push_back(uniform(rng, 0, 2));
-  }
-  p.data.resize(std::size_t(p.objectCount) * p.dataStride);
-  for (std::ptrdiff_t i = 0; i < p.objectCount; ++i) {
-    int32_t* row = p.data.data() + i * p.dataStride;
-    for (int32_t J = 0; J < active + passive; ++J) {
-      row[J] = uniform(rng, 0, 9) == 0 ? 0 : uniform(rng, 1, p.categoryCount(J));
-    }
-    row[p.weightColumn] = uniform(rng, 0, 4);
-  }
-  p.fitTolerance = std::numeric_limits<double>::quiet_NaN();
-  p.cosineTolerance = std::numeric_limits<double>::quiet_NaN();
-  return p;
-}
-
-// Two groups of variables, the second a copy of the first, with every row of one group beside
-// every row of the other: the groups are independent and alike, so that every eigenvalue of the
-// analysis comes twice. Weights of 2, of which a few are then changed by one, part the pairs.
-Problem twinProblem(std::mt19937& rng, int32_t changedWeights, int32_t rows = 14, int32_t half = 3,
-                    int32_t K = 3) {
-  std::vector<int32_t> codes(std::size_t(rows) * half);
-  const auto normal = [](std::mt19937& g) { return testing::roughlyNormal(g); };
-  for (int32_t r = 0; r < rows; ++r) {
-    const double trait = normal(rng);
-    for (int32_t j = 0; j < half; ++j) {
-      const double value = trait + normal(rng);
-      codes[r * half + j] = std::clamp(static_cast<int32_t>((value + 1.5) / 3.0 * K) + 1, 1, K);
-    }
-  }
-  Problem p;
-  p.objectCount = rows * rows;
-  p.maxCategories = K;
-  p.dimensionCount = uniform(rng, 0, 1) == 0 ? 1 : 3;
-  p.dataStride = 2 * half + 1;
-  p.useWeights = true;
-  p.weightColumn = 2 * half;
-  for (int32_t J = 0; J < 2 * half; ++J) {
-    p.activeColumns.push_back(J);
-    p.activeCategoryCounts.push_back(K);
-    p.activeSingle.push_back(0);
-    p.activeLevels.push_back(0);
-  }
-  for (int32_t a = 0; a < rows; ++a) {
-    for (int32_t b = 0; b < rows; ++b) {
-      for (int32_t j = 0; j < half; ++j) {
-        p.data.push_back(codes[a * half + j]);
-      }
-      for (int32_t j = 0; j < half; ++j) {
-        p.data.push_back(codes[b * half + j]);
-      }
-      p.data.push_back(2);
-    }
-  }
-  for (int32_t c = 0; c < changedWeights; ++c) {
-    const std::ptrdiff_t object = uniform(rng, 0, p.objectCount - 1);
-    p.data[object * p.dataStride + p.weightColumn] += uniform(rng, 0, 1) * 2 - 1;
-  }
-  p.fitTolerance = std::numeric_limits<double>::quiet_NaN();
-  p.cosineTolerance = std::numeric_limits<double>::quiet_NaN();
-  return p;
-}
-
-Solution solve(const Problem& p, Solver solver, double tolerance = 1e-8,
-               double categorySpaceWork = 0.0, bool warmStart = true, bool regress = true) {
-  SolutionOptions options;
-  options.regressRankOne = regress;
-  options.solver = solver;
-  options.subspaceTolerance = tolerance;
-  options.categorySpaceWork = categorySpaceWork;
-  options.warmStart = warmStart;
-  return testing::solveTyped(p, options);
-}
+using testing::randomMultiple;
+using testing::solve;
+using testing::twinProblem;
+using testing::uniform;
 
 // The largest difference between two solutions' scores of the objects that take part, on each
 // dimension, relative to the largest such score of `expected` on it.
@@ -330,55 +242,6 @@ TEST(DirectSolution, EigenvaluesThatOccurTwiceSurviveTheLanczosMethod) {
     EXPECT_NEAR(lanczos.values[d], dense.values[d], 1e-12) << d;
   }
   EXPECT_EQ(tiedThrough(lanczos.values, {}, tieTolerance), (std::vector<int>{1, 1, 3, 3, 4}));
-}
-
-// A rank-one analysis of one dimension whose first two eigenvalues lie close, all single
-// variables nominal: with one dimension, the rank-one restriction changes nothing, so its optimum
-// is the direct solution's largest eigenvalue. The first of a fixed series of such problems
-// whose first two eigenvalues lie less than 0.3 % apart.
-Problem slowRankOne() {
-  std::mt19937 rng(7);
-  while (true) {
-    const int32_t changed = uniform(rng, 1, 3);
-    Problem p = twinProblem(rng, changed);
-    p.dimensionCount = 2;
-    const Solution pair = solve(p, Solver::direct);
-    const double gap = (pair.eigenvalues[0] - pair.eigenvalues[1]) / pair.eigenvalues[0];
-    if (gap > 1e-4 && gap < 3e-3) {
-      p.dimensionCount = 1;
-      p.innerIterations = 5;
-      p.maxIterations = 1000;
-      p.activeSingle.assign(p.activeSingle.size(), 1);
-      return p;
-    }
-  }
-}
-
-TEST(RankOne, RunsThatNeedThousandsOfIterationsFinishAtDefaultSettings) {
-  const Problem p = slowRankOne();
-  Problem multiple = p;
-  multiple.activeSingle.assign(p.activeSingle.size(), 0);
-  const double optimum = solve(multiple, Solver::direct).eigenvalues[0];
-  const double defaultWork = 2e9;
-
-  // Cold, with the bound of the passes over the objects: cut off.
-  const Solution bounded = solve(p, Solver::crossTable, 1e-8, 0.0, false);
-  EXPECT_EQ(bounded.report.stopReason, StopReason::iterationBound);
-  // Cold, with the cross-table's work budget: more than 5000 iterations, to the optimum.
-  const Solution cold = solve(p, Solver::crossTable, 1e-8, defaultWork, false);
-  EXPECT_EQ(cold.report.stopReason, StopReason::subspace);
-  EXPECT_GT(cold.report.iterations, 5000);
-  EXPECT_NEAR(cold.eigenvalues[0], optimum, 1e-10);
-  // From the direct solution of the same data with every variable multiple: at once.
-  const Solution warm = solve(p, Solver::automatic, 1e-8, defaultWork, true);
-  EXPECT_EQ(warm.solver, Solver::crossTable);
-  EXPECT_EQ(warm.report.stopReason, StopReason::subspace);
-  EXPECT_LT(warm.report.iterations, 10);
-  EXPECT_NEAR(warm.eigenvalues[0], optimum, 1e-12);
-  // The accumulating rounds of the native method are slower to the same optimum.
-  const Solution accumulating = solve(p, Solver::crossTable, 1e-8, defaultWork, false, false);
-  EXPECT_GT(accumulating.report.iterations, cold.report.iterations);
-  EXPECT_NEAR(accumulating.eigenvalues[0], optimum, 1e-9);
 }
 
 }  // namespace

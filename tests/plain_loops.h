@@ -36,7 +36,7 @@ void evaluateIteration(const testing::Problem& p, std::span<const double> object
                        std::span<double> eigenvalues, double& fit, double& minimumCosine,
                        double totalMarginal);
 
-// The rank-one steps, one variable at a time in matrix form.
+// The rank-one steps, one variable at a time in matrix form (plain_rank_one.cpp).
 void initialiseSingleQuantifications(const testing::Problem& p,
                                      std::span<const double> categoryMarginals,
                                      std::span<double> singleQuantifications, double totalMarginal);

@@ -225,8 +225,9 @@ TEST(SubspaceTest, TheEstimatedDistanceBoundsTheTrueOne) {
     const std::vector<int32_t> w = p.objectWeights();
     for (std::ptrdiff_t i = 0; i < p.objectCount; ++i) {
       for (const int32_t J : layout.activeVariables) {
-        const int32_t code = layout.code(i, J);
-        D[layout.slotStart[J] + code - 1] += code > 0 ? std::max(w[i], 0) : 0;
+        if (const int32_t code = layout.code(i, J); code > 0) {
+          D[layout.slotStart[J] + code - 1] += std::max(w[i], 0);
+        }
       }
     }
     Eigen::MatrixXd A(S1, P), B(S1, P);

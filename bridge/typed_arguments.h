@@ -1,0 +1,63 @@
+// Reading and checking the typed entry point's arguments: each Java array read once into the
+// library's memory, and every limit checked on those copies, so that another thread changing an
+// array meanwhile cannot slip a value past a check. A broken limit raises the Java exception
+// that names it and throws JavaExceptionPending.
+#pragma once
+
+#include <jni.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "buffer.h"
+#include "java_arrays.h"
+#include "problem.h"
+
+namespace tallowmere::bridge {
+
+[[noreturn]] void reject(JNIEnv* env, const char* className, const std::string& message);
+[[noreturn]] void illegal(JNIEnv* env, const std::string& message);
+
+// The length of an array that must not be null.
+jsize lengthOf(JNIEnv* env, jarray array, const std::string& name);
+void requireLength(JNIEnv* env, jarray array, const std::string& name, int64_t length);
+
+template <typename T, typename Array, typename Get>
+std::vector<T> readArray(JNIEnv* env, Array array, const std::string& name, jsize length, Get get) {
+  requireLength(env, array, name, length);
+  std::vector<T> values(static_cast<std::size_t>(length));
+  (env->*get)(array, 0, length, values.data());
+  checkPending(env);
+  return values;
+}
+
+std::vector<jint> readInts(JNIEnv* env, jintArray array, const std::string& name, jsize length);
+
+// A number as a message shows it: whole numbers without a fraction.
+std::string shown(double value);
+
+void requireRange(JNIEnv* env, const char* name, double value, bool ok, const char* limits);
+
+// "name[index]".
+std::string element(const char* name, std::size_t index);
+
+// A tolerance: NaN switches its test off; otherwise finite and not negative.
+void checkTolerance(JNIEnv* env, const char* name, double value);
+
+// The variables' codes, each column fetched from the array of columns once and copied once, so
+// that another thread replacing a column meanwhile changes nothing here. Sets `objects` to the
+// length of column 0, which every column must share.
+std::vector<Buffer<int32_t>> readColumns(JNIEnv* env, jobjectArray codes, jsize variables,
+                                         jsize& objects);
+
+// The problem the copied arguments describe, once their values are checked: category counts,
+// flags and levels, codes within their counts, an active variable, dimensions within the active
+// categories, and weights that are not negative. The problem points into `columns` and `weights`.
+Problem describe(JNIEnv* env, jint dimensionCount, const std::vector<Buffer<int32_t>>& columns,
+                 const std::vector<jint>& counts, const std::vector<jboolean>& passive,
+                 const std::vector<jint>& single, const std::vector<jint>& levels,
+                 const Buffer<int32_t>& weights, jsize objects);
+
+}  // namespace tallowmere::bridge
