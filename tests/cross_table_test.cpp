@@ -8,6 +8,7 @@
 
 #include "analysis_solution.h"
 #include "cross_table.h"
+#include "multiple_problems.h"
 #include "problem.h"
 
 namespace tallowmere {
@@ -15,41 +16,19 @@ namespace {
 
 using testing::Problem;
 
-int32_t uniform(std::mt19937& rng, int32_t low, int32_t high) {
-  return std::uniform_int_distribution<int32_t>(low, high)(rng);
-}
+using testing::uniform;
 
-// Problems the typed API accepts: missing codes, zero and repeated weights, passive variables,
-// single variables of every level, categories without objects.
+// Problems the typed API accepts, with single variables of every level among the active ones.
 Problem randomAnalysis(std::mt19937& rng) {
-  Problem p;
-  p.objectCount = uniform(rng, 60, 150);
-  p.maxCategories = uniform(rng, 2, 4);
-  p.dimensionCount = uniform(rng, 1, 3);
-  p.innerIterations = uniform(rng, 0, 2);
-  const int32_t active = uniform(rng, 2, 4), passive = uniform(rng, 0, 2);
-  p.dataStride = active + passive + 1;
-  p.useWeights = true;
-  p.weightColumn = active + passive;
-  for (int32_t J = 0; J < active + passive; ++J) {
-    const bool isActive = J < active;
-    (isActive ? p.activeColumns : p.passiveColumns).push_back(J);
-    (isActive ? p.activeCategoryCounts : p.passiveCategoryCounts)
-        .push_back(uniform(rng, 2, p.maxCategories));
-    (isActive ? p.activeSingle : p.passiveSingle).push_back(uniform(rng, 0, 1));
-    (isActive ? p.activeLevels : p.passiveLevels).push_back(uniform(rng, 0, 2));
-  }
-  p.data.resize(std::size_t(p.objectCount) * p.dataStride);
-  for (std::ptrdiff_t i = 0; i < p.objectCount; ++i) {
-    int32_t* row = p.data.data() + i * p.dataStride;
-    for (int32_t J = 0; J < active + passive; ++J) {
-      row[J] = uniform(rng, 0, 9) == 0 ? uniform(rng, -1, 0) : uniform(rng, 1, p.categoryCount(J));
-    }
-    row[p.weightColumn] = uniform(rng, 0, 4);
-  }
-  p.fitTolerance = std::numeric_limits<double>::quiet_NaN();
-  p.cosineTolerance = std::numeric_limits<double>::quiet_NaN();
-  return p;
+  return testing::randomAnalysis(rng, {.minObjects = 60,
+                                       .maxObjects = 150,
+                                       .maxCategories = 4,
+                                       .minActive = 2,
+                                       .maxActive = 4,
+                                       .maxPassive = 2,
+                                       .activeSingles = true,
+                                       .innerIterations = -1,
+                                       .negativeMissing = true});
 }
 
 // The tables of objects first .. last - 1 in runAnalysis's layout, K slots a variable.
@@ -105,7 +84,8 @@ TEST(CrossTable, PartsAddUpToTheWholeBitForBit) {
   }
 }
 
-Solution solve(const Problem& p, Solver solver) {
+// The iterates after the problem's bound, from the random start, neither accelerated nor rotated.
+Solution iterate(const Problem& p, Solver solver) {
   SolutionOptions options;
   options.solver = solver;
   options.subspaceTolerance = 0.0;
@@ -140,8 +120,8 @@ TEST(CategorySpace, IteratesEqualThoseOfThePassesOverTheObjects) {
     p.maxIterations = std::array{1, 2, 5, 20}[trial % 4];
     SCOPED_TRACE(::testing::Message() << "trial " << trial << ", " << p.maxIterations
                                       << " iterations, P = " << p.dimensionCount);
-    const Solution objects = solve(p, Solver::objects);
-    const Solution table = solve(p, Solver::crossTable);
+    const Solution objects = iterate(p, Solver::objects);
+    const Solution table = iterate(p, Solver::crossTable);
     ASSERT_EQ(objects.solver, Solver::objects);
     ASSERT_EQ(table.solver, Solver::crossTable);
     // Objects of weight 0 have no scores in either.

@@ -153,6 +153,25 @@ TEST(Ties, ChainsOfNeighboursWithinTheTolerance) {
   }
 }
 
+// The cross-table B of a problem in runAnalysis's layout and its marginals D, the diagonal of the
+// pair counts (each slot's pairs with itself).
+std::pair<std::vector<double>, std::vector<double>> tableOf(const Problem& p) {
+  const tallowmere::Problem problem = p.engineProblem();
+  CrossTables tables;
+  resetCrossTables(problem, tables, false);
+  EXPECT_TRUE(
+      accumulateCrossTables(problem, tables, 0, p.objectCount, p.objectWeights(), SIZE_MAX));
+  std::vector<double> B, passive, pairs;
+  formCrossTable(tables, B, passive);
+  formPairCounts(tables, pairs);
+  const std::ptrdiff_t S1 = problem.activeSlotCount;
+  std::vector<double> D(static_cast<std::size_t>(S1));
+  for (std::ptrdiff_t s = 0; s < S1; ++s) {
+    D[s] = pairs[s * S1 + s];
+  }
+  return {B, D};
+}
+
 // Many categories: the table is solved by Lanczos, which must agree with the dense solution.
 TEST(DirectSolution, LanczosAgreesWithTheDenseSolution) {
   std::mt19937 rng(11);
@@ -183,19 +202,7 @@ TEST(DirectSolution, LanczosAgreesWithTheDenseSolution) {
   Solution reference = solve(p, Solver::direct);
   // The same table through both methods.
   const std::ptrdiff_t S1 = std::ptrdiff_t{K} * variables;
-  const tallowmere::Problem problem = p.engineProblem();
-  CrossTables tables;
-  resetCrossTables(problem, tables, false);
-  ASSERT_TRUE(
-      accumulateCrossTables(problem, tables, 0, p.objectCount, p.objectWeights(), SIZE_MAX));
-  std::vector<double> B, passive;
-  formCrossTable(tables, B, passive);
-  // The marginals are the diagonal of the pair counts: each slot's pairs with itself.
-  std::vector<double> pairs, D(S1, 0.0);
-  formPairCounts(tables, pairs);
-  for (std::ptrdiff_t s = 0; s < S1; ++s) {
-    D[s] = pairs[s * S1 + s];
-  }
+  const auto [B, D] = tableOf(p);
   TableEigenpairs dense, lanczos;
   solveCategoryTable(B, D, S1, 4, dense, S1);
   solveCategoryTable(B, D, S1, 4, lanczos, 0);
@@ -222,17 +229,7 @@ TEST(DirectSolution, EigenvaluesThatOccurTwiceSurviveTheLanczosMethod) {
   const Problem p = twinProblem(rng, 0, 30, 7, 8);
   const std::ptrdiff_t S1 = p.slotCount();
   ASSERT_GT(S1, denseTableLimit);
-  const tallowmere::Problem problem = p.engineProblem();
-  CrossTables tables;
-  resetCrossTables(problem, tables, false);
-  ASSERT_TRUE(
-      accumulateCrossTables(problem, tables, 0, p.objectCount, p.objectWeights(), SIZE_MAX));
-  std::vector<double> B, passive, pairs, D(S1);
-  formCrossTable(tables, B, passive);
-  formPairCounts(tables, pairs);
-  for (std::ptrdiff_t s = 0; s < S1; ++s) {
-    D[s] = pairs[s * S1 + s];
-  }
+  const auto [B, D] = tableOf(p);
   TableEigenpairs dense, lanczos;
   solveCategoryTable(B, D, S1, 5, dense, S1);
   solveCategoryTable(B, D, S1, 5, lanczos, 0);

@@ -11,13 +11,14 @@ int32_t uniform(std::mt19937& rng, int32_t low, int32_t high) {
   return std::uniform_int_distribution<int32_t>(low, high)(rng);
 }
 
-Problem randomMultiple(std::mt19937& rng, int32_t objects) {
+Problem randomAnalysis(std::mt19937& rng, const AnalysisShape& shape) {
   Problem p;
-  p.objectCount = objects;
-  p.maxCategories = uniform(rng, 2, 5);
+  p.objectCount = uniform(rng, shape.minObjects, shape.maxObjects);
+  p.maxCategories = uniform(rng, 2, shape.maxCategories);
   p.dimensionCount = uniform(rng, 1, 3);
-  p.innerIterations = 2;
-  const int32_t active = uniform(rng, 3, 6), passive = uniform(rng, 0, 2);
+  p.innerIterations = shape.innerIterations >= 0 ? shape.innerIterations : uniform(rng, 0, 2);
+  const int32_t active = uniform(rng, shape.minActive, shape.maxActive);
+  const int32_t passive = uniform(rng, 0, shape.maxPassive);
   p.dataStride = active + passive + 1;
   p.useWeights = true;
   p.weightColumn = active + passive;
@@ -26,20 +27,35 @@ Problem randomMultiple(std::mt19937& rng, int32_t objects) {
     (isActive ? p.activeColumns : p.passiveColumns).push_back(J);
     (isActive ? p.activeCategoryCounts : p.passiveCategoryCounts)
         .push_back(uniform(rng, 2, p.maxCategories));
-    (isActive ? p.activeSingle : p.passiveSingle).push_back(isActive ? 0 : uniform(rng, 0, 1));
+    (isActive ? p.activeSingle : p.passiveSingle)
+        .push_back(isActive && !shape.activeSingles ? 0 : uniform(rng, 0, 1));
     (isActive ? p.activeLevels : p.passiveLevels).push_back(uniform(rng, 0, 2));
   }
   p.data.resize(std::size_t(p.objectCount) * p.dataStride);
   for (std::ptrdiff_t i = 0; i < p.objectCount; ++i) {
     int32_t* row = p.data.data() + i * p.dataStride;
     for (int32_t J = 0; J < active + passive; ++J) {
-      row[J] = uniform(rng, 0, 9) == 0 ? 0 : uniform(rng, 1, p.categoryCount(J));
+      const bool missing = uniform(rng, 0, 9) == 0;
+      row[J] = missing ? (shape.negativeMissing ? uniform(rng, -1, 0) : 0)
+                       : uniform(rng, 1, p.categoryCount(J));
     }
     row[p.weightColumn] = uniform(rng, 0, 4);
   }
   p.fitTolerance = std::numeric_limits<double>::quiet_NaN();
   p.cosineTolerance = std::numeric_limits<double>::quiet_NaN();
   return p;
+}
+
+Problem randomMultiple(std::mt19937& rng, int32_t objects) {
+  return randomAnalysis(rng, {.minObjects = objects,
+                              .maxObjects = objects,
+                              .maxCategories = 5,
+                              .minActive = 3,
+                              .maxActive = 6,
+                              .maxPassive = 2,
+                              .activeSingles = false,
+                              .innerIterations = 2,
+                              .negativeMissing = false});
 }
 
 Problem twinProblem(std::mt19937& rng, int32_t changedWeights, int32_t rows, int32_t half,

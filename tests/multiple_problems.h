@@ -12,8 +12,21 @@ namespace tallowmere::testing {
 
 int32_t uniform(std::mt19937& rng, int32_t low, int32_t high);
 
-// All active variables multiple; missing codes, weights of 0 to 4, empty categories, and
-// passive variables of every kind.
+// Problems the typed API accepts: missing codes (0, or below with `negativeMissing`), weights of
+// 0 to 4, categories without objects, passive variables single or multiple of every level, and
+// active ones single too when `activeSingles` (rounds of the rank-one step: `innerIterations`, or
+// 0 to 2 at random when it is negative).
+struct AnalysisShape {
+  int32_t minObjects, maxObjects;
+  int32_t maxCategories;
+  int32_t minActive, maxActive, maxPassive;
+  bool activeSingles;
+  int32_t innerIterations;
+  bool negativeMissing;
+};
+Problem randomAnalysis(std::mt19937& rng, const AnalysisShape& shape);
+
+// All active variables multiple, of 2 to 5 categories, with 3 to 6 active and up to 2 passive.
 Problem randomMultiple(std::mt19937& rng, int32_t objects);
 
 // Two groups of variables, the second a copy of the first, with every row of one group beside
