@@ -174,7 +174,7 @@ void callInPhases(const JavaCall& c, bool writeObjectScores, PhaseTimes& t) {
   const Problem problem = problemFromSettings(analysisSettings);
   const std::size_t N = objects, P = dimensions, S = problem.slotCount;
   {
-    Buffer<int32_t> w(N);
+    Buffer<double> w(N);
     Buffer<double> X(P * N), Y(P * S), m(N), D(S), z(S), a(variables * P), eigenvalues(P);
     t.end(PhaseTimes::buffers);
     IterationPlan plan;

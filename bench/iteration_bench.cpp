@@ -16,7 +16,7 @@ namespace {
 struct IterationState {
   testing::Problem input;
   Problem problem;
-  std::vector<int32_t> weights;
+  std::vector<double> weights;
   std::vector<double> m, D, X, averages, Y, eigenvalues;
   double t = 0.0;
 };

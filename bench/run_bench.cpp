@@ -141,7 +141,7 @@ void CrossTableBuild(benchmark::State& state) {
     in = makeSyntheticData(N, 20, 6);
   }
   const Problem problem = typedProblemFor(in, 3);
-  std::vector<int32_t> weights(static_cast<std::size_t>(N));
+  std::vector<double> weights(static_cast<std::size_t>(N));
   for (int32_t i = 0; i < N; ++i) {
     weights[i] = in.data[std::size_t(i) * in.stride() + in.variableCount];
   }
@@ -173,7 +173,7 @@ void TableSolve(benchmark::State& state) {
   const Problem problem = typedProblemFor(in, 3);
   CrossTables tables;
   resetCrossTables(problem, tables, false);
-  std::vector<int32_t> weights(in.objectCount);
+  std::vector<double> weights(in.objectCount);
   for (int32_t i = 0; i < in.objectCount; ++i) {
     weights[i] = in.data[std::size_t(i) * in.stride() + M];
   }

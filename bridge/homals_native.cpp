@@ -54,10 +54,10 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     JNIEnv* env, jclass, jint dimensionCount, jint maxIterations, jint innerIterations,
     jdouble fitTolerance, jdouble cosineTolerance, jdouble subspaceTolerance, jint solver,
     jdouble categorySpaceWork, jint threads, jobjectArray codes, jintArray categoryCounts,
-    jbooleanArray passive, jintArray single, jintArray levels, jintArray weights,
-    jdoubleArray objectScores, jdoubleArray quantifications, jdoubleArray centroids,
-    jdoubleArray loadings, jdoubleArray eigenvalues, jintArray ties, jdoubleArray pairCounts,
-    jdoubleArray report) {
+    jbooleanArray passive, jintArray single, jintArray levels, jobjectArray categoryValues,
+    jdoubleArray weights, jdoubleArray objectScores, jdoubleArray quantifications,
+    jdoubleArray centroids, jdoubleArray loadings, jdoubleArray eigenvalues, jintArray ties,
+    jdoubleArray tableEigenvalues, jdoubleArray pairCounts, jdoubleArray report) {
   using tallowmere::Buffer;
   try {
     requireRange(env, "dimensionCount", dimensionCount, dimensionCount >= 1, "at least 1");
@@ -79,25 +79,24 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     if (variables == 0) {
       illegal(env, "codes has no variables");
     }
-    jsize objects = 0;
-    const std::vector<Buffer<int32_t>> columns = readColumns(env, codes, variables, objects);
-    if (objects == 0) {
+    TypedArguments a;
+    a.dimensionCount = dimensionCount;
+    a.columns = readColumns(env, codes, variables, a.objects);
+    if (a.objects == 0) {
       illegal(env, "codes[0] has no objects");
     }
-    const std::vector<jint> counts = readInts(env, categoryCounts, "categoryCounts", variables);
-    const std::vector<jboolean> passiveFlags =
+    a.counts = readInts(env, categoryCounts, "categoryCounts", variables);
+    a.passive =
         readArray<jboolean>(env, passive, "passive", variables, &JNIEnv::GetBooleanArrayRegion);
-    const std::vector<jint> singleFlags = readInts(env, single, "single", variables);
-    const std::vector<jint> levelCodes = readInts(env, levels, "levels", variables);
-    Buffer<int32_t> objectWeights;
+    a.single = readInts(env, single, "single", variables);
+    a.levels = readInts(env, levels, "levels", variables);
+    const int64_t activeCount = countActive(env, a);
+    a.values = readValues(env, categoryValues, a.counts);
     if (weights != nullptr) {
-      requireLength(env, weights, "weights", objects);
-      objectWeights = Buffer<int32_t>(static_cast<std::size_t>(objects));
-      env->GetIntArrayRegion(weights, 0, objects, objectWeights.data());
-      checkPending(env);
+      a.weights = readWeights(env, weights, a.objects, activeCount);
     }
-    tallowmere::Problem problem = describe(env, dimensionCount, columns, counts, passiveFlags,
-                                           singleFlags, levelCodes, objectWeights, objects);
+    tallowmere::Problem problem = describe(env, a);
+    const jsize objects = a.objects;
 
     // Every output exactly as large as the layout needs, before anything runs.
     const int64_t P = dimensionCount, S = problem.slotCount, S1 = problem.activeSlotCount;
@@ -115,6 +114,11 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     for (std::size_t o = 0; o < std::size(outputs); ++o) {
       requireLength(env, outputs[o].first, outputNames[o], outputs[o].second);
     }
+    const jsize tableEigenvalueRoom = lengthOf(env, tableEigenvalues, "tableEigenvalues");
+    if (tableEigenvalueRoom != 0 && tableEigenvalueRoom < S1) {
+      illegal(env, "tableEigenvalues has length " + std::to_string(tableEigenvalueRoom) +
+                       ", neither 0 nor at least " + std::to_string(S1));
+    }
     const jsize pairCountLength = lengthOf(env, pairCounts, "pairCounts");
     if (pairCountLength != 0 && pairCountLength != S1 * S1) {
       illegal(env, "pairCounts has length " + std::to_string(pairCountLength) + ", neither 0 nor " +
@@ -128,7 +132,8 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
                                               .subspaceTolerance = subspaceTolerance,
                                               .solver = static_cast<tallowmere::Solver>(solver),
                                               .categorySpaceWork = categorySpaceWork,
-                                              .threads = threads};
+                                              .threads = threads,
+                                              .tableEigenvalues = tableEigenvalueRoom > 0};
     tallowmere::Solution solution;
     tallowmere::computeSolution(std::move(problem), options, solution);
 
@@ -140,6 +145,7 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     const std::vector<jint> tiedThrough(solution.tiedThrough.begin(), solution.tiedThrough.end());
     env->SetIntArrayRegion(ties, 0, static_cast<jsize>(tiedThrough.size()), tiedThrough.data());
     checkPending(env);
+    setDoubles(env, tableEigenvalues, solution.tableEigenvalues);
     const bool pairsWritten = pairCountLength > 0 && !solution.pairCounts.empty();
     if (pairsWritten) {
       setDoubles(env, pairCounts, solution.pairCounts);
@@ -151,6 +157,8 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     values[Quorvane_homals_HomalsNative_REPORT_SUBSPACE_DISTANCE] = r.subspaceChange;
     values[Quorvane_homals_HomalsNative_REPORT_SOLVER] = static_cast<int>(solution.solver);
     values[Quorvane_homals_HomalsNative_REPORT_PAIR_COUNTS] = pairsWritten ? 1.0 : 0.0;
+    values[Quorvane_homals_HomalsNative_REPORT_TABLE_EIGENVALUES] =
+        static_cast<double>(solution.tableEigenvalues.size());
     setDoubles(env, report, values);
   } catch (const JavaExceptionPending&) {
     // Java sees the pending exception.

@@ -1,5 +1,6 @@
 #include "typed_arguments.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <utility>
@@ -81,65 +82,103 @@ std::vector<Buffer<int32_t>> readColumns(JNIEnv* env, jobjectArray codes, jsize 
   return columns;
 }
 
-Problem describe(JNIEnv* env, jint dimensionCount, const std::vector<Buffer<int32_t>>& columns,
-                 const std::vector<jint>& counts, const std::vector<jboolean>& passive,
-                 const std::vector<jint>& single, const std::vector<jint>& levels,
-                 const Buffer<int32_t>& weights, jsize objects) {
-  std::vector<Variable> variables;
-  int64_t activeCategories = 0;
-  for (std::size_t v = 0; v < columns.size(); ++v) {
-    if (counts[v] < 1) {
+int64_t countActive(JNIEnv* env, const TypedArguments& a) {
+  int64_t active = 0;
+  for (std::size_t v = 0; v < a.counts.size(); ++v) {
+    if (a.counts[v] < 1) {
       illegal(env,
-              element("categoryCounts", v) + " = " + std::to_string(counts[v]) + " is below 1");
+              element("categoryCounts", v) + " = " + std::to_string(a.counts[v]) + " is below 1");
     }
-    if (single[v] != 0 && single[v] != 1) {
-      illegal(env, element("single", v) + " = " + std::to_string(single[v]) + " is not 0 or 1");
+    if (a.single[v] != 0 && a.single[v] != 1) {
+      illegal(env, element("single", v) + " = " + std::to_string(a.single[v]) + " is not 0 or 1");
     }
-    if (levels[v] < 0 || levels[v] > 2) {
-      illegal(env, element("levels", v) + " = " + std::to_string(levels[v]) + " is not 0, 1 or 2");
+    if (a.levels[v] < 0 || a.levels[v] > 2) {
+      illegal(env,
+              element("levels", v) + " = " + std::to_string(a.levels[v]) + " is not 0, 1 or 2");
     }
-    for (jsize i = 0; i < objects; ++i) {
-      if (columns[v][i] > counts[v]) {
-        illegal(env, element(element("codes", v).c_str(), static_cast<std::size_t>(i)) + " = " +
-                         std::to_string(columns[v][i]) + " exceeds " +
-                         element("categoryCounts", v) + " = " + std::to_string(counts[v]));
-      }
-    }
-    const bool active = passive[v] == JNI_FALSE;
-    activeCategories += active ? counts[v] : 0;
-    variables.push_back({.codes = {columns[v].data(), 1},
-                         .categoryCount = counts[v],
-                         .active = active,
-                         .single = single[v],
-                         .level = levels[v]});
+    active += a.passive[v] == JNI_FALSE ? 1 : 0;
   }
-  if (activeCategories == 0) {
+  if (active == 0) {
     illegal(env, "passive: every variable is passive; an analysis needs an active one");
   }
-  if (dimensionCount > activeCategories) {
-    illegal(env, "dimensionCount = " + std::to_string(dimensionCount) + " exceeds the " +
+  return active;
+}
+
+std::vector<std::vector<double>> readValues(JNIEnv* env, jobjectArray categoryValues,
+                                            const std::vector<jint>& counts) {
+  const auto variables = static_cast<jsize>(counts.size());
+  requireLength(env, categoryValues, "categoryValues", variables);
+  std::vector<std::vector<double>> values(counts.size());
+  forEachRow(env, categoryValues, 0, variables, [&](jsize v, jobject row) {
+    if (row == nullptr) {
+      return;
+    }
+    const std::string name = element("categoryValues", static_cast<std::size_t>(v));
+    values[v] = readArray<double>(env, static_cast<jdoubleArray>(row), name, counts[v],
+                                  &JNIEnv::GetDoubleArrayRegion);
+    bool spread = false;
+    for (std::size_t c = 0; c < values[v].size(); ++c) {
+      if (!std::isfinite(values[v][c])) {
+        illegal(env, element(name.c_str(), c) + " = " + shown(values[v][c]) + " is not finite");
+      }
+      spread = spread || values[v][c] != values[v][0];
+    }
+    if (!spread && counts[v] > 1) {
+      illegal(env, name + ": every value is " + shown(values[v][0]) + "; they must differ");
+    }
+  });
+  return values;
+}
+
+Buffer<double> readWeights(JNIEnv* env, jdoubleArray weights, jsize objects, int64_t activeCount) {
+  requireLength(env, weights, "weights", objects);
+  Buffer<double> units(static_cast<std::size_t>(objects));
+  env->GetDoubleArrayRegion(weights, 0, objects, units.data());
+  checkPending(env);
+  double largest = 0.0;
+  for (jsize i = 0; i < objects; ++i) {
+    const double w = units[i];
+    if (!(w >= 0.0) || !std::isfinite(w)) {
+      illegal(env, element("weights", static_cast<std::size_t>(i)) + " = " + shown(w) +
+                       " is not a finite number of 0 or more");
+    }
+    largest = std::max(largest, w);
+  }
+  if (!(largest > 0.0)) {
+    illegal(env, "weights: no object has a positive weight");
+  }
+  weightUnits(units, activeCount);
+  return units;
+}
+
+Problem describe(JNIEnv* env, const TypedArguments& a) {
+  std::vector<Variable> variables;
+  int64_t activeCategories = 0;
+  for (std::size_t v = 0; v < a.columns.size(); ++v) {
+    for (jsize i = 0; i < a.objects; ++i) {
+      if (a.columns[v][i] > a.counts[v]) {
+        illegal(env, element(element("codes", v).c_str(), static_cast<std::size_t>(i)) + " = " +
+                         std::to_string(a.columns[v][i]) + " exceeds " +
+                         element("categoryCounts", v) + " = " + std::to_string(a.counts[v]));
+      }
+    }
+    const bool active = a.passive[v] == JNI_FALSE;
+    activeCategories += active ? a.counts[v] : 0;
+    variables.push_back({.codes = {a.columns[v].data(), 1},
+                         .categoryCount = a.counts[v],
+                         .active = active,
+                         .single = a.single[v],
+                         .level = a.levels[v],
+                         .values = a.values[v].empty() ? nullptr : a.values[v].data()});
+  }
+  if (a.dimensionCount > activeCategories) {
+    illegal(env, "dimensionCount = " + std::to_string(a.dimensionCount) + " exceeds the " +
                      std::to_string(activeCategories) + " categories of the active variables");
   }
-  int64_t totalWeight = weights.empty() ? int64_t{objects} : 0;
-  for (std::size_t i = 0; i < weights.size(); ++i) {
-    if (weights[i] < 0) {
-      illegal(env, element("weights", i) + " = " + std::to_string(weights[i]) + " is negative");
-    }
-    totalWeight += weights[i];
-  }
-  // The marginals are sums of whole numbers, exact in double precision, and so the same however
-  // the objects are split among threads, while they stay below 2^53.
-  int64_t active = 0;
-  for (const Variable& variable : variables) {
-    active += variable.active ? 1 : 0;
-  }
-  if (totalWeight > (int64_t{1} << 53) / active) {
-    illegal(env, "weights: their total, " + std::to_string(totalWeight) + ", times the " +
-                     std::to_string(active) + " active variables reaches 2^53");
-  }
-  return makeProblem(objects, dimensionCount, std::move(variables),
-                     weights.empty() ? CodeColumn{} : CodeColumn{weights.data(), 1},
-                     SlotLayout::packed);
+  Problem problem = makeProblem(a.objects, a.dimensionCount, std::move(variables), CodeColumn{},
+                                SlotLayout::packed);
+  problem.weightValues = a.weights.empty() ? nullptr : a.weights.data();
+  return problem;
 }
 
 }  // namespace tallowmere::bridge

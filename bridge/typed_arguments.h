@@ -52,12 +52,33 @@ void checkTolerance(JNIEnv* env, const char* name, double value);
 std::vector<Buffer<int32_t>> readColumns(JNIEnv* env, jobjectArray codes, jsize variables,
                                          jsize& objects);
 
+// Every variable's category values, read once: an empty vector where the Java element is null
+// (the categories' positions), else k finite values that are not all equal.
+std::vector<std::vector<double>> readValues(JNIEnv* env, jobjectArray categoryValues,
+                                            const std::vector<jint>& counts);
+
+// The object weights as whole-number units (weightUnits in problem.h), read once: finite and not
+// negative, with a positive one among them.
+Buffer<double> readWeights(JNIEnv* env, jdoubleArray weights, jsize objects, int64_t activeCount);
+
+// The typed entry point's copied arguments.
+struct TypedArguments {
+  jint dimensionCount = 0;
+  jsize objects = 0;
+  std::vector<Buffer<int32_t>> columns;
+  std::vector<jint> counts;
+  std::vector<jboolean> passive;
+  std::vector<jint> single, levels;
+  std::vector<std::vector<double>> values;
+  Buffer<double> weights;  // units; empty: every object weighs 1
+};
+
 // The problem the copied arguments describe, once their values are checked: category counts,
-// flags and levels, codes within their counts, an active variable, dimensions within the active
-// categories, and weights that are not negative. The problem points into `columns` and `weights`.
-Problem describe(JNIEnv* env, jint dimensionCount, const std::vector<Buffer<int32_t>>& columns,
-                 const std::vector<jint>& counts, const std::vector<jboolean>& passive,
-                 const std::vector<jint>& single, const std::vector<jint>& levels,
-                 const Buffer<int32_t>& weights, jsize objects);
+// flags and levels, codes within their counts, an active variable, and dimensions within the
+// active categories. The problem points into the arguments, which must outlive it.
+Problem describe(JNIEnv* env, const TypedArguments& arguments);
+
+// Checks category counts, flags and levels, and counts the active variables; at least one.
+int64_t countActive(JNIEnv* env, const TypedArguments& arguments);
 
 }  // namespace tallowmere::bridge

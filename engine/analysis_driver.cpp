@@ -20,7 +20,7 @@ std::size_t bufferSize(std::ptrdiff_t elements) {
 
 // Each object's weight; with `withoutUnobservedObjects`, 0 for an object without a valid active
 // code.
-void setObjectWeights(const Problem& problem, std::span<int32_t> objectWeights,
+void setObjectWeights(const Problem& problem, std::span<double> objectWeights,
                       bool withoutUnobservedObjects, Workers* workers) {
   forEachBlock(workers, problem.objectCount,
                [&](std::ptrdiff_t, std::ptrdiff_t first, std::ptrdiff_t last) {
@@ -47,7 +47,7 @@ struct ObjectSpaceSteps {
                            double& minimumCosine) {
     const Problem& problem = run.problem;
     const double t = run.totalMarginal;
-    std::span<const int32_t> w = run.objectWeights;
+    std::span<const double> w = run.objectWeights;
     std::span<const double> m = run.objectMarginals;
     std::span<double> X = run.objectScores;
     if (run.fused) {
@@ -95,7 +95,7 @@ void allocateRun(RunState& run, Problem problem, int32_t innerIterations,
   const std::ptrdiff_t N = p.objectCount;
   const std::ptrdiff_t P = p.dimensionCount;
   const std::ptrdiff_t S = p.slotCount;
-  run.objectWeights = Buffer<int32_t>(bufferSize(N));
+  run.objectWeights = Buffer<double>(bufferSize(N));
   run.objectScores = Buffer<double>(bufferSize(P * N));
   run.categoryQuantifications = Buffer<double>(bufferSize(P * S));
   // The fused steps replace the scores object by object and never store the averages.

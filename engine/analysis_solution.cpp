@@ -210,6 +210,11 @@ void computeSolution(Problem problem, const SolutionOptions& options, Solution& 
   SubspaceTracker* watch = tracked ? &tracker : nullptr;
   Momentum* accelerate = options.accelerate && linear ? &momentum : nullptr;
   if (table && prepareCategorySpace(run, options, withPassive, space, solution.pairCounts)) {
+    if (linear && options.tableEigenvalues) {
+      const std::ptrdiff_t S1 = run.problem.activeSlotCount;
+      solution.tableEigenvalues = allTableEigenvalues(
+          space.activeTable, std::span<const double>(run.categoryMarginals).first(S1), S1);
+    }
     if (direct) {
       solution.solver = Solver::direct;
       solution.report = solveDirectly(run, space, solution);

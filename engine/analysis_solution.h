@@ -62,6 +62,8 @@ struct SolutionOptions {
   bool warmStart = true;
   // Threads the run may use, the calling one among them; the results do not depend on it.
   int32_t threads = 1;
+  // Every non-trivial eigenvalue of the cross-table too (Solution::tableEigenvalues).
+  bool tableEigenvalues = false;
 };
 
 // True when building the cross-table and 100 iterations on it take fewer operations than 100
@@ -91,6 +93,9 @@ struct Solution {
   std::vector<double> eigenvalues;
   std::vector<double> pairCounts;
   std::vector<int> tiedThrough;
+  // Asked for in the options, when every active variable is multiple and the cross-table was
+  // built: all its non-trivial eigenvalues, decreasing (allTableEigenvalues); else empty.
+  std::vector<double> tableEigenvalues;
   RunReport report;
   Solver solver = Solver::objects;  // the one that ran: objects, crossTable or direct
 };

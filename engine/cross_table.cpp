@@ -23,7 +23,7 @@ void resetCrossTables(const Problem& problem, CrossTables& tables, bool withPass
 }
 
 bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptrdiff_t first,
-                           std::ptrdiff_t last, std::span<const int32_t> objectWeights,
+                           std::ptrdiff_t last, std::span<const double> objectWeights,
                            std::size_t budgetBytes) {
   const std::ptrdiff_t S1 = tables.activeSlots;
   const int32_t M1 = problem.activeCount();
@@ -44,7 +44,7 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
   std::vector<std::ptrdiff_t> slots(static_cast<std::size_t>(M1));
   std::size_t bytes = tables.bytes();
   for (std::ptrdiff_t i = first; i < last; ++i) {
-    const int64_t w = objectWeights[i];
+    const auto w = static_cast<int64_t>(objectWeights[i]);
     if (w == 0) {
       continue;
     }
@@ -86,7 +86,7 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
   return true;
 }
 
-bool buildCrossTables(const Problem& problem, std::span<const int32_t> objectWeights,
+bool buildCrossTables(const Problem& problem, std::span<const double> objectWeights,
                       bool withPassive, std::size_t budgetBytes, Workers* workers,
                       CrossTables& tables) {
   const std::ptrdiff_t N = problem.objectCount;

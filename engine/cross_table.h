@@ -45,13 +45,13 @@ void resetCrossTables(const Problem& problem, CrossTables& tables, bool withPass
 // nothing. Returns false, with the tables incomplete, when a new table would take the tables past
 // `budgetBytes`.
 bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptrdiff_t first,
-                           std::ptrdiff_t last, std::span<const int32_t> objectWeights,
+                           std::ptrdiff_t last, std::span<const double> objectWeights,
                            std::size_t budgetBytes);
 
 // The tables of all objects of a problem with the given weights, one part of the objects a worker
 // (workers.h; all on the calling thread without them), each part within its share of the budget,
 // added together: the same tables for every number of parts. False when they do not fit.
-bool buildCrossTables(const Problem& problem, std::span<const int32_t> objectWeights,
+bool buildCrossTables(const Problem& problem, std::span<const double> objectWeights,
                       bool withPassive, std::size_t budgetBytes, Workers* workers,
                       CrossTables& tables);
 

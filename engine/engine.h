@@ -18,17 +18,18 @@ namespace tallowmere {
 // ---- Marginals, centroids and object averages ----
 
 // Adds each object's marginal (w_i times its number of valid active codes) into m, their total
-// into t, and every category's summed weight (active and passive variables) into D. On the
-// workers, when given, in blocks of objects whose sums are added in block order: the same bits
-// while every sum is a whole number below 2^53, as it is for weights whose total times M1 is.
-void computeMarginals(const Problem& problem, std::span<const int32_t> objectWeights,
+// into t, and every category's summed weight (active and passive variables) into D, in doubles
+// in object order. On the workers, when given, the weights must be whole numbers whose total
+// times M1 is below 2^62 (problem.h): every sum is then made exactly in 64-bit integers, in blocks
+// of objects, and rounded once, so that it does not depend on the objects' order or the threads.
+void computeMarginals(const Problem& problem, std::span<const double> objectWeights,
                       std::span<double> objectMarginals, std::span<double> categoryMarginals,
                       double& totalMarginal, Workers* workers = nullptr);
 
 // Sets every element of Y to the w-weighted mean of the scores of the objects in the category,
 // or 0.0 where the category's marginal is zero, by one pass over the plan's codes.
 void computeCategoryCentroids(const Problem& problem, const IterationPlan& plan, Workspace& work,
-                              std::span<const int32_t> objectWeights,
+                              std::span<const double> objectWeights,
                               std::span<const double> categoryMarginals,
                               std::span<const double> objectScores,
                               std::span<double> categoryQuantifications);
@@ -36,7 +37,7 @@ void computeCategoryCentroids(const Problem& problem, const IterationPlan& plan,
 // Sets every element of X~ to the weighted average of the object's active quantifications,
 // or 0.0 where the object's marginal is zero.
 void computeObjectAverages(const Problem& problem, const IterationPlan& plan, Workspace& work,
-                           std::span<const int32_t> objectWeights,
+                           std::span<const double> objectWeights,
                            std::span<const double> objectMarginals,
                            std::span<const double> categoryQuantifications,
                            std::span<double> objectAverages);
@@ -61,8 +62,8 @@ void evaluateIteration(const Problem& problem, Workspace& work,
 
 // ---- Rank-one restrictions ----
 
-// Sets every variable's block of z to its category positions 0, 1, ..., standardised in the
-// metric of D_J.
+// Sets every variable's block of z to its category values (problem.h; positions 0, 1, ... by
+// default), standardised in the metric of D_J.
 void initialiseSingleQuantifications(const Problem& problem,
                                      std::span<const double> categoryMarginals,
                                      std::span<double> singleQuantifications, double totalMarginal);

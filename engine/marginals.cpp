@@ -27,7 +27,7 @@ std::vector<Column> columnsOf(const Problem& problem, const std::vector<int32_t>
 
 // Adds the marginals of objects first .. last - 1 into m, D and t.
 void addMarginals(const std::vector<Column>& active, const std::vector<Column>& passive,
-                  std::span<const int32_t> objectWeights, std::span<double> objectMarginals,
+                  std::span<const double> objectWeights, std::span<double> objectMarginals,
                   double* D, double& totalMarginal, std::ptrdiff_t first, std::ptrdiff_t last) {
   // The object's and the total sums live in registers, so that the compiler need not fear that
   // a category's sum shares their memory and can keep their additions back to back; each sum
@@ -58,7 +58,7 @@ void addMarginals(const std::vector<Column>& active, const std::vector<Column>& 
 
 }  // namespace
 
-void computeMarginals(const Problem& problem, std::span<const int32_t> objectWeights,
+void computeMarginals(const Problem& problem, std::span<const double> objectWeights,
                       std::span<double> objectMarginals, std::span<double> categoryMarginals,
                       double& totalMarginal, Workers* workers) {
   const std::vector<Column> active = columnsOf(problem, problem.activeVariables);
@@ -68,21 +68,49 @@ void computeMarginals(const Problem& problem, std::span<const int32_t> objectWei
                  totalMarginal, 0, problem.objectCount);
     return;
   }
-  // Sums of whole numbers below 2^53 are exact, so the blocks' sums add up to the same bits.
+  // Whole-number weights summed exactly in 64-bit integers, block by block, and rounded once:
+  // the same values whatever the blocks or the threads, and the same as the sums in doubles
+  // while those are exact.
   const std::size_t S = categoryMarginals.size();
   const std::ptrdiff_t blocks = blockCount(problem.objectCount);
-  std::vector<double> blockD(static_cast<std::size_t>(blocks) * S, 0.0);
-  std::vector<double> blockTotal(static_cast<std::size_t>(blocks), 0.0);
+  std::vector<int64_t> blockD(static_cast<std::size_t>(blocks) * S, 0);
+  std::vector<int64_t> blockTotal(static_cast<std::size_t>(blocks), 0);
   forEachBlock(workers, problem.objectCount,
                [&](std::ptrdiff_t b, std::ptrdiff_t first, std::ptrdiff_t last) {
-                 addMarginals(active, passive, objectWeights, objectMarginals,
-                              blockD.data() + b * S, blockTotal[b], first, last);
+                 int64_t* D = blockD.data() + b * S;
+                 int64_t total = 0;
+                 for (std::ptrdiff_t i = first; i < last; ++i) {
+                   const auto w = static_cast<int64_t>(objectWeights[i]);
+                   int64_t observed = 0;
+                   for (const Column& column : active) {
+                     const int32_t c = column.codes[i * column.stride];
+                     if (c > 0) {
+                       ++observed;
+                       D[column.slotBefore + c] += w;
+                     }
+                   }
+                   for (const Column& column : passive) {
+                     const int32_t c = column.codes[i * column.stride];
+                     if (c > 0) {
+                       D[column.slotBefore + c] += w;
+                     }
+                   }
+                   objectMarginals[i] += static_cast<double>(w * observed);
+                   total += w * observed;
+                 }
+                 blockTotal[b] = total;
                });
+  int64_t total = 0;
   for (std::ptrdiff_t b = 0; b < blocks; ++b) {
-    for (std::size_t s = 0; s < S; ++s) {
-      categoryMarginals[s] += blockD[b * S + s];
+    total += blockTotal[b];
+  }
+  totalMarginal += static_cast<double>(total);
+  for (std::size_t slot = 0; slot < S; ++slot) {
+    int64_t sum = 0;
+    for (std::ptrdiff_t b = 0; b < blocks; ++b) {
+      sum += blockD[b * S + slot];
     }
-    totalMarginal += blockTotal[b];
+    categoryMarginals[slot] += static_cast<double>(sum);
   }
 }
 

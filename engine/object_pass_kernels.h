@@ -54,7 +54,7 @@ template <typename V, int FixedP>
 // caller has zeroed.
 template <typename V, int FixedP, bool Offsets, typename Code>
 [[gnu::always_inline]] inline void accumulateCentroidsWith(
-    const IterationPlan& plan, double* table, const Code* codes, const int32_t* objectWeights,
+    const IterationPlan& plan, double* table, const Code* codes, const double* objectWeights,
     const double* objectScores, std::ptrdiff_t first, std::ptrdiff_t last) {
   constexpr int L = laneCount<V>;
   constexpr int chunks = chunkCount<V, FixedP>;
@@ -91,7 +91,7 @@ template <typename V, int FixedP, bool Offsets, typename Code>
 template <typename V, int FixedP, bool Offsets, typename Code, typename Finish>
 [[gnu::always_inline]] inline void sumActiveQuantifications(
     const IterationPlan& plan, const Workspace& work, const Code* codes,
-    const int32_t* objectWeights, std::ptrdiff_t first, std::ptrdiff_t last, Finish&& finish) {
+    const double* objectWeights, std::ptrdiff_t first, std::ptrdiff_t last, Finish&& finish) {
   constexpr int L = laneCount<V>;
   constexpr int chunks = chunkCount<V, FixedP>;
   constexpr std::ptrdiff_t stride = entryStride(FixedP);
@@ -140,7 +140,7 @@ template <typename V, int FixedP, bool Offsets, typename Code, typename Finish>
 template <typename V, int FixedP, bool Offsets, typename Code>
 [[gnu::always_inline]] inline void averageObjectsWith(const IterationPlan& plan,
                                                       const Workspace& work, const Code* codes,
-                                                      const int32_t* objectWeights,
+                                                      const double* objectWeights,
                                                       const double* objectMarginals,
                                                       double* objectAverages, std::ptrdiff_t first,
                                                       std::ptrdiff_t last) {
@@ -162,7 +162,7 @@ template <typename V, int FixedP, bool Offsets, typename Code>
 template <typename V, int FixedP, bool Offsets, typename Code>
 [[gnu::always_inline]] inline void averageAndEvaluateWith(
     const IterationPlan& plan, const Workspace& work, const Code* codes,
-    const int32_t* objectWeights, const double* objectMarginals, double* objectScores,
+    const double* objectWeights, const double* objectMarginals, double* objectScores,
     std::ptrdiff_t first, std::ptrdiff_t last, EvaluationSums& result) {
   constexpr int L = laneCount<V>;
   constexpr int chunks = chunkCount<V, FixedP>;
@@ -201,7 +201,7 @@ template <typename V, int FixedP, bool Offsets, typename Code>
 // Scalar passes for dimension counts above 8, with entries of plan.entryStride doubles.
 template <bool Offsets, typename Code>
 inline void accumulateCentroidsAnyCount(const IterationPlan& plan, double* table, const Code* codes,
-                                        const int32_t* w, const double* X, std::ptrdiff_t first,
+                                        const double* w, const double* X, std::ptrdiff_t first,
                                         std::ptrdiff_t last, double* terms) {
   const std::ptrdiff_t P = plan.dimensionCount;
   const std::ptrdiff_t N = plan.objectCount;
@@ -223,7 +223,7 @@ inline void accumulateCentroidsAnyCount(const IterationPlan& plan, double* table
 
 template <bool Offsets, typename Code>
 inline void averageObjectsAnyCount(const IterationPlan& plan, const Workspace& work,
-                                   const Code* codes, const int32_t* w, const double* m,
+                                   const Code* codes, const double* w, const double* m,
                                    double* averages, std::ptrdiff_t first, std::ptrdiff_t last,
                                    double* sums) {
   const std::ptrdiff_t P = plan.dimensionCount;

@@ -23,7 +23,7 @@ using namespace passes;
 // Every pass works on objects first .. last - 1; scratch holds P doubles for the scalar loops.
 struct CentroidPass {
   struct Arguments {
-    const int32_t* w;
+    const double* w;
     const double* X;
     std::ptrdiff_t first, last;
     double* table;  // zeroed by the caller
@@ -46,7 +46,7 @@ struct CentroidPass {
 
 struct AveragePass {
   struct Arguments {
-    const int32_t* w;
+    const double* w;
     const double* m;
     double* averages;
     std::ptrdiff_t first, last;
@@ -68,7 +68,7 @@ struct AveragePass {
 
 struct AverageAndEvaluatePass {
   struct Arguments {
-    const int32_t* w;
+    const double* w;
     const double* m;
     double* X;
     EvaluationSums* sums;
@@ -154,7 +154,7 @@ int processorLanes() {
 }
 
 void computeCategoryCentroids(const Problem& problem, const IterationPlan& plan, Workspace& work,
-                              std::span<const int32_t> objectWeights,
+                              std::span<const double> objectWeights,
                               std::span<const double> categoryMarginals,
                               std::span<const double> objectScores,
                               std::span<double> categoryQuantifications) {
@@ -200,7 +200,7 @@ void computeCategoryCentroids(const Problem& problem, const IterationPlan& plan,
 }
 
 void computeObjectAverages(const Problem& problem, const IterationPlan& plan, Workspace& work,
-                           std::span<const int32_t> objectWeights,
+                           std::span<const double> objectWeights,
                            std::span<const double> objectMarginals,
                            std::span<const double> categoryQuantifications,
                            std::span<double> objectAverages) {
@@ -222,7 +222,7 @@ bool fusedPassHandles(int32_t dimensions) {
 }
 
 void averageAndEvaluate(const Problem& problem, const IterationPlan& plan, Workspace& work,
-                        std::span<const int32_t> objectWeights,
+                        std::span<const double> objectWeights,
                         std::span<const double> objectMarginals,
                         std::span<const double> categoryQuantifications,
                         std::span<double> objectScores, EvaluationSums& sums) {

@@ -22,7 +22,7 @@ bool fusedPassHandles(int32_t dimensions);
 // Computes the object averages from Y and replaces X by them, accumulating the sums that
 // evaluation and centring need; X~ itself is never stored.
 void averageAndEvaluate(const Problem& problem, const IterationPlan& plan, Workspace& work,
-                        std::span<const int32_t> objectWeights,
+                        std::span<const double> objectWeights,
                         std::span<const double> objectMarginals,
                         std::span<const double> categoryQuantifications,
                         std::span<double> objectScores, EvaluationSums& sums);

@@ -1,9 +1,36 @@
 #include "problem.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 namespace tallowmere {
+
+void weightUnits(std::span<double> weights, int64_t activeCount) {
+  constexpr double wholeLimit = 0x1p53;
+  double total = 0.0, largest = 0.0;
+  bool whole = true;
+  for (const double w : weights) {
+    whole = whole && w == std::floor(w) && w < wholeLimit;
+    total += w;
+    largest = std::max(largest, w);
+  }
+  // The total in doubles is within a relative 2^-52 N of the exact one: a margin of 2^-8 covers
+  // that for any N an array can hold.
+  const double limit =
+      0x1p62 * (1.0 - 0x1p-8) / static_cast<double>(std::max<int64_t>(activeCount, 1));
+  if (!(largest > 0.0) || (whole && total < limit)) {
+    return;
+  }
+  int exponent = 0;
+  std::frexp(limit / total, &exponent);
+  int largestExponent = 0;
+  std::frexp(wholeLimit / largest, &largestExponent);
+  const int scale = std::min(exponent, largestExponent) - 1;
+  for (double& w : weights) {
+    w = std::nearbyint(std::ldexp(w, scale));
+  }
+}
 
 Problem makeProblem(std::ptrdiff_t objectCount, int32_t dimensionCount,
                     std::vector<Variable> variables, CodeColumn weights, SlotLayout layout,

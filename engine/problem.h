@@ -22,7 +22,7 @@
 //   packed layout (the typed entry point): block J has k_J slots, in the order above.
 //
 // Buffer layouts, in every step:
-//   objectWeights           w  N int32        [i]
+//   objectWeights           w  N double       [i]      whole numbers
 //   objectMarginals         m  N double       [i]
 //   categoryMarginals       D  S double       [slot]
 //   objectScores            X  P*N double     [d * N + i]      dimension-major
@@ -40,6 +40,7 @@
 #include <cfloat>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace tallowmere {
@@ -66,6 +67,9 @@ struct Variable {
   // scores stay fixed), anything else nominal.
   int32_t single = 0;
   int32_t level = 0;
+  // The values of the categories, k_J of them in category order, or null for 0, 1, ..., k_J - 1:
+  // the initial scores of a single variable, which a numerical one keeps (standardised).
+  const double* values = nullptr;
 };
 
 enum class SlotLayout { uniform, packed };
@@ -74,7 +78,11 @@ struct Problem {
   std::ptrdiff_t objectCount = 0;
   int32_t dimensionCount = 0;
   std::vector<Variable> variables;
-  CodeColumn weights;  // empty: every object weighs 1
+  // The object weights: `weightValues` when set (whole numbers, below 2^53, whose sums times M1
+  // stay below 2^62, so that every sum of them is exact in 64-bit integers), else the column of
+  // `weights`, else 1.
+  CodeColumn weights;
+  const double* weightValues = nullptr;
   // Derived by makeProblem:
   int32_t maxCategories = 0;
   SlotLayout layout = SlotLayout::packed;
@@ -95,12 +103,22 @@ struct Problem {
     return variables[J].categoryCount > 0 ? variables[J].categoryCount : 0;
   }
   int32_t code(std::ptrdiff_t object, int32_t J) const { return variables[J].codes[object]; }
-  int32_t weight(std::ptrdiff_t object) const { return weights.empty() ? 1 : weights[object]; }
+  double weight(std::ptrdiff_t object) const {
+    return weightValues != nullptr ? weightValues[object] : weights.empty() ? 1.0 : weights[object];
+  }
   bool isSingle(int32_t J) const { return variables[J].single == 1; }
   bool isOrdinal(int32_t J) const { return isSingle(J) && variables[J].level == 1; }
   // Nominal and ordinal single variables update their category scores; numerical ones keep them.
   bool hasFreeScores(int32_t J) const { return isSingle(J) && variables[J].level < 2; }
 };
+
+// Turns finite weights of 0 or more into whole-number units for `weightValues`, in place: weights
+// that are whole numbers stay as they are while their total times `activeCount` is below 2^62;
+// any others are multiplied by the power of two that takes that product as close to 2^62 as it
+// goes with no unit above 2^53, and rounded to whole numbers. Multiplying every weight by one
+// factor changes no result, so only the rounding counts: each weight moves by at most 2^-62 of
+// the total times M1. Every sum of units is then exact in 64-bit integers.
+void weightUnits(std::span<double> weights, int64_t activeCount);
 
 // A problem with its layout derived. Counts below 0 count as 0. In the uniform layout the active
 // variables must come first and K (at least every k_J) is the width of every block; in the packed

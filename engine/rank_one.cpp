@@ -37,8 +37,9 @@ void initialiseSingleQuantifications(const Problem& problem,
                                      double totalMarginal) {
   for (int32_t J = 0; J < problem.variableCount(); ++J) {
     double* z = singleQuantifications.data() + problem.slotStart[J];
+    const double* values = problem.variables[J].values;
     for (std::ptrdiff_t c = 0; c < problem.blockSize(J); ++c) {
-      z[c] = static_cast<double>(c);
+      z[c] = values != nullptr && c < problem.categories(J) ? values[c] : static_cast<double>(c);
     }
   }
   for (int32_t J = 0; J < problem.variableCount(); ++J) {

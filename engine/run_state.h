@@ -30,7 +30,7 @@ struct RunState {
   uint32_t randomState = 0;
   // The typed entry point's threads (workers.h); none for runAnalysis.
   Workers* workers = nullptr;
-  Buffer<int32_t> objectWeights;
+  Buffer<double> objectWeights;
   Buffer<double> objectScores;
   Buffer<double> categoryQuantifications;
   Buffer<double> objectAverages;  // empty when the fused steps replace the scores in place

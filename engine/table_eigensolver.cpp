@@ -125,9 +125,8 @@ class ProjectedTable {
   mutable std::vector<double> projected_;
 };
 
-// Every eigenpair of the projected matrix, densely.
-void solveDense(const ReducedTable& r, std::ptrdiff_t count, Eigen::VectorXd& values,
-                Eigen::MatrixXd& vectors) {
+// The projected matrix (I - u u') A (I - u u') itself.
+Eigen::MatrixXd projectedMatrix(const ReducedTable& r) {
   const std::ptrdiff_t n = r.n;
   std::vector<double> g(static_cast<std::size_t>(n));
   multiply(r, r.constant.data(), g.data());
@@ -139,7 +138,14 @@ void solveDense(const ReducedTable& r, std::ptrdiff_t count, Eigen::VectorXd& va
       A(a, b) = r.matrix[b * n + a] - u[a] * g[b] - g[a] * u[b] + c * u[a] * u[b];
     }
   }
-  const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> solver(A);
+  return A;
+}
+
+// Every eigenpair of the projected matrix, densely.
+void solveDense(const ReducedTable& r, std::ptrdiff_t count, Eigen::VectorXd& values,
+                Eigen::MatrixXd& vectors) {
+  const std::ptrdiff_t n = r.n;
+  const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> solver(projectedMatrix(r));
   values.resize(count);
   vectors.resize(n, count);
   // Increasing order from the solver.
@@ -212,6 +218,23 @@ void solveCategoryTable(std::span<const double> table, std::span<const double> m
       v[r.slots[a]] = r.scale[a] * vectors(a, d);
     }
   }
+}
+
+std::vector<double> allTableEigenvalues(std::span<const double> table,
+                                        std::span<const double> marginals, std::ptrdiff_t slots,
+                                        std::ptrdiff_t limit) {
+  static_cast<void>(cacheSizesFixed);
+  const ReducedTable r = reduce(table, marginals, slots);
+  if (r.n < 2 || r.n > limit) {
+    return {};
+  }
+  const Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> solver(projectedMatrix(r),
+                                                              Eigen::EigenvaluesOnly);
+  std::vector<double> values(static_cast<std::size_t>(r.n - 1));
+  for (std::ptrdiff_t d = 0; d + 1 < r.n; ++d) {
+    values[d] = solver.eigenvalues()(r.n - 1 - d);
+  }
+  return values;
 }
 
 std::vector<int> tiedThrough(std::span<const double> values, std::span<const double> following,

@@ -31,6 +31,12 @@ void solveCategoryTable(std::span<const double> table, std::span<const double> m
                         std::ptrdiff_t slots, std::ptrdiff_t count, TableEigenpairs& pairs,
                         std::ptrdiff_t denseLimit = denseTableLimit);
 
+// Every non-trivial eigenvalue of B v = lambda D v, decreasing (the n - 1 of the n slots with a
+// positive marginal), densely; empty past `limit` such slots, where that would take too long.
+std::vector<double> allTableEigenvalues(std::span<const double> table,
+                                        std::span<const double> marginals, std::ptrdiff_t slots,
+                                        std::ptrdiff_t limit = 2000);
+
 // For each of the P dimensions with eigenvalues `values` (decreasing; `following` continues them
 // past P, as far as they are known): the last dimension, counting from 0 and possibly beyond P,
 // whose eigenvalue agrees with this one's through a chain of neighbours that differ by at most

@@ -54,7 +54,7 @@ TEST(Marginals, WeightsTimesValidActiveCodesAndCategoryFrequencies) {
 TEST(Marginals, EmptyProblemLeavesEverythingUnchanged) {
   Problem p = smallProblem();
   p.objectCount = 0;
-  std::vector<int32_t> w;
+  std::vector<double> w;
   std::vector<double> m, D(p.slotCount(), 0.5);
   double t = 2.0;
   computeMarginals(p.engineProblem(), w, m, D, t);

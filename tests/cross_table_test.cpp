@@ -55,7 +55,7 @@ TEST(CrossTable, PartsAddUpToTheWholeBitForBit) {
     formCrossTable(whole, B, Bp);
     const std::ptrdiff_t K = p.maxCategories, S1 = K * p.activeCount();
     std::vector<double> expected(S1 * S1, 0.0), expectedPassive(K * p.passiveCount() * S1, 0.0);
-    const std::vector<int32_t> w = p.objectWeights();
+    const std::vector<double> w = p.objectWeights();
     for (std::ptrdiff_t i = 0; i < N; ++i) {
       std::vector<std::ptrdiff_t> slots;
       for (int32_t j = 0; j < p.activeCount(); ++j) {
@@ -126,7 +126,7 @@ TEST(CategorySpace, IteratesEqualThoseOfThePassesOverTheObjects) {
     ASSERT_EQ(table.solver, Solver::crossTable);
     // Objects of weight 0 have no scores in either.
     std::vector<double> expected, actual;
-    const std::vector<int32_t> w = p.objectWeights();
+    const std::vector<double> w = p.objectWeights();
     for (int32_t d = 0; d < p.dimensionCount; ++d) {
       for (int32_t i = 0; i < p.objectCount; ++i) {
         bool observed = false;

@@ -28,7 +28,7 @@ using testing::uniform;
 // dimension, relative to the largest such score of `expected` on it.
 double scoreDifference(const Problem& p, const Solution& actual, const Solution& expected) {
   const std::ptrdiff_t N = p.objectCount;
-  const std::vector<int32_t> w = p.objectWeights();
+  const std::vector<double> w = p.objectWeights();
   double worst = 0.0;
   for (std::ptrdiff_t d = 0; d < p.dimensionCount; ++d) {
     double largest = 0.0, difference = 0.0;

@@ -1,9 +1,5 @@
-// A converged all-multiple analysis solves a generalised eigenproblem: with W = diag(w),
-// G_j the indicator matrix and D_j the marginals of variable j, and M = diag(m), the object
-// scores span the leading non-trivial eigenvectors of
-//     A x = lambda M x,   A = sum_j W G_j D_j^-1 G_j' W.
-// (The constant vector is the trivial solution with lambda = 1.) Solved here with Eigen,
-// independently of the engine.
+// Converged analyses against the eigenvectors of the problem found densely, independently of the
+// engine (eigen_reference.h).
 #include <gtest/gtest.h>
 
 #include <Eigen/Dense>
@@ -12,84 +8,19 @@
 
 #include "analysis_solution.h"
 #include "dataset.h"
+#include "eigen_reference.h"
 #include "engine.h"
 #include "problem.h"
 
 namespace tallowmere {
 namespace {
 
+using testing::dimensionError;
+using testing::Eigensolution;
+using testing::leadingEigenvectors;
 using testing::Problem;
 using testing::RunTables;
-
-// Objects with a positive marginal: the rows of the eigenproblem.
-std::vector<int> scoredObjects(const Problem& p) {
-  std::vector<int> objects;
-  const std::vector<int32_t> w = p.objectWeights();
-  for (int i = 0; i < p.objectCount; ++i) {
-    bool valid = false;
-    for (int32_t j = 0; j < p.activeCount(); ++j) {
-      valid = valid || p.code(i, j) > 0;
-    }
-    if (valid && w[i] > 0) {
-      objects.push_back(i);
-    }
-  }
-  return objects;
-}
-
-struct Eigensolution {
-  Eigen::MatrixXd x;       // rows of the objects, scaled to x' M x = t
-  Eigen::VectorXd values;  // the P + 1 largest non-trivial eigenvalues, decreasing
-};
-
-// Eigenvectors of the problem for the P largest non-trivial eigenvalues.
-Eigensolution leadingEigenvectors(const Problem& p, const std::vector<int>& objects) {
-  const std::vector<int32_t> w = p.objectWeights();
-  const int n = static_cast<int>(objects.size());
-  Eigen::MatrixXd A = Eigen::MatrixXd::Zero(n, n);
-  Eigen::VectorXd m = Eigen::VectorXd::Zero(n);
-  for (int32_t j = 0; j < p.activeCount(); ++j) {
-    Eigen::MatrixXd G = Eigen::MatrixXd::Zero(n, p.categoryCount(j));
-    for (int r = 0; r < n; ++r) {
-      const int32_t code = p.code(objects[r], j);
-      if (code > 0) {
-        G(r, code - 1) = w[objects[r]];  // W G_j
-        m(r) += w[objects[r]];
-      }
-    }
-    Eigen::VectorXd D = G.colwise().sum();
-    Eigen::VectorXd inverse = D.unaryExpr([](double v) { return v == 0.0 ? 0.0 : 1.0 / v; });
-    A += G * inverse.asDiagonal() * G.transpose();
-  }
-  const double total = m.sum();
-  // Symmetric form: B = M^-1/2 A M^-1/2, x = M^-1/2 v.
-  const Eigen::VectorXd root = m.cwiseSqrt().cwiseInverse();
-  const Eigen::MatrixXd B = root.asDiagonal() * A * root.asDiagonal();
-  Eigen::SelfAdjointEigenSolver<Eigen::MatrixXd> solver(B);
-  const int P = p.dimensionCount;
-  Eigensolution e{Eigen::MatrixXd(n, P), Eigen::VectorXd(P + 1)};
-  for (int d = 0; d <= P; ++d) {
-    // Ascending order: the last column is the trivial eigenvalue 1.
-    e.values(d) = solver.eigenvalues()(n - 2 - d);
-    if (d < P) {
-      e.x.col(d) = root.asDiagonal() * solver.eigenvectors().col(n - 2 - d) * std::sqrt(total);
-    }
-  }
-  return e;
-}
-
-// The largest difference between the scores of dimension d and the eigenvector, up to its
-// sign, relative to the eigenvector's largest score.
-double dimensionError(const double* scores, const Eigensolution& e, int d,
-                      const std::vector<int>& objects) {
-  const double sign = scores[objects[0]] * e.x(0, d) < 0 ? -1 : 1;
-  double largest = 0.0, error = 0.0;
-  for (std::size_t r = 0; r < objects.size(); ++r) {
-    largest = std::max(largest, std::fabs(e.x(r, d)));
-    error = std::max(error, std::fabs(scores[objects[r]] - sign * e.x(r, d)));
-  }
-  return error / largest;
-}
+using testing::scoredObjects;
 
 class EigenCheck : public ::testing::TestWithParam<const char*> {};
 

@@ -41,7 +41,7 @@ TEST_P(FastPaths, MatchStraightforwardLoopsBitForBit) {
     const Problem p = testing::randomProblem(rng, c.shape);
     const testing::Marginals marginals = testing::engineMarginals(p);
     const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
-    const std::vector<int32_t> w = p.objectWeights();
+    const std::vector<double> w = p.objectWeights();
     std::vector<double> expectedM(N, 0.0), expectedD(S, 0.0);
     double expectedT = 0.0;
     plain::computeMarginals(p, w, expectedM, expectedD, expectedT);
@@ -101,7 +101,7 @@ TEST_P(FusedSteps, MatchAveragesEvaluationCentringAndOrthonormalisation) {
     const testing::Marginals marginals = testing::engineMarginals(p);
     ASSERT_TRUE(fusedPassHandles(p.dimensionCount));
     const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
-    const std::vector<int32_t> w = p.objectWeights();
+    const std::vector<double> w = p.objectWeights();
     const double t = marginals.total;
     testing::EngineSteps e(p, {.entryOffsets = (trial / 8) % 2 == 0, .maxLanes = GetParam()});
     const std::vector<double> y = testing::randomValues(rng, P * S, -3.0, 3.0);

@@ -4,7 +4,7 @@
 
 namespace tallowmere::plain {
 
-void computeMarginals(const testing::Problem& p, std::span<const int32_t> objectWeights,
+void computeMarginals(const testing::Problem& p, std::span<const double> objectWeights,
                       std::span<double> objectMarginals, std::span<double> categoryMarginals,
                       double& totalMarginal) {
   for (std::ptrdiff_t i = 0; i < p.objectCount; ++i) {
@@ -24,7 +24,7 @@ void computeMarginals(const testing::Problem& p, std::span<const int32_t> object
   }
 }
 
-void computeCategoryCentroids(const testing::Problem& p, std::span<const int32_t> objectWeights,
+void computeCategoryCentroids(const testing::Problem& p, std::span<const double> objectWeights,
                               std::span<const double> categoryMarginals,
                               std::span<const double> objectScores,
                               std::span<double> categoryQuantifications) {
@@ -52,7 +52,7 @@ void computeCategoryCentroids(const testing::Problem& p, std::span<const int32_t
   }
 }
 
-void computeObjectAverages(const testing::Problem& p, std::span<const int32_t> objectWeights,
+void computeObjectAverages(const testing::Problem& p, std::span<const double> objectWeights,
                            std::span<const double> objectMarginals,
                            std::span<const double> categoryQuantifications,
                            std::span<double> objectAverages) {
@@ -161,7 +161,7 @@ void drawRandomStart(std::span<double> objectScores) {
 
 Trace runIterations(const testing::Problem& p, int iterations, testing::RunTables& tables) {
   const std::size_t N = p.objectCount, P = p.dimensionCount, S = p.slotCount();
-  const std::vector<int32_t> w = p.objectWeights();
+  const std::vector<double> w = p.objectWeights();
   std::vector<double> m(N), D(S), X(P * N), averages(P * N), Y(P * S), z(S);
   std::vector<double> a(std::size_t(p.variableCount()) * P), eigenvalues(P);
   double t = 0.0;

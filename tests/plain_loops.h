@@ -16,14 +16,14 @@
 
 namespace tallowmere::plain {
 
-void computeMarginals(const testing::Problem& p, std::span<const int32_t> objectWeights,
+void computeMarginals(const testing::Problem& p, std::span<const double> objectWeights,
                       std::span<double> objectMarginals, std::span<double> categoryMarginals,
                       double& totalMarginal);
-void computeCategoryCentroids(const testing::Problem& p, std::span<const int32_t> objectWeights,
+void computeCategoryCentroids(const testing::Problem& p, std::span<const double> objectWeights,
                               std::span<const double> categoryMarginals,
                               std::span<const double> objectScores,
                               std::span<double> categoryQuantifications);
-void computeObjectAverages(const testing::Problem& p, std::span<const int32_t> objectWeights,
+void computeObjectAverages(const testing::Problem& p, std::span<const double> objectWeights,
                            std::span<const double> objectMarginals,
                            std::span<const double> categoryQuantifications,
                            std::span<double> objectAverages);

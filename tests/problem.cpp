@@ -19,8 +19,11 @@ int32_t Problem::level(int32_t J) const {
   return J < activeCount() ? activeLevels[J] : passiveLevels[J - activeCount()];
 }
 
-std::vector<int32_t> Problem::objectWeights() const {
-  std::vector<int32_t> weights(objectCount, 1);
+std::vector<double> Problem::objectWeights() const {
+  if (!realWeights.empty()) {
+    return realWeights;
+  }
+  std::vector<double> weights(objectCount, 1.0);
   if (useWeights) {
     for (std::ptrdiff_t i = 0; i < objectCount; ++i) {
       weights[i] = data[i * dataStride + weightColumn];
@@ -83,8 +86,14 @@ tallowmere::Problem Problem::typedProblem(bool interleaved) const {
   const CodeColumn weights = useWeights && !data.empty()
                                  ? CodeColumn{data.data() + weightColumn, dataStride}
                                  : CodeColumn{};
-  return makeProblem(objectCount, dimensionCount, std::move(variables), weights,
-                     SlotLayout::packed);
+  tallowmere::Problem problem =
+      makeProblem(objectCount, dimensionCount, std::move(variables), weights, SlotLayout::packed);
+  if (!realWeights.empty()) {
+    realWeightUnits = realWeights;
+    weightUnits(realWeightUnits, problem.activeCount());
+    problem.weightValues = realWeightUnits.data();
+  }
+  return problem;
 }
 
 SolutionOptions Problem::solutionOptions() const {
@@ -180,7 +189,7 @@ Marginals engineMarginals(const Problem& problem) {
   Marginals marginals;
   marginals.object.assign(problem.objectCount, 0.0);
   marginals.category.assign(problem.slotCount(), 0.0);
-  const std::vector<int32_t> weights = problem.objectWeights();
+  const std::vector<double> weights = problem.objectWeights();
   computeMarginals(problem.engineProblem(), weights, marginals.object, marginals.category,
                    marginals.total);
   return marginals;

@@ -29,6 +29,8 @@ struct Problem {
   std::vector<int32_t> activeSingle, passiveSingle;
   std::vector<int32_t> activeLevels, passiveLevels;
   std::vector<int32_t> data;
+  // Real weights for the typed entry point, in place of the weight column when not empty.
+  std::vector<double> realWeights;
 
   int32_t activeCount() const { return static_cast<int32_t>(activeColumns.size()); }
   int32_t passiveCount() const { return static_cast<int32_t>(passiveColumns.size()); }
@@ -39,7 +41,7 @@ struct Problem {
   int32_t single(int32_t J) const;
   int32_t level(int32_t J) const;
   int32_t code(std::ptrdiff_t i, int32_t J) const { return data[i * dataStride + column(J)]; }
-  std::vector<int32_t> objectWeights() const;
+  std::vector<double> objectWeights() const;
 
   // Every field as the settings record of a run of this problem.
   AnalysisSettings settings() const;
@@ -49,6 +51,8 @@ struct Problem {
   // order or (with `interleaved`) passive and active ones alternating where they can, in the
   // packed slot layout.
   tallowmere::Problem typedProblem(bool interleaved = false) const;
+  // The units the typed entry point makes of realWeights (weightUnits), which typedProblem reads.
+  mutable std::vector<double> realWeightUnits;
   // The typed run's options that this problem's fields set.
   SolutionOptions solutionOptions() const;
 };

@@ -161,7 +161,7 @@ TEST(Signs, TheFirstLargestActiveCategoryIsPositive) {
       const Solution s = testing::solveTyped(p, {.solver = solver});
       const tallowmere::Problem layout = p.typedProblem();
       std::vector<double> D(layout.slotCount, 0.0);
-      const std::vector<int32_t> w = p.objectWeights();
+      const std::vector<double> w = p.objectWeights();
       for (std::ptrdiff_t i = 0; i < p.objectCount; ++i) {
         for (const int32_t J : layout.activeVariables) {
           const int32_t code = layout.code(i, J);
@@ -222,11 +222,11 @@ TEST(SubspaceTest, TheEstimatedDistanceBoundsTheTrueOne) {
     const std::ptrdiff_t S1 = layout.activeSlotCount, S = layout.slotCount;
     const std::ptrdiff_t P = p.dimensionCount;
     std::vector<double> D(S1, 0.0);
-    const std::vector<int32_t> w = p.objectWeights();
+    const std::vector<double> w = p.objectWeights();
     for (std::ptrdiff_t i = 0; i < p.objectCount; ++i) {
       for (const int32_t J : layout.activeVariables) {
         if (const int32_t code = layout.code(i, J); code > 0) {
-          D[layout.slotStart[J] + code - 1] += std::max(w[i], 0);
+          D[layout.slotStart[J] + code - 1] += std::max(w[i], 0.0);
         }
       }
     }

@@ -13,7 +13,7 @@ final class AnalysisValidation {
   private AnalysisValidation() {}
 
   /** Checks the settings and returns the participation of the objects. */
-  static Participation check(List<Variable> variables, int[] weights, int dimensions,
+  static Participation check(List<Variable> variables, double[] weights, int dimensions,
       int maxIterations, int innerIterations, double convergenceTolerance, double fitTolerance,
       double cosineTolerance) {
     if (variables.isEmpty()) {
@@ -126,7 +126,7 @@ final class AnalysisValidation {
     }
   }
 
-  private static void checkWeights(int[] weights, int n) {
+  private static void checkWeights(double[] weights, int n) {
     if (weights == null) {
       return;
     }
@@ -134,11 +134,16 @@ final class AnalysisValidation {
       throw new InvalidAnalysisException(
           "there are " + weights.length + " weights for " + n + " objects");
     }
+    boolean positive = false;
     for (int i = 0; i < n; i++) {
-      if (weights[i] < 0) {
-        throw new InvalidAnalysisException(
-            "object " + (i + 1) + " has a negative weight, " + weights[i]);
+      if (!(weights[i] >= 0) || Double.isInfinite(weights[i])) {
+        throw new InvalidAnalysisException("object " + (i + 1) + " has a weight of "
+            + weights[i] + "; weights are finite numbers of 0 or more");
       }
+      positive |= weights[i] > 0;
+    }
+    if (!positive) {
+      throw new InvalidAnalysisException("no object has a positive weight");
     }
   }
 

@@ -65,7 +65,7 @@ public final class HomalsAnalysis {
   public static final double DEFAULT_CONVERGENCE_TOLERANCE = 1e-8;
 
   private final List<Variable> variables;
-  private final int[] weights;
+  private final double[] weights;
   private final int objectCount;
   private final int dimensions;
   private final int maxIterations;
@@ -122,12 +122,15 @@ public final class HomalsAnalysis {
   public int objectCount() { return objectCount; }
 
   /** A copy of the object weights, or {@code null} when every object weighs 1. */
-  public int[] weights() { return weights == null ? null : weights.clone(); }
+  public double[] weights() { return weights == null ? null : weights.clone(); }
 
-  int[] weightsView() { return weights; }
+  double[] weightsView() { return weights; }
 
   /** The weight of object i (1 without weights). */
-  public int weight(int object) { return weights == null ? 1 : weights[object]; }
+  public double weight(int object) {
+    java.util.Objects.checkIndex(object, objectCount);
+    return weights == null ? 1 : weights[object];
+  }
 
   Participation participation() { return participation; }
 
@@ -182,7 +185,7 @@ public final class HomalsAnalysis {
   /** Collects the description; {@link #build()} validates it. */
   public static final class Builder {
     private final List<Variable> variables = new ArrayList<>();
-    private int[] weights;
+    private double[] weights;
     private int dimensions = DEFAULT_DIMENSIONS;
     private int maxIterations = DEFAULT_MAX_ITERATIONS;
     private boolean maxIterationsSet;
@@ -212,6 +215,25 @@ public final class HomalsAnalysis {
      * {@code null} means every object weighs 1. A weight of 0 leaves the object out.
      */
     public Builder weights(int[] objectWeights) {
+      if (objectWeights == null) {
+        this.weights = null;
+        return this;
+      }
+      this.weights = new double[objectWeights.length];
+      for (int i = 0; i < objectWeights.length; i++) {
+        this.weights[i] = objectWeights[i];
+      }
+      return this;
+    }
+
+    /**
+     * Real weights, one per object, finite and not negative (for example survey weights);
+     * {@code null} means every object weighs 1. A weight of 0 leaves the object out. The library
+     * sums them exactly on a fixed-point scale, so the results do not depend on the order of
+     * the objects: each weight is rounded to within 2<sup>-53</sup> of the total weight times
+     * the number of active variables. Multiplying every weight by one factor changes nothing.
+     */
+    public Builder weights(double[] objectWeights) {
       this.weights = objectWeights == null ? null : objectWeights.clone();
       return this;
     }

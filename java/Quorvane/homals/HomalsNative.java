@@ -28,6 +28,9 @@ package Quorvane.homals;
  *       the solver knows eigenvalues past P) whose eigenvalue it shares, within 10<sup>-8</sup>
  *       of the largest eigenvalue from neighbour to neighbour; d itself when it shares it with
  *       none;
+ *   <li>{@code tableEigenvalues}: of length 0, or at least S1: when every active variable is
+ *       multiple and the cross-table was built, every non-trivial eigenvalue of the table,
+ *       decreasing ({@link #REPORT_TABLE_EIGENVALUES} says how many; none past 2000 categories);
  *   <li>{@code report}: {@link #REPORT_LENGTH} values at the {@code REPORT_} indices below;
  *   <li>{@code pairCounts}: of length 0, or S1 squared: the weighted counts of every pair of
  *       active categories over the objects that take part, element {@code s * S1 + s2};
@@ -48,8 +51,10 @@ final class HomalsNative {
   static final int REPORT_SOLVER = 3;
   /** Report index: 1 when {@code pairCounts} was written, else 0. */
   static final int REPORT_PAIR_COUNTS = 4;
+  /** Report index: how many values {@code tableEigenvalues} received. */
+  static final int REPORT_TABLE_EIGENVALUES = 5;
   /** The length of the report. */
-  static final int REPORT_LENGTH = 5;
+  static final int REPORT_LENGTH = 6;
 
   static final int STOP_ITERATION_BOUND = 0;
   static final int STOP_FIT_CHANGE = 1;
@@ -89,7 +94,12 @@ final class HomalsNative {
    * @param passive whether each variable is passive
    * @param single 1 for a single (rank-one) variable, 0 for a multiple one
    * @param levels 0 nominal, 1 ordinal, 2 numerical (read for single variables)
-   * @param weights one weight of 0 or more per object, or null for weights of 1
+   * @param categoryValues one element per variable: null for the categories' positions, or k
+   *     finite values, not all equal, that a single variable starts from and a numerical one
+   *     keeps (standardised)
+   * @param weights one finite weight of 0 or more per object, at least one positive, or null for
+   *     weights of 1; real weights are summed exactly on a fixed-point scale (every weight
+   *     rounded to 2<sup>-52</sup> of the total times the active variables)
    * @throws NullPointerException for a null array (weights excepted) or a null column
    * @throws IllegalArgumentException for an argument outside its limits; the message names it
    * @throws OutOfMemoryError when native memory for the run cannot be had
@@ -97,7 +107,8 @@ final class HomalsNative {
   static native void analyse(int dimensionCount, int maxIterations, int innerIterations,
       double fitTolerance, double cosineTolerance, double subspaceTolerance, int solver,
       double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts,
-      boolean[] passive, int[] single, int[] levels, int[] weights, double[] objectScores,
-      double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
-      int[] ties, double[] pairCounts, double[] report);
+      boolean[] passive, int[] single, int[] levels, double[][] categoryValues, double[] weights,
+      double[] objectScores, double[] quantifications, double[] centroids, double[] loadings,
+      double[] eigenvalues, int[] ties, double[] tableEigenvalues, double[] pairCounts,
+      double[] report);
 }

@@ -2,8 +2,8 @@ package Quorvane.homals;
 
 /**
  * How much of the data's variation the retained dimensions show: the total inertia of the
- * analysis, each dimension's share of it, and for analyses of more than two active variables, all
- * multiple, the adjusted shares. Immutable.
+ * analysis, each dimension's share of it, and for analyses of two or more active variables, all
+ * multiple, the adjusted eigenvalues and shares. Immutable.
  *
  * <p>Notation as in {@link HomalsResult}; further c<sub>i</sub> is the number of active
  * variables observed on object i, W<sub>+</sub> = &Sigma;<sub>i</sub> w<sub>i</sub> the weight
@@ -28,21 +28,34 @@ package Quorvane.homals;
  *       different active variables, of the inertia (&phi;<sup>2</sup>) of their two-way table,
  *       counted over the objects that take part and are observed on both. Unlike Benzécri's
  *       adjustment, these percentages do not sum to 100 over the dimensions above 1 / Q, which
- *       would overstate them. Defined for more than two active variables, all multiple; with
- *       missing values the pairwise tables make it an approximation. NaN otherwise.
+ *       would overstate them. With two variables the adjusted eigenvalues (2 &lambda; -
+ *       1)<sup>2</sup> are the principal inertias of the simple correspondence analysis of their
+ *       two-way table, and the adjusted total its inertia &phi;<sup>2</sup>.
+ *   <li><b>With missing values</b> the eigenvalues no longer come from the Burt matrix that
+ *       Greenacre's total describes, and the percentages can sum past 100. The adjusted total is
+ *       then the sum of the adjusted eigenvalues of all the dimensions of the analysis (Benzécri's
+ *       normalisation, from every eigenvalue of the category table), so that the adjusted
+ *       percentages sum to 100 over all dimensions and never past it. Where those eigenvalues are
+ *       not known (single variables, a table of more than 1000 active categories, or no
+ *       cross-table), the adjustment is withheld, and {@link #adjustment()} says why.
  * </ul>
  */
 public final class Inertia {
   private final double total;
   private final double[] percent;
   private final double adjustedTotal;
+  private final double[] adjustedEigenvalues;
   private final double[] adjustedPercent;
+  private final String adjustment;
 
-  Inertia(double total, double[] percent, double adjustedTotal, double[] adjustedPercent) {
+  Inertia(double total, double[] percent, double adjustedTotal, double[] adjustedEigenvalues,
+      double[] adjustedPercent, String adjustment) {
     this.total = total;
     this.percent = percent.clone();
     this.adjustedTotal = adjustedTotal;
+    this.adjustedEigenvalues = adjustedEigenvalues.clone();
     this.adjustedPercent = adjustedPercent.clone();
+    this.adjustment = adjustment;
   }
 
   /** The total inertia. */
@@ -53,6 +66,18 @@ public final class Inertia {
 
   /** The adjusted total inertia, or NaN where no adjustment is defined. */
   public double adjustedTotal() { return adjustedTotal; }
+
+  /**
+   * The adjusted eigenvalues (Q / (Q - 1))<sup>2</sup> (&lambda; - 1 / Q)<sup>2</sup> per retained
+   * dimension, 0 for eigenvalues of 1 / Q or less; NaN where no adjustment is defined (a copy).
+   */
+  public double[] adjustedEigenvalues() { return adjustedEigenvalues.clone(); }
+
+  /**
+   * How the percentages were adjusted, or why they were not: "greenacre", "benzecri (missing
+   * values)", or a reason such as "single variables".
+   */
+  public String adjustment() { return adjustment; }
 
   /** The adjusted percentages per retained dimension, NaN where not defined (a copy). */
   public double[] adjustedPercent() { return adjustedPercent.clone(); }

@@ -13,11 +13,17 @@ import java.util.List;
 record NativeArguments(int dimensionCount, int maxIterations, int innerIterations,
     double fitTolerance, double cosineTolerance, double convergenceTolerance, Solver solver,
     double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts, boolean[] passive,
-    int[] single, int[] levels, int[] weights, double[] objectScores, double[] quantifications,
-    double[] centroids, double[] loadings, double[] eigenvalues, int[] ties, double[] pairCounts,
+    int[] single, int[] levels, double[][] categoryValues, double[] weights,
+    double[] objectScores, double[] quantifications, double[] centroids, double[] loadings,
+    double[] eigenvalues, int[] ties, double[] tableEigenvalues, double[] pairCounts,
     double[] report) {
   /** Room for the pair counts of at most this many active categories (a table of 32 MB). */
   static final int MAX_PAIR_CATEGORIES = 2048;
+  /**
+   * All the table's eigenvalues are asked for (to adjust the inertia of data with missing cells)
+   * up to this many active categories; the library finds them densely.
+   */
+  static final int MAX_TABLE_EIGENVALUE_CATEGORIES = 1000;
 
   static NativeArguments of(HomalsAnalysis analysis) {
     List<Variable> variables = analysis.variables();
@@ -28,9 +34,11 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     boolean[] passive = new boolean[count];
     int[] single = new int[count];
     int[] levels = new int[count];
+    double[][] values = new double[count][];
     int slots = 0;
     int activeSlots = 0;
     boolean anySingle = false;
+    boolean anyActiveSingle = false;
     for (int v = 0; v < count; v++) {
       Variable variable = variables.get(v);
       codes[v] = variable.codesView();
@@ -38,16 +46,24 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
       passive[v] = !variable.isActive();
       single[v] = variable.quantification().nativeSingleFlag();
       levels[v] = variable.quantification().nativeLevel();
+      // Only single variables read their values.
+      values[v] = variable.quantification().isSingle() ? variable.valuesView() : null;
       slots += variable.categoryCount();
       activeSlots += variable.isActive() ? variable.categoryCount() : 0;
       anySingle |= variable.quantification().isSingle();
+      anyActiveSingle |= variable.isActive() && variable.quantification().isSingle();
     }
+    long activeCount = variables.stream().filter(Variable::isActive).count();
+    boolean tableEigenvalues = !anyActiveSingle && activeSlots <= MAX_TABLE_EIGENVALUE_CATEGORIES
+        && analysis.participation().anyMissing((int) activeCount);
     return new NativeArguments(p, analysis.maxIterations(),
         anySingle ? analysis.innerIterations() : 0, analysis.fitTolerance(),
         analysis.cosineTolerance(), analysis.convergenceTolerance(), analysis.solver(),
         analysis.categorySpaceWork(), analysis.threads(), codes, categoryCounts, passive, single,
-        levels, analysis.weightsView(), new double[Math.multiplyExact(analysis.objectCount(), p)],
-        nan(slots * p), nan(slots * p), nan(count * p), nan(p), new int[p],
+        levels, values, analysis.weightsView(),
+        new double[Math.multiplyExact(analysis.objectCount(), p)], nan(slots * p),
+        nan(slots * p), nan(count * p), nan(p), new int[p],
+        new double[tableEigenvalues ? activeSlots : 0],
         new double[activeSlots <= MAX_PAIR_CATEGORIES ? activeSlots * activeSlots : 0],
         nan(HomalsNative.REPORT_LENGTH));
   }
@@ -83,7 +99,8 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     NativeLibrary.load();
     HomalsNative.analyse(dimensionCount, maxIterations, innerIterations, fitTolerance,
         cosineTolerance, convergenceTolerance, solver.code(), categorySpaceWork, threads, codes,
-        categoryCounts, passive, single, levels, weights, objectScores, quantifications, centroids,
-        loadings, eigenvalues, ties, pairCounts, report);
+        categoryCounts, passive, single, levels, categoryValues, weights, objectScores,
+        quantifications, centroids, loadings, eigenvalues, ties, tableEigenvalues, pairCounts,
+        report);
   }
 }

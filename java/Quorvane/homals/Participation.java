@@ -24,7 +24,7 @@ final class Participation {
     this.frequencies = frequencies;
   }
 
-  static Participation of(List<Variable> variables, int[] weights, int objectCount) {
+  static Participation of(List<Variable> variables, double[] weights, int objectCount) {
     boolean[] takesPart = new boolean[objectCount];
     int[] observed = new int[objectCount];
     for (Variable v : variables) {
@@ -36,9 +36,9 @@ final class Participation {
       }
     }
     int count = 0;
-    long total = 0;
+    double total = 0;
     for (int i = 0; i < objectCount; i++) {
-      long weight = weights == null ? 1 : weights[i];
+      double weight = weights == null ? 1 : weights[i];
       takesPart[i] = weight > 0 && observed[i] > 0;
       if (takesPart[i]) {
         count++;
@@ -48,21 +48,28 @@ final class Participation {
     double[][] frequencies = new double[variables.size()][];
     for (int v = 0; v < variables.size(); v++) {
       int[] codes = variables.get(v).codesView();
-      long[] sums = new long[variables.get(v).categoryCount()];
+      double[] sums = new double[variables.get(v).categoryCount()];
       for (int i = 0; i < objectCount; i++) {
         if (takesPart[i] && codes[i] > 0) {
           sums[codes[i] - 1] += weights == null ? 1 : weights[i];
         }
       }
-      frequencies[v] = new double[sums.length];
-      for (int c = 0; c < sums.length; c++) {
-        frequencies[v][c] = sums[c];
-      }
+      frequencies[v] = sums;
     }
     return new Participation(takesPart, observed, count, total, frequencies);
   }
 
   boolean takesPart(int object) { return takesPart[object]; }
+
+  /** Whether an active variable is missing on an object that takes part. */
+  boolean anyMissing(int activeCount) {
+    for (int i = 0; i < takesPart.length; i++) {
+      if (takesPart[i] && observed[i] < activeCount) {
+        return true;
+      }
+    }
+    return false;
+  }
 
   /** The number of active variables observed on object i. */
   int observed(int object) { return observed[object]; }

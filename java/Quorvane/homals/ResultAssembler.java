@@ -76,21 +76,29 @@ final class ResultAssembler {
     }
     for (int index = 0; index < variables.size(); index++) {
       Variable v = variables.get(index);
+      double[] rankOne = null;
       double[] loadings = null;
       if (v.quantification().isSingle()) {
-        loadings = new double[p];
-        System.arraycopy(x.loadings(), index * p, loadings, 0, p);
+        rankOne = new double[p];
+        System.arraycopy(x.loadings(), index * p, rankOne, 0, p);
+        loadings = correlations(v, participation, analysis, quantifications.get(index), rankOne,
+            scores, n);
       }
       double[] frequency = participation.frequencies(index);
       double[] discrimination = discrimination(frequency, quantifications.get(index), meanWeight);
       double[][] quality =
           Statistics.qualities(centroids.get(index), frequency, inverseSums.get(index), t);
       results.add(new VariableResult(v.name(), v.role(), v.quantification(), v.categories(),
-          frequency, quantifications.get(index), centroids.get(index), loadings, discrimination,
-          contributions[index], quality));
+          frequency, quantifications.get(index), centroids.get(index), loadings, rankOne,
+          discrimination, contributions[index], quality));
     }
     double[] pairCounts = x.report(HomalsNative.REPORT_PAIR_COUNTS) == 1 ? x.pairCounts() : null;
-    Inertia inertia = Statistics.inertia(analysis, eigenvalues, inverseSums, pairCounts);
+    int tableEigenvalueCount = x.report(HomalsNative.REPORT_TABLE_EIGENVALUES);
+    double[] tableEigenvalues = tableEigenvalueCount > 0
+        ? java.util.Arrays.copyOf(x.tableEigenvalues(), tableEigenvalueCount)
+        : null;
+    Inertia inertia =
+        Statistics.inertia(analysis, eigenvalues, inverseSums, pairCounts, tableEigenvalues);
     return new HomalsResult(analysis, results, scores, eigenvalues, inertia, iterations, stopReason,
         Solver.ofCode(x.report(HomalsNative.REPORT_SOLVER)), tieGroups(x.ties()),
         x.report()[HomalsNative.REPORT_SUBSPACE_DISTANCE]);
@@ -134,6 +142,52 @@ final class ResultAssembler {
       }
     }
     return values;
+  }
+
+  /**
+   * The correlations between a single variable's quantified values and the object scores, per
+   * dimension, weighted, over the participating objects observed on it. Its category scores are
+   * its quantifications on the dimension of the largest factor, divided by that factor.
+   */
+  static double[] correlations(Variable v, Participation participation, HomalsAnalysis analysis,
+      double[][] quantification, double[] factors, double[] scores, int n) {
+    int p = factors.length;
+    int largest = 0;
+    for (int d = 1; d < p; d++) {
+      largest = Math.abs(factors[d]) > Math.abs(factors[largest]) ? d : largest;
+    }
+    double[] z = new double[quantification.length];
+    for (int c = 0; c < z.length; c++) {
+      z[c] = quantification[c][largest] / factors[largest];
+    }
+    int[] codes = v.codesView();
+    double[] correlations = new double[p];
+    for (int d = 0; d < p; d++) {
+      double weight = 0, mean = 0, meanZ = 0;
+      for (int i = 0; i < n; i++) {
+        if (participation.takesPart(i) && codes[i] > 0) {
+          double w = analysis.weight(i);
+          weight += w;
+          mean += w * scores[d * n + i];
+          meanZ += w * z[codes[i] - 1];
+        }
+      }
+      mean /= weight;
+      meanZ /= weight;
+      double product = 0, zSquares = 0, xSquares = 0;
+      for (int i = 0; i < n; i++) {
+        if (participation.takesPart(i) && codes[i] > 0) {
+          double w = analysis.weight(i);
+          double zi = z[codes[i] - 1] - meanZ;
+          double xi = scores[d * n + i] - mean;
+          product += w * zi * xi;
+          zSquares += w * zi * zi;
+          xSquares += w * xi * xi;
+        }
+      }
+      correlations[d] = product / Math.sqrt(zSquares * xSquares);
+    }
+    return correlations;
   }
 
   /** eta_jd = sum_c D_jc y_jcd^2 / W. */

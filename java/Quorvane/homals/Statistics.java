@@ -81,9 +81,11 @@ final class Statistics {
   /**
    * @param pairCounts the weighted counts of every pair of active categories as the library
    *     returns them, or null for the pairwise tables to be counted here
+   * @param tableEigenvalues every non-trivial eigenvalue of the category table, or null when the
+   *     library did not return them
    */
   static Inertia inertia(HomalsAnalysis analysis, double[] eigenvalues, List<double[]> inverseSums,
-      double[] pairCounts) {
+      double[] pairCounts, double[] tableEigenvalues) {
     List<Variable> variables = analysis.variables();
     Participation participation = analysis.participation();
     double weight = 0;
@@ -116,20 +118,44 @@ final class Statistics {
     }
     int p = eigenvalues.length;
     double[] percent = new double[p];
-    double[] adjustedPercent = new double[p];
-    double adjustedTotal = Double.NaN;
-    if (active > 2 && allMultiple) {
-      adjustedTotal =
-          pairCounts != null ? meanPairInertia(analysis, pairCounts) : meanPairInertia(analysis);
-    }
-    double q = active;
     for (int d = 0; d < p; d++) {
       percent[d] = 100 * eigenvalues[d] / total;
-      double excess = Math.max(eigenvalues[d] - 1 / q, 0);
-      double adjusted = q / (q - 1) * (q / (q - 1)) * excess * excess;
-      adjustedPercent[d] = 100 * adjusted / adjustedTotal;
     }
-    return new Inertia(total, percent, adjustedTotal, adjustedPercent);
+    double adjustedTotal = Double.NaN;
+    String adjustment;
+    if (active < 2) {
+      adjustment = "withheld: one active variable";
+    } else if (!allMultiple) {
+      adjustment = "withheld: single variables";
+    } else if (!participation.anyMissing(active)) {
+      adjustedTotal =
+          pairCounts != null ? meanPairInertia(analysis, pairCounts) : meanPairInertia(analysis);
+      adjustment = "greenacre";
+    } else if (tableEigenvalues != null) {
+      adjustedTotal = 0;
+      for (double lambda : tableEigenvalues) {
+        adjustedTotal += adjusted(lambda, active);
+      }
+      adjustment = "benzecri (missing values)";
+    } else {
+      adjustment = "withheld: missing values, and the eigenvalues of every dimension are unknown";
+    }
+    double[] adjustedEigenvalues = new double[p];
+    double[] adjustedPercent = new double[p];
+    for (int d = 0; d < p; d++) {
+      adjustedEigenvalues[d] =
+          Double.isNaN(adjustedTotal) ? Double.NaN : adjusted(eigenvalues[d], active);
+      adjustedPercent[d] = 100 * adjustedEigenvalues[d] / adjustedTotal;
+    }
+    return new Inertia(
+        total, percent, adjustedTotal, adjustedEigenvalues, adjustedPercent, adjustment);
+  }
+
+  /** (Q / (Q - 1))^2 (lambda - 1 / Q)^2 above 1 / Q, else 0. */
+  static double adjusted(double lambda, int active) {
+    double q = active;
+    double excess = Math.max(lambda - 1 / q, 0);
+    return q / (q - 1) * (q / (q - 1)) * excess * excess;
   }
 
   /** The same mean from the library's counts of every pair of active categories. */

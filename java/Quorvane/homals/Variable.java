@@ -36,14 +36,16 @@ public final class Variable {
   private final int[] codes;
   private final Role role;
   private final Quantification quantification;
+  private final double[] values;  // null: the labels' numbers, or the positions
 
-  private Variable(
-      String name, List<String> categories, int[] codes, Role role, Quantification quantification) {
+  private Variable(String name, List<String> categories, int[] codes, Role role,
+      Quantification quantification, double[] values) {
     this.name = name;
     this.categories = categories;
     this.codes = codes;
     this.role = role;
     this.quantification = quantification;
+    this.values = values;
   }
 
   /**
@@ -102,7 +104,8 @@ public final class Variable {
       }
       codes[i] = code;
     }
-    return new Variable(name, categories, codes, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL);
+    return new Variable(
+        name, categories, codes, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null);
   }
 
   /**
@@ -140,34 +143,99 @@ public final class Variable {
       }
       copy[i] = Math.max(codes[i], 0);
     }
-    return new Variable(name, checked, copy, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL);
+    return new Variable(name, checked, copy, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null);
   }
 
   /** This variable as a passive one. */
   public Variable passive() {
-    return new Variable(name, categories, codes, Role.PASSIVE, quantification);
+    return new Variable(name, categories, codes, Role.PASSIVE, quantification, values);
   }
 
   /** This variable as an active one (the default). */
   public Variable active() {
-    return new Variable(name, categories, codes, Role.ACTIVE, quantification);
+    return new Variable(name, categories, codes, Role.ACTIVE, quantification, values);
   }
 
   /** This variable with the given role. */
   public Variable withRole(Role newRole) {
     return new Variable(
-        name, categories, codes, Objects.requireNonNull(newRole, "role"), quantification);
+        name, categories, codes, Objects.requireNonNull(newRole, "role"), quantification, values);
   }
 
   /** This variable with multiple nominal quantification (the default). */
   public Variable multiple() {
-    return new Variable(name, categories, codes, role, Quantification.MULTIPLE_NOMINAL);
+    return new Variable(name, categories, codes, role, Quantification.MULTIPLE_NOMINAL, values);
   }
 
   /** This variable with the given quantification, single or multiple. */
   public Variable single(Quantification newQuantification) {
-    return new Variable(
-        name, categories, codes, role, Objects.requireNonNull(newQuantification, "quantification"));
+    return new Variable(name, categories, codes, role,
+        Objects.requireNonNull(newQuantification, "quantification"), values);
+  }
+
+  /**
+   * This variable with the given values of its categories, one per category in order: finite,
+   * not all equal. A single variable starts from them, and a numerical one keeps them (centred
+   * and scaled), so that its quantifications are spaced as the values are. {@code null} restores
+   * the default: the categories' labels as numbers when every label is one, else their positions
+   * 1 to k.
+   */
+  public Variable withValues(double... categoryValues) {
+    if (categoryValues == null) {
+      return new Variable(name, categories, codes, role, quantification, null);
+    }
+    if (categoryValues.length != categories.size()) {
+      throw new InvalidAnalysisException("variable '" + name + "': " + categoryValues.length
+          + " values for " + categories.size() + " categories");
+    }
+    boolean spread = false;
+    for (double value : categoryValues) {
+      if (!Double.isFinite(value)) {
+        throw new InvalidAnalysisException(
+            "variable '" + name + "': a category value of " + value + " is not finite");
+      }
+      spread |= value != categoryValues[0];
+    }
+    if (!spread && categoryValues.length > 1) {
+      throw new InvalidAnalysisException(
+          "variable '" + name + "': the category values are all " + categoryValues[0]);
+    }
+    return new Variable(name, categories, codes, role, quantification, categoryValues.clone());
+  }
+
+  /**
+   * The values of the categories (see {@link #withValues}): those given, else the labels as
+   * numbers when every label is one, else the positions 1 to k.
+   */
+  public double[] values() {
+    double[] own = valuesView();
+    if (own != null) {
+      return own.clone();
+    }
+    double[] positions = new double[categories.size()];
+    for (int c = 0; c < positions.length; c++) {
+      positions[c] = c + 1;
+    }
+    return positions;
+  }
+
+  /** Whether the values are the positions: none given, and a label that is not a number. */
+  public boolean valuesArePositions() { return valuesView() == null; }
+
+  /** Package use: the values given or read from the labels, or null for the positions. */
+  double[] valuesView() {
+    if (values != null) {
+      return values;
+    }
+    double[] numbers = new double[categories.size()];
+    for (int c = 0; c < numbers.length; c++) {
+      BigDecimal number = parseNumber(categories.get(c));
+      if (number == null) {
+        return null;
+      }
+      numbers[c] = number.doubleValue();
+    }
+    return numbers;
   }
 
   /** The variable's name. */
@@ -254,11 +322,13 @@ public final class Variable {
   @Override
   public boolean equals(Object other) {
     return other instanceof Variable v && name.equals(v.name) && categories.equals(v.categories)
-        && Arrays.equals(codes, v.codes) && role == v.role && quantification == v.quantification;
+        && Arrays.equals(codes, v.codes) && role == v.role && quantification == v.quantification
+        && Arrays.equals(values, v.values);
   }
 
   @Override
   public int hashCode() {
-    return Objects.hash(name, categories, Arrays.hashCode(codes), role, quantification);
+    return Objects.hash(
+        name, categories, Arrays.hashCode(codes), role, quantification, Arrays.hashCode(values));
   }
 }

@@ -17,13 +17,15 @@ public final class VariableResult {
   private final double[][] quantifications;
   private final double[][] centroids;
   private final double[] loadings;
+  private final double[] rankOneLoadings;
   private final double[] discrimination;
   private final double[][] contributions;
   private final double[][] qualities;
 
   VariableResult(String name, Role role, Quantification quantification, List<String> categories,
       double[] frequencies, double[][] quantifications, double[][] centroids, double[] loadings,
-      double[] discrimination, double[][] contributions, double[][] qualities) {
+      double[] rankOneLoadings, double[] discrimination, double[][] contributions,
+      double[][] qualities) {
     this.name = name;
     this.role = role;
     this.quantification = quantification;
@@ -35,6 +37,7 @@ public final class VariableResult {
     }
     this.centroids = centroids;
     this.loadings = loadings == null ? null : loadings.clone();
+    this.rankOneLoadings = rankOneLoadings == null ? null : rankOneLoadings.clone();
     this.discrimination = discrimination.clone();
     this.contributions = contributions;
     this.qualities = qualities;
@@ -61,14 +64,30 @@ public final class VariableResult {
     return c;
   }
 
+  private int category(int index) {
+    if (index < 0 || index >= categories.size()) {
+      throw new IndexOutOfBoundsException("category " + index + " is not in 0 .. "
+          + (categories.size() - 1) + " of variable '" + name + "'");
+    }
+    return index;
+  }
+
+  private int dimension(int index) {
+    if (index < 0 || index >= discrimination.length) {
+      throw new IndexOutOfBoundsException(
+          "dimension " + index + " is not in 0 .. " + (discrimination.length - 1));
+    }
+    return index;
+  }
+
   /** Summed weight of the participating objects in category c (0-based). */
-  public double frequency(int category) { return frequencies[category]; }
+  public double frequency(int category) { return frequencies[category(category)]; }
 
   public double frequency(String label) { return frequencies[categoryIndex(label)]; }
 
   /** The quantification of category c (0-based) on dimension d (0-based). */
   public double quantification(int category, int dimension) {
-    return quantifications[category][dimension];
+    return quantifications[category(category)][dimension(dimension)];
   }
 
   /** The quantification of the labelled category on every dimension (a copy). */
@@ -89,7 +108,9 @@ public final class VariableResult {
    * The centroid of category c (0-based) on dimension d: the weighted mean of the scores of the
    * participating objects in it. Equal to the quantification for a multiple variable.
    */
-  public double centroid(int category, int dimension) { return centroids[category][dimension]; }
+  public double centroid(int category, int dimension) {
+    return centroids[category(category)][dimension(dimension)];
+  }
 
   /** All centroids, [category][dimension] (a copy). */
   public double[][] centroids() {
@@ -101,24 +122,42 @@ public final class VariableResult {
   }
 
   /**
-   * The loadings a_d of a single variable, one per dimension: its quantification on dimension d
-   * is a_d times its category scores. {@code null} for a multiple variable.
+   * The component loadings of a single variable, one per dimension: the correlation between the
+   * variable's quantified values (the score z<sub>c</sub> of each object's category) and the
+   * object scores on dimension d, weighted by w<sub>i</sub>, over the participating objects
+   * observed on the variable. Between -1 and 1; squared, the share of the dimension's variance
+   * over those objects that the quantified variable accounts for. {@code null} for a multiple
+   * variable.
    */
   public double[] loadings() { return loadings == null ? null : loadings.clone(); }
+
+  /**
+   * The factors a<sub>d</sub> of a single variable's rank-one quantifications: its
+   * quantification on dimension d is a<sub>d</sub> z<sub>c</sub>, with category scores
+   * z<sub>c</sub> centred and scaled so that &Sigma;<sub>c</sub> D<sub>c</sub>
+   * z<sub>c</sub><sup>2</sup> = t. On complete data a<sub>d</sub> = loading / &radic;M.
+   * {@code null} for a multiple variable.
+   */
+  public double[] rankOneLoadings() {
+    return rankOneLoadings == null ? null : rankOneLoadings.clone();
+  }
 
   /**
    * The contribution in per cent of category c to dimension d (see {@link HomalsResult}); NaN
    * for a passive variable, which contributes nothing.
    */
   public double contribution(int category, int dimension) {
-    return contributions == null ? Double.NaN : contributions[category][dimension];
+    return contributions == null ? Double.NaN
+                                 : contributions[category(category)][dimension(dimension)];
   }
 
   /** The quality of representation (cos2) of category c on dimension d; NaN without weight. */
-  public double quality(int category, int dimension) { return qualities[category][dimension]; }
+  public double quality(int category, int dimension) {
+    return qualities[category(category)][dimension(dimension)];
+  }
 
   /** The discrimination measure on dimension d (0-based). */
-  public double discrimination(int dimension) { return discrimination[dimension]; }
+  public double discrimination(int dimension) { return discrimination[dimension(dimension)]; }
 
   /** The discrimination measures of all dimensions (a copy). */
   public double[] discriminationMeasures() { return discrimination.clone(); }

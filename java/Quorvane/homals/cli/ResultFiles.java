@@ -96,7 +96,12 @@ final class ResultFiles {
         } else {
           csv.text(ids.get(i));
         }
-        csv.integer(analysis.weight(i));
+        double weight = analysis.weight(i);
+        if (weight == Math.rint(weight) && Math.abs(weight) < 1e15) {
+          csv.integer((long) weight);
+        } else {
+          csv.number(weight);
+        }
         for (int d = 0; d < result.dimensions(); d++) {
           csv.numberOrEmpty(result.objectScore(i, d));
         }

@@ -42,7 +42,8 @@ class HomalsNativeTest {
     boolean[] passive = {false, false};
     int[] single = {0, 0};
     int[] levels = {0, 0};
-    int[] weights = null;
+    double[][] values = {null, null};
+    double[] weights = null;
     double[] objectScores = new double[12];
     double[] quantifications = new double[10];
     double[] report = new double[HomalsNative.REPORT_LENGTH];
@@ -50,9 +51,9 @@ class HomalsNativeTest {
     void run() {
       HomalsNative.analyse(dimensions, maxIterations, innerIterations, fitTolerance,
           cosineTolerance, subspaceTolerance, solver, categorySpaceWork, threads, codes,
-          categoryCounts, passive, single, levels, weights, objectScores, quantifications,
+          categoryCounts, passive, single, levels, values, weights, objectScores, quantifications,
           new double[10], new double[4], new double[2], new int[Math.max(dimensions, 0)],
-          new double[0], report);
+          new double[0], new double[0], report);
     }
   }
 
@@ -75,9 +76,22 @@ class HomalsNativeTest {
             c -> c.codes[0][3] = 3),
         refused("no categories", illegal, "categoryCounts[1] = 0 is below 1",
             c -> c.categoryCounts[1] = 0),
-        refused("weights length", illegal, "weights has length 2", c -> c.weights = new int[2]),
-        refused("negative weight", illegal, "weights[4] = -1 is negative",
-            c -> c.weights = new int[] {1, 1, 1, 1, -1, 1}),
+        refused("weights length", illegal, "weights has length 2",
+            c -> c.weights = new double[2]),
+        refused("negative weight", illegal, "weights[4] = -1 is not a finite number of 0 or more",
+            c -> c.weights = new double[] {1, 1, 1, 1, -1, 1}),
+        refused("NaN weight", illegal, "weights[0] = nan", c -> c.weights = new double[] {
+            Double.NaN, 1, 1, 1, 1, 1}),
+        refused("no positive weight", illegal, "weights: no object has a positive weight",
+            c -> c.weights = new double[6]),
+        refused("values length", illegal, "categoryValues[1] has length 2",
+            c -> c.values = new double[][] {null, {1, 2}}),
+        refused("values infinite", illegal, "categoryValues[0][1] = inf is not finite",
+            c -> c.values = new double[][] {{0, Double.POSITIVE_INFINITY}, null}),
+        refused("values all equal", illegal, "categoryValues[1]: every value is 2",
+            c -> c.values = new double[][] {null, {2, 2, 2}}),
+        refused("values array", illegal, "categoryValues has length 1",
+            c -> c.values = new double[1][]),
         refused("output", illegal, "objectScores has length 11",
             c -> c.objectScores = new double[11]),
         refused("levels length", illegal, "levels has length 1", c -> c.levels = new int[1]),
@@ -123,25 +137,6 @@ class HomalsNativeTest {
   }
 
   /**
-   * Weights whose total, times the active variables, reaches 2^53: the marginals would no longer
-   * be exact sums, and would depend on how the objects were split among threads.
-   */
-  @Test
-  void weightsTooLargeForExactSumsAreRefused() {
-    Call call = new Call();
-    int n = (1 << 21) + 1;
-    call.codes = new int[][] {new int[n], new int[n]};
-    java.util.Arrays.fill(call.codes[0], 1);
-    java.util.Arrays.fill(call.codes[1], 2);
-    call.codes[0][0] = 2;
-    call.weights = new int[n];
-    java.util.Arrays.fill(call.weights, Integer.MAX_VALUE);
-    call.objectScores = new double[2 * n];
-    IllegalArgumentException e = assertThrows(IllegalArgumentException.class, call::run);
-    assertTrue(e.getMessage().contains("times the 2 active variables reaches 2^53"), e.getMessage());
-  }
-
-  /**
    * Another thread replacing a column with null or a shorter array while calls run: each call
    * either runs on the columns it read or refuses them, and the virtual machine stays up.
    */
@@ -173,9 +168,9 @@ class HomalsNativeTest {
         try {
           HomalsNative.analyse(2, 100, 0, Double.NaN, Double.NaN, 1e-8,
               HomalsNative.SOLVER_DIRECT, 0, 1, codes, new int[] {2, 3}, new boolean[2],
-              new int[2], new int[2], null, new double[2 * n], new double[10], new double[10],
-              new double[4], new double[2], new int[2], new double[0],
-              new double[HomalsNative.REPORT_LENGTH]);
+              new int[2], new int[2], new double[2][], null, new double[2 * n], new double[10],
+              new double[10], new double[4], new double[2], new int[2], new double[0],
+              new double[0], new double[HomalsNative.REPORT_LENGTH]);
           ran++;
         } catch (NullPointerException | IllegalArgumentException e) {
           refused++;

@@ -50,7 +50,7 @@ class NativeArgumentsTest {
     assertArrayEquals(new boolean[] {false, true, false}, x.passive());
     assertArrayEquals(new int[] {0, 1, 1}, x.single());
     assertArrayEquals(new int[] {0, 1, 2}, x.levels());
-    assertArrayEquals(weights, x.weights());
+    assertArrayEquals(java.util.Arrays.stream(weights).asDoubleStream().toArray(), x.weights());
     assertEquals(n * 2, x.objectScores().length);
     assertEquals(9 * 2, x.quantifications().length);
     assertEquals(9 * 2, x.centroids().length);

@@ -83,7 +83,7 @@ class ResultAssemblyTest {
       }
     }
     assertArrayEquals(new double[] {x.loadings()[2 * P], x.loadings()[2 * P + 1]},
-        result.variable("b").loadings());
+        result.variable("b").rankOneLoadings());
     assertNull(result.variable("a").loadings(), "multiple variables have no loadings");
 
     boolean[] part = new boolean[N];

@@ -113,7 +113,7 @@ class VariableTest {
         "the active variables span at most 3", "maxIterations must be at least 1",
         "fitTolerance must be finite", "cosineTolerance must be finite",
         "convergenceTolerance must be finite", "3 weights for 6 objects",
-        "object 3 has a negative weight", "there are 2", "'c' has no observed value",
+        "object 3 has a weight of -1.0", "there are 2", "'c' has no observed value",
         "fewer than two observed categories", "category 'z' has no observation",
         "innerIterations must be at least 1");
     return java.util.stream.IntStream.range(0, cases.size())
