@@ -2,6 +2,7 @@ package Quorvane.homals;
 
 import java.util.Collections;
 import java.util.List;
+import java.util.Locale;
 
 /**
  * The result of one homogeneity analysis. Immutable; dimensions and objects are numbered from 0.
@@ -138,12 +139,14 @@ public final class HomalsResult {
 
   /** The score of object i on dimension d; NaN for an object that takes no part. */
   public double objectScore(int object, int dimension) {
-    java.util.Objects.checkIndex(object, objectCount);
+    checkIndex("object", object, objectCount);
+    checkIndex("dimension", dimension, dimensions());
     return objectScores[dimension * objectCount + object];
   }
 
   /** The scores of object i on all dimensions (a copy). */
   public double[] objectScores(int object) {
+    checkIndex("object", object, objectCount);
     double[] scores = new double[dimensions()];
     for (int d = 0; d < scores.length; d++) {
       scores[d] = objectScore(object, d);
@@ -162,17 +165,23 @@ public final class HomalsResult {
 
   /** The scores of all objects on dimension d (a copy). */
   public double[] dimensionScores(int dimension) {
-    java.util.Objects.checkIndex(dimension, dimensions());
+    checkIndex("dimension", dimension, dimensions());
     double[] scores = new double[objectCount];
     System.arraycopy(objectScores, dimension * objectCount, scores, 0, objectCount);
     return scores;
   }
 
   /** Whether object i takes part (positive weight and an observed active value). */
-  public boolean takesPart(int object) { return analysis.participation().takesPart(object); }
+  public boolean takesPart(int object) {
+    checkIndex("object", object, objectCount);
+    return analysis.participation().takesPart(object);
+  }
 
   /** The eigenvalue of dimension d. */
-  public double eigenvalue(int dimension) { return eigenvalues[dimension]; }
+  public double eigenvalue(int dimension) {
+    checkIndex("dimension", dimension, dimensions());
+    return eigenvalues[dimension];
+  }
 
   /** The eigenvalues of all dimensions, decreasing (a copy). */
   public double[] eigenvalues() { return eigenvalues.clone(); }
@@ -214,5 +223,38 @@ public final class HomalsResult {
       sum += e;
     }
     return sum;
+  }
+
+  /**
+   * One line for a log or a debugger: dimensions, eigenvalues with their shares of the inertia,
+   * the solver and how the run ended.
+   */
+  @Override
+  public String toString() {
+    StringBuilder text = new StringBuilder("HomalsResult[")
+                             .append(dimensions())
+                             .append(dimensions() == 1 ? " dimension" : " dimensions")
+                             .append(", eigenvalues");
+    double[] percent = inertia.percent();
+    for (int d = 0; d < eigenvalues.length; d++) {
+      text.append(String.format(
+          Locale.ROOT, "%s %.4f (%.1f%%)", d == 0 ? "" : ",", eigenvalues[d], percent[d]));
+    }
+    return text
+        .append(String.format(Locale.ROOT, "; %s, %d iterations, %s (%s)]", solver.key(),
+            iterations, converged() ? "converged" : "not converged", stopReason.key()))
+        .toString();
+  }
+
+  /**
+   * Refuses an index outside 0 .. size - 1 with a message in the caller's terms: the name of the
+   * argument and its range, never the position in an internal array, which means nothing to the
+   * caller and may even lie within the array when the argument does not.
+   */
+  static void checkIndex(String argument, int index, int size) {
+    if (index < 0 || index >= size) {
+      throw new IndexOutOfBoundsException(argument + " " + index
+          + (size == 0 ? " does not exist: there are none" : " is not in 0 .. " + (size - 1)));
+    }
   }
 }

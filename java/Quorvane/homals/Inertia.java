@@ -1,5 +1,7 @@
 package Quorvane.homals;
 
+import java.util.Locale;
+
 /**
  * How much of the data's variation the retained dimensions show: the total inertia of the
  * analysis, each dimension's share of it, and for analyses of two or more active variables, all
@@ -84,4 +86,25 @@ public final class Inertia {
 
   /** Whether the adjusted percentages are defined for this analysis. */
   public boolean isAdjusted() { return !Double.isNaN(adjustedTotal); }
+
+  /** One line: the total, each dimension's share and, where defined, the adjusted shares. */
+  @Override
+  public String toString() {
+    StringBuilder text = new StringBuilder(String.format(Locale.ROOT, "Inertia[total %.4f", total));
+    shares(text, "; per cent", percent);
+    if (isAdjusted()) {
+      text.append(String.format(Locale.ROOT, "; adjusted total %.4f", adjustedTotal));
+      shares(text, ", per cent", adjustedPercent);
+    } else {
+      text.append("; no adjusted shares");
+    }
+    return text.append(']').toString();
+  }
+
+  private static void shares(StringBuilder text, String label, double[] values) {
+    text.append(label);
+    for (double value : values) {
+      text.append(String.format(Locale.ROOT, " %.1f", value));
+    }
+  }
 }

@@ -11,12 +11,14 @@ import Quorvane.homals.report.ReportSettings;
 import java.io.IOException;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.FileAlreadyExistsException;
+import java.nio.file.FileSystemException;
 import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.NotDirectoryException;
 import java.nio.file.Path;
 import java.util.List;
 import java.util.Locale;
+import java.util.Map;
 import java.util.concurrent.Callable;
 import java.util.concurrent.ExecutionException;
 import java.util.concurrent.FutureTask;
@@ -48,7 +50,9 @@ final class AnalyseCommand implements Callable<Integer> {
   Path data;
 
   @Option(names = {"-o", "--output"}, paramLabel = "DIR", defaultValue = "tallowmere-output",
-      description = "Output folder, created if needed (default: ${DEFAULT-VALUE}).")
+      description = "Output folder, created if needed (default: ${DEFAULT-VALUE}). The files "
+          + "are written into a staging folder in it and moved in only when all are complete: a "
+          + "run that fails while writing leaves the folder as it was.")
   Path output;
 
   @Mixin AnalysisOptions options = new AnalysisOptions();
@@ -63,6 +67,13 @@ final class AnalyseCommand implements Callable<Integer> {
 
   @Option(names = "--no-plot", description = "Do not draw the plots.") boolean noPlot;
 
+  @Option(names = "--raw-cells",
+      description = "Write the text cells of categories.csv and objects.csv as they are. By "
+          + "default a label or name that begins with =, +, -, @ (or a tab or carriage return) "
+          + "gets a leading ' so that a spreadsheet shows it as text instead of running it as a "
+          + "formula; plain numbers such as -1, and the numbers of the tables, are never changed.")
+  boolean rawCells;
+
   @Mixin PlotOptions plotOptions = new PlotOptions();
 
   @Option(names = {"-q", "--quiet"}, description = "No progress messages on standard error.")
@@ -71,6 +82,13 @@ final class AnalyseCommand implements Callable<Integer> {
   @Option(names = "--debug",
       description = "On an unexpected failure, print its stack trace as well as its message.")
   boolean debug;
+
+  /** Opens the files the run writes; the command line's own writes them to disk. */
+  private final OutputFolder.Opener opener;
+
+  AnalyseCommand() { this(Files::newOutputStream); }
+
+  AnalyseCommand(OutputFolder.Opener opener) { this.opener = opener; }
 
   /** The reader at work, for the messages while reading runs long. */
   private volatile InputReader reading;
@@ -86,13 +104,14 @@ final class AnalyseCommand implements Callable<Integer> {
   public Integer call() throws Exception {
     Progress progress = new Progress(commandSpec.commandLine().getErr(), quiet);
     if (plotSize < 200 || plotSize > 10000) {
-      throw new CliException("--plot-size must be between 200 and 10000 pixels");
+      throw new CliException("--plot-size " + plotSize + ": must be 200 to 10000 pixels");
     }
+    options.check(commandSpec.commandLine().getParseResult());
     plotOptions.check(options.dimensions);
     checkInput();
     checkOutput();
-    Input input =
-        progress.phase("reading", this::read, this::rowsRead, in -> summary(in.analysis()));
+    Input input = progress.phase(
+        "reading", () -> readAnalysis(progress), this::rowsRead, in -> summary(in.analysis()));
     HomalsAnalysis analysis = input.analysis();
     input.warnings().forEach(progress::warn);
     if (!noPlot) {
@@ -113,22 +132,63 @@ final class AnalyseCommand implements Callable<Integer> {
       progress.warn(notConverged(result));
     }
 
-    // The tables and the plots need nothing of each other: the tables are written in a thread
-    // of their own while the plots are drawn.
-    Callable<List<Path>> write =
-        () -> ResultFiles.write(result, output, data, input.ids(), input.notes());
-    FutureTask<List<Path>> tables = new FutureTask<>(
-        () -> progress.phase("writing tables", write, null, AnalyseCommand::wrote));
-    Thread writer = new Thread(tables, "tallowmere-tables");
-    writer.setDaemon(true);
-    writer.start();
-    try {
-      drawPlots(progress, result);
-    } finally {
-      finish(tables);
+    try (OutputFolder folder = OutputFolder.in(output, opener)) {
+      // The tables and the plots need nothing of each other: the tables are written in a thread
+      // of their own while the plots are drawn.
+      Callable<List<Path>> write =
+          () -> ResultFiles.write(result, folder, data, input.ids(), input.notes(), rawCells);
+      FutureTask<List<Path>> tables = new FutureTask<>(
+          () -> progress.phase("writing tables", write, null, AnalyseCommand::wrote));
+      Thread writer = new Thread(tables, "tallowmere-tables");
+      writer.setDaemon(true);
+      writer.start();
+      try {
+        drawPlots(progress, result, folder);
+      } finally {
+        finish(tables);
+      }
+      folder.commit();
     }
     progress.total();
     return 0;
+  }
+
+  /**
+   * Reads the file into the analysis; when the options and the data make none, tells the
+   * reader's warnings before the reason, which they often explain.
+   */
+  private Input readAnalysis(Progress progress) throws IOException {
+    Input input = read();
+    if (input.analysis() == null) {
+      input.warnings().forEach(progress::warn);
+      if (noPositiveWeight()) {
+        throw new CliException("weight column '" + options.weight
+            + "': no object has a positive weight, so none takes part in the analysis");
+      }
+      throw options.buildFailure();
+    }
+    return input;
+  }
+
+  /**
+   * Whether the weight column has no positive weight; read again, only after the analysis has
+   * failed to build, since the reader does not hand its weights out.
+   */
+  private boolean noPositiveWeight() throws IOException {
+    if (options.weight == null) {
+      return false;
+    }
+    WeightColumn weights = new WeightColumn(options.weight);
+    int rows;
+    try (CsvColumns csv = CsvColumns.open(data, options.delimiter, options.charset())) {
+      rows = csv.read(Map.of(csv.column(options.weight), weights));
+    }
+    for (int weight : weights.values(new int[rows])) {
+      if (weight > 0) {
+        return false;
+      }
+    }
+    return true;
   }
 
   /** Reads the file into the analysis the options describe. */
@@ -194,21 +254,49 @@ final class AnalyseCommand implements Callable<Integer> {
             + " iterations; the results are written but meaningless";
   }
 
-  private void drawPlots(Progress progress, HomalsResult result) throws Exception {
+  private void drawPlots(Progress progress, HomalsResult result, OutputFolder folder)
+      throws Exception {
     Plots.PlotSet plots = Plots.PlotSet.NONE;
+    Path staging = folder.staging();
     if (!noPlot) {
       if (result.dimensions() < 2) {
         progress.say("one dimension only: no joint plot");
       }
       String plotTitle = title != null ? title : "Joint plot of " + data.getFileName();
-      plots = Plots.writeAll(result, plotOptions.settings(result, plotSize, plotTitle), output,
-          (name, work) -> progress.phase(name, work, null, AnalyseCommand::wrote));
+      plots = Plots.writeAll(result, plotOptions.settings(result, plotSize, plotTitle), staging,
+          (name, work)
+              -> progress.phase(name, named(folder, name, null, work), null,
+                  files -> wrote(files.stream().map(folder::shown).toList())));
     }
     ReportSettings report = new ReportSettings(title, String.valueOf(data.getFileName()),
         commandSpec.commandLine().getParseResult().originalArgs());
     Plots.PlotSet drawn = plots;
-    Callable<List<Path>> write = () -> List.of(HtmlReport.write(result, report, output, drawn));
-    progress.phase("writing report", write, null, AnalyseCommand::wrote);
+    Callable<List<Path>> write = () -> List.of(HtmlReport.write(result, report, staging, drawn));
+    progress.phase("writing report",
+        named(folder, "writing the report", staging.resolve(HtmlReport.FILE_NAME), write), null,
+        files -> wrote(files.stream().map(folder::shown).toList()));
+  }
+
+  /**
+   * A step that writes files, its failures to write in words: naming the file that failed when
+   * the failure or the step says which, else the step. (Writing into a full disk fails with no
+   * file named.)
+   *
+   * @param file the one file the step writes, or null
+   */
+  private Callable<List<Path>> named(
+      OutputFolder folder, String step, Path file, Callable<List<Path>> work) {
+    return () -> {
+      try {
+        return work.call();
+      } catch (IOException e) {
+        Path failed =
+            e instanceof FileSystemException f && f.getFile() != null ? Path.of(f.getFile()) : file;
+        throw new CliException((failed == null ? "cannot write into " + output + " while " + step
+                                               : "cannot write " + folder.shown(failed))
+            + ": " + OutputFolder.reason(e));
+      }
+    };
   }
 
   private static void preparePlots() {

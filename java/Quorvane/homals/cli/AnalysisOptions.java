@@ -1,6 +1,7 @@
 package Quorvane.homals.cli;
 
 import Quorvane.homals.HomalsAnalysis;
+import Quorvane.homals.InvalidAnalysisException;
 import Quorvane.homals.Solver;
 import java.nio.charset.Charset;
 import java.util.ArrayList;
@@ -8,6 +9,7 @@ import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 import picocli.CommandLine.Option;
+import picocli.CommandLine.ParseResult;
 
 /**
  * The options of {@code analyse} that say what to read from the file and how to analyse it;
@@ -15,7 +17,7 @@ import picocli.CommandLine.Option;
  */
 final class AnalysisOptions {
   @Option(names = {"-d", "--dimensions"}, paramLabel = "N", defaultValue = "2",
-      description = "Number of dimensions (default: ${DEFAULT-VALUE}).")
+      description = "Number of dimensions, 1 or more (default: ${DEFAULT-VALUE}).")
   int dimensions;
 
   @Option(names = {"-p", "--passive"}, paramLabel = "COLUMN", split = ",",
@@ -75,30 +77,31 @@ final class AnalysisOptions {
   String encoding;
 
   @Option(names = "--max-iterations", paramLabel = "N",
-      description = "Upper bound on iterations, for every solver (default: "
+      description = "Upper bound on iterations, 1 or more, for every solver (default: "
           + HomalsAnalysis.DEFAULT_MAX_ITERATIONS + " passes over the objects; on the "
           + "cross-table, as many iterations as 2e9 multiply-adds pay for, and at least "
           + HomalsAnalysis.DEFAULT_MAX_ITERATIONS + ").")
   Integer maxIterations;
 
   @Option(names = "--inner-iterations", paramLabel = "N",
-      description = "Rounds of the rank-one step per iteration, for single columns (default: "
-          + HomalsAnalysis.DEFAULT_INNER_ITERATIONS + ").")
+      description = "Rounds of the rank-one step per iteration for single columns, 1 or more, "
+          + "asked of every run (default: " + HomalsAnalysis.DEFAULT_INNER_ITERATIONS + ").")
   int innerIterations = HomalsAnalysis.DEFAULT_INNER_ITERATIONS;
 
   @Option(names = "--tolerance", paramLabel = "X",
       description = "Stop when the subspace of the solution is estimated within this of its "
-          + "limit; scores are then accurate to about this, relative to the largest (default: "
-          + HomalsAnalysis.DEFAULT_CONVERGENCE_TOLERANCE + ").")
+          + "limit; scores are then accurate to about this, relative to the largest; 0 or more "
+          + "(default: " + HomalsAnalysis.DEFAULT_CONVERGENCE_TOLERANCE + ").")
   double tolerance = HomalsAnalysis.DEFAULT_CONVERGENCE_TOLERANCE;
 
   @Option(names = "--fit-tolerance", paramLabel = "X",
-      description = "Also stop when the fit changes by less than this (default: not used).")
+      description = "Also stop when the fit changes by less than this, 0 or more (default: not "
+          + "used).")
   Double fitTolerance;
 
   @Option(names = "--cosine-tolerance", paramLabel = "X",
-      description = "Also stop when successive object scores agree to a cosine within this of 1 "
-          + "(default: not used).")
+      description = "Also stop when successive object scores agree to a cosine within this of 1; "
+          + "0 or more (default: not used).")
   Double cosineTolerance;
 
   @Option(names = "--solver", paramLabel = "auto|direct|cross-table|objects", defaultValue = "auto",
@@ -114,6 +117,53 @@ final class AnalysisOptions {
           + "results are the same for every number.")
   Integer threads;
 
+  /** Why {@link #build} could not build the analysis, or null. */
+  private RuntimeException buildFailure;
+
+  /**
+   * Refuses values that no data could make valid, before the file is read, naming the option
+   * and the value as typed: the analysis would otherwise refuse them only after the reading, in
+   * the terms of the Java API.
+   */
+  void check(ParseResult typed) {
+    atLeastOne(typed, "--dimensions", dimensions);
+    if (maxIterations != null) {
+      atLeastOne(typed, "--max-iterations", maxIterations);
+    }
+    // The analysis asks for inner iterations only when a column is single; a value that would
+    // fail then is refused whatever the columns, so that adding --single cannot surprise.
+    atLeastOne(typed, "--inner-iterations", innerIterations);
+    tolerance(typed, "--tolerance", tolerance);
+    if (fitTolerance != null) {
+      tolerance(typed, "--fit-tolerance", fitTolerance);
+    }
+    if (cosineTolerance != null) {
+      tolerance(typed, "--cosine-tolerance", cosineTolerance);
+    }
+    if (threads != null && (threads < 1 || threads > 1024)) {
+      throw new CliException(as(typed, "--threads", threads) + ": must be 1 to 1024");
+    }
+  }
+
+  private static void atLeastOne(ParseResult typed, String option, int value) {
+    if (value < 1) {
+      throw new CliException(as(typed, option, value) + ": must be 1 or more");
+    }
+  }
+
+  private static void tolerance(ParseResult typed, String option, double value) {
+    if (!(value >= 0) || Double.isInfinite(value)) {
+      throw new CliException(as(typed, option, value) + ": must be a finite number, 0 or more");
+    }
+  }
+
+  /** The option with its value as the user typed it. */
+  private static String as(ParseResult typed, String option, Object value) {
+    var matched = typed == null ? null : typed.matchedOption(option);
+    List<String> texts = matched == null ? List.of() : matched.stringValues();
+    return option + " " + (texts.isEmpty() ? value : texts.get(texts.size() - 1));
+  }
+
   /** The encoding of --encoding, or an error in words when this Java does not know it. */
   Charset charset() {
     try {
@@ -123,7 +173,13 @@ final class AnalysisOptions {
     }
   }
 
-  /** Builds the analysis of the variables given to {@code builder} with the run's settings. */
+  /**
+   * Builds the analysis of the variables given to {@code builder} with the run's settings; or,
+   * when they make no valid analysis, returns null and keeps the reason for {@link
+   * #buildFailure}. The reader calls this once its warnings are complete but hands them over only
+   * with its result; the columns they say were left out often explain the failure, so the
+   * command tells them first.
+   */
   HomalsAnalysis build(HomalsAnalysis.Builder builder) {
     if (maxIterations != null) {
       builder.maxIterations(maxIterations);
@@ -131,14 +187,38 @@ final class AnalysisOptions {
     if (threads != null) {
       builder.threads(threads);
     }
-    return builder.dimensions(dimensions)
-        .innerIterations(innerIterations)
+    builder.innerIterations(innerIterations)
         .convergenceTolerance(tolerance)
         .solver(solverNamed(solver))
         .fitTolerance(fitTolerance == null ? Double.NaN : fitTolerance)
-        .cosineTolerance(cosineTolerance == null ? Double.NaN : cosineTolerance)
-        .build();
+        .cosineTolerance(cosineTolerance == null ? Double.NaN : cosineTolerance);
+    try {
+      return builder.dimensions(dimensions).build();
+    } catch (InvalidAnalysisException e) {
+      buildFailure = blameDimensions(builder, e);
+      return null;
+    }
   }
+
+  /**
+   * The failure, in terms of --dimensions when the data carry one dimension but not as many as
+   * asked (too few objects, or variables that span fewer): the option is what the user can change.
+   */
+  private RuntimeException blameDimensions(
+      HomalsAnalysis.Builder builder, InvalidAnalysisException e) {
+    if (dimensions <= 1) {
+      return e;
+    }
+    try {
+      builder.dimensions(1).build();
+    } catch (InvalidAnalysisException oneFails) {
+      return e;
+    }
+    return new CliException("--dimensions " + dimensions + ": " + e.getMessage());
+  }
+
+  /** Why the last {@link #build} returned null; null when it did not. */
+  RuntimeException buildFailure() { return buildFailure; }
 
   static Solver solverNamed(String name) {
     return switch (name) {

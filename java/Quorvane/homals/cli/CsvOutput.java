@@ -4,24 +4,67 @@ import java.io.Closeable;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
-import java.nio.file.Path;
+import java.util.regex.Pattern;
 
 /**
  * CSV rows written straight into a byte buffer: numbers in their shortest text that reads back
- * the same, text quoted only when it must be (a comma, a quote, a line break, or spaces at either
- * end, which a reader that trims would lose).
+ * the same, whole numbers without a fraction, text quoted only when it must be (a comma, a quote,
+ * a line break, or spaces at either end, which a reader that trims would lose).
+ *
+ * <p>Text from the data (labels, names) can begin like a formula, and a spreadsheet that opens
+ * the file runs it: {@code =HYPERLINK(...)} or a command through DDE. Unless the cells are to be
+ * written raw, such text gets a leading {@code '}, which spreadsheets take as "this is text".
  */
 final class CsvOutput implements Closeable {
+  /** Whole numbers below this print as integers; beyond it the exponent form is shorter. */
+  private static final double LARGEST_INTEGER_TEXT = 1e15;
+
+  /** A signed plain number: a spreadsheet reads it as that number and runs nothing. */
+  private static final Pattern PLAIN_NUMBER =
+      Pattern.compile("[+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?");
+
   private final OutputStream out;
+  private final boolean raw;
   private final byte[] buffer = new byte[1 << 16];
   private int used;
   private boolean rowStarted;
 
-  CsvOutput(Path file) throws IOException { out = Files.newOutputStream(file); }
+  /**
+   * @param out where the rows go; closed with this
+   * @param raw whether text cells are written as they are, even those a spreadsheet would run
+   */
+  CsvOutput(OutputStream out, boolean raw) {
+    this.out = out;
+    this.raw = raw;
+  }
 
+  /**
+   * Whether a spreadsheet would take the text as a formula: it begins, after any spaces, with
+   * =, +, - or @, or it begins with a tab or a carriage return (which some spreadsheets drop
+   * before they look at the rest); signed plain numbers such as -1 excepted.
+   */
+  static boolean looksLikeFormula(String cell) {
+    int start = 0;
+    while (start < cell.length() && cell.charAt(start) == ' ') {
+      start++;
+    }
+    if (start == cell.length()) {
+      return false;
+    }
+    char first = cell.charAt(start);
+    if (start == 0 && (first == '\t' || first == '\r')) {
+      return true;
+    }
+    return (first == '=' || first == '@'
+        || (first == '+' || first == '-') && !PLAIN_NUMBER.matcher(cell.strip()).matches());
+  }
+
+  /** A text cell: quoted where it must be, and kept from a spreadsheet's formulas. */
   void text(String cell) throws IOException {
     separate();
+    if (!raw && looksLikeFormula(cell)) {
+      cell = "'" + cell;
+    }
     boolean quote =
         !cell.isEmpty() && (cell.charAt(0) <= ' ' || cell.charAt(cell.length() - 1) <= ' ');
     for (int i = 0; i < cell.length() && !quote; i++) {
@@ -41,7 +84,12 @@ final class CsvOutput implements Closeable {
     used += bytes.length;
   }
 
+  /** A number: an integer when it is whole, else its shortest text. */
   void number(double value) throws IOException {
+    if (value == Math.rint(value) && Math.abs(value) < LARGEST_INTEGER_TEXT) {
+      integer((long) value); // a negative zero too, as 0: its sign means nothing in a table
+      return;
+    }
     separate();
     room(ShortestDecimal.MAX_LENGTH);
     used = ShortestDecimal.write(value, buffer, used);

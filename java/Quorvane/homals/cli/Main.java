@@ -7,7 +7,11 @@ import java.io.PrintWriter;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.FileAlreadyExistsException;
 import java.nio.file.FileSystemException;
+import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
+import java.util.List;
+import java.util.Locale;
+import java.util.concurrent.Callable;
 import picocli.CommandLine;
 import picocli.CommandLine.Command;
 
@@ -16,7 +20,7 @@ import picocli.CommandLine.Command;
     subcommands = {AnalyseCommand.class, CommandLine.HelpCommand.class},
     description = "Homogeneity analysis (multiple correspondence analysis by alternating "
         + "least squares) of categorical data.")
-public final class Main implements Runnable {
+public final class Main implements Callable<Integer> {
   /** Exit status for bad input: options, data, or an analysis that cannot be run. */
   public static final int EXIT_INPUT = 2;
   /** Exit status for a failed run: the native library, files that cannot be written. */
@@ -24,9 +28,15 @@ public final class Main implements Runnable {
 
   @CommandLine.Spec CommandLine.Model.CommandSpec commandSpec;
 
+  /** Without a command: how to call the program, in a few lines; a call that did nothing. */
   @Override
-  public void run() {
-    commandSpec.commandLine().usage(commandSpec.commandLine().getErr());
+  public Integer call() {
+    PrintWriter err = commandSpec.commandLine().getErr();
+    err.println("Usage: tallowmere analyse DATA.csv [OPTIONS]");
+    err.println("       tallowmere --help | --version");
+    err.println("'tallowmere analyse --help' lists the options.");
+    err.flush();
+    return EXIT_INPUT;
   }
 
   public static void main(String[] args) {
@@ -35,11 +45,18 @@ public final class Main implements Runnable {
   }
 
   /** Runs the command line and returns its exit status instead of exiting. */
-  public static int execute(String... args) { return run(commandLine(), args); }
+  public static int execute(String... args) {
+    return run(commandLine(Files::newOutputStream), args);
+  }
 
   /** Runs the command line with its output and messages sent to the given writers. */
   public static int execute(PrintWriter out, PrintWriter err, String... args) {
-    CommandLine commandLine = commandLine();
+    return execute(out, err, Files::newOutputStream, args);
+  }
+
+  /** As {@link #execute(PrintWriter, PrintWriter, String...)}, with files opened by opener. */
+  static int execute(PrintWriter out, PrintWriter err, OutputFolder.Opener opener, String... args) {
+    CommandLine commandLine = commandLine(opener);
     commandLine.setOut(out);
     commandLine.setErr(err);
     return run(commandLine, args);
@@ -58,10 +75,49 @@ public final class Main implements Runnable {
     }
   }
 
-  private static CommandLine commandLine() {
-    CommandLine commandLine = new CommandLine(new Main());
+  private static CommandLine commandLine(OutputFolder.Opener opener) {
+    CommandLine.IFactory defaults = CommandLine.defaultFactory();
+    CommandLine commandLine = new CommandLine(new Main(), new CommandLine.IFactory() {
+      @Override
+      @SuppressWarnings("unchecked")
+      public <K> K create(Class<K> type) throws Exception {
+        return type == AnalyseCommand.class ? (K) new AnalyseCommand(opener)
+                                            : defaults.create(type);
+      }
+    });
     commandLine.setExecutionExceptionHandler(Main::report);
+    commandLine.setParameterExceptionHandler(Main::badArguments);
     return commandLine;
+  }
+
+  /**
+   * A call that picocli cannot parse: one line that says what is wrong, with picocli's guess at
+   * a mistyped option, and where the options are listed; not the whole usage, whose length hides
+   * the one line that matters.
+   */
+  private static int badArguments(CommandLine.ParameterException e, String[] args) {
+    String message = e.getMessage() == null ? "" : e.getMessage().lines().findFirst().orElse("");
+    if (!message.isEmpty()) {
+      message = message.substring(0, 1).toLowerCase(Locale.ROOT) + message.substring(1);
+    }
+    if (e instanceof CommandLine.UnmatchedArgumentException unmatched
+        && unmatched.isUnknownOption()) {
+      // picocli counts the value after an unknown option as unknown too; the option is the news.
+      String option = unmatched.getUnmatched()
+                          .stream()
+                          .filter(arg -> arg.startsWith("-"))
+                          .findFirst()
+                          .orElse(unmatched.getUnmatched().get(0));
+      message = "unknown option '" + option + "'";
+      List<String> guesses = unmatched.getSuggestions();
+      if (!guesses.isEmpty()) {
+        message += "; did you mean " + String.join(" or ", guesses) + "?";
+      }
+    }
+    PrintWriter err = e.getCommandLine().getErr();
+    err.println("tallowmere: error: " + message + " (see --help)");
+    err.flush();
+    return EXIT_INPUT;
   }
 
   /**

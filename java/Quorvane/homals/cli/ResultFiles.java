@@ -4,8 +4,8 @@ import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.VariableResult;
 import java.io.IOException;
+import java.io.OutputStream;
 import java.nio.charset.StandardCharsets;
-import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.List;
 
@@ -18,19 +18,20 @@ final class ResultFiles {
    *
    * @param ids one name per object for objects.csv, or {@code null} to number the objects
    * @param notes what the command line made of its input, for the summary
-   * @return the files written
+   * @param rawCells whether text cells of the CSV files are written as they are, even those
+   *     that a spreadsheet would run as formulas
+   * @return the files written, at the places they will have
    */
-  static List<Path> write(HomalsResult result, Path folder, Path source, List<String> ids,
-      InputNotes notes) throws IOException {
-    Path categories = folder.resolve("categories.csv");
-    Path objects = folder.resolve("objects.csv");
-    Path summary = folder.resolve("summary.txt");
-    Path json = folder.resolve("summary.json");
-    writeCategories(result, categories);
-    writeObjects(result, objects, ids);
-    Files.writeString(summary, SummaryText.of(result, source, notes), StandardCharsets.UTF_8);
-    Files.writeString(json, SummaryJson.of(result, source, notes), StandardCharsets.UTF_8);
-    return List.of(categories, objects, summary, json);
+  static List<Path> write(HomalsResult result, OutputFolder folder, Path source, List<String> ids,
+      InputNotes notes, boolean rawCells) {
+    return List.of(folder.write("categories.csv", out -> writeCategories(result, out, rawCells)),
+        folder.write("objects.csv", out -> writeObjects(result, out, ids, rawCells)),
+        folder.write("summary.txt", out -> text(out, SummaryText.of(result, source, notes))),
+        folder.write("summary.json", out -> text(out, SummaryJson.of(result, source, notes))));
+  }
+
+  private static void text(OutputStream out, String text) throws IOException {
+    out.write(text.getBytes(StandardCharsets.UTF_8));
   }
 
   /**
@@ -39,9 +40,10 @@ final class ResultFiles {
    * categories only), the quality cos2_1..cos2_P, and for single variables the category's
    * centroid centroid1..centroidP beside its rank-one quantification.
    */
-  static void writeCategories(HomalsResult result, Path file) throws IOException {
+  static void writeCategories(HomalsResult result, OutputStream out, boolean rawCells)
+      throws IOException {
     int p = result.dimensions();
-    try (CsvOutput csv = new CsvOutput(file)) {
+    try (CsvOutput csv = new CsvOutput(out, rawCells)) {
       for (String name : List.of("variable", "role", "quantification", "category", "frequency")) {
         csv.text(name);
       }
@@ -81,9 +83,10 @@ final class ResultFiles {
    * One row per object in input order: object (its row number or id), weight, dim1..dimP; the
    * scores of objects that take no part are empty.
    */
-  static void writeObjects(HomalsResult result, Path file, List<String> ids) throws IOException {
+  static void writeObjects(HomalsResult result, OutputStream out, List<String> ids,
+      boolean rawCells) throws IOException {
     HomalsAnalysis analysis = result.analysis();
-    try (CsvOutput csv = new CsvOutput(file)) {
+    try (CsvOutput csv = new CsvOutput(out, rawCells)) {
       csv.text("object");
       csv.text("weight");
       for (int d = 1; d <= result.dimensions(); d++) {

@@ -6,12 +6,19 @@ import Quorvane.homals.Inertia;
 import Quorvane.homals.VariableResult;
 import com.google.gson.GsonBuilder;
 import com.google.gson.JsonArray;
+import com.google.gson.JsonElement;
 import com.google.gson.JsonNull;
 import com.google.gson.JsonObject;
+import com.google.gson.JsonPrimitive;
 import java.nio.file.Path;
 import java.util.List;
 
-/** summary.json: what summary.txt says, for programs. */
+/**
+ * summary.json: what summary.txt says, for programs. Every key is always there, so that a program
+ * can rely on the shape of the file: a value that is not defined for the run (a tolerance not
+ * used, adjusted shares, the loadings of a multiple variable, a number that is not finite) is
+ * null rather than absent.
+ */
 final class SummaryJson {
   private SummaryJson() {}
 
@@ -23,9 +30,7 @@ final class SummaryJson {
     root.addProperty("iterations", result.iterations());
     root.addProperty("converged", result.converged());
     root.addProperty("stopReason", result.stopReason().key());
-    if (Double.isFinite(result.subspaceDistance())) {
-      root.addProperty("subspaceDistance", result.subspaceDistance());
-    }
+    root.add("subspaceDistance", number(result.subspaceDistance()));
     root.addProperty("solver", result.solver().key());
     JsonArray ties = new JsonArray();
     for (List<Integer> group : result.tiedDimensions()) {
@@ -36,7 +41,7 @@ final class SummaryJson {
     root.add("tiedDimensions", ties);
     root.add("settings", settings(result.analysis()));
     root.add("eigenvalues", numbers(result.eigenvalues()));
-    root.addProperty("fit", result.fit());
+    root.add("fit", number(result.fit()));
     root.add("inertia", inertia(result.inertia()));
     root.add("input", input(notes));
     JsonArray variables = new JsonArray();
@@ -44,7 +49,7 @@ final class SummaryJson {
       variables.add(variable(v, notes));
     }
     root.add("variables", variables);
-    return new GsonBuilder().setPrettyPrinting().create().toJson(root) + "\n";
+    return new GsonBuilder().setPrettyPrinting().serializeNulls().create().toJson(root) + "\n";
   }
 
   private static JsonObject settings(HomalsAnalysis analysis) {
@@ -53,26 +58,18 @@ final class SummaryJson {
     settings.addProperty("iterationBoundSet", analysis.iterationBoundSet());
     settings.addProperty("innerIterations", analysis.innerIterations());
     settings.addProperty("convergenceTolerance", analysis.convergenceTolerance());
-    if (!Double.isNaN(analysis.fitTolerance())) {
-      settings.addProperty("fitTolerance", analysis.fitTolerance());
-    }
-    if (!Double.isNaN(analysis.cosineTolerance())) {
-      settings.addProperty("cosineTolerance", analysis.cosineTolerance());
-    }
+    settings.add("fitTolerance", number(analysis.fitTolerance()));
+    settings.add("cosineTolerance", number(analysis.cosineTolerance()));
     return settings;
   }
 
-  /** Adjusted shares are null, not absent, where they are not defined. */
   private static JsonObject inertia(Inertia inertia) {
     JsonObject table = new JsonObject();
-    table.addProperty("total", inertia.total());
+    table.add("total", number(inertia.total()));
     table.add("percent", numbers(inertia.percent()));
-    if (inertia.isAdjusted()) {
-      table.addProperty("adjustedTotal", inertia.adjustedTotal());
-      table.add("adjustedPercent", numbers(inertia.adjustedPercent()));
-    } else {
-      table.add("adjustedPercent", JsonNull.INSTANCE);
-    }
+    boolean adjusted = inertia.isAdjusted();
+    table.add("adjustedTotal", adjusted ? number(inertia.adjustedTotal()) : JsonNull.INSTANCE);
+    table.add("adjustedPercent", adjusted ? numbers(inertia.adjustedPercent()) : JsonNull.INSTANCE);
     return table;
   }
 
@@ -80,7 +77,7 @@ final class SummaryJson {
     JsonObject input = new JsonObject();
     input.addProperty("encoding", notes.encoding());
     input.addProperty("delimiter", String.valueOf(notes.delimiter()));
-    input.addProperty("weightScale", Math.pow(10, notes.weightDecimals()));
+    input.addProperty("weightScale", (long) Math.pow(10, notes.weightDecimals()));
     input.addProperty("missingAsCategory", notes.missingAsCategory());
     JsonObject leftOut = new JsonObject();
     notes.leftOut().forEach(leftOut::addProperty);
@@ -95,17 +92,20 @@ final class SummaryJson {
     variable.addProperty("quantification", v.quantification().describe());
     variable.addProperty("missingCells", notes.missingCells().getOrDefault(v.name(), 0));
     variable.add("discrimination", numbers(v.discriminationMeasures()));
-    if (v.loadings() != null) {
-      variable.add("loadings", numbers(v.loadings()));
-    }
+    variable.add("loadings", v.loadings() == null ? JsonNull.INSTANCE : numbers(v.loadings()));
     return variable;
   }
 
   private static JsonArray numbers(double[] values) {
     JsonArray array = new JsonArray();
     for (double value : values) {
-      array.add(value);
+      array.add(number(value));
     }
     return array;
+  }
+
+  /** JSON has no NaN or infinity: a run that ended on a NaN fit still gets its summary. */
+  private static JsonElement number(double value) {
+    return Double.isFinite(value) ? new JsonPrimitive(value) : JsonNull.INSTANCE;
   }
 }

@@ -114,8 +114,11 @@ final class SummaryText {
   private static void inertia(StringBuilder s, HomalsResult result) {
     Inertia inertia = result.inertia();
     s.append(String.format(Locale.ROOT, "%nInertia: total %.4f%n", inertia.total()));
-    s.append(String.format(Locale.ROOT, "  %-10s %10s %12s %12s%n", "dimension", "eigenvalue",
-        "% inertia", inertia.isAdjusted() ? "adjusted %" : ""));
+    // Without adjusted shares (two active variables or fewer, or a single one) the table has
+    // no such column, rather than a column without a heading.
+    String head = String.format(Locale.ROOT, "  %-10s %10s %12s %12s", "dimension", "eigenvalue",
+        "% inertia", inertia.isAdjusted() ? "adjusted %" : "");
+    s.append(head.stripTrailing()).append('\n');
     double[] percent = inertia.percent();
     double[] adjusted = inertia.adjustedPercent();
     for (int d = 0; d < result.dimensions(); d++) {

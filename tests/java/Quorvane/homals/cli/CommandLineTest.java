@@ -70,7 +70,7 @@ class CommandLineTest {
     assertEquals(1 + 17 * 2, categories.size());
     assertTrue(categories.contains(
         categories.stream()
-            .filter(l -> l.startsWith("Class,active,multiple nominal,democrat,267.0,"))
+            .filter(l -> l.startsWith("Class,active,multiple nominal,democrat,267,"))
             .findFirst()
             .orElse("no democrat row")));
     List<String> objects = lines(out.resolve("objects.csv"));
