@@ -36,13 +36,13 @@ import picocli.CommandLine.Spec;
  */
 @Command(name = "analyse", aliases = "analyze", mixinStandardHelpOptions = true,
     sortOptions = false,
-    description = {
-        "Runs a homogeneity analysis of the categorical columns of a CSV file and writes "
-            + "categories.csv, objects.csv, summary.txt, the plots (PNG and SVG) and "
-            + "report.html into the output folder.",
-        "The first line of the file names the columns. Cells are category labels; an empty "
-            + "cell is a missing value. With --codes, cells are integer codes 1..k and "
-            + "0 (or empty) is missing."})
+    description =
+        {"Runs a homogeneity analysis of the categorical columns of a CSV file and writes "
+                + "categories.csv, objects.csv, summary.txt, the plots (PNG and SVG) and "
+                + "report.html into the output folder.",
+            "The first line of the file names the columns. Cells are category labels; an empty "
+                + "cell is a missing value. With --codes, cells are integer codes 1..k and "
+                + "0 (or empty) is missing."})
 final class AnalyseCommand implements Callable<Integer> {
   @Spec CommandSpec commandSpec;
 
@@ -97,8 +97,8 @@ final class AnalyseCommand implements Callable<Integer> {
    * What the command line makes of the file: the analysis, the object names if any, notes for
    * the summary, and warnings to tell once the reading is done.
    */
-  record Input(
-      HomalsAnalysis analysis, List<String> ids, InputNotes notes, List<String> warnings) {}
+  record Input(HomalsAnalysis analysis, List<String> ids, InputNotes notes, List<String> warnings) {
+  }
 
   @Override
   public Integer call() throws Exception {
@@ -179,11 +179,10 @@ final class AnalyseCommand implements Callable<Integer> {
       return false;
     }
     WeightColumn weights = new WeightColumn(options.weight);
-    int rows;
     try (CsvColumns csv = CsvColumns.open(data, options.delimiter, options.charset())) {
-      rows = csv.read(Map.of(csv.column(options.weight), weights));
+      csv.read(Map.of(csv.column(options.weight), weights));
     }
-    for (int weight : weights.values(new int[rows])) {
+    for (double weight : weights.values()) {
       if (weight > 0) {
         return false;
       }

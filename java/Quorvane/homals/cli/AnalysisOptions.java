@@ -32,13 +32,22 @@ final class AnalysisOptions {
   @Option(names = "--order", paramLabel = "COLUMN=LABEL,LABEL,...",
       description = "Category order of a column, lowest first, the labels written as one CSV "
           + "record (quote a label with a comma: 'income=\"$0-$2,999\",\"$3,000+\"'); repeat "
-          + "for several columns. Default: numeric order when all labels are numbers, else "
-          + "alphabetical.")
+          + "for several columns. Default: numeric order when all labels are numbers; for an "
+          + "ordinal or numerical column whose labels begin with distinct numbers (intervals "
+          + "such as [1,18] and (18,30]), the order of those numbers; else alphabetical, with "
+          + "a warning for ordinal and numerical columns.")
   Map<String, String> order = new LinkedHashMap<>();
 
+  @Option(names = "--values", paramLabel = "COLUMN=V,V,...",
+      description = "Values of a column's categories, in their order: a numerical column's "
+          + "quantifications are spaced as its values are, and an ordinal one starts from them. "
+          + "Default: the labels' numbers when all labels are numbers, else the ranks 1 .. k "
+          + "(with a warning for a numerical column); repeat for several columns.")
+  Map<String, String> values = new LinkedHashMap<>();
+
   @Option(names = {"-w", "--weight"}, paramLabel = "COLUMN",
-      description = "Column of non-negative object weights: counts, or decimal survey weights "
-          + "(scaled to whole numbers by one power of ten, which leaves the solution as it is).")
+      description = "Column of object weights: counts, or survey weights with any decimals; "
+          + "finite numbers of 0 or more. Multiplying every weight by one factor changes nothing.")
   String weight;
 
   @Option(names = "--id", paramLabel = "COLUMN",

@@ -4,7 +4,5 @@ package Quorvane.homals.cli;
 final class CliException extends RuntimeException {
   private static final long serialVersionUID = 1L;
 
-  CliException(String message) {
-    super(message);
-  }
+  CliException(String message) { super(message); }
 }

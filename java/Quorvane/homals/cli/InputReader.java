@@ -53,8 +53,7 @@ final class InputReader {
       Map<String, String> leftOut = new LinkedHashMap<>();
       HomalsAnalysis analysis = describe(columns, rows, missingCells, leftOut);
       InputNotes notes = new InputNotes(csv.delimiter(), options.delimiter == null, charset.name(),
-          columns.weights() == null ? 0 : columns.weights().decimals(), missingCells, leftOut,
-          options.missingAsCategory);
+          missingCells, leftOut, options.missingAsCategory);
       return new AnalyseCommand.Input(analysis,
           columns.ids() == null ? null : columns.ids().cells(), notes, List.copyOf(warnings));
     }
@@ -73,7 +72,8 @@ final class InputReader {
   private Columns plan(CsvColumns csv) {
     List<String> header = csv.header();
     for (List<String> names : List.of(options.passive, options.columns, options.exclude,
-             new ArrayList<>(options.single.keySet()), new ArrayList<>(options.order.keySet()))) {
+             new ArrayList<>(options.single.keySet()), new ArrayList<>(options.order.keySet()),
+             new ArrayList<>(options.values.keySet()))) {
       for (String name : names) {
         csv.column(name);
       }
@@ -100,6 +100,9 @@ final class InputReader {
     }
     for (String name : options.order.keySet()) {
       requireAnalysed(analysed, name, "--order");
+    }
+    for (String name : options.values.keySet()) {
+      requireAnalysed(analysed, name, "--values");
     }
     if (analysed.isEmpty()) {
       throw new CliException("no columns left to analyse");
@@ -142,10 +145,11 @@ final class InputReader {
    */
   private HomalsAnalysis describe(
       Columns read, int rows, Map<String, Integer> missingCells, Map<String, String> leftOut) {
-    int[] objectWeights = read.weights() == null ? null : read.weights().values(new int[rows]);
+    double[] objectWeights = read.weights() == null ? null : read.weights().values();
     // One buffer serves every column, since Variable.ofCodes copies what it gets.
     int[] buffer = new int[rows];
     HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
+    List<Variable> variables = new ArrayList<>();
     for (String name : read.analysed()) {
       CsvColumns.Column column = read.byName().get(name);
       List<String> categories = options.codes ? numbered((CodeColumn) column, buffer)
@@ -171,9 +175,17 @@ final class InputReader {
             + "is left out of the analysis");
         continue;
       }
-      builder.variable(variable(name, buffer, categories, passive));
+      String identifier = ColumnWarnings.identifierLike(name, categories.size(), rows);
+      if (identifier != null) {
+        warnings.add(identifier);
+      }
+      Variable variable = variable(name, buffer, categories, passive);
+      variables.add(variable);
+      builder.variable(variable);
     }
-    if (objectWeights != null) {
+    if (objectWeights == null) {
+      warnCountLike(variables, rows);
+    } else {
       builder.weights(objectWeights);
     }
     return options.build(builder);
@@ -184,15 +196,56 @@ final class InputReader {
     if (passive) {
       variable = variable.passive();
     }
-    if (options.single.containsKey(name)) {
-      String level = options.single.get(name);
+    Quantification level = level(name);
+    if (level != Quantification.MULTIPLE_NOMINAL) {
+      variable = variable.single(level);
+    }
+    if (options.values.containsKey(name)) {
+      String text = options.values.get(name);
       try {
-        variable = variable.single(Quantification.singleAt(level));
+        variable = variable.withValues(CategoryOrder.values(name, text, categories.size()));
       } catch (IllegalArgumentException e) {
-        throw new CliException("--single " + name + "=" + level + ": " + e.getMessage());
+        throw new CliException("--values " + name + "=" + text + ": " + e.getMessage());
       }
+    } else if (level == Quantification.SINGLE_NUMERICAL && variable.valuesArePositions()) {
+      warnings.add("column '" + name + "' is numerical but its labels are not all numbers, so its "
+          + "categories are spaced as their ranks 1 .. " + categories.size() + "; --values " + name
+          + "=V,V,... spaces them as they should be");
     }
     return variable;
+  }
+
+  /** The quantification --single asks for a column, multiple when it asks for none. */
+  private Quantification level(String name) {
+    String level = options.single.get(name);
+    if (level == null) {
+      return Quantification.MULTIPLE_NOMINAL;
+    }
+    try {
+      return Quantification.singleAt(level);
+    } catch (IllegalArgumentException e) {
+      throw new CliException("--single " + name + "=" + level + ": " + e.getMessage());
+    }
+  }
+
+  /** Warns of analysed columns that look like the counts of a frequency table (no -w given). */
+  private void warnCountLike(List<Variable> variables, int rows) {
+    for (Variable candidate : variables) {
+      List<int[]> others = new ArrayList<>();
+      // Checking that every row is a different combination only pays on table-sized files.
+      if (rows <= 100_000) {
+        for (Variable other : variables) {
+          if (other != candidate) {
+            others.add(other.codes());
+          }
+        }
+      }
+      String warning =
+          ColumnWarnings.countLike(candidate.name(), candidate.categories(), others, rows);
+      if (warning != null) {
+        warnings.add(warning);
+      }
+    }
   }
 
   /** The codes of a column of --codes into {@code buffer}; its categories "1" .. the largest. */
@@ -217,7 +270,7 @@ final class InputReader {
   private List<String> labelled(String name, LabelColumn column, int[] buffer) {
     List<String> seen = column.labels();
     List<String> categories = options.order.containsKey(name) ? splitOrder(options.order.get(name))
-                                                              : Variable.categoryOrder(seen);
+                                                              : defaultOrder(name, seen);
     Map<String, Integer> position = new HashMap<>();
     for (int c = 0; c < categories.size(); c++) {
       position.putIfAbsent(categories.get(c), c + 1);
@@ -235,9 +288,35 @@ final class InputReader {
     return categories;
   }
 
+  /**
+   * The categories in {@link Variable#categoryOrder}, except for an ordinal or numerical column
+   * whose labels are not all numbers: ordered by the numbers they begin with when they all begin
+   * with distinct ones (as intervals do), else alphabetically; a warning tells which.
+   */
+  private List<String> defaultOrder(String name, List<String> seen) {
+    List<String> order = Variable.categoryOrder(seen);
+    Quantification level = level(name);
+    if (level != Quantification.SINGLE_ORDINAL && level != Quantification.SINGLE_NUMERICAL
+        || CategoryOrder.allNumbers(order)) {
+      return order;
+    }
+    List<String> byNumbers = CategoryOrder.byFirstNumbers(order);
+    String how = level == Quantification.SINGLE_ORDINAL ? "ordinal" : "numerical";
+    if (byNumbers != null) {
+      warnings.add("column '" + name + "' is " + how + " and its labels are not numbers; its "
+          + "categories are ordered by the numbers they begin with: "
+          + CategoryOrder.shortList(byNumbers) + " (--order " + name + "=... sets another order)");
+      return byNumbers;
+    }
+    warnings.add("column '" + name + "' is " + how + " but its categories are ordered "
+        + "alphabetically: " + CategoryOrder.shortList(order) + "; --order " + name
+        + "=LABEL,LABEL,... gives their order");
+    return order;
+  }
+
   /** The label of the only category observed with weight, or null when there are more. */
   private static String singleObservedCategory(
-      int[] codes, int[] weights, List<String> categories) {
+      int[] codes, double[] weights, List<String> categories) {
     int seen = 0;
     for (int i = 0; i < codes.length; i++) {
       if (codes[i] > 0 && (weights == null || weights[i] > 0)) {

@@ -77,7 +77,6 @@ final class SummaryJson {
     JsonObject input = new JsonObject();
     input.addProperty("encoding", notes.encoding());
     input.addProperty("delimiter", String.valueOf(notes.delimiter()));
-    input.addProperty("weightScale", (long) Math.pow(10, notes.weightDecimals()));
     input.addProperty("missingAsCategory", notes.missingAsCategory());
     JsonObject leftOut = new JsonObject();
     notes.leftOut().forEach(leftOut::addProperty);

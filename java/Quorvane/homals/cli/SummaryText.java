@@ -4,6 +4,7 @@ import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Inertia;
 import Quorvane.homals.VariableResult;
+import java.math.BigDecimal;
 import java.nio.file.Path;
 import java.util.Locale;
 import java.util.Map;
@@ -73,21 +74,20 @@ final class SummaryText {
   private static void run(StringBuilder s, HomalsResult result, Path source, InputNotes notes) {
     HomalsAnalysis analysis = result.analysis();
     int taking = 0;
-    long totalWeight = 0;
+    // The weights as written, summed exactly, so that whole weights print whole.
+    BigDecimal totalWeight = BigDecimal.ZERO;
     for (int i = 0; i < result.objectCount(); i++) {
       if (result.takesPart(i)) {
         taking++;
-        totalWeight += analysis.weight(i);
+        totalWeight = totalWeight.add(new BigDecimal(Double.toString(analysis.weight(i))));
       }
     }
     long active = result.variables().stream().filter(VariableResult::isActive).count();
     s.append("Homogeneity analysis of ").append(source.getFileName()).append('\n');
     s.append(String.format(Locale.ROOT, "read as:     %s, fields separated by %s%s%n",
         notes.encoding(), notes.delimiterName(), notes.delimiterDetected() ? " (detected)" : ""));
-    s.append(String.format(Locale.ROOT, "objects:     %d (%d take part, total weight %d%s)%n",
-        result.objectCount(), taking, totalWeight,
-        notes.weightDecimals() == 0 ? ""
-                                    : ": the decimal weights times 10^" + notes.weightDecimals()));
+    s.append(String.format(Locale.ROOT, "objects:     %d (%d take part, total weight %s)%n",
+        result.objectCount(), taking, totalWeight.stripTrailingZeros().toPlainString()));
     s.append(String.format(Locale.ROOT, "variables:   %d active, %d passive%n", active,
         result.variables().size() - active));
     s.append(String.format(Locale.ROOT, "dimensions:  %d%n", result.dimensions()));

@@ -4,17 +4,13 @@ import java.math.BigDecimal;
 import java.util.Arrays;
 
 /**
- * Object weights: non-negative numbers, integers or decimals. Decimal weights are scaled to
- * integers by one power of ten, the smallest that makes every weight whole; scaling every
- * weight by one factor leaves the solution unchanged.
+ * Object weights: finite numbers of 0 or more, whole or not, which the library sums exactly on
+ * a fixed-point scale of its own.
  */
 final class WeightColumn extends CsvColumns.Column {
   private final String column;
   private double[][] blocks = new double[16][];
   private int size;
-  private int decimals;
-  private int largestRow;
-  private double largest = -1;
 
   WeightColumn(String column) { this.column = column; }
 
@@ -22,28 +18,16 @@ final class WeightColumn extends CsvColumns.Column {
   void add(String cell, int row) {
     String text = cell == null ? "" : cell;
     double value;
-    int places = 0;
     try {
-      value = Integer.parseInt(text);
-    } catch (NumberFormatException notAnInteger) {
-      BigDecimal exact;
-      try {
-        exact = new BigDecimal(text);
-      } catch (NumberFormatException e) {
-        throw new CliException(
-            "weight column '" + column + "', data row " + row + ": '" + text + "' is not a number");
-      }
-      places = Math.max(exact.stripTrailingZeros().scale(), 0);
-      value = exact.doubleValue();
+      value = new BigDecimal(text.trim()).doubleValue();
+    } catch (NumberFormatException e) {
+      throw new CliException(
+          "weight column '" + column + "', data row " + row + ": '" + text + "' is not a number");
     }
     if (!(value >= 0) || Double.isInfinite(value)) {
       throw new CliException("weight column '" + column + "', data row " + row + ": '" + text
-          + "' is negative; weights must be 0 or more");
-    }
-    decimals = Math.max(decimals, places);
-    if (value > largest) {
-      largest = value;
-      largestRow = row;
+          + "' is " + (value < 0 ? "negative" : "too large") + "; weights must be finite numbers "
+          + "of 0 or more");
     }
     int block = size >>> 16;
     if (block == blocks.length) {
@@ -56,27 +40,12 @@ final class WeightColumn extends CsvColumns.Column {
     size++;
   }
 
-  /** The power of ten the weights are multiplied by to make them integers. */
-  int decimals() { return decimals; }
-
-  /**
-   * The weights times 10^{@link #decimals()}, into {@code into}; refuses weights that the
-   * library's 32-bit integers cannot hold once scaled.
-   */
-  int[] values(int[] into) {
-    double factor = Math.pow(10, decimals);
-    if (largest * factor > Integer.MAX_VALUE) {
-      throw new CliException("weight column '" + column + "', data row " + largestRow
-          + ": the weight " + BigDecimal.valueOf(largest).toPlainString()
-          + (decimals > 0 ? ", scaled by 10^" + decimals + " to make every weight whole," : "")
-          + " exceeds 2147483647, the largest weight the analysis takes; use fewer decimal "
-          + "places or smaller weights");
-    }
+  /** The weights, as read. */
+  double[] values() {
+    double[] weights = new double[size];
     for (int i = 0; i < size; i++) {
-      // Exact: a decimal with few places times its power of ten is within rounding of a whole
-      // number far below 2^53.
-      into[i] = (int) Math.round(blocks[i >>> 16][i & 0xFFFF] * factor);
+      weights[i] = blocks[i >>> 16][i & 0xFFFF];
     }
-    return into;
+    return weights;
   }
 }
