@@ -27,7 +27,8 @@ final class PlotOptions {
 
   @Option(names = {"--colour-by", "--color-by"}, paramLabel = "COLUMN",
       description = "Colour the objects of the joint plot by the categories of this column, "
-          + "analysed or not.")
+          + "analysed or not. The legend gives each colour's summed object weight (its number "
+          + "of objects without -w).")
   String colourBy;
 
   /** The colouring column's labels, when it is not analysed and so not read otherwise. */
