@@ -82,7 +82,8 @@ class PlotsTest {
     Set<String> expected = new HashSet<>();
     order.subList(0, top).forEach(i -> expected.add(all.get(i)));
 
-    PlotSettings settings = new PlotSettings(600, null, 0, 1, top, 100, null);
+    PlotSettings settings =
+        new PlotSettings(600, null, List.of(new PlotSettings.Plane(0, 1)), top, 100, null);
     JFreeChart chart = JointPlot.chart(result, settings, "joint", new ShortLabels(100));
     Path svg = temp.resolve("joint.svg");
     JointPlot.writeSvg(chart, svg, 600, 600);
