@@ -27,7 +27,9 @@ final class PlotOptions {
 
   @Option(names = "--label-top", paramLabel = "N",
       description = "Label only the N categories that contribute most to the joint plot's "
-          + "plane (default: " + PlotSettings.DEFAULT_LABEL_TOP + ").")
+          + "plane (default: " + PlotSettings.DEFAULT_LABEL_TOP + "). The most contributing "
+          + "are placed first; a label with no room clear of the markers and the other labels "
+          + "is left out, and a note under the plot counts those left out.")
   int labelTop = PlotSettings.DEFAULT_LABEL_TOP;
 
   @Option(names = {"--colour-by", "--color-by"}, paramLabel = "COLUMN",
