@@ -90,20 +90,6 @@ class AxesTest {
     }
   }
 
-  @Test
-  void axisTitlesGiveTheEigenvalueAndShareOfInertiaOfTheirDimension() throws Exception {
-    HomalsResult result = TestData.votes(3, null);
-    ShortLabels labels = new ShortLabels(32);
-    JFreeChart joint =
-        JointPlot.chart(result, PlotSettings.of(900, null).withDimensions(2, 0), "joint", labels);
-    JFreeChart measures = DiscriminationPlot.chart(result, 2, 0, "measures", labels);
-    for (JFreeChart chart : List.of(joint, measures)) {
-      XYPlot plot = chart.getXYPlot();
-      assertEquals(full(result, 2), plot.getDomainAxis().getLabel());
-      assertEquals(full(result, 0), plot.getRangeAxis().getLabel());
-    }
-  }
-
   /** A small joint plot has shorter axis titles, which fit, and still give the share. */
   @ParameterizedTest(name = "{0} pixels")
   @ValueSource(ints = {200, 300, 450, 900})
@@ -131,7 +117,8 @@ class AxesTest {
     }
   }
 
-  private static String full(HomalsResult result, int dimension) {
+  /** The title of a dimension's axis where there is room for all of it. */
+  static String full(HomalsResult result, int dimension) {
     return String.format(Locale.ROOT, "Dimension %d (eigenvalue %.3f, %.1f %% of inertia)",
         dimension + 1, result.eigenvalue(dimension), result.inertia().percent()[dimension]);
   }
