@@ -77,7 +77,7 @@ public final class Inertia {
 
   /**
    * How the percentages were adjusted, or why they were not: "greenacre", "benzecri (missing
-   * values)", or a reason such as "single variables".
+   * values)", or why not, as "withheld: single variables".
    */
   public String adjustment() { return adjustment; }
 

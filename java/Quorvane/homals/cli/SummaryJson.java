@@ -70,6 +70,7 @@ final class SummaryJson {
     boolean adjusted = inertia.isAdjusted();
     table.add("adjustedTotal", adjusted ? number(inertia.adjustedTotal()) : JsonNull.INSTANCE);
     table.add("adjustedPercent", adjusted ? numbers(inertia.adjustedPercent()) : JsonNull.INSTANCE);
+    table.addProperty("adjustment", inertia.adjustment());
     return table;
   }
 

@@ -47,12 +47,23 @@ final class SummaryText {
       "  means; they do not enter the eigenvalues.",
       "");
 
-  private static final String ADJUSTED = String.join("\n",
+  private static final String GREENACRE = String.join("\n",
       "",
       "  Adjusted %: Greenacre's adjustment, which leaves out the variables' tables with",
-      "  themselves that inflate the inertia of more than two variables: the eigenvalues",
+      "  themselves that inflate the inertia of several variables: the eigenvalues",
       "  above 1 / Q, adjusted to (Q / (Q - 1))^2 (eigenvalue - 1 / Q)^2, over the mean",
       "  inertia of the two-way tables of the pairs of variables.");
+
+  private static final String BENZECRI = String.join("\n",
+      "",
+      "  Adjusted %: with missing values the pairs' two-way tables no longer give the",
+      "  total, so Benzecri's adjustment is used: the eigenvalues above 1 / Q, adjusted",
+      "  to (Q / (Q - 1))^2 (eigenvalue - 1 / Q)^2, over the sum of the adjusted",
+      "  eigenvalues of every dimension the data could give.");
+
+  private static final String WITHHELD = String.join("\n",
+      "",
+      "  Adjusted %%: not given (%s).");
   // clang-format on
 
   /** The human-readable summary: input, settings, convergence, inertia, the variables. */
@@ -66,9 +77,18 @@ final class SummaryText {
     }
     discrimination(s, result, notes, width);
     loadings(s, result, width);
-    boolean adjusted = result.inertia().isAdjusted();
-    s.append(String.format(Locale.ROOT, HOW_TO_READ, adjusted ? ADJUSTED : ""));
+    s.append(String.format(Locale.ROOT, HOW_TO_READ, adjustment(result.inertia())));
     return s.toString();
+  }
+
+  /** The guide's paragraph on the adjusted shares, for the adjustment the run used. */
+  private static String adjustment(Inertia inertia) {
+    return switch (inertia.adjustment()) {
+      case "greenacre" -> GREENACRE;
+      case "benzecri (missing values)" -> BENZECRI;
+      default -> String.format(Locale.ROOT, WITHHELD,
+          inertia.adjustment().replaceFirst("^withheld: ", ""));
+    };
   }
 
   private static void run(StringBuilder s, HomalsResult result, Path source, InputNotes notes) {
@@ -86,95 +106,96 @@ final class SummaryText {
     s.append("Homogeneity analysis of ").append(source.getFileName()).append('\n');
     s.append(String.format(Locale.ROOT, "read as:     %s, fields separated by %s%s%n",
         notes.encoding(), notes.delimiterName(), notes.delimiterDetected() ? " (detected)" : ""));
-    s.append(String.format(Locale.ROOT, "objects:     %d (%d take part, total weight %s)%n",
-        result.objectCount(), taking, totalWeight.stripTrailingZeros().toPlainString()));
-    s.append(String.format(Locale.ROOT, "variables:   %d active, %d passive%n", active,
-        result.variables().size() - active));
-    s.append(String.format(Locale.ROOT, "dimensions:  %d%n", result.dimensions()));
-    s.append(String.format(Locale.ROOT,
-        "settings:    %s; inner iterations %d; convergence tolerance %s%s%s%n",
-        analysis.describeIterationBound(), analysis.innerIterations(),
-        analysis.convergenceTolerance(),
-        Double.isNaN(analysis.fitTolerance()) ? "" : "; fit tolerance " + analysis.fitTolerance(),
-        Double.isNaN(analysis.cosineTolerance())
-            ? ""
-            : "; cosine tolerance " + analysis.cosineTolerance()));
-    s.append(String.format(
-        Locale.ROOT, "iterations:  %d, %s%n", result.iterations(), convergence(result)));
-    s.append(String.format(Locale.ROOT, "solver:      %s%n", result.solver().describe()));
-    for (String tie : result.describeTies()) {
-      s.append(String.format(Locale.ROOT, "tie:         %s%n", tie));
-    }
-    for (Map.Entry<String, String> left : notes.leftOut().entrySet()) {
-      s.append(String.format(
-          Locale.ROOT, "left out:    column '%s': %s%n", left.getKey(), left.getValue()));
-    }
-  }
-
-  private static void inertia(StringBuilder s, HomalsResult result) {
-    Inertia inertia = result.inertia();
-    s.append(String.format(Locale.ROOT, "%nInertia: total %.4f%n", inertia.total()));
-    // Without adjusted shares (two active variables or fewer, or a single one) the table has
-    // no such column, rather than a column without a heading.
-    String head = String.format(Locale.ROOT, "  %-10s %10s %12s %12s", "dimension", "eigenvalue",
-        "% inertia", inertia.isAdjusted() ? "adjusted %" : "");
-    s.append(head.stripTrailing()).append('\n');
-    double[] percent = inertia.percent();
-    double[] adjusted = inertia.adjustedPercent();
-    for (int d = 0; d < result.dimensions(); d++) {
-      String line = String.format(Locale.ROOT, "  %-10d %10.4f %11.1f%% %s", d + 1,
-          result.eigenvalue(d), percent[d],
-          inertia.isAdjusted() ? String.format(Locale.ROOT, "%11.1f%%", adjusted[d]) : "");
-      s.append(line.stripTrailing()).append('\n');
-    }
-    s.append(String.format(Locale.ROOT, "  %-10s %10.4f %11.1f%%%n", "fit", result.fit(),
-        100 * result.fit() / inertia.total()));
-  }
-
-  private static void discrimination(
-      StringBuilder s, HomalsResult result, InputNotes notes, int width) {
-    s.append("\nDiscrimination measures\n");
-    StringBuilder head = new StringBuilder(String.format(Locale.ROOT,
-        "  %-" + width + "s  %-8s %-19s %9s", "variable", "role", "quantification", "missing"));
-    for (int d = 1; d <= result.dimensions(); d++) {
-      head.append(String.format(Locale.ROOT, " %8s", "dim" + d));
-    }
-    s.append(head.toString().stripTrailing()).append('\n');
-    for (VariableResult v : result.variables()) {
-      s.append(String.format(Locale.ROOT, "  %-" + width + "s  %-8s %-19s %9s", v.name(),
-          v.isActive() ? "active" : "passive", v.quantification().describe(),
-          notes.missingCells().getOrDefault(v.name(), 0)));
-      for (int d = 0; d < result.dimensions(); d++) {
-        s.append(String.format(Locale.ROOT, " %8.4f", v.discrimination(d)));
-      }
-      s.append('\n');
-    }
-  }
-
-  private static void loadings(StringBuilder s, HomalsResult result, int width) {
-    boolean anySingle = false;
-    for (VariableResult v : result.variables()) {
-      if (v.loadings() != null) {
-        if (!anySingle) {
-          s.append("\nLoadings of the single variables (quantification = loading x category "
-              + "score)\n");
-          anySingle = true;
+        s.append(String.format(Locale.ROOT, "objects:     %d (%d take part, total weight %s)%n",
+            result.objectCount(), taking, totalWeight.stripTrailingZeros().toPlainString()));
+        s.append(String.format(Locale.ROOT, "variables:   %d active, %d passive%n", active,
+            result.variables().size() - active));
+        s.append(String.format(Locale.ROOT, "dimensions:  %d%n", result.dimensions()));
+        s.append(String.format(Locale.ROOT,
+            "settings:    %s; inner iterations %d; convergence tolerance %s%s%s%n",
+            analysis.describeIterationBound(), analysis.innerIterations(),
+            analysis.convergenceTolerance(),
+            Double.isNaN(analysis.fitTolerance()) ? ""
+                                                  : "; fit tolerance " + analysis.fitTolerance(),
+            Double.isNaN(analysis.cosineTolerance())
+                ? ""
+                : "; cosine tolerance " + analysis.cosineTolerance()));
+        s.append(String.format(
+            Locale.ROOT, "iterations:  %d, %s%n", result.iterations(), convergence(result)));
+        s.append(String.format(Locale.ROOT, "solver:      %s%n", result.solver().describe()));
+        for (String tie : result.describeTies()) {
+          s.append(String.format(Locale.ROOT, "tie:         %s%n", tie));
         }
-        s.append(String.format(Locale.ROOT, "  %-" + width + "s", v.name()));
-        for (double loading : v.loadings()) {
-          s.append(String.format(Locale.ROOT, " %8.4f", loading));
+        for (Map.Entry<String, String> left : notes.leftOut().entrySet()) {
+          s.append(String.format(
+              Locale.ROOT, "left out:    column '%s': %s%n", left.getKey(), left.getValue()));
+        }
+    }
+
+    private static void inertia(StringBuilder s, HomalsResult result) {
+      Inertia inertia = result.inertia();
+      s.append(String.format(Locale.ROOT, "%nInertia: total %.4f%n", inertia.total()));
+      // Without adjusted shares (two active variables or fewer, or a single one) the table has
+      // no such column, rather than a column without a heading.
+      String head = String.format(Locale.ROOT, "  %-10s %10s %12s %12s", "dimension", "eigenvalue",
+          "% inertia", inertia.isAdjusted() ? "adjusted %" : "");
+      s.append(head.stripTrailing()).append('\n');
+      double[] percent = inertia.percent();
+      double[] adjusted = inertia.adjustedPercent();
+      for (int d = 0; d < result.dimensions(); d++) {
+        String line = String.format(Locale.ROOT, "  %-10d %10.4f %11.1f%% %s", d + 1,
+            result.eigenvalue(d), percent[d],
+            inertia.isAdjusted() ? String.format(Locale.ROOT, "%11.1f%%", adjusted[d]) : "");
+        s.append(line.stripTrailing()).append('\n');
+      }
+      s.append(String.format(Locale.ROOT, "  %-10s %10.4f %11.1f%%%n", "fit", result.fit(),
+          100 * result.fit() / inertia.total()));
+    }
+
+    private static void discrimination(
+        StringBuilder s, HomalsResult result, InputNotes notes, int width) {
+      s.append("\nDiscrimination measures\n");
+      StringBuilder head = new StringBuilder(String.format(Locale.ROOT,
+          "  %-" + width + "s  %-8s %-19s %9s", "variable", "role", "quantification", "missing"));
+      for (int d = 1; d <= result.dimensions(); d++) {
+        head.append(String.format(Locale.ROOT, " %8s", "dim" + d));
+      }
+      s.append(head.toString().stripTrailing()).append('\n');
+      for (VariableResult v : result.variables()) {
+        s.append(String.format(Locale.ROOT, "  %-" + width + "s  %-8s %-19s %9s", v.name(),
+            v.isActive() ? "active" : "passive", v.quantification().describe(),
+            notes.missingCells().getOrDefault(v.name(), 0)));
+        for (int d = 0; d < result.dimensions(); d++) {
+          s.append(String.format(Locale.ROOT, " %8.4f", v.discrimination(d)));
         }
         s.append('\n');
       }
     }
-  }
 
-  /**
-   * How the run ended, in words. Last in the file: clang-format 14 misreads a switch expression
-   * and indents everything after it wrongly.
-   */
-  static String convergence(HomalsResult result) {
-    return switch (result.stopReason()) {
+    private static void loadings(StringBuilder s, HomalsResult result, int width) {
+      boolean anySingle = false;
+      for (VariableResult v : result.variables()) {
+        if (v.loadings() != null) {
+          if (!anySingle) {
+            s.append("\nLoadings of the single variables (the correlations of the quantified "
+                + "variable with the object scores)\n");
+            anySingle = true;
+          }
+          s.append(String.format(Locale.ROOT, "  %-" + width + "s", v.name()));
+          for (double loading : v.loadings()) {
+            s.append(String.format(Locale.ROOT, " %8.4f", loading));
+          }
+          s.append('\n');
+        }
+      }
+    }
+
+    /**
+     * How the run ended, in words. Last in the file: clang-format 14 misreads a switch expression
+     * and indents everything after it wrongly.
+     */
+    static String convergence(HomalsResult result) {
+      return switch (result.stopReason()) {
       case DIRECT -> "none needed (the exact eigensolution of the category cross-table)";
       case SUBSPACE -> "converged (the subspace of the solution settled)";
       case FIT_CHANGE -> "converged (the fit changed by less than its tolerance)";

@@ -3,8 +3,9 @@ package Quorvane.homals.plot;
 import java.awt.BasicStroke;
 import java.awt.Color;
 import java.awt.Font;
-import java.awt.FontMetrics;
 import java.awt.Graphics2D;
+import java.awt.RenderingHints;
+import java.awt.font.LineMetrics;
 import java.awt.geom.Line2D;
 import java.awt.geom.Rectangle2D;
 import java.util.ArrayList;
@@ -16,47 +17,37 @@ import org.jfree.chart.plot.XYPlot;
 
 /**
  * Labels for the points of a plot (the categories of a joint plot, the variables of a
- * discrimination plot), placed so that they overlap each other and the markers as little as
- * possible.
- *
- * <p>Placement is greedy and works in screen space at drawing time, so it suits any image size:
- * labels are placed in order of their point's distance from the centre of the plot, farthest
- * first (outer points have room; the crowd near the centre takes what is left). Each label tries
- * positions around its point on rings of increasing distance and takes the first that overlaps
- * nothing and stays inside the plot, or failing that the one with the least overlap. A label
- * pushed away from its point is tied to it by a thin line.
+ * discrimination plot), placed by {@link LabelPlacement} when the plot is drawn, in pixels, so
+ * that they suit any image size. Every marker of the plot is given, labelled or not, so that no
+ * label covers one; the object points are given too where they are drawn one by one, and labels
+ * keep off them where they can. A label pushed away from its point is tied to it by a thin line.
  */
 final class CategoryLabels extends AbstractXYAnnotation {
   private static final long serialVersionUID = 1L;
 
-  /** Directions tried around a point, in order of preference: right, left, up, down, diagonals. */
-  private static final double[][] DIRECTIONS = {
-      {1, 0},
-      {-1, 0},
-      {0, -1},
-      {0, 1},
-      {1, -1},
-      {-1, -1},
-      {1, 1},
-      {-1, 1},
-      {0.5, -1},
-      {-0.5, -1},
-      {0.5, 1},
-      {-0.5, 1},
-  };
-  private static final int RINGS = 6;
-
+  private final Font font;
+  private final double markerHalfSize;
+  private final boolean dropCrowded;
   private final List<double[]> points = new ArrayList<>();
   private final List<String> texts = new ArrayList<>();
   private final List<Color> colours = new ArrayList<>();
-  private final Font font;
-  private final double markerHalfSize;
+  private final List<double[]> unlabelled = new ArrayList<>();
+  private double[] objectX = new double[0];
+  private double[] objectY = new double[0];
+  private double objectRadius;
+  private transient Rectangle2D[] boxes = new Rectangle2D[0];
 
-  CategoryLabels(Font font, double markerHalfSize) {
+  /**
+   * @param dropCrowded whether a label that finds no place clear of the markers and the other
+   *     labels is left out; otherwise it goes where it covers least
+   */
+  CategoryLabels(Font font, double markerHalfSize, boolean dropCrowded) {
     this.font = font;
     this.markerHalfSize = markerHalfSize;
+    this.dropCrowded = dropCrowded;
   }
 
+  /** A labelled point; points are labelled in the order they are added, the first the best. */
   void add(double x, double y, String text, Color colour) {
     if (Double.isFinite(x) && Double.isFinite(y)) {
       points.add(new double[] {x, y});
@@ -65,96 +56,108 @@ final class CategoryLabels extends AbstractXYAnnotation {
     }
   }
 
+  /** A marker without a label, which the labels keep clear of all the same. */
+  void mark(double x, double y) {
+    if (Double.isFinite(x) && Double.isFinite(y)) {
+      unlabelled.add(new double[] {x, y});
+    }
+  }
+
+  /** Object points of the given radius in pixels, which labels cover only for want of room. */
+  void avoid(double[] x, double[] y, double radius) {
+    objectX = x.clone();
+    objectY = y.clone();
+    objectRadius = radius;
+  }
+
+  /** The labelled points as added, in data values. */
+  List<double[]> points() {
+    List<double[]> copies = new ArrayList<>();
+    for (double[] point : points) {
+      copies.add(point.clone());
+    }
+    return copies;
+  }
+
+  /**
+   * Where each label went at the last drawing, in the order they were added, in pixels; {@code
+   * null} for a label left out.
+   */
+  Rectangle2D[] boxes() { return boxes.clone(); }
+
+  /** How many labels were left out at the last drawing. */
+  int dropped() {
+    int count = 0;
+    for (Rectangle2D box : boxes) {
+      count += box == null ? 1 : 0;
+    }
+    return count;
+  }
+
   @Override
   public void draw(Graphics2D g2, XYPlot plot, Rectangle2D dataArea, ValueAxis domainAxis,
       ValueAxis rangeAxis, int rendererIndex, PlotRenderingInfo info) {
+    Pixels pixels = new Pixels(plot, dataArea, domainAxis, rangeAxis);
+    double[] dotX = new double[objectX.length];
+    double[] dotY = new double[objectY.length];
+    for (int i = 0; i < dotX.length; i++) {
+      dotX[i] = pixels.x(objectX[i]);
+      dotY[i] = pixels.y(objectY[i]);
+    }
+    LabelPlacement placement = new LabelPlacement(dataArea, dotX, dotY, objectRadius);
     int n = points.size();
     double[] sx = new double[n];
     double[] sy = new double[n];
-    List<Rectangle2D> occupied = new ArrayList<>();
     for (int i = 0; i < n; i++) {
-      sx[i] = domainAxis.valueToJava2D(points.get(i)[0], dataArea, plot.getDomainAxisEdge());
-      sy[i] = rangeAxis.valueToJava2D(points.get(i)[1], dataArea, plot.getRangeAxisEdge());
-      double h = markerHalfSize + 1;
-      occupied.add(new Rectangle2D.Double(sx[i] - h, sy[i] - h, 2 * h, 2 * h));
+      sx[i] = pixels.x(points.get(i)[0]);
+      sy[i] = pixels.y(points.get(i)[1]);
+      placement.marker(sx[i], sy[i], markerHalfSize);
     }
-    Integer[] order = new Integer[n];
-    for (int i = 0; i < n; i++) {
-      order[i] = i;
+    for (double[] point : unlabelled) {
+      placement.marker(pixels.x(point[0]), pixels.y(point[1]), markerHalfSize);
     }
-    double cx = dataArea.getCenterX();
-    double cy = dataArea.getCenterY();
-    java.util.Arrays.sort(order, (a, b) -> Double.compare(
-        Math.hypot(sx[b] - cx, sy[b] - cy), Math.hypot(sx[a] - cx, sy[a] - cy)));
 
+    Object fractional = g2.getRenderingHint(RenderingHints.KEY_FRACTIONALMETRICS);
+    // Drawn as measured: whole-pixel glyph widths add up to more than the box along a long label.
+    g2.setRenderingHint(
+        RenderingHints.KEY_FRACTIONALMETRICS, RenderingHints.VALUE_FRACTIONALMETRICS_ON);
     g2.setFont(font);
-    FontMetrics metrics = g2.getFontMetrics();
-    double gap = markerHalfSize + 3;
-    for (int i : order) {
-      double width = metrics.stringWidth(texts.get(i));
+    boxes = new Rectangle2D[n];
+    for (int i = 0; i < n; i++) {
+      String text = texts.get(i);
+      LineMetrics metrics = font.getLineMetrics(text, Charts.MEASURE);
+      double width = Charts.width(text, font);
       double height = metrics.getAscent() + metrics.getDescent();
-      Rectangle2D best = null;
-      double bestOverlap = Double.POSITIVE_INFINITY;
-      search:
-      for (int ring = 0; ring < RINGS; ring++) {
-        double reach = gap + ring * height;
-        for (double[] direction : DIRECTIONS) {
-          Rectangle2D box = candidate(sx[i], sy[i], direction, reach, width, height);
-          if (!dataArea.contains(box)) {
-            continue;
-          }
-          double overlap = 0;
-          for (Rectangle2D other : occupied) {
-            Rectangle2D common = box.createIntersection(other);
-            if (common.getWidth() > 0 && common.getHeight() > 0) {
-              overlap += common.getWidth() * common.getHeight();
-            }
-          }
-          if (overlap < bestOverlap) {
-            bestOverlap = overlap;
-            best = box;
-            if (overlap == 0) {
-              break search;
-            }
-          }
-        }
+      Rectangle2D box = dropCrowded ? placement.place(sx[i], sy[i], markerHalfSize, width, height)
+                                    : placement.force(sx[i], sy[i], markerHalfSize, width, height);
+      boxes[i] = box;
+      if (box == null) {
+        continue;
       }
-      if (best == null) {
-        // No place fits inside the plot: the nearest that does not run off its edges.
-        best = inside(candidate(sx[i], sy[i], DIRECTIONS[0], gap, width, height), dataArea);
-      }
-      occupied.add(best);
       Color colour = colours.get(i);
-      if (distanceToBox(sx[i], sy[i], best) > gap + 2) {
+      Line2D leader = LabelPlacement.leader(sx[i], sy[i], markerHalfSize, box);
+      if (leader != null) {
         g2.setPaint(new Color(colour.getRed(), colour.getGreen(), colour.getBlue(), 140));
         g2.setStroke(new BasicStroke(0.7f));
-        double tx = Math.max(best.getMinX(), Math.min(sx[i], best.getMaxX()));
-        double ty = Math.max(best.getMinY(), Math.min(sy[i], best.getMaxY()));
-        g2.draw(new Line2D.Double(sx[i], sy[i], tx, ty));
+        g2.draw(leader);
       }
       g2.setPaint(colour);
-      g2.drawString(texts.get(i), (float) best.getX(), (float) (best.getY() + metrics.getAscent()));
+      g2.drawString(text, (float) box.getX(), (float) (box.getY() + metrics.getAscent()));
+    }
+    if (fractional != null) {
+      g2.setRenderingHint(RenderingHints.KEY_FRACTIONALMETRICS, fractional);
     }
   }
 
-  /** The label box placed in the given direction at the given distance from the point. */
-  private static Rectangle2D candidate(
-      double x, double y, double[] direction, double reach, double width, double height) {
-    double centreX = x + direction[0] * (reach + width / 2);
-    double centreY = y + direction[1] * (reach + height / 2);
-    return new Rectangle2D.Double(centreX - width / 2, centreY - height / 2, width, height);
-  }
+  /** Data values to pixels of the drawing. */
+  private record Pixels(XYPlot plot, Rectangle2D area, ValueAxis domain, ValueAxis range) {
+    double x(double value) {
+      return domain.valueToJava2D(value, area, plot.getDomainAxisEdge());
+    }
 
-  private static Rectangle2D inside(Rectangle2D box, Rectangle2D area) {
-    double x = Math.max(area.getMinX(), Math.min(box.getX(), area.getMaxX() - box.getWidth()));
-    double y = Math.max(area.getMinY(), Math.min(box.getY(), area.getMaxY() - box.getHeight()));
-    return new Rectangle2D.Double(x, y, box.getWidth(), box.getHeight());
-  }
-
-  private static double distanceToBox(double x, double y, Rectangle2D box) {
-    double dx = Math.max(Math.max(box.getMinX() - x, 0), x - box.getMaxX());
-    double dy = Math.max(Math.max(box.getMinY() - y, 0), y - box.getMaxY());
-    return Math.hypot(dx, dy);
+    double y(double value) {
+      return range.valueToJava2D(value, area, plot.getRangeAxisEdge());
+    }
   }
 
   @Override

@@ -6,11 +6,13 @@ import java.awt.Font;
 import java.awt.Graphics2D;
 import java.awt.Rectangle;
 import java.awt.RenderingHints;
+import java.awt.font.FontRenderContext;
 import java.awt.image.BufferedImage;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.nio.file.Files;
 import java.nio.file.Path;
+import java.util.List;
 import java.util.Locale;
 import javax.imageio.ImageIO;
 import org.jfree.chart.JFreeChart;
@@ -50,15 +52,27 @@ final class Charts {
   static final Font LABEL_FONT = new Font(Font.SANS_SERIF, Font.PLAIN, 11);
   static final Color GRID = new Color(225, 225, 225);
   static final Color BASELINE = new Color(120, 120, 120);
+  /**
+   * Text is measured in one way for PNG and SVG alike (anti-aliased, fractional widths), so that
+   * both place labels the same.
+   */
+  static final FontRenderContext MEASURE = new FontRenderContext(null, true, true);
 
   private Charts() {}
 
   /** A chart around the plot on white, with its title and its legend (if any) below. */
   static JFreeChart chart(Plot plot, String title, boolean legend) {
-    JFreeChart chart = new JFreeChart(null, TITLE_FONT, plot, legend);
+    return style(new JFreeChart(null, TITLE_FONT, plot, legend), title);
+  }
+
+  /** Sets the chart on white, with its title and its legend (if any) below. */
+  static JFreeChart style(JFreeChart chart, String title) {
     chart.setBackgroundPaint(Color.WHITE);
     chart.setAntiAlias(true);
     chart.setTextAntiAlias(RenderingHints.VALUE_TEXT_ANTIALIAS_ON);
+    // Text measured as the SVG writer measures it, so that the PNG is laid out like the SVG.
+    chart.getRenderingHints().put(
+        RenderingHints.KEY_FRACTIONALMETRICS, RenderingHints.VALUE_FRACTIONALMETRICS_ON);
     if (title != null) {
       chart.setTitle(new TextTitle(title, TITLE_FONT));
     }
@@ -71,11 +85,12 @@ final class Charts {
   }
 
   /** A line of small grey text below the plot, saying how to read it. */
-  static void note(JFreeChart chart, String text) {
+  static TextTitle note(JFreeChart chart, String text) {
     TextTitle note = new TextTitle(text, LABEL_FONT);
     note.setPosition(RectangleEdge.BOTTOM);
     note.setPaint(new Color(90, 90, 90));
     chart.addSubtitle(note);
+    return note;
   }
 
   /** White background, light grid, and the zero lines that the points are read against. */
@@ -90,9 +105,36 @@ final class Charts {
     plot.setOutlinePaint(new Color(160, 160, 160));
   }
 
-  static String dimensionLabel(HomalsResult result, int dimension) {
-    return String.format(
-        Locale.ROOT, "Dimension %d (eigenvalue %.3f)", dimension + 1, result.eigenvalue(dimension));
+  /**
+   * The title of a dimension's axis: its eigenvalue and share of the total inertia, in as many
+   * words as fit into {@code room} pixels in {@code font}; the shortest form otherwise.
+   */
+  static String dimensionLabel(HomalsResult result, int dimension, Font font, double room) {
+    int number = dimension + 1;
+    double eigenvalue = result.eigenvalue(dimension);
+    double percent = result.inertia().percent()[dimension];
+    List<String> forms = Double.isFinite(percent)
+        ? List.of(format("Dimension %d (eigenvalue %.3f, %.1f %% of inertia)", number, eigenvalue,
+                      percent),
+            format("Dimension %d (%.3f, %.1f %%)", number, eigenvalue, percent),
+            format("Dim. %d (%.1f %%)", number, percent))
+        : List.of(format("Dimension %d (eigenvalue %.3f)", number, eigenvalue),
+            format("Dim. %d (%.3f)", number, eigenvalue));
+    for (String form : forms) {
+      if (width(form, font) <= room) {
+        return form;
+      }
+    }
+    return forms.get(forms.size() - 1);
+  }
+
+  /** The width of a text in pixels, the same whatever it is drawn on. */
+  static double width(String text, Font font) {
+    return font.getStringBounds(text, MEASURE).getWidth();
+  }
+
+  private static String format(String form, Object... values) {
+    return String.format(Locale.ROOT, form, values);
   }
 
   static void writePng(JFreeChart chart, Path file, int width, int height) throws IOException {

@@ -14,7 +14,6 @@ import java.io.IOException;
 import java.io.OutputStream;
 import java.nio.file.Path;
 import java.util.ArrayList;
-import java.util.Arrays;
 import java.util.Comparator;
 import java.util.List;
 import java.util.Locale;
@@ -38,9 +37,11 @@ import org.jfree.ui.Layer;
  * objects are shaded bins of their density instead of points.
  *
  * <p>Only the categories that contribute most to the plane are labelled (see {@link
- * PlotSettings#labelTop()}), and long labels are shortened. Objects are light grey, or coloured
- * by the categories of a column; the categories are then dark, so that the two kinds of colour
- * cannot be mistaken for each other.
+ * PlotSettings#labelTop()}), and long labels are shortened. Labels keep clear of every category
+ * marker and of each other; the most contributing choose their places first, and a label that
+ * finds no room is left out, which the note under the plot counts. Objects are light grey, or
+ * coloured by the categories of a column; the categories are then dark, so that the two kinds of
+ * colour cannot be mistaken for each other.
  */
 public final class JointPlot {
   /** The objects' colour when no column colours them. */
@@ -50,6 +51,12 @@ public final class JointPlot {
   /** More variables than this and the legend is left out: the labels name the variables. */
   private static final int LEGEND_LIMIT = 12;
   private static final double MARKER_HALF_SIZE = 4;
+  private static final double OBJECT_RADIUS = 2.5;
+  /**
+   * Pixels of the image's side that the title, notes, legend and tick labels take from an axis
+   * title; a shorter form of the title is used when the full one does not fit in what is left.
+   */
+  private static final int AXIS_TITLE_MARGIN = 220;
   /**
    * More objects than this and they are drawn as a density: beyond a few thousand, single
    * points merge into a blot and only slow the drawing down.
@@ -85,11 +92,14 @@ public final class JointPlot {
     XYSeriesCollection objects = new XYSeriesCollection();
     ObjectDensity density = objectPoints(result, first, second, groups, bounds, objects);
 
-    CategoryLabels placed = new CategoryLabels(Charts.LABEL_FONT, MARKER_HALF_SIZE);
-    boolean[][] labelled = labelled(result, first, second, settings.labelTop());
+    CategoryLabels placed = new CategoryLabels(Charts.LABEL_FONT, MARKER_HALF_SIZE, true);
+    if (density == null) {
+      placeAround(placed, objects);
+    }
+    int[][] ranks = LabelChoice.ranks(result, first, second, settings.labelTop());
+    List<Pending> byRank = new ArrayList<>();
     XYSeriesCollection categories = new XYSeriesCollection();
     List<VariableResult> variables = result.variables();
-    int labelCount = 0;
     int categoryCount = 0;
     for (int s = 0; s < variables.size(); s++) {
       VariableResult v = variables.get(s);
@@ -102,17 +112,27 @@ public final class JointPlot {
         series.add(x, y);
         bounds.include(x, y);
         categoryCount++;
-        if (labelled[s][c]) {
-          placed.add(x, y, labels.category(plot, v.name(), v.categories().get(c)), ink);
-          labelCount++;
+        if (ranks[s][c] >= 0) {
+          byRank.add(new Pending(
+              ranks[s][c], x, y, labels.category(plot, v.name(), v.categories().get(c)), ink));
+        } else {
+          placed.mark(x, y);
         }
       }
       categories.addSeries(series);
     }
+    // The categories that contribute most choose their places first.
+    byRank.sort(Comparator.comparingInt(Pending::rank));
+    for (Pending label : byRank) {
+      placed.add(label.x(), label.y(), label.text(), label.ink());
+    }
 
     // One scale for both axes: the larger of the two spans, each axis centred on its data.
-    NumberAxis xAxis = new NumberAxis(Charts.dimensionLabel(result, first));
-    NumberAxis yAxis = new NumberAxis(Charts.dimensionLabel(result, second));
+    double room = settings.size() - AXIS_TITLE_MARGIN;
+    NumberAxis xAxis = new NumberAxis();
+    xAxis.setLabel(Charts.dimensionLabel(result, first, xAxis.getLabelFont(), room));
+    NumberAxis yAxis = new NumberAxis();
+    yAxis.setLabel(Charts.dimensionLabel(result, second, yAxis.getLabelFont(), room));
     double span = Math.max(bounds.maxX - bounds.minX, bounds.maxY - bounds.minY);
     if (!(span > 0)) {
       span = 2;
@@ -133,8 +153,9 @@ public final class JointPlot {
       xy.setFixedLegendItems(groups.legend());
     }
 
-    JFreeChart chart =
-        Charts.chart(xy, settings.title(), groups != null || variables.size() <= LEGEND_LIMIT);
+    LabelledChart chart = new LabelledChart(xy, groups != null || variables.size() <= LEGEND_LIMIT,
+        placed, LabelChoice.note(byRank.size(), categoryCount));
+    Charts.style(chart, settings.title());
     if (density != null) {
       Charts.note(chart,
           String.format(Locale.ROOT,
@@ -142,13 +163,25 @@ public final class JointPlot {
               groups == null ? "Grey" : "Shading", density.count(), ObjectDensity.BIN_PIXELS,
               groups == null ? "" : "; colour: the most frequent in the bin"));
     }
-    if (labelCount < categoryCount) {
-      Charts.note(chart,
-          String.format(Locale.ROOT,
-              "Labelled: the %d of %d categories that contribute most to this plane", labelCount,
-              categoryCount));
+    return chart.withNote();
+  }
+
+  /** Gives the labels the object points drawn one by one, to keep off where they can. */
+  private static void placeAround(CategoryLabels labels, XYSeriesCollection objects) {
+    int n = 0;
+    for (int s = 0; s < objects.getSeriesCount(); s++) {
+      n += objects.getItemCount(s);
     }
-    return chart;
+    double[] x = new double[n];
+    double[] y = new double[n];
+    int at = 0;
+    for (int s = 0; s < objects.getSeriesCount(); s++) {
+      for (int i = 0; i < objects.getItemCount(s); i++, at++) {
+        x[at] = objects.getXValue(s, i);
+        y[at] = objects.getYValue(s, i);
+      }
+    }
+    labels.avoid(x, y, OBJECT_RADIUS);
   }
 
   /** Squares in the variables' colours, or all dark when the objects carry the colours. */
@@ -173,7 +206,8 @@ public final class JointPlot {
   private static XYLineAndShapeRenderer objectRenderer(
       XYSeriesCollection objects, ObjectGroups groups, ObjectDensity density) {
     XYLineAndShapeRenderer renderer = new XYLineAndShapeRenderer(false, true);
-    Shape dot = new Ellipse2D.Double(-2.5, -2.5, 5, 5);
+    Shape dot =
+        new Ellipse2D.Double(-OBJECT_RADIUS, -OBJECT_RADIUS, 2 * OBJECT_RADIUS, 2 * OBJECT_RADIUS);
     for (int s = 0; s < objects.getSeriesCount(); s++) {
       renderer.setSeriesPaint(
           s, groups == null ? OBJECT_COLOUR : groups.translucent(objects.getSeriesKey(s)));
@@ -244,42 +278,6 @@ public final class JointPlot {
   }
 
   /**
-   * Which categories to label: the {@code count} with the largest frequency &times; squared
-   * distance from the origin in the plane, D (y<sub>first</sub><sup>2</sup> +
-   * y<sub>second</sub><sup>2</sup>); ties go to the earlier variable and category. For an
-   * active category that is, up to a factor common to all, its contribution to the plane: the
-   * mean of its contributions to the two dimensions weighted by their eigenvalues. Passive
-   * categories contribute nothing and are ranked by what they would contribute, so that a
-   * passive variable that the solution separates well is labelled too.
-   */
-  static boolean[][] labelled(HomalsResult result, int first, int second, int count) {
-    List<VariableResult> variables = result.variables();
-    List<int[]> candidates = new ArrayList<>();
-    List<Double> weights = new ArrayList<>();
-    boolean[][] labelled = new boolean[variables.size()][];
-    for (int v = 0; v < variables.size(); v++) {
-      VariableResult variable = variables.get(v);
-      labelled[v] = new boolean[variable.categories().size()];
-      for (int c = 0; c < labelled[v].length; c++) {
-        double x = variable.quantification(c, first);
-        double y = variable.quantification(c, second);
-        if (Double.isFinite(x) && Double.isFinite(y)) {
-          candidates.add(new int[] {v, c});
-          weights.add(variable.frequency(c) * (x * x + y * y));
-        }
-      }
-    }
-    Integer[] order = new Integer[candidates.size()];
-    Arrays.setAll(order, i -> i);
-    Arrays.sort(order, Comparator.comparing((Integer i) -> weights.get(i)).reversed());
-    for (int k = 0; k < Math.min(count, order.length); k++) {
-      int[] at = candidates.get(order[k]);
-      labelled[at[0]][at[1]] = true;
-    }
-    return labelled;
-  }
-
-  /**
    * Loads and sets up what drawing needs (the chart classes, fonts, the PNG and SVG writers) by
    * drawing a small chart nowhere. The first plot of a program otherwise spends about half a
    * second on that; a program can call this in a thread of its own while it computes.
@@ -293,7 +291,7 @@ public final class JointPlot {
         new ObjectDensity(new float[] {0.5f}, new float[] {0.5f}), Layer.BACKGROUND);
     XYPlot plot = new XYPlot(
         new XYSeriesCollection(points), new NumberAxis("x"), new NumberAxis("y"), renderer);
-    CategoryLabels labels = new CategoryLabels(Charts.LABEL_FONT, 4);
+    CategoryLabels labels = new CategoryLabels(Charts.LABEL_FONT, 4, true);
     labels.add(0, 0, "label", Color.BLUE);
     plot.addAnnotation(labels);
     JFreeChart chart = new JFreeChart("title", Charts.TITLE_FONT, plot, true);
@@ -321,6 +319,9 @@ public final class JointPlot {
       throws IOException {
     Charts.writeSvg(chart, file, width, height, "joint-plot");
   }
+
+  /** A label waiting for its turn to be placed. */
+  private record Pending(int rank, double x, double y, String text, Color ink) {}
 
   /** The smallest box around the finite points given. */
   private static final class Bounds {

@@ -3,6 +3,8 @@ package Quorvane.homals.plot;
 import Quorvane.homals.HomalsResult;
 import java.awt.Color;
 import java.awt.geom.Ellipse2D;
+import java.text.DecimalFormat;
+import java.text.DecimalFormatSymbols;
 import java.util.ArrayList;
 import java.util.Arrays;
 import java.util.Comparator;
@@ -13,8 +15,9 @@ import org.jfree.chart.LegendItemCollection;
 
 /**
  * The colour groups of the objects: the most frequent categories of the colouring column
- * (among the objects drawn) get a colour each, in the column's order; the rest share one, and
- * objects without a category another.
+ * (among the objects drawn, by their summed weights) get a colour each, in the column's order;
+ * the rest share one, and objects without a category another. The legend gives each group's
+ * summed weight, which is its number of objects when there are no weights.
  */
 final class ObjectGroups {
   /** Colours of the most frequent categories of a colouring column. */
@@ -46,48 +49,62 @@ final class ObjectGroups {
           + " objects, the analysis " + result.objectCount());
     }
     int k = column.categories().size();
-    long[] counts = new long[k + 1];
+    // Weights, not rows: a row of a weighted table stands for as many objects as its weight.
+    double[] weights = new double[k + 1];
     for (int i = 0; i < codes.length; i++) {
       if (result.takesPart(i) && Double.isFinite(result.objectScore(i, first))
           && Double.isFinite(result.objectScore(i, second))) {
-        counts[Math.max(codes[i], 0)]++;
+        double weight = result.analysis().weight(i);
+        weights[Math.max(codes[i], 0)] += weight;
       }
     }
-    Integer[] byCount = new Integer[k];
-    Arrays.setAll(byCount, c -> c + 1);
-    Arrays.sort(byCount, Comparator.comparing((Integer c) -> counts[c]).reversed());
+    Integer[] byWeight = new Integer[k];
+    Arrays.setAll(byWeight, c -> c + 1);
+    Arrays.sort(byWeight, Comparator.comparingDouble((Integer c) -> weights[c]).reversed());
     boolean[] own = new boolean[k + 1];
     for (int r = 0; r < Math.min(GROUP_COLOURS.length, k); r++) {
-      own[byCount[r]] = counts[byCount[r]] > 0;
+      own[byWeight[r]] = weights[byWeight[r]] > 0;
     }
     groupOfCode = new int[k + 1];
-    long other = 0;
+    double other = 0;
     int otherCategories = 0;
     for (int c = 1; c <= k; c++) {
       if (own[c]) {
         groupOfCode[c] = colours.size();
-        names.add(String.format(
-            Locale.ROOT, "%s: %s (%,d)", column.name(), column.categories().get(c - 1), counts[c]));
+        names.add(String.format(Locale.ROOT, "%s: %s (%s)", column.name(),
+            column.categories().get(c - 1), amount(weights[c])));
         colours.add(GROUP_COLOURS[colours.size()]);
-      } else if (counts[c] > 0) {
-        other += counts[c];
+      } else if (weights[c] > 0) {
+        other += weights[c];
         otherCategories++;
       }
     }
     int otherGroup = colours.size();
     if (other > 0) {
-      names.add(String.format(
-          Locale.ROOT, "%s: %d other categories (%,d)", column.name(), otherCategories, other));
+      names.add(String.format(Locale.ROOT, "%s: %d other categories (%s)", column.name(),
+          otherCategories, amount(other)));
       colours.add(OTHER_GROUP);
     }
     for (int c = 1; c <= k; c++) {
       groupOfCode[c] = own[c] ? groupOfCode[c] : otherGroup;
     }
     groupOfCode[0] = colours.size();
-    if (counts[0] > 0) {
-      names.add(String.format(Locale.ROOT, "%s missing (%,d)", column.name(), counts[0]));
+    if (weights[0] > 0) {
+      names.add(String.format(Locale.ROOT, "%s missing (%s)", column.name(), amount(weights[0])));
       colours.add(MISSING_GROUP);
     }
+  }
+
+  /**
+   * A summed weight as people write a count: whole numbers without decimals and with thousands
+   * separated, others with up to two decimals.
+   */
+  static String amount(double weight) {
+    if (weight == Math.rint(weight) && Math.abs(weight) < 1e15) {
+      return String.format(Locale.ROOT, "%,d", (long) weight);
+    }
+    return new DecimalFormat("#,##0.##", DecimalFormatSymbols.getInstance(Locale.ROOT))
+        .format(weight);
   }
 
   int count() { return Math.max(1, colours.size()); }

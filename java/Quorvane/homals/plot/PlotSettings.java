@@ -1,19 +1,22 @@
 package Quorvane.homals.plot;
 
+import java.util.HashSet;
+import java.util.List;
+
 /**
  * What the plots of a result show. Dimensions are numbered from 0.
  *
  * @param size the width and height of the joint plot in pixels
  * @param title the joint plot's title, or {@code null} for none
- * @param first the dimension on the horizontal axis of the joint and discrimination plots
- * @param second the dimension on their vertical axis
+ * @param planes the planes drawn as a joint plot and a discrimination plot each, in order; the
+ *     first keeps the plain file names
  * @param labelTop how many categories the joint plot labels: those that contribute most to its
  *     plane; the others are drawn unlabelled
  * @param labelLength labels longer than this many characters are shortened in the plots; the
  *     report lists their full text
  * @param colours the colours of the object points, or {@code null} for grey
  */
-public record PlotSettings(int size, String title, int first, int second, int labelTop,
+public record PlotSettings(int size, String title, List<Plane> planes, int labelTop,
     int labelLength, ObjectColours colours) {
   /**
    * Categories labelled by default. The labels of a plane of 40 categories already touch; past
@@ -25,13 +28,36 @@ public record PlotSettings(int size, String title, int first, int second, int la
   /** The shortest label length: a shortened label keeps a few letters of each part. */
   public static final int MIN_LABEL_LENGTH = 8;
 
+  /**
+   * Two dimensions, on the horizontal and the vertical axis.
+   *
+   * @param first the dimension on the horizontal axis
+   * @param second the dimension on the vertical axis
+   */
+  public record Plane(int first, int second) {
+    public Plane {
+      if (first < 0 || second < 0 || first == second) {
+        throw new IllegalArgumentException(
+            "the plane needs two different dimensions, not " + first + " and " + second);
+      }
+    }
+
+    /** "1-3" for dimensions 0 and 2: how file names tell the planes apart. */
+    public String key() {
+      return (first + 1) + "-" + (second + 1);
+    }
+  }
+
   public PlotSettings {
     if (size < 100) {
       throw new IllegalArgumentException("a plot of " + size + " pixels is too small");
     }
-    if (first < 0 || second < 0 || first == second) {
-      throw new IllegalArgumentException(
-          "the plane needs two different dimensions, not " + first + " and " + second);
+    planes = List.copyOf(planes);
+    if (planes.isEmpty()) {
+      throw new IllegalArgumentException("no plane to plot");
+    }
+    if (new HashSet<>(planes).size() < planes.size()) {
+      throw new IllegalArgumentException("a plane is given twice: " + planes);
     }
     if (labelTop < 0) {
       throw new IllegalArgumentException("cannot label " + labelTop + " categories");
@@ -44,18 +70,34 @@ public record PlotSettings(int size, String title, int first, int second, int la
 
   /** Dimensions 1 and 2, grey objects, the default labels. */
   public static PlotSettings of(int size, String title) {
-    return new PlotSettings(size, title, 0, 1, DEFAULT_LABEL_TOP, DEFAULT_LABEL_LENGTH, null);
+    return new PlotSettings(
+        size, title, List.of(new Plane(0, 1)), DEFAULT_LABEL_TOP, DEFAULT_LABEL_LENGTH, null);
   }
 
+  /** The dimension on the horizontal axis of the first plane. */
+  public int first() {
+    return planes.get(0).first();
+  }
+
+  /** The dimension on the vertical axis of the first plane. */
+  public int second() {
+    return planes.get(0).second();
+  }
+
+  /** The one plane of these two dimensions. */
   public PlotSettings withDimensions(int newFirst, int newSecond) {
-    return new PlotSettings(size, title, newFirst, newSecond, labelTop, labelLength, colours);
+    return withPlanes(List.of(new Plane(newFirst, newSecond)));
+  }
+
+  public PlotSettings withPlanes(List<Plane> newPlanes) {
+    return new PlotSettings(size, title, newPlanes, labelTop, labelLength, colours);
   }
 
   public PlotSettings withLabelTop(int count) {
-    return new PlotSettings(size, title, first, second, count, labelLength, colours);
+    return new PlotSettings(size, title, planes, count, labelLength, colours);
   }
 
   public PlotSettings withColours(ObjectColours newColours) {
-    return new PlotSettings(size, title, first, second, labelTop, labelLength, newColours);
+    return new PlotSettings(size, title, planes, labelTop, labelLength, newColours);
   }
 }

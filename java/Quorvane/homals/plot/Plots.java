@@ -13,8 +13,8 @@ import org.jfree.chart.JFreeChart;
 
 /**
  * Every plot of a result, each written as PNG and SVG: the joint plot and the discrimination
- * measures of the chosen plane (when there are two dimensions or more), the eigenvalues, and the
- * transformation of every single variable.
+ * measures of every chosen plane (when there are two dimensions or more), the eigenvalues, and
+ * the transformation of every single variable.
  */
 public final class Plots {
   /** The size of the plots other than the joint plot, which is as large as the settings say. */
@@ -63,11 +63,13 @@ public final class Plots {
   public static PlotSet writeAll(HomalsResult result, PlotSettings settings, Path folder,
       PlotProgress progress) throws Exception {
     // A solution of one dimension has no plane: its other plots are drawn all the same.
-    if (result.dimensions() >= 2
-        && (settings.first() >= result.dimensions() || settings.second() >= result.dimensions())) {
-      throw new IllegalArgumentException(
-          String.format(Locale.ROOT, "cannot plot dimensions %d and %d of a solution with %d",
-              settings.first() + 1, settings.second() + 1, result.dimensions()));
+    for (PlotSettings.Plane plane : settings.planes()) {
+      if (result.dimensions() >= 2
+          && (plane.first() >= result.dimensions() || plane.second() >= result.dimensions())) {
+        throw new IllegalArgumentException(
+            String.format(Locale.ROOT, "cannot plot dimensions %d and %d of a solution with %d",
+                plane.first() + 1, plane.second() + 1, result.dimensions()));
+      }
     }
     ShortLabels labels = new ShortLabels(settings.labelLength());
     List<Drawing> drawings = new ArrayList<>();
@@ -98,18 +100,24 @@ public final class Plots {
     return new PlotSet(List.copyOf(plots), labels.shortened());
   }
 
-  /** The plots of a result, not yet built. */
+  /**
+   * The plots of a result, not yet built: per plane its joint plot and its discrimination
+   * measures, the first plane under the plain names and the others with the plane in the name.
+   */
   private static List<Drawing> plan(
       HomalsResult result, PlotSettings settings, ShortLabels labels) {
-    int first = settings.first();
-    int second = settings.second();
-    String plane = String.format(Locale.ROOT, "dimensions %d and %d", first + 1, second + 1);
     List<Drawing> drawings = new ArrayList<>();
-    if (result.dimensions() >= 2) {
-      drawings.add(new Drawing("joint-plot", "Joint plot of " + plane, settings.size(),
-          settings.size(), name -> JointPlot.chart(result, settings, name, labels)));
-      drawings.add(new Drawing("discrimination", "Discrimination measures on " + plane, SQUARE,
-          SQUARE, name -> DiscriminationPlot.chart(result, first, second, name, labels)));
+    for (int p = 0; result.dimensions() >= 2 && p < settings.planes().size(); p++) {
+      PlotSettings.Plane plane = settings.planes().get(p);
+      PlotSettings one = settings.withDimensions(plane.first(), plane.second());
+      String suffix = p == 0 ? "" : "-" + plane.key();
+      String words =
+          String.format(Locale.ROOT, "dimensions %d and %d", plane.first() + 1, plane.second() + 1);
+      drawings.add(new Drawing("joint-plot" + suffix, "Joint plot of " + words, settings.size(),
+          settings.size(), name -> JointPlot.chart(result, one, name, labels)));
+      drawings.add(new Drawing("discrimination" + suffix, "Discrimination measures on " + words,
+          SQUARE, SQUARE,
+          name -> DiscriminationPlot.chart(result, plane.first(), plane.second(), name, labels)));
     }
     drawings.add(
         new Drawing("eigenvalues", "Eigenvalues of the " + result.dimensions() + " dimensions",

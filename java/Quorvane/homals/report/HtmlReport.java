@@ -183,189 +183,199 @@ public final class HtmlReport {
     body.appendElement("p").addClass("note").text(String.format(Locale.ROOT,
         "Total inertia %s: the sum of the eigenvalues of all the dimensions the analysis could "
             + "have.%s",
-        format(inertia.total(), 4),
-        inertia.isAdjusted() ? String.format(Locale.ROOT,
-            " Adjusted total %s: the mean inertia of the two-way "
-                + "tables of the pairs of active variables, which the adjusted percentages "
-                + "are of; they leave out each variable's table with itself, which inflates "
-                + "the total and makes the plain percentages look small.",
-            format(inertia.adjustedTotal(), 4))
-                             : ""));
+        format(inertia.total(), 4), adjustedNote(inertia)));
+  }
+
+  /** What the adjusted percentages are of, or why there are none. */
+  private static String adjustedNote(Inertia inertia) {
+    String total = format(inertia.adjustedTotal(), 4);
+    return switch (inertia.adjustment()) {
+      case "greenacre" -> " Adjusted total " + total + " (Greenacre): the mean inertia of the "
+          + "two-way tables of the pairs of active variables, which the adjusted percentages are "
+          + "of; they leave out each variable's table with itself, which inflates the total and "
+          + "makes the plain percentages look small.";
+      case "benzecri (missing values)" -> " Adjusted total " + total + " (Benzécri): the sum of "
+          + "the adjusted eigenvalues of every dimension; with missing values the tables of the "
+          + "pairs of variables no longer give the total.";
+      default -> " No adjusted percentages: "
+          + inertia.adjustment().replaceFirst("^withheld: ", "") + ".";
+    };
   }
 
   private static void discriminationSection(Element body, HomalsResult result) {
     section(body, "discrimination", "Discrimination measures");
     body.appendElement("p").addClass("note").text("The share of each dimension's variance "
         + "that a variable's categories reproduce; the eigenvalue is the mean over the active "
-        + "variables. Loadings: the quantification of a single variable on a dimension is its "
-        + "loading times the category score.");
+        + "variables. Loadings of a single variable: the correlation between its quantified "
+        + "values and the object scores on each dimension.");
     Element table = body.appendElement("table").attr("id", "discrimination-table");
     Element headRow = table.appendElement("thead").appendElement("tr");
     for (String text : List.of("Variable", "Role", "Quantification")) {
-      headRow.appendElement("th").text(text);
-    }
-    for (int d = 1; d <= result.dimensions(); d++) {
-      headRow.appendElement("th").addClass("n").text("Dimension " + d);
-    }
-    boolean single = result.variables().stream().anyMatch(v -> v.loadings() != null);
-    for (int d = 1; single && d <= result.dimensions(); d++) {
-      headRow.appendElement("th").addClass("n").text("Loading " + d);
-    }
-    Element rows = table.appendElement("tbody");
-    for (VariableResult v : result.variables()) {
-      Element row = rows.appendElement("tr");
-      row.appendElement("th").text(v.name());
-      row.appendElement("td").text(v.isActive() ? "active" : "passive");
-      row.appendElement("td").text(v.quantification().describe());
-      for (int d = 0; d < result.dimensions(); d++) {
-        numberCell(row, v.discrimination(d), 4);
-      }
-      double[] loadings = v.loadings();
-      for (int d = 0; single && d < result.dimensions(); d++) {
-        numberCell(row, loadings == null ? Double.NaN : loadings[d], 4);
-      }
-    }
-  }
-
-  private static void plotSection(Element body, Plots.PlotSet plots) {
-    section(body, "plots", "Plots");
-    if (plots.plots().isEmpty()) {
-      body.appendElement("p").text("No plots were drawn.");
-      return;
-    }
-    for (Plots.Plot plot : plots.plots()) {
-      Element figure = body.appendElement("figure").attr("id", "plot-" + plot.name());
-      figure.appendChild(new DataNode(plot.inlineSvg()));
-      figure.appendElement("figcaption")
-          .text(plot.title() + " (also in " + plot.png().getFileName() + " and "
-              + plot.svg().getFileName() + ")");
-      Map<String, String> shortened = plots.shortenedLabels().get(plot.name());
-      if (shortened != null && !shortened.isEmpty()) {
-        Element table = figure.appendElement("table").addClass("shortened");
-        Element headRow = table.appendElement("thead").appendElement("tr");
-        headRow.appendElement("th").text("Shortened label");
-        headRow.appendElement("th").text("Full text");
+          headRow.appendElement("th").text(text);
+        }
+        for (int d = 1; d <= result.dimensions(); d++) {
+          headRow.appendElement("th").addClass("n").text("Dimension " + d);
+        }
+        boolean single = result.variables().stream().anyMatch(v -> v.loadings() != null);
+        for (int d = 1; single && d <= result.dimensions(); d++) {
+          headRow.appendElement("th").addClass("n").text("Loading " + d);
+        }
         Element rows = table.appendElement("tbody");
-        shortened.forEach((label, full) -> {
+        for (VariableResult v : result.variables()) {
           Element row = rows.appendElement("tr");
-          row.appendElement("td").text(label);
-          row.appendElement("td").text(full);
-        });
-      }
+          row.appendElement("th").text(v.name());
+          row.appendElement("td").text(v.isActive() ? "active" : "passive");
+          row.appendElement("td").text(v.quantification().describe());
+          for (int d = 0; d < result.dimensions(); d++) {
+            numberCell(row, v.discrimination(d), 4);
+          }
+          double[] loadings = v.loadings();
+          for (int d = 0; single && d < result.dimensions(); d++) {
+            numberCell(row, loadings == null ? Double.NaN : loadings[d], 4);
+          }
+        }
     }
-  }
 
-  private static void categorySection(Element body, HomalsResult result) {
-    section(body, "categories", "Categories");
-    body.appendElement("p").addClass("note").text("Frequency: the summed weight of the "
-        + "participating objects in the category. Contribution: the category's per cent of "
-        + "the dimension's inertia (active variables only). Quality (cos\u00b2): the share of "
-        + "the category's squared distance from the origin that the dimension shows. For single "
-        + "variables the centroids (the mean scores of the category's objects) differ from the "
-        + "rank-one quantifications.");
-    int p = result.dimensions();
-    for (int index = 0; index < result.variables().size(); index++) {
-      VariableResult v = result.variables().get(index);
-      boolean single = v.quantification().isSingle();
-      body.appendElement("h3").attr("id", "variable-" + (index + 1)).text(v.name());
-      body.appendElement("p").text(
-          (v.isActive() ? "active, " : "passive, ") + v.quantification().describe());
-      Element table = body.appendElement("table").addClass("categories");
-      Element head = table.appendElement("thead");
-      Element groups = head.appendElement("tr");
-      Element dims = head.appendElement("tr");
-      groups.appendElement("th").attr("rowspan", "2").text("Category");
-      groups.appendElement("th").attr("rowspan", "2").addClass("n").text("Frequency");
-      List<String> blocks = new ArrayList<>(List.of("Quantification"));
-      if (single) {
-        blocks.add("Centroid");
+    private static void plotSection(Element body, Plots.PlotSet plots) {
+      section(body, "plots", "Plots");
+      if (plots.plots().isEmpty()) {
+        body.appendElement("p").text("No plots were drawn.");
+        return;
       }
-      if (v.isActive()) {
-        blocks.add("Contribution (%)");
-      }
-      blocks.add("Quality (cos\u00b2)");
-      for (String block : blocks) {
-        groups.appendElement("th").attr("colspan", Integer.toString(p)).text(block);
-        for (int d = 1; d <= p; d++) {
-          dims.appendElement("th").addClass("n").text(Integer.toString(d));
-        }
-      }
-      Element rows = table.appendElement("tbody");
-      for (int c = 0; c < v.categories().size(); c++) {
-        Element row = rows.appendElement("tr");
-        row.appendElement("th").text(v.categories().get(c));
-        row.appendElement("td").addClass("n").text(number(v.frequency(c)));
-        for (int d = 0; d < p; d++) {
-          numberCell(row, v.quantification(c, d), 4);
-        }
-        for (int d = 0; single && d < p; d++) {
-          numberCell(row, v.centroid(c, d), 4);
-        }
-        for (int d = 0; v.isActive() && d < p; d++) {
-          numberCell(row, v.contribution(c, d), 2);
-        }
-        for (int d = 0; d < p; d++) {
-          numberCell(row, v.quality(c, d), 3);
+      for (Plots.Plot plot : plots.plots()) {
+        Element figure = body.appendElement("figure").attr("id", "plot-" + plot.name());
+        figure.appendChild(new DataNode(plot.inlineSvg()));
+        figure.appendElement("figcaption")
+            .text(plot.title() + " (also in " + plot.png().getFileName() + " and "
+                + plot.svg().getFileName() + ")");
+        Map<String, String> shortened = plots.shortenedLabels().get(plot.name());
+        if (shortened != null && !shortened.isEmpty()) {
+          Element table = figure.appendElement("table").addClass("shortened");
+          Element headRow = table.appendElement("thead").appendElement("tr");
+          headRow.appendElement("th").text("Shortened label");
+          headRow.appendElement("th").text("Full text");
+          Element rows = table.appendElement("tbody");
+          shortened.forEach((label, full) -> {
+            Element row = rows.appendElement("tr");
+            row.appendElement("td").text(label);
+            row.appendElement("td").text(full);
+          });
         }
       }
     }
-  }
 
-  private static void section(Element body, String id, String heading) {
-    body.appendElement("h2").attr("id", id).text(heading);
-  }
+    private static void categorySection(Element body, HomalsResult result) {
+      section(body, "categories", "Categories");
+      body.appendElement("p").addClass("note").text("Frequency: the summed weight of the "
+          + "participating objects in the category. Contribution: the category's per cent of "
+          + "the dimension's inertia (active variables only). Quality (cos\u00b2): the share of "
+          + "the category's squared distance from the origin that the dimension shows. For single "
+          + "variables the centroids (the mean scores of the category's objects) differ from the "
+          + "rank-one quantifications.");
+      int p = result.dimensions();
+      for (int index = 0; index < result.variables().size(); index++) {
+        VariableResult v = result.variables().get(index);
+        boolean single = v.quantification().isSingle();
+        body.appendElement("h3").attr("id", "variable-" + (index + 1)).text(v.name());
+        body.appendElement("p").text(
+            (v.isActive() ? "active, " : "passive, ") + v.quantification().describe());
+        Element table = body.appendElement("table").addClass("categories");
+        Element head = table.appendElement("thead");
+        Element groups = head.appendElement("tr");
+        Element dims = head.appendElement("tr");
+        groups.appendElement("th").attr("rowspan", "2").text("Category");
+        groups.appendElement("th").attr("rowspan", "2").addClass("n").text("Frequency");
+        List<String> blocks = new ArrayList<>(List.of("Quantification"));
+        if (single) {
+          blocks.add("Centroid");
+        }
+        if (v.isActive()) {
+          blocks.add("Contribution (%)");
+        }
+        blocks.add("Quality (cos\u00b2)");
+        for (String block : blocks) {
+          groups.appendElement("th").attr("colspan", Integer.toString(p)).text(block);
+          for (int d = 1; d <= p; d++) {
+            dims.appendElement("th").addClass("n").text(Integer.toString(d));
+          }
+        }
+        Element rows = table.appendElement("tbody");
+        for (int c = 0; c < v.categories().size(); c++) {
+          Element row = rows.appendElement("tr");
+          row.appendElement("th").text(v.categories().get(c));
+          row.appendElement("td").addClass("n").text(number(v.frequency(c)));
+          for (int d = 0; d < p; d++) {
+            numberCell(row, v.quantification(c, d), 4);
+          }
+          for (int d = 0; single && d < p; d++) {
+            numberCell(row, v.centroid(c, d), 4);
+          }
+          for (int d = 0; v.isActive() && d < p; d++) {
+            numberCell(row, v.contribution(c, d), 2);
+          }
+          for (int d = 0; d < p; d++) {
+            numberCell(row, v.quality(c, d), 3);
+          }
+        }
+      }
+    }
 
-  private static void row(Element table, String name, String value) {
-    Element row = table.appendElement("tr");
-    row.appendElement("th").text(name);
-    row.appendElement("td").text(value);
-  }
+    private static void section(Element body, String id, String heading) {
+      body.appendElement("h2").attr("id", id).text(heading);
+    }
 
-  private static void numberCell(Element row, double value, int decimals) {
-    row.appendElement("td").addClass("n").text(format(value, decimals));
-  }
+    private static void row(Element table, String name, String value) {
+      Element row = table.appendElement("tr");
+      row.appendElement("th").text(name);
+      row.appendElement("td").text(value);
+    }
 
-  private static String format(double value, int decimals) {
-    return Double.isFinite(value) ? String.format(Locale.ROOT, "%." + decimals + "f", value) : NONE;
-  }
+    private static void numberCell(Element row, double value, int decimals) {
+      row.appendElement("td").addClass("n").text(format(value, decimals));
+    }
 
-  /** A weight or frequency: whole numbers without decimals, as they mostly are. */
-  private static String number(double value) {
-    return value == Math.rint(value) && Math.abs(value) < 1e15
-        ? Long.toString((long) value)
-        : String.format(Locale.ROOT, "%.4f", value);
-  }
+    private static String format(double value, int decimals) {
+      return Double.isFinite(value) ? String.format(Locale.ROOT, "%." + decimals + "f", value)
+                                    : NONE;
+    }
 
-  private static String solver(Solver solver) {
-    return solver.describe();
-  }
+    /** A weight or frequency: whole numbers without decimals, as they mostly are. */
+    private static String number(double value) {
+      return value == Math.rint(value) && Math.abs(value) < 1e15
+          ? Long.toString((long) value)
+          : String.format(Locale.ROOT, "%.4f", value);
+    }
 
-  private static String reason(StopReason reason) {
-    switch (reason) {
-      case SUBSPACE:
-        return "the subspace of the solution settled within the convergence tolerance";
-      case FIT_CHANGE:
-        return "the fit changed by less than its tolerance";
-      case COSINE:
-        return "successive object scores agreed within the cosine tolerance";
-      case ITERATION_BOUND:
-        return "the iteration bound was reached first";
-      case DIRECT:
-        return "none needed: the exact eigensolution of the category cross-table";
-      default:
-        return "the fit became NaN: the data cannot carry the solution";
+    private static String solver(Solver solver) {
+      return solver.describe();
+    }
+
+    private static String reason(StopReason reason) {
+      switch (reason) {
+        case SUBSPACE:
+          return "the subspace of the solution settled within the convergence tolerance";
+        case FIT_CHANGE:
+          return "the fit changed by less than its tolerance";
+        case COSINE:
+          return "successive object scores agreed within the cosine tolerance";
+        case ITERATION_BOUND:
+          return "the iteration bound was reached first";
+        case DIRECT:
+          return "none needed: the exact eigensolution of the category cross-table";
+        default:
+          return "the fit became NaN: the data cannot carry the solution";
+      }
+    }
+
+    /** The arguments as one line a shell would split back into them. */
+    private static String commandLine(List<String> arguments) {
+      StringBuilder line = new StringBuilder();
+      for (String argument : arguments) {
+        line.append(line.length() == 0 ? "" : " ");
+        line.append(argument.matches("[A-Za-z0-9_./:=,@%+-]+")
+                ? argument
+                : "'" + argument.replace("'", "'\\''") + "'");
+      }
+      return line.toString();
     }
   }
-
-  /** The arguments as one line a shell would split back into them. */
-  private static String commandLine(List<String> arguments) {
-    StringBuilder line = new StringBuilder();
-    for (String argument : arguments) {
-      line.append(line.length() == 0 ? "" : " ");
-      line.append(argument.matches("[A-Za-z0-9_./:=,@%+-]+")
-              ? argument
-              : "'" + argument.replace("'", "'\\''") + "'");
-    }
-    return line.toString();
-  }
-}

@@ -174,4 +174,29 @@ class OutputFilesTest {
         objects.matches("(?s)object,weight,dim1\n" + q + "@SUM\\(1\\),1,-?[0-9][^']*"), objects);
     assertTrue(objects.contains("\n-3,1,"), objects);
   }
+
+  /**
+   * The summaries name the adjustment the shares had: Greenacre's on complete data, Benzécri's
+   * with missing values, none with a single variable.
+   */
+  @ParameterizedTest
+  @CsvSource(delimiter = '|',
+      value =
+          {"haireyecolor.csv --codes -w weight | greenacre | Adjusted %: Greenacre's adjustment",
+              "vote-labelled.csv | benzecri (missing values) | so Benzecri's adjustment is used",
+              "vote-labelled.csv -s crime=ordinal | withheld: single variables "
+                  + "| Adjusted %: not given (single variables)."})
+  void
+  theSummariesNameTheAdjustment(String call, String adjustment, String guide) throws IOException {
+    String[] words = call.trim().split(" ");
+    List<String> args = new ArrayList<>(List.of("analyse", TestData.examples(words[0]).toString(),
+        "--no-plot", "-q", "-o", temp.toString()));
+    args.addAll(Arrays.asList(words).subList(1, words.length));
+    assertEquals(0, CommandLineTest.run(args.toArray(new String[0])).status());
+    JsonObject json =
+        JsonParser.parseString(Files.readString(temp.resolve("summary.json"))).getAsJsonObject();
+    assertEquals(adjustment, json.getAsJsonObject("inertia").get("adjustment").getAsString());
+    String summary = Files.readString(temp.resolve("summary.txt"));
+    assertTrue(summary.contains(guide.trim()), summary);
+  }
 }

@@ -1,28 +1,36 @@
 package Quorvane.homals.plot;
 
+import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
+import Quorvane.homals.TestData;
 import Quorvane.homals.Variable;
+import Quorvane.homals.cli.Main;
 import java.awt.image.BufferedImage;
+import java.io.PrintWriter;
+import java.io.StringWriter;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.util.HashSet;
 import java.util.List;
+import java.util.Map;
 import java.util.Set;
 import java.util.SplittableRandom;
+import java.util.TreeMap;
 import javax.imageio.ImageIO;
 import javax.xml.parsers.DocumentBuilderFactory;
 import org.jfree.chart.JFreeChart;
 import org.junit.jupiter.api.Tag;
+import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.ValueSource;
 
 /**
  * The joint plot of many objects: a density in both formats, grey or coloured, and files that stay
- * small.
+ * small; the legend of the colours.
  */
 @Tag("plot")
 class JointPlotTest {
@@ -93,5 +101,45 @@ class JointPlotTest {
     DocumentBuilderFactory xml = DocumentBuilderFactory.newInstance();
     xml.setFeature("http://apache.org/xml/features/nonvalidating/load-external-dtd", false);
     xml.newDocumentBuilder().parse(svg.toFile());
+  }
+
+  /**
+   * A weighted table's legend counts the weights of the objects in each colour, not its rows,
+   * in whole numbers.
+   */
+  @Test
+  void theColourLegendSumsTheWeights() throws Exception {
+    Path data = TestData.examples("haireyecolor.csv");
+    Map<String, Long> weights = new TreeMap<>();
+    for (String line : Files.readAllLines(data).subList(1, 33)) {
+      String[] cells = line.split(",");
+      weights.merge(cells[2], Long.parseLong(cells[3]), Long::sum);
+    }
+    Path out = temp.resolve("hair");
+    int status = Main.execute(new PrintWriter(new StringWriter()),
+        new PrintWriter(new StringWriter()), "analyse", data.toString(), "--codes", "-w", "weight",
+        "--colour-by", "Sex", "-q", "-o", out.toString());
+    assertEquals(0, status);
+    String svg = Files.readString(out.resolve("joint-plot.svg"));
+    assertEquals(Map.of("1", 279L, "2", 313L), weights);
+    for (Map.Entry<String, Long> sex : weights.entrySet()) {
+      String legend = ">Sex: " + sex.getKey() + " (" + sex.getValue() + ")<";
+      assertTrue(svg.contains(legend), "no " + legend);
+    }
+  }
+
+  @Test
+  void summedWeightsReadAsCounts() {
+    String[][] cases = {
+        // weight, as the legend gives it
+        {"24", "24"},
+        {"1490", "1,490"},
+        {"2201.0", "2,201"},
+        {"2.5", "2.5"},
+        {"1234.567", "1,234.57"},
+    };
+    for (String[] c : cases) {
+      assertEquals(c[1], ObjectGroups.amount(Double.parseDouble(c[0])), c[0]);
+    }
   }
 }
