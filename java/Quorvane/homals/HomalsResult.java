@@ -73,6 +73,7 @@ public final class HomalsResult {
   private final Solver solver;
   private final List<List<Integer>> tiedDimensions;
   private final double subspaceDistance;
+  private double[][][] scoreCoefficients; // [variable][category][dimension]; null: none
 
   /** Takes ownership of {@code objectScores}, dimension-major. */
   HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables, double[] objectScores,
@@ -89,6 +90,42 @@ public final class HomalsResult {
     this.solver = solver;
     this.tiedDimensions = tiedDimensions.stream().map(List::copyOf).toList();
     this.subspaceDistance = subspaceDistance;
+  }
+
+  /** Set once by the assembler for the table solvers. */
+  void setScoreCoefficients(double[][][] coefficients) { this.scoreCoefficients = coefficients; }
+
+  /**
+   * Whether the objects' scores follow from their categories through {@link #scoreCoefficient}:
+   * true for an analysis from tables ({@link HomalsAnalysis.Builder#tables}).
+   */
+  public boolean hasScoreCoefficients() { return scoreCoefficients != null; }
+
+  /**
+   * Whether the result holds a score for every object: false for an analysis from tables
+   * summed elsewhere, whose objects the library never saw.
+   */
+  public boolean hasObjectScores() { return analysis.tables() == null; }
+
+  /**
+   * The coefficient of a category on a dimension from which the objects' scores follow: an
+   * object's score on dimension d is the sum of the coefficients of its observed categories of
+   * active variables (not excluded ones) divided by their number; an object without one has no
+   * score. NaN for the categories of passive variables and excluded categories.
+   *
+   * @param variable index in {@link #variables()}
+   * @param category 0-based, in the variable's category order
+   * @throws IllegalStateException when the solver does not give them (see {@link
+   *     #hasScoreCoefficients})
+   */
+  public double scoreCoefficient(int variable, int category, int dimension) {
+    if (scoreCoefficients == null) {
+      throw new IllegalStateException("the " + solver + " solver gives no score coefficients");
+    }
+    checkIndex("variable", variable, scoreCoefficients.length);
+    checkIndex("category", category, scoreCoefficients[variable].length);
+    checkIndex("dimension", dimension, dimensions());
+    return scoreCoefficients[variable][category][dimension];
   }
 
   /**

@@ -135,10 +135,11 @@ public final class VariableResult {
   /**
    * The component loadings of a single variable, one per dimension: the correlation between the
    * variable's quantified values (the score z<sub>c</sub> of each object's category) and the
-   * object scores on dimension d, weighted by w<sub>i</sub>, over the participating objects
-   * observed on the variable. Between -1 and 1; squared, the share of the dimension's variance
-   * over those objects that the quantified variable accounts for. {@code null} for a multiple
-   * variable.
+   * object scores on dimension d, weighted by w<sub>i</sub>, over the participating objects,
+   * those missing on the variable taking its mean value (so that it follows from the categories'
+   * frequencies and centroids, whatever holds the objects). Between -1 and 1; squared, the share
+   * of the dimension's variance that the quantified variable accounts for. On complete data, the
+   * ordinary weighted correlation. {@code null} for a multiple variable.
    */
   public double[] loadings() { return loadings == null ? null : loadings.clone(); }
 
