@@ -1,5 +1,6 @@
 package Quorvane.homals;
 
+import java.util.ArrayList;
 import java.util.Collections;
 import java.util.List;
 import java.util.Locale;
@@ -175,6 +176,36 @@ public final class HomalsResult {
   public boolean takesPart(int object) {
     checkIndex("object", object, objectCount);
     return analysis.participation().takesPart(object);
+  }
+
+  /**
+   * Dimension d in the terms of the data: the variables by their correlation ratios with it and
+   * the categories whose test values pass 2 in absolute value.
+   */
+  public DimensionDescription describe(int dimension) {
+    checkIndex("dimension", dimension, dimensions());
+    return DimensionDescription.of(this, dimension);
+  }
+
+  /** {@link #describe} of every dimension, in order. */
+  public List<DimensionDescription> describeDimensions() {
+    List<DimensionDescription> descriptions = new ArrayList<>();
+    for (int d = 0; d < dimensions(); d++) {
+      descriptions.add(describe(d));
+    }
+    return descriptions;
+  }
+
+  /**
+   * The correlations with every dimension of a numeric variable that took no part in the
+   * analysis (see {@link NumericCorrelation}).
+   *
+   * @param values one value per object, NaN where it is missing; finite otherwise
+   * @throws IllegalArgumentException for a number of values other than the objects', or an
+   *     infinite value
+   */
+  public NumericCorrelation correlation(String name, double[] values) {
+    return NumericCorrelation.of(this, name, values);
   }
 
   /** The eigenvalue of dimension d. */

@@ -74,6 +74,7 @@ final class ResultAssembler {
             + eigenvalues[d] + " for dimension " + (d + 1));
       }
     }
+    Association.Spread spread = Association.Spread.of(analysis, scores);
     for (int index = 0; index < variables.size(); index++) {
       Variable v = variables.get(index);
       double[] rankOne = null;
@@ -81,16 +82,17 @@ final class ResultAssembler {
       if (v.quantification().isSingle()) {
         rankOne = new double[p];
         System.arraycopy(x.loadings(), index * p, rankOne, 0, p);
-        loadings = correlations(v, participation, analysis, quantifications.get(index), rankOne,
-            scores, n);
+        loadings = correlations(
+            v, participation, analysis, quantifications.get(index), rankOne, scores, n);
       }
       double[] frequency = participation.frequencies(index);
       double[] discrimination = discrimination(frequency, quantifications.get(index), meanWeight);
       double[][] quality =
           Statistics.qualities(centroids.get(index), frequency, inverseSums.get(index), t);
-      results.add(new VariableResult(v.name(), v.role(), v.quantification(), v.categories(),
-          frequency, quantifications.get(index), centroids.get(index), loadings, rankOne,
-          discrimination, contributions[index], quality));
+      results.add(
+          new VariableResult(v.name(), v.role(), v.quantification(), v.categories(), frequency,
+              quantifications.get(index), centroids.get(index), loadings, rankOne, discrimination,
+              contributions[index], quality, Association.of(analysis, index, scores, spread)));
     }
     double[] pairCounts = x.report(HomalsNative.REPORT_PAIR_COUNTS) == 1 ? x.pairCounts() : null;
     int tableEigenvalueCount = x.report(HomalsNative.REPORT_TABLE_EIGENVALUES);

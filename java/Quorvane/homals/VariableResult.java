@@ -4,9 +4,10 @@ import java.util.List;
 
 /**
  * The results for one variable: its categories with their weighted frequencies, quantifications
- * and centroids, its loadings when it is single, and its discrimination measure on every
- * dimension. Dimensions are numbered from 0; categories are in the variable's order. Immutable.
- * See {@link HomalsResult} for the definitions.
+ * and centroids, its loadings when it is single, its discrimination measure on every dimension,
+ * and how its categories and the variable as a whole go with each dimension (test values and
+ * correlation ratios). Dimensions are numbered from 0; categories are in the variable's order.
+ * Immutable. See {@link HomalsResult} for the definitions.
  */
 public final class VariableResult {
   private final String name;
@@ -21,11 +22,12 @@ public final class VariableResult {
   private final double[] discrimination;
   private final double[][] contributions;
   private final double[][] qualities;
+  private final Association association;
 
   VariableResult(String name, Role role, Quantification quantification, List<String> categories,
       double[] frequencies, double[][] quantifications, double[][] centroids, double[] loadings,
       double[] rankOneLoadings, double[] discrimination, double[][] contributions,
-      double[][] qualities) {
+      double[][] qualities, Association association) {
     this.name = name;
     this.role = role;
     this.quantification = quantification;
@@ -41,6 +43,7 @@ public final class VariableResult {
     this.discrimination = discrimination.clone();
     this.contributions = contributions;
     this.qualities = qualities;
+    this.association = association;
   }
 
   public String name() { return name; }
@@ -161,4 +164,58 @@ public final class VariableResult {
 
   /** The discrimination measures of all dimensions (a copy). */
   public double[] discriminationMeasures() { return discrimination.clone(); }
+
+  /**
+   * The test value of category c on dimension d: whether the category's objects lie further out
+   * on the dimension than a random draw of as many objects would. With n the summed weight of
+   * the participating objects, n<sub>c</sub> = D<sub>c</sub> that of the category's,
+   * x&#772;<sub>c</sub> their weighted mean score (the centroid), and x&#772; and
+   * s<sup>2</sup> the weighted mean and variance (divided by n) of the scores of all
+   * participating objects on d:
+   *
+   * <p>v = (x&#772;<sub>c</sub> - x&#772;) / &radic;(s<sup>2</sup> / n<sub>c</sub> &middot; (n -
+   * n<sub>c</sub>) / (n - 1)),
+   *
+   * <p>the standardised difference of the mean of a draw without replacement of n<sub>c</sub>
+   * objects from the n. Weights count as frequencies: an object of weight 3 counts as three, so
+   * multiplying every weight by a factor f multiplies v by about &radic;f. |v| &gt; 2 is the usual
+   * mark of a category that characterises the dimension. NaN for a category without weight or
+   * one that holds every participating object.
+   */
+  public double vTest(int category, int dimension) {
+    return association.vTests[category(category)][dimension(dimension)];
+  }
+
+  /** The two-sided p-value of {@link #vTest}: 2 (1 - &Phi;(|v|)), &Phi; the standard normal. */
+  public double vTestP(int category, int dimension) {
+    return association.vTestP[category(category)][dimension(dimension)];
+  }
+
+  /** All test values, [category][dimension] (a copy). */
+  public double[][] vTests() {
+    double[][] copy = new double[association.vTests.length][];
+    for (int c = 0; c < copy.length; c++) {
+      copy[c] = association.vTests[c].clone();
+    }
+    return copy;
+  }
+
+  /**
+   * The correlation ratio &eta;<sup>2</sup> of the variable with dimension d: over the
+   * participating objects observed on the variable, the share of the variance of their scores
+   * that lies between its categories, &Sigma;<sub>c</sub> D<sub>c</sub> (x&#772;<sub>c</sub> -
+   * x&#772;)<sup>2</sup> / &Sigma;<sub>i</sub> w<sub>i</sub> (x<sub>i</sub> -
+   * x&#772;)<sup>2</sup>, with x&#772; their weighted mean score. Between 0 and 1; on complete
+   * data it equals the discrimination measure of an active multiple variable, and for others it
+   * says what the categories' centroids show, whatever the quantification.
+   */
+  public double etaSquared(int dimension) { return association.etaSquared[dimension(dimension)]; }
+
+  /**
+   * The p-value of {@link #etaSquared}: P(F &ge; (&eta;<sup>2</sup> / (K - 1)) / ((1 -
+   * &eta;<sup>2</sup>) / (n - K))) for F on K - 1 and n - K degrees of freedom, with K the
+   * categories observed with weight and n their summed weight (weights count as frequencies).
+   * NaN for fewer than two observed categories, or no more weight than categories.
+   */
+  public double etaSquaredP(int dimension) { return association.etaSquaredP[dimension(dimension)]; }
 }
