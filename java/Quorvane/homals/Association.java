@@ -27,96 +27,61 @@ final class Association {
   }
 
   /**
-   * The weight n of the objects that take part, and the weighted mean and variance (divided by
-   * n) of their scores on each dimension: what a random draw of objects is compared with.
+   * A weight that differs from another by no more than this share of W<sub>+</sub> is taken as
+   * equal to it: the weight of the objects missing on a variable, W<sub>+</sub> less the
+   * categories' weights, is a difference of sums added in different orders, and where it should
+   * be 0 it is a rounding error whose mean would be noise.
    */
-  record Spread(double weight, double[] mean, double[] variance) {
-    static Spread of(HomalsAnalysis analysis, double[] scores) {
-      Participation participation = analysis.participation();
-      int n = analysis.objectCount();
-      int p = scores.length / Math.max(n, 1);
-      double weight = 0;
-      for (int i = 0; i < n; i++) {
-        weight += participation.takesPart(i) ? analysis.weight(i) : 0;
-      }
-      double[] mean = new double[p];
-      double[] variance = new double[p];
-      for (int d = 0; d < p; d++) {
-        double sum = 0;
-        for (int i = 0; i < n; i++) {
-          sum += participation.takesPart(i) ? analysis.weight(i) * scores[d * n + i] : 0;
-        }
-        mean[d] = sum / weight;
-        double squares = 0;
-        for (int i = 0; i < n; i++) {
-          if (participation.takesPart(i)) {
-            double deviation = scores[d * n + i] - mean[d];
-            squares += analysis.weight(i) * deviation * deviation;
-          }
-        }
-        variance[d] = squares / weight;
-      }
-      return new Spread(weight, mean, variance);
-    }
-  }
+  static final double WEIGHT_TOLERANCE = 1e-9;
 
   /**
-   * The test values and correlation ratios of variable {@code index} of the analysis, from the
-   * object scores (dimension-major) and the spread of all participating objects.
+   * The test values and correlation ratios of one variable from its categories' weights
+   * D<sub>c</sub> and centroids ([category][dimension]) and the moments of the scores; nothing
+   * here looks at an object. Categories of weight 0 (whatever their centroid) form no group.
    */
-  static Association of(HomalsAnalysis analysis, int index, double[] scores, Spread all) {
-    Variable variable = analysis.variables().get(index);
-    Participation participation = analysis.participation();
-    int[] codes = variable.codesView();
-    double[] frequency = participation.frequencies(index);
-    int n = analysis.objectCount();
+  static Association of(double[] frequency, double[][] centroids, ScoreMoments moments) {
     int k = frequency.length;
-    int p = all.mean().length;
+    int p = moments.dimensions();
+    double n = moments.weight();
+    double tolerance = WEIGHT_TOLERANCE * n;
     double observed = 0;
-    int observedCategories = 0;
+    int groups = 0;
     for (double f : frequency) {
       observed += f;
-      observedCategories += f > 0 ? 1 : 0;
+      groups += f > 0 ? 1 : 0;
     }
+    double missing = n - observed;
+    boolean missingGroup = missing > tolerance;
+    groups += missingGroup ? 1 : 0;
     double[][] vTests = new double[k][p];
     double[][] vTestP = new double[k][p];
     double[] eta = new double[p];
     double[] etaP = new double[p];
     for (int d = 0; d < p; d++) {
-      double[] sums = new double[k];
-      for (int i = 0; i < n; i++) {
-        if (participation.takesPart(i) && codes[i] > 0) {
-          sums[codes[i] - 1] += analysis.weight(i) * scores[d * n + i];
-        }
-      }
-      double observedSum = 0;
-      for (double sum : sums) {
-        observedSum += sum;
-      }
-      double observedMean = observedSum / observed;
-      double total = 0;
-      for (int i = 0; i < n; i++) {
-        if (participation.takesPart(i) && codes[i] > 0) {
-          double deviation = scores[d * n + i] - observedMean;
-          total += analysis.weight(i) * deviation * deviation;
-        }
-      }
+      double mean = moments.mean(d);
+      double variance = moments.squares(d) / n;
       double between = 0;
+      double missingSum = moments.first()[d];
       for (int c = 0; c < k; c++) {
         double nc = frequency[c];
         if (nc > 0) {
-          double mean = sums[c] / nc;
-          between += nc * (mean - observedMean) * (mean - observedMean);
-          vTests[c][d] = nc < all.weight() ? (mean - all.mean()[d])
-                  / Math.sqrt(all.variance()[d] / nc * (all.weight() - nc) / (all.weight() - 1))
-                                           : Double.NaN;
+          double deviation = centroids[c][d] - mean;
+          between += nc * deviation * deviation;
+          missingSum -= nc * centroids[c][d];
+          vTests[c][d] = n - nc > tolerance
+              ? deviation / Math.sqrt(variance / nc * (n - nc) / (n - 1))
+              : Double.NaN;
         } else {
           vTests[c][d] = Double.NaN;
         }
         vTestP[c][d] = normalP(vTests[c][d]);
       }
-      eta[d] = between / total;
-      etaP[d] = etaSquaredP(eta[d], observedCategories, observed);
+      if (missingGroup) {
+        double deviation = missingSum / missing - mean;
+        between += missing * deviation * deviation;
+      }
+      eta[d] = Math.min(1, between / moments.squares(d));
+      etaP[d] = etaSquaredP(eta[d], groups, n);
     }
     return new Association(vTests, vTestP, eta, etaP);
   }
@@ -127,15 +92,15 @@ final class Association {
   }
 
   /**
-   * P(F &ge; f) for F = (&eta;<sup>2</sup> / (K - 1)) / ((1 - &eta;<sup>2</sup>) / (n - K)) on
-   * K - 1 and n - K degrees of freedom; NaN when either is not positive. The upper tail of the F
-   * distribution is the regularised incomplete beta function I<sub>1 - &eta;&sup2;</sub>((n -
-   * K) / 2, (K - 1) / 2), taken as such: one minus the distribution function would round every
-   * p-value below 10<sup>-16</sup> to 0, and large data sets have many.
+   * P(F &ge; f) for F = (&eta;<sup>2</sup> / (g - 1)) / ((1 - &eta;<sup>2</sup>) / (n - g)) on
+   * g - 1 and n - g degrees of freedom, g the groups; NaN when either is not positive. The upper
+   * tail of the F distribution is the regularised incomplete beta function I<sub>1 -
+   * &eta;&sup2;</sub>((n - g) / 2, (g - 1) / 2), taken as such: one minus the distribution function
+   * would round every p-value below 10<sup>-16</sup> to 0, and large data sets have many.
    */
-  static double etaSquaredP(double etaSquared, int categories, double weight) {
-    double numerator = categories - 1;
-    double denominator = weight - categories;
+  static double etaSquaredP(double etaSquared, int groups, double weight) {
+    double numerator = groups - 1;
+    double denominator = weight - groups;
     if (Double.isNaN(etaSquared) || numerator < 1 || !(denominator > 0)) {
       return Double.NaN;
     }

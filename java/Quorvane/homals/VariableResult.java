@@ -23,11 +23,12 @@ public final class VariableResult {
   private final double[][] contributions;
   private final double[][] qualities;
   private final Association association;
+  private final boolean[] excluded; // null: none
 
   VariableResult(String name, Role role, Quantification quantification, List<String> categories,
       double[] frequencies, double[][] quantifications, double[][] centroids, double[] loadings,
       double[] rankOneLoadings, double[] discrimination, double[][] contributions,
-      double[][] qualities, Association association) {
+      double[][] qualities, boolean[] excluded, Association association) {
     this.name = name;
     this.role = role;
     this.quantification = quantification;
@@ -44,6 +45,7 @@ public final class VariableResult {
     this.contributions = contributions;
     this.qualities = qualities;
     this.association = association;
+    this.excluded = excluded;
   }
 
   public String name() { return name; }
@@ -81,6 +83,15 @@ public final class VariableResult {
           "dimension " + index + " is not in 0 .. " + (discrimination.length - 1));
     }
     return index;
+  }
+
+  /**
+   * Whether category c (0-based) was excluded from the fit ({@link Variable#excluding}): a
+   * supplementary point whose quantification is the centroid of its objects, with no
+   * contribution.
+   */
+  public boolean isExcluded(int category) {
+    return excluded != null && excluded[category(category)];
   }
 
   /** Summed weight of the participating objects in category c (0-based). */
@@ -147,7 +158,7 @@ public final class VariableResult {
 
   /**
    * The contribution in per cent of category c to dimension d (see {@link HomalsResult}); NaN
-   * for a passive variable, which contributes nothing.
+   * for a passive variable or an excluded category, which contribute nothing.
    */
   public double contribution(int category, int dimension) {
     return contributions == null ? Double.NaN
@@ -167,20 +178,22 @@ public final class VariableResult {
 
   /**
    * The test value of category c on dimension d: whether the category's objects lie further out
-   * on the dimension than a random draw of as many objects would. With n the summed weight of
-   * the participating objects, n<sub>c</sub> = D<sub>c</sub> that of the category's,
-   * x&#772;<sub>c</sub> their weighted mean score (the centroid), and x&#772; and
-   * s<sup>2</sup> the weighted mean and variance (divided by n) of the scores of all
-   * participating objects on d:
+   * on the dimension than a random draw of as many objects would. With n = W<sub>+</sub> the
+   * summed weight of the participating objects, n<sub>c</sub> = D<sub>c</sub> that of the
+   * category's, y&#772;<sub>c</sub> their weighted mean score (the centroid), and x&#772; =
+   * S1 / n and s<sup>2</sup> = S2 / n - x&#772;<sup>2</sup> the weighted mean and variance of
+   * the scores of all participating objects on d (S1 = &Sigma; w<sub>i</sub> x<sub>id</sub>, S2
+   * = &Sigma; w<sub>i</sub> x<sub>id</sub><sup>2</sup>):
    *
-   * <p>v = (x&#772;<sub>c</sub> - x&#772;) / &radic;(s<sup>2</sup> / n<sub>c</sub> &middot; (n -
+   * <p>v = (y&#772;<sub>c</sub> - x&#772;) / &radic;(s<sup>2</sup> / n<sub>c</sub> &middot; (n -
    * n<sub>c</sub>) / (n - 1)),
    *
    * <p>the standardised difference of the mean of a draw without replacement of n<sub>c</sub>
    * objects from the n. Weights count as frequencies: an object of weight 3 counts as three, so
    * multiplying every weight by a factor f multiplies v by about &radic;f. |v| &gt; 2 is the usual
-   * mark of a category that characterises the dimension. NaN for a category without weight or
-   * one that holds every participating object.
+   * mark of a category that characterises the dimension. For active, passive and excluded
+   * categories alike; NaN for a category without weight or one that holds every participating
+   * object.
    */
   public double vTest(int category, int dimension) {
     return association.vTests[category(category)][dimension(dimension)];
@@ -201,21 +214,24 @@ public final class VariableResult {
   }
 
   /**
-   * The correlation ratio &eta;<sup>2</sup> of the variable with dimension d: over the
-   * participating objects observed on the variable, the share of the variance of their scores
-   * that lies between its categories, &Sigma;<sub>c</sub> D<sub>c</sub> (x&#772;<sub>c</sub> -
-   * x&#772;)<sup>2</sup> / &Sigma;<sub>i</sub> w<sub>i</sub> (x<sub>i</sub> -
-   * x&#772;)<sup>2</sup>, with x&#772; their weighted mean score. Between 0 and 1; on complete
-   * data it equals the discrimination measure of an active multiple variable, and for others it
-   * says what the categories' centroids show, whatever the quantification.
+   * The correlation ratio &eta;<sup>2</sup> of the variable with dimension d: the share of the
+   * variance of the scores of all participating objects that lies between the variable's groups,
+   * &Sigma;<sub>g</sub> n<sub>g</sub> (y&#772;<sub>g</sub> - x&#772;)<sup>2</sup> / (S2 -
+   * W<sub>+</sub> x&#772;<sup>2</sup>) (x&#772;, S2 and W<sub>+</sub> as in {@link #vTest}). The
+   * groups are its categories (excluded ones included), of weights D<sub>c</sub> and means their
+   * centroids, and, when some participating objects are missing on the variable, one more group
+   * of them, of weight W<sub>+</sub> - &Sigma; D<sub>c</sub> and mean (S1 - &Sigma; D<sub>c</sub>
+   * y&#772;<sub>c</sub>) / that weight. Between 0 and 1; on complete data it equals the
+   * discrimination measure of a multiple variable, and for a single variable it says what the
+   * categories' centroids show, whatever the quantification.
    */
   public double etaSquared(int dimension) { return association.etaSquared[dimension(dimension)]; }
 
   /**
-   * The p-value of {@link #etaSquared}: P(F &ge; (&eta;<sup>2</sup> / (K - 1)) / ((1 -
-   * &eta;<sup>2</sup>) / (n - K))) for F on K - 1 and n - K degrees of freedom, with K the
-   * categories observed with weight and n their summed weight (weights count as frequencies).
-   * NaN for fewer than two observed categories, or no more weight than categories.
+   * The p-value of {@link #etaSquared}: P(F &ge; (&eta;<sup>2</sup> / (g - 1)) / ((1 -
+   * &eta;<sup>2</sup>) / (n - g))) for F on g - 1 and n - g degrees of freedom, with g the groups
+   * of positive weight and n = W<sub>+</sub> (weights count as frequencies). NaN for fewer than
+   * two groups, or no more weight than groups.
    */
   public double etaSquaredP(int dimension) { return association.etaSquaredP[dimension(dimension)]; }
 }
