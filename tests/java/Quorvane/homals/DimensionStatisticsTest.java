@@ -6,8 +6,9 @@ import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import java.io.IOException;
 import java.util.ArrayList;
+import java.util.Arrays;
+import java.util.Comparator;
 import java.util.List;
-import java.util.Random;
 import java.util.SplittableRandom;
 import java.util.stream.Stream;
 import org.apache.commons.math3.distribution.FDistribution;
@@ -21,117 +22,143 @@ import org.junit.jupiter.params.provider.MethodSource;
 
 /**
  * Test values, correlation ratios and numeric correlations. The expected values are computed
- * here from the textbook formulas on the objects repeated as many times as their weights, without
- * weights: that weights count as frequencies is what the results must show.
+ * here from their definitions over the objects, as one-way analysis of variance of the scores
+ * would; the library computes them from the categories' weights and centroids and three sums of
+ * the scores, so agreement shows that nothing else is needed.
  */
 class DimensionStatisticsTest {
-  static final int N = 10;
-  // Object 4 has no active value and object 5 weighs 0: neither takes part. Every object that
-  // takes part is in category "all" of k, and none in "none".
-  static final int[] A = {1, 2, 3, 1, 0, 2, 3, 1, 2, 3};
-  static final int[] B = {2, 1, 0, 1, 0, 2, 1, 2, 2, 1};
-  static final int[] K = {1, 1, 1, 1, 2, 1, 1, 1, 1, 1};
-  static final int[] WEIGHTS = {1, 2, 1, 3, 2, 0, 2, 1, 4, 1};
+  static final int N = 60;
   static final int P = 2;
 
   /**
-   * A result whose scores follow a's categories on dimension 1 and, less, on dimension 2, with
-   * noise, so that some test values pass 2; the other outputs are noise.
+   * Codes 1..k per variable, 0 missing: "a" drives the scores and is complete on the objects that
+   * take part; "b" has missing values; "c" is single ordinal with an excluded category and
+   * missing values; "k" is passive with missing values and a category no participating object
+   * has. Object 0 has no active value and object 1 weighs 0: neither takes part. Weights are not
+   * whole.
    */
-  static HomalsResult result() {
-    HomalsAnalysis analysis =
-        HomalsAnalysis.builder()
-            .variable(Variable.ofCodes("a", A, List.of("a1", "a2", "a3")))
-            .variable(Variable.ofCodes("b", B, List.of("b1", "b2")))
-            .variable(Variable.ofCodes("k", K, List.of("all", "none")).passive())
-            .weights(WEIGHTS)
-            .dimensions(P)
-            .build();
-    return analysis.run(x -> {
-      Random random = new Random(7);
-      for (double[] output : List.of(x.quantifications(), x.centroids(), x.eigenvalues())) {
-        for (int e = 0; e < output.length; e++) {
-          output[e] = random.nextGaussian();
+  record Table(int[][] codes, double[] weights) {
+    static Table make(boolean complete) {
+      SplittableRandom random = new SplittableRandom(complete ? 5 : 3);
+      int[][] codes = new int[4][N];
+      double[] weights = new double[N];
+      for (int i = 0; i < N; i++) {
+        weights[i] = 0.5 + random.nextDouble() * 2;
+        int trait = random.nextInt(3);
+        codes[0][i] = trait + 1;
+        codes[1][i] = random.nextInt(4) < 3 ? Math.min(2, trait + 1) : 3 - Math.min(2, trait + 1);
+        codes[2][i] = 1 + (trait + random.nextInt(2)) % (complete ? 3 : 4);
+        codes[3][i] = 1 + random.nextInt(2);
+        if (!complete) {
+          for (int j = 1; j < 4; j++) {
+            codes[j][i] = random.nextInt(6) == 0 ? 0 : codes[j][i];
+          }
         }
       }
-      for (int d = 0; d < P; d++) {
-        for (int i = 0; i < N; i++) {
-          x.objectScores()[d * N + i] =
-              (A[i] - 2) * (d == 0 ? 1 : -0.4) + 0.3 * random.nextGaussian();
+      if (!complete) {
+        for (int j = 0; j < 3; j++) {
+          codes[j][0] = 0;
         }
+        weights[1] = 0;
       }
-      x.report()[HomalsNative.REPORT_STOP_REASON] = StopReason.SUBSPACE.code();
-      x.report()[HomalsNative.REPORT_SOLVER] = Solver.CROSS_TABLE.code();
-    });
-  }
-
-  /** The objects that take part, each repeated as often as its weight. */
-  static List<Integer> repeated() {
-    List<Integer> objects = new ArrayList<>();
-    for (int i = 0; i < N; i++) {
-      boolean takesPart = A[i] > 0 || B[i] > 0;
-      for (int copy = 0; takesPart && copy < WEIGHTS[i]; copy++) {
-        objects.add(i);
-      }
+      return new Table(codes, weights);
     }
-    return objects;
+
+    HomalsResult run() {
+      return HomalsAnalysis.builder()
+          .variable(Variable.ofCodes("a", codes[0], List.of("a1", "a2", "a3")))
+          .variable(Variable.ofCodes("b", codes[1], List.of("b1", "b2")))
+          .variable(Variable.ofCodes("c", codes[2], List.of("c1", "c2", "c3", "c4"))
+                        .single(Quantification.SINGLE_ORDINAL)
+                        .excluding("c4"))
+          .variable(Variable.ofCodes("k", codes[3], List.of("k1", "k2", "none")).passive())
+          .weights(weights)
+          .dimensions(P)
+          .build()
+          .run();
+    }
   }
 
-  static double mean(List<Integer> objects, double[] x) {
-    return objects.stream().mapToDouble(i -> x[i]).sum() / objects.size();
+  static Stream<Arguments> tables() {
+    return Stream.of(Arguments.of(Named.of("missing values", Table.make(false))),
+        Arguments.of(Named.of("complete data", Table.make(true))));
   }
 
-  static double squares(List<Integer> objects, double[] x, double about) {
-    return objects.stream().mapToDouble(i -> (x[i] - about) * (x[i] - about)).sum();
+  /** Weighted sums over the objects of one group. */
+  static final class Group {
+    double weight;
+    double sum;
+    double squares;
+
+    void add(double w, double x) {
+      weight += w;
+      sum += w * x;
+      squares += w * x * x;
+    }
+
+    double mean() { return sum / weight; }
   }
 
-  @Test
-  void testValuesAndCorrelationRatiosFollowTheirDefinitions() {
-    HomalsResult result = result();
-    List<Integer> all = repeated();
+  @ParameterizedTest(name = "{0}")
+  @MethodSource("tables")
+  void testValuesAndCorrelationRatiosFollowTheirDefinitions(Table table) {
+    HomalsResult result = table.run();
     NormalDistribution normal = new NormalDistribution();
-    int[][] codes = {A, B, K};
-    for (int index = 0; index < 3; index++) {
-      VariableResult variable = result.variables().get(index);
-      int[] code = codes[index];
-      List<Integer> observed = all.stream().filter(i -> code[i] > 0).toList();
+    for (int j = 0; j < table.codes().length; j++) {
+      VariableResult variable = result.variables().get(j);
+      int[] code = table.codes()[j];
+      int k = variable.categories().size();
       for (int d = 0; d < P; d++) {
         double[] x = result.dimensionScores(d);
-        int n = all.size();
-        double grand = mean(all, x);
-        double variance = squares(all, x, grand) / n;
-        double within = mean(observed, x);
+        Group all = new Group();
+        Group[] groups = new Group[k + 1]; // [0]: the objects missing on the variable
+        Arrays.setAll(groups, g -> new Group());
+        for (int i = 0; i < N; i++) {
+          if (result.takesPart(i)) {
+            all.add(table.weights()[i], x[i]);
+            groups[code[i]].add(table.weights()[i], x[i]);
+          }
+        }
+        double n = all.weight;
+        double total = 0;
+        for (int i = 0; i < N; i++) {
+          if (result.takesPart(i)) {
+            total += table.weights()[i] * (x[i] - all.mean()) * (x[i] - all.mean());
+          }
+        }
+        double variance = total / n;
         double between = 0;
-        int categories = 0;
-        for (int c = 0; c < variable.categories().size(); c++) {
-          int category = c + 1;
-          List<Integer> members = all.stream().filter(i -> code[i] == category).toList();
-          int nc = members.size();
+        int nonEmpty = 0;
+        for (int g = 0; g <= k; g++) {
+          double ng = groups[g].weight;
+          if (ng > 0) {
+            between += ng * (groups[g].mean() - all.mean()) * (groups[g].mean() - all.mean());
+            nonEmpty++;
+          }
+          if (g == 0) {
+            continue;
+          }
+          int c = g - 1;
           String what = variable.name() + " " + variable.categories().get(c) + ", dimension " + d;
-          if (nc == 0 || nc == n) {
+          assertEquals(ng, variable.frequency(c), 1e-12, what);
+          if (ng == 0) {
             assertTrue(Double.isNaN(variable.vTest(c, d)), what);
             assertTrue(Double.isNaN(variable.vTestP(c, d)), what);
             continue;
           }
-          double mean = mean(members, x);
-          double v = (mean - grand) / Math.sqrt(variance / nc * (n - nc) / (n - 1.0));
-          assertEquals(v, variable.vTest(c, d), 1e-12, what);
-          assertEquals(
-              2 * (1 - normal.cumulativeProbability(Math.abs(v))), variable.vTestP(c, d), 1e-12);
-          between += nc * (mean - within) * (mean - within);
-          categories++;
+          double v =
+              (groups[g].mean() - all.mean()) / Math.sqrt(variance / ng * (n - ng) / (n - 1));
+          assertEquals(v, variable.vTest(c, d), 1e-9, what);
+          assertEquals(2 * normal.cumulativeProbability(-Math.abs(v)), variable.vTestP(c, d),
+              1e-9 * variable.vTestP(c, d), what);
         }
         String what = variable.name() + ", dimension " + d;
-        double eta = between / squares(observed, x, within);
-        assertEquals(eta, variable.etaSquared(d), 1e-12, what);
-        double expectedP = Double.NaN;
-        if (categories > 1) {
-          double f = eta / (categories - 1) / ((1 - eta) / (observed.size() - categories));
-          expectedP = 1
-              - new FDistribution(categories - 1, observed.size() - categories)
-                    .cumulativeProbability(f);
-        }
-        assertEquals(expectedP, variable.etaSquaredP(d), 1e-12, what);
+        double eta = between / total;
+        assertEquals(eta, variable.etaSquared(d), 1e-9, what);
+        double f = eta / (nonEmpty - 1) / ((1 - eta) / (n - nonEmpty));
+        double expected =
+            1 - new FDistribution(nonEmpty - 1, n - nonEmpty).cumulativeProbability(f);
+        assertEquals(expected, variable.etaSquaredP(d), 1e-9 * expected + 1e-15, what);
       }
     }
   }
@@ -142,18 +169,21 @@ class DimensionStatisticsTest {
    */
   @Test
   void descriptionsOrderVariablesAndKeepTheCategoriesPastTwo() {
-    HomalsResult result = result();
+    HomalsResult result = Table.make(false).run();
     for (int d = 0; d < P; d++) {
       DimensionDescription description = result.describe(d);
-      List<String> byEta = description.variables()
-                               .stream()
-                               .map(DimensionDescription.VariableEntry::variable)
-                               .toList();
-      List<String> expected = new ArrayList<>(List.of("a", "b"));
-      if (result.variable("b").etaSquared(d) > result.variable("a").etaSquared(d)) {
-        expected = List.of("b", "a");
-      }
-      assertEquals(List.of(expected.get(0), expected.get(1), "k"), byEta);
+      int dimension = d;
+      List<String> expected =
+          result.variables()
+              .stream()
+              .sorted(Comparator.comparingDouble((VariableResult v) -> - v.etaSquared(dimension)))
+              .map(VariableResult::name)
+              .toList();
+      assertEquals(expected,
+          description.variables()
+              .stream()
+              .map(DimensionDescription.VariableEntry::variable)
+              .toList());
       List<Double> kept = new ArrayList<>();
       for (VariableResult v : result.variables()) {
         for (int c = 0; c < v.categories().size(); c++) {
@@ -169,8 +199,9 @@ class DimensionStatisticsTest {
               .map(DimensionDescription.CategoryEntry::vTest)
               .toList());
     }
-    assertTrue(
-        result.describe(0).categories().size() >= 2, "the fixture should pass 2 at both ends");
+    List<DimensionDescription.CategoryEntry> first = result.describe(0).categories();
+    assertTrue(first.get(0).vTest() > 2 && first.get(first.size() - 1).vTest() < -2,
+        "the fixture should pass 2 at both ends");
     assertThrows(IndexOutOfBoundsException.class, () -> result.describe(P));
   }
 
@@ -181,7 +212,9 @@ class DimensionStatisticsTest {
     return Stream.of(
         Arguments.of(Named.of("counts as weights", hairEye(table, table.column("weight")))),
         Arguments.of(Named.of("one row per person", hairEye(persons, null))),
-        Arguments.of(Named.of("survey weights, three dimensions", surveyed())));
+        Arguments.of(Named.of("survey weights, three dimensions", surveyed())),
+        Arguments.of(
+            Named.of("a single variable and an empty excluded category", Table.make(true).run())));
   }
 
   static HomalsResult hairEye(TestData.Coded data, int[] weights) {
@@ -216,14 +249,15 @@ class DimensionStatisticsTest {
   }
 
   /**
-   * Without missing values the scores have weighted mean 0 and weighted variance W / W, so the
-   * correlation ratio of a multiple variable, active or passive, is its discrimination measure.
+   * Without missing values the objects missing on a variable form no group, and the scores have
+   * weighted mean 0 and &Sigma; w x<sup>2</sup> = W, so the correlation ratio of a multiple
+   * variable, active or passive, is its discrimination measure.
    */
   @ParameterizedTest(name = "{0}")
   @MethodSource("completeData")
   void onCompleteDataTheCorrelationRatioIsTheDiscriminationMeasure(HomalsResult result) {
     for (VariableResult v : result.variables()) {
-      for (int d = 0; d < result.dimensions(); d++) {
+      for (int d = 0; d < result.dimensions() && !v.quantification().isSingle(); d++) {
         assertEquals(v.discrimination(d), v.etaSquared(d), 1e-9, v.name() + ", dimension " + d);
       }
     }
@@ -281,26 +315,47 @@ class DimensionStatisticsTest {
 
   /**
    * The weighted Pearson correlation of a numeric variable with the scores, over the objects
-   * that take part and have a value: object 2 has none (NaN), object 4 takes no part, object 5
+   * that take part and have a value: some have none (NaN), object 0 takes no part, object 1
    * weighs nothing.
    */
   @Test
   void numericVariablesCorrelateOverTheObjectsWithAValue() {
-    HomalsResult result = result();
-    double[] values = {3.5, Double.NaN, -1, 2, 100, -100, 0.5, 4, 1.25, -2};
+    Table table = Table.make(false);
+    HomalsResult result = table.run();
+    double[] values = new double[N];
+    for (int i = 0; i < N; i++) {
+      values[i] = i % 7 == 3 ? Double.NaN : table.codes()[0][i] * 2.5 + (i % 5) - 0.1 * i;
+    }
+    values[0] = 1e6;
+    values[1] = -1e6;
     NumericCorrelation numeric = result.correlation("income", values);
-    List<Integer> objects = repeated().stream().filter(i -> !Double.isNaN(values[i])).toList();
-    assertEquals(objects.size(), numeric.observedWeight());
-    assertEquals(7, numeric.observedCount());
-    double valueMean = mean(objects, values);
+    double weight = 0;
+    int count = 0;
+    for (int i = 0; i < N; i++) {
+      if (result.takesPart(i) && !Double.isNaN(values[i])) {
+        weight += table.weights()[i];
+        count++;
+      }
+    }
+    assertEquals(weight, numeric.observedWeight(), 1e-12);
+    assertEquals(count, numeric.observedCount());
     for (int d = 0; d < P; d++) {
       double[] x = result.dimensionScores(d);
-      double scoreMean = mean(objects, x);
-      double product =
-          objects.stream().mapToDouble(i -> (values[i] - valueMean) * (x[i] - scoreMean)).sum();
-      double expected =
-          product / Math.sqrt(squares(objects, values, valueMean) * squares(objects, x, scoreMean));
-      assertEquals(expected, numeric.correlation(d), 1e-12, "dimension " + d);
+      Group v = new Group();
+      Group s = new Group();
+      double product = 0;
+      for (int i = 0; i < N; i++) {
+        if (result.takesPart(i) && !Double.isNaN(values[i])) {
+          v.add(table.weights()[i], values[i]);
+          s.add(table.weights()[i], x[i]);
+          product += table.weights()[i] * values[i] * x[i];
+        }
+      }
+      double covariance = product / weight - v.mean() * s.mean();
+      double expected = covariance
+          / Math.sqrt((v.squares / weight - v.mean() * v.mean())
+              * (s.squares / weight - s.mean() * s.mean()));
+      assertEquals(expected, numeric.correlation(d), 1e-9, "dimension " + d);
     }
     assertTrue(Double.isNaN(result.correlation("flat", new double[N]).correlation(0)));
     assertThrows(IllegalArgumentException.class, () -> result.correlation("short", new double[3]));
