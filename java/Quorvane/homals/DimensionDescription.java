@@ -23,10 +23,11 @@ public final class DimensionDescription {
 
   /**
    * A category with its weighted frequency, its test value on the dimension and the test
-   * value's two-sided p-value.
+   * value's two-sided p-value; {@code excluded} for a category excluded from the fit ({@link
+   * Variable#excluding}).
    */
-  public record CategoryEntry(
-      String variable, String category, double frequency, double vTest, double p) {}
+  public record CategoryEntry(String variable, String category, boolean excluded, double frequency,
+      double vTest, double p) {}
 
   private final int dimension;
   private final List<VariableEntry> variables;
@@ -48,8 +49,8 @@ public final class DimensionDescription {
       for (int c = 0; c < v.categories().size(); c++) {
         double value = v.vTest(c, dimension);
         if (Math.abs(value) > V_TEST_THRESHOLD) {
-          categories.add(new CategoryEntry(
-              v.name(), v.categories().get(c), v.frequency(c), value, v.vTestP(c, dimension)));
+          categories.add(new CategoryEntry(v.name(), v.categories().get(c), v.isExcluded(c),
+              v.frequency(c), value, v.vTestP(c, dimension)));
         }
       }
     }

@@ -88,6 +88,6 @@ final class DescriptionText {
   }
 
   private static String label(DimensionDescription.CategoryEntry entry) {
-    return entry.variable() + ": " + entry.category();
+    return entry.variable() + ": " + entry.category() + (entry.excluded() ? " (excluded)" : "");
   }
 }

@@ -140,6 +140,7 @@ final class SummaryJson {
       JsonObject category = new JsonObject();
       category.addProperty("variable", entry.variable());
       category.addProperty("category", entry.category());
+      category.addProperty("excluded", entry.excluded());
       category.add("frequency", number(entry.frequency()));
       category.add("v", number(entry.vTest()));
       category.add("p", number(entry.p()));

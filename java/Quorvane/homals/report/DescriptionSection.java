@@ -19,9 +19,9 @@ final class DescriptionSection {
   static void write(Element body, HomalsResult result, List<NumericCorrelation> numeric) {
     HtmlReport.section(body, "description", "Dimension description");
     body.appendElement("p").addClass("note").text("\u03b7\u00b2: the correlation ratio of a "
-        + "variable with the dimension, the share of the variance of the scores of the objects "
-        + "observed on it that lies between its categories, with the p-value of its F test. v: "
-        + "the test value of a category, how far the mean score of its objects lies from that of "
+        + "variable with the dimension, the share of the variance of the scores of all objects "
+        + "that take part that lies between its categories (the objects missing on it counting "
+        + "as one more), with the p-value of its F test. v: the test value of a category, how far the mean score of its objects lies from that of "
         + "all objects in standard errors of the mean of as many objects drawn at random, with "
         + "its two-sided p-value; the categories with |v| > 2 are listed, from the positive end "
         + "of the dimension to the negative. Weights count as frequencies.");
@@ -46,7 +46,7 @@ final class DescriptionSection {
       for (DimensionDescription.CategoryEntry entry : description.categories()) {
         Element row = categories.appendElement("tr");
         row.appendElement("th").text(entry.variable());
-        row.appendElement("td").text(entry.category());
+        row.appendElement("td").text(entry.category() + (entry.excluded() ? " (excluded)" : ""));
         row.appendElement("td").addClass("n").text(HtmlReport.number(entry.frequency()));
         HtmlReport.numberCell(row, entry.vTest(), 2);
         row.appendElement("td").addClass("n").text(DimensionDescription.formatP(entry.p()));

@@ -47,8 +47,21 @@ class DescriptionFilesTest {
     Path data = votesWithNumbers();
     Path out = temp.resolve("out");
     CommandLineTest.Run run = CommandLineTest.run("analyse", data.toString(), "-q", "--no-plot",
-        "-p", "Class", "--numeric", "yeses,odd", "--missing", "NA", "-o", out.toString());
+        "-p", "Class", "--numeric", "yeses,odd", "--missing", "NA", "--exclude-category",
+        "immigration=n", "-o", out.toString());
     assertEquals(0, run.status(), run.err());
+
+    // An excluded category has its test values as every other category has.
+    List<String> categories = CommandLineTest.lines(out.resolve("categories.csv"));
+    assertTrue(categories.get(0).endsWith(",v1,v2,p1,p2"), categories.get(0));
+    String excluded = categories.stream()
+                          .filter(line -> line.startsWith("immigration,excluded,"))
+                          .findFirst()
+                          .orElseThrow();
+    String[] excludedCells = excluded.split(",", -1);
+    for (int at = excludedCells.length - 4; at < excludedCells.length; at++) {
+      assertFalse(excludedCells[at].isEmpty(), excluded);
+    }
 
     List<String> variables = CommandLineTest.lines(out.resolve("variables.csv"));
     assertEquals("variable,role,quantification,eta2_1,eta2_2,p_1,p_2", variables.get(0));
@@ -95,10 +108,21 @@ class DescriptionFilesTest {
         last = v;
       }
     }
+    List<String> marked = new ArrayList<>();
+    for (JsonElement category :
+        descriptions.get(1).getAsJsonObject().getAsJsonArray("categories")) {
+      JsonObject entry = category.getAsJsonObject();
+      if (entry.get("excluded").getAsBoolean()) {
+        marked.add(
+            entry.get("variable").getAsString() + ": " + entry.get("category").getAsString());
+      }
+    }
+    assertEquals(List.of("immigration: n"), marked, "dimension 2 characterised by the excluded n");
     assertEquals("yeses",
         summary.getAsJsonArray("numeric").get(0).getAsJsonObject().get("name").getAsString());
     String text = Files.readString(out.resolve("summary.txt"));
     assertTrue(text.contains("Dimension 2: the variables by correlation ratio (eta2)"), text);
+    assertTrue(text.matches("(?s).*\n  immigration: n \\(excluded\\) +3\\.\\d\\d .*"), text);
     assertTrue(text.matches("(?s).*\n  yeses +434 .*"), text);
 
     Path plain = temp.resolve("plain");
