@@ -46,6 +46,15 @@ import java.util.Locale;
  *       &eta;<sub>jd</sub> over the active variables = &Sigma;<sub>j active</sub>
  *       &Sigma;<sub>c</sub> D<sub>jc</sub> y<sub>jcd</sub><sup>2</sup> / t. {@link #fit()} is
  *       their sum.
+ *   <li><b>Test values</b> of categories and <b>correlation ratios</b> of variables ({@link
+ *       VariableResult#vTest}, {@link VariableResult#etaSquared}, {@link #describe}): from the
+ *       categories' D<sub>jc</sub> and centroids and, of the objects, only W<sub>+</sub> =
+ *       &Sigma; w<sub>i</sub>, S1<sub>d</sub> = &Sigma; w<sub>i</sub> x<sub>id</sub> and
+ *       S2<sub>d</sub> = &Sigma; w<sub>i</sub> x<sub>id</sub><sup>2</sup> over the participating
+ *       objects; for active, passive and excluded categories.
+ *   <li><b>Numeric correlations</b> ({@link #correlation}): weighted Pearson correlations of a
+ *       variable that took no part with the object scores, over the participating objects that
+ *       have a value.
  * </ul>
  *
  * <p><b>Principal axes.</b> After the iterations the solution is rotated so that its dimensions
