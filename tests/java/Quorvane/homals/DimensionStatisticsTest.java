@@ -205,14 +205,11 @@ class DimensionStatisticsTest {
     assertThrows(IndexOutOfBoundsException.class, () -> result.describe(P));
   }
 
-  /** The same data, once as a table of counts and once as one row per person. */
+  /** Counts as weights, and a table with a single variable and an empty excluded category. */
   static Stream<Arguments> completeData() throws IOException {
     TestData.Coded table = TestData.readCoded(TestData.data("haireyecolor.csv"));
-    TestData.Coded persons = TestData.readCoded(TestData.data("haireyecolor-persons.csv"));
     return Stream.of(
         Arguments.of(Named.of("counts as weights", hairEye(table, table.column("weight")))),
-        Arguments.of(Named.of("one row per person", hairEye(persons, null))),
-        Arguments.of(Named.of("survey weights, three dimensions", surveyed())),
         Arguments.of(
             Named.of("a single variable and an empty excluded category", Table.make(true).run())));
   }
@@ -227,27 +224,6 @@ class DimensionStatisticsTest {
         .run();
   }
 
-  /** Four variables of three categories, complete, with weights that are not whole. */
-  static HomalsResult surveyed() {
-    SplittableRandom random = new SplittableRandom(11);
-    int n = 300;
-    double[] weights = new double[n];
-    int[][] codes = new int[4][n];
-    for (int i = 0; i < n; i++) {
-      weights[i] = 0.25 + random.nextDouble() * 3;
-      double trait = random.nextGaussian();
-      for (int[] variable : codes) {
-        variable[i] = Math.max(1, Math.min(3, (int) Math.floor(trait + random.nextGaussian() + 2)));
-      }
-    }
-    HomalsAnalysis.Builder builder = HomalsAnalysis.builder().weights(weights).dimensions(3);
-    for (int j = 0; j < codes.length; j++) {
-      Variable variable = Variable.ofCodes("v" + j, codes[j]);
-      builder.variable(j == 3 ? variable.passive() : variable);
-    }
-    return builder.build().run();
-  }
-
   /**
    * Without missing values the objects missing on a variable form no group, and the scores have
    * weighted mean 0 and &Sigma; w x<sup>2</sup> = W, so the correlation ratio of a multiple
@@ -259,25 +235,6 @@ class DimensionStatisticsTest {
     for (VariableResult v : result.variables()) {
       for (int d = 0; d < result.dimensions() && !v.quantification().isSingle(); d++) {
         assertEquals(v.discrimination(d), v.etaSquared(d), 1e-9, v.name() + ", dimension " + d);
-      }
-    }
-  }
-
-  /** A table of counts and its persons give the same test values: weights are frequencies. */
-  @Test
-  void countsAsWeightsGiveThePersonsTestValues() throws IOException {
-    TestData.Coded table = TestData.readCoded(TestData.data("haireyecolor.csv"));
-    HomalsResult counted = hairEye(table, table.column("weight"));
-    HomalsResult persons =
-        hairEye(TestData.readCoded(TestData.data("haireyecolor-persons.csv")), null);
-    for (String name : List.of("Hair", "Eye", "Sex")) {
-      for (int c = 0; c < counted.variable(name).categories().size(); c++) {
-        for (int d = 0; d < 2; d++) {
-          assertEquals(persons.variable(name).vTest(c, d), counted.variable(name).vTest(c, d), 1e-9,
-              name + " " + c + ", dimension " + d);
-          assertEquals(persons.variable(name).etaSquaredP(d), counted.variable(name).etaSquaredP(d),
-              1e-9 * persons.variable(name).etaSquaredP(d) + 1e-300);
-        }
       }
     }
   }
