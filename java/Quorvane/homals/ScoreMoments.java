@@ -8,8 +8,9 @@ package Quorvane.homals;
  *
  * <p>They are the only thing those statistics take from the objects; everything else comes from
  * the categories' weights and centroids. A source that keeps category tables but no object
- * scores can then supply the three sums itself and give the same tables, bit for bit, as long as
- * this is the one place where they are formed from scores.
+ * scores supplies the three sums itself (the library returns S1 and S2 as {@code scoreMoments},
+ * in whole weight units), and its results can match a run over the objects bit for bit only if
+ * both take the sums from the same place: this record is that place.
  *
  * @param weight W<sub>+</sub>
  * @param first S1<sub>d</sub> per dimension
