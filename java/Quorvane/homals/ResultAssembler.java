@@ -90,16 +90,19 @@ final class ResultAssembler {
       double[] discrimination = discrimination(frequency, quantifications.get(index), meanWeight);
       double[][] quality =
           Statistics.qualities(centroids.get(index), frequency, inverseSums.get(index), t);
+      Variable described = analysis.variables().get(index);
+      // A variable with excluded categories gets its test values once those are back in place.
+      Association association =
+          described == v ? Association.of(frequency, centroids.get(index), moments) : null;
       VariableResult fitted = new VariableResult(v.name(), v.role(), v.quantification(),
           v.categories(), frequency, quantifications.get(index), centroids.get(index), loadings,
-          rankOne, discrimination, contributions[index], quality, null);
-      Variable described = analysis.variables().get(index);
+          rankOne, discrimination, contributions[index], quality, null, association);
       int excludedIndex = analysis.excludedVariableIndex(index);
       results.add(excludedIndex < 0
               ? fitted
               : withExcluded(fitted, described, participation.frequencies(excludedIndex),
                   centroids.get(excludedIndex), participation.inverseCountSums(excludedIndex),
-                  inverseSums.get(index), t, loadings, rankOne, discrimination));
+                  inverseSums.get(index), t, loadings, rankOne, discrimination, moments));
     }
     double[] pairCounts = x.report(HomalsNative.REPORT_PAIR_COUNTS) == 1 ? x.pairCounts() : null;
     int tableEigenvalueCount = x.report(HomalsNative.REPORT_TABLE_EIGENVALUES);
@@ -148,12 +151,12 @@ final class ResultAssembler {
   /**
    * The result of a variable with excluded categories, in all its categories: the kept ones as
    * fitted, the excluded ones as supplementary points at the centroids of their participating
-   * objects, with no contribution.
+   * objects, with no contribution, and test values like those of any other category.
    */
   private static VariableResult withExcluded(VariableResult fitted, Variable v,
       double[] excludedFrequency, double[][] excludedCentroids, double[] excludedInverseSums,
       double[] keptInverseSums, double t, double[] loadings, double[] rankOne,
-      double[] discrimination) {
+      double[] discrimination, ScoreMoments moments) {
     int k = v.categoryCount();
     int p = discrimination.length;
     double[] frequency = new double[k];
@@ -192,7 +195,8 @@ final class ResultAssembler {
     double[][] quality = Statistics.qualities(centroids, frequency, inverseSums, t);
     return new VariableResult(v.name(), v.role(), v.quantification(), v.categories(), frequency,
         quantifications, centroids, loadings, rankOne, discrimination,
-        v.isActive() ? contributions : null, quality, excluded);
+        v.isActive() ? contributions : null, quality, excluded,
+        Association.of(frequency, centroids, moments));
   }
 
   /** The groups of tied dimensions from, for each, the last dimension it is tied with. */
@@ -273,7 +277,7 @@ final class ResultAssembler {
       for (int c = 0; c < z.length; c++) {
         product += frequency[c] * (z[c] - meanZ) * centroids[c][d];
       }
-      correlations[d] = product / Math.sqrt(zSquares * moments.squaresAboutMean(d));
+      correlations[d] = product / Math.sqrt(zSquares * moments.squares(d));
     }
     return correlations;
   }

@@ -147,6 +147,8 @@ class TablesAnalysisTest {
           assertEquals(e.quantification(k, d), a.quantification(k, d), name);
           assertEquals(e.centroid(k, d), a.centroid(k, d), name);
           assertEquals(e.quality(k, d), a.quality(k, d), name);
+          assertEquals(e.vTest(k, d), a.vTest(k, d), name);
+          assertEquals(e.vTestP(k, d), a.vTestP(k, d), name);
           if (e.role() == Role.ACTIVE) {
             assertEquals(e.contribution(k, d), a.contribution(k, d), name);
           }
@@ -154,6 +156,8 @@ class TablesAnalysisTest {
       }
       for (int d = 0; d < 2; d++) {
         assertEquals(e.discrimination(d), a.discrimination(d), name);
+        assertEquals(e.etaSquared(d), a.etaSquared(d), name);
+        assertEquals(e.etaSquaredP(d), a.etaSquaredP(d), name);
         if (e.quantification().isSingle()) {
           assertEquals(e.loadings()[d], a.loadings()[d], name);
         }
