@@ -66,7 +66,9 @@ public final class ClickHouseSource implements DataSource {
   }
 
   @Override
-  public long bytesReceived() { return bytesReceived; }
+  public long bytesReceived() {
+    return bytesReceived;
+  }
 
   /** Runs one statement and returns its answer as text. */
   String execute(String sql) {
@@ -81,9 +83,10 @@ public final class ClickHouseSource implements DataSource {
       throw new SourceException(
           "ClickHouse at " + address.server() + " does not answer: no connection within 10 s");
     } catch (ConnectException e) {
-      throw new SourceException("ClickHouse at " + address.server()
-          + " does not answer: " + (e.getMessage() == null ? "connection refused" : "connection "
-              + "refused"));
+      throw new SourceException("ClickHouse at " + address.server() + " does not answer: "
+          + (e.getMessage() == null ? "connection refused"
+                                    : "connection "
+                      + "refused"));
     } catch (HttpTimeoutException e) {
       throw new SourceException("ClickHouse at " + address.server() + " does not answer in time");
     } catch (IOException e) {
@@ -208,8 +211,8 @@ public final class ClickHouseSource implements DataSource {
   private String labelLiteral(String column, String label) {
     if (column(column).kind() == SourceColumn.Kind.INTEGER) {
       if (!label.matches("-?[0-9]+")) {
-        throw new IllegalArgumentException("'" + label + "' is not a label of integer column '"
-            + column + "'");
+        throw new IllegalArgumentException(
+            "'" + label + "' is not a label of integer column '" + column + "'");
       }
       return label;
     }
@@ -229,8 +232,8 @@ public final class ClickHouseSource implements DataSource {
     List<LabelCount> labels = new ArrayList<>();
     for (String[] row : rows("SELECT " + key + ", count(), " + weighted + " FROM " + table()
              + " GROUP BY " + key)) {
-      labels.add(new LabelCount(row[0], Long.parseLong(row[1]),
-          row[2] == null ? 0 : Long.parseLong(row[2])));
+      labels.add(new LabelCount(
+          row[0], Long.parseLong(row[1]), row[2] == null ? 0 : Long.parseLong(row[2])));
     }
     return labels;
   }
@@ -245,13 +248,15 @@ public final class ClickHouseSource implements DataSource {
       sql = "SELECT count(), toString(sum(" + w + ")), toString(max(" + w + ")), max(" + w
           + ") < 9007199254740992, countIf(isNull(" + w + ")), countIf(" + w + " < 0), 0 FROM "
           + table();
-    } else if (column.kind() == SourceColumn.Kind.FLOAT) {
-      sql = "SELECT count(), " + bits("sum(" + w + ")") + ", " + bits("max(" + w + ")") + ", min(" + w
-          + " = floor(" + w + ") AND " + w + " < 9007199254740992), countIf(isNull(" + w
-          + ")), countIf(" + w + " < 0), countIf(NOT isFinite(" + w + ")) FROM " + table();
+    } else if (column.kind() == SourceColumn.Kind.FLOAT || isDecimal(column.type())) {
+      // A decimal becomes the double nearest to it: its digits as an integer, divided once.
+      String x = "toFloat64(" + w + ")";
+      sql = "SELECT count(), " + bits("sum(" + x + ")") + ", " + bits("max(" + x + ")") + ", min("
+          + x + " = floor(" + x + ") AND " + x + " < 9007199254740992), countIf(isNull(" + w
+          + ")), countIf(" + x + " < 0), countIf(NOT isFinite(" + x + ")) FROM " + table();
     } else {
-      throw new SourceException("weight column '" + weightColumn + "' is of type "
-          + column.type() + "; weights are numbers");
+      throw new SourceException("weight column '" + weightColumn + "' is of type " + column.type()
+          + "; weights are numbers");
     }
     String[] row = rows(sql).get(0);
     long rows = Long.parseLong(row[0]);
@@ -261,6 +266,10 @@ public final class ClickHouseSource implements DataSource {
     boolean whole = row[3] == null || row[3].equals("1");
     return new WeightFacts(rows, total, largest, whole, Long.parseLong(row[4]),
         row[5] == null ? 0 : Long.parseLong(row[5]), row[6] == null ? 0 : Long.parseLong(row[6]));
+  }
+
+  private static boolean isDecimal(String type) {
+    return type.matches("(Nullable\\()?Decimal(32|64|128)?\\(.*");
   }
 
   /** A Float64 as the integer of its bits, which its decimal text might not give back. */
@@ -346,7 +355,8 @@ public final class ClickHouseSource implements DataSource {
     for (int v = 0; v < layout.variables().size(); v++) {
       where.append("(" + code(layout, v) + " AS " + ALIAS + "k" + v + ") >= 0 AND ");
       if (layout.variables().get(v).active()) {
-        observed.append(observed.length() == 0 ? "" : " + ").append(ALIAS + "k" + v + " > 0");
+        observed.append(observed.length() == 0 ? "" : " + ")
+            .append("(" + ALIAS + "k" + v + " > 0)");
       }
     }
     return where + "(toUInt64(" + observed + ") AS " + ALIAS + "c) > 0 AND (" + units(layout)
@@ -363,6 +373,10 @@ public final class ClickHouseSource implements DataSource {
       for (String[] row : rows(sql)) {
         int observed = Integer.parseInt(row[0]);
         long out = Long.parseUnsignedLong(row[1]);
+        if (out == OBJECTS) {
+          tables.addObjects(Long.parseLong(row[3]));
+          continue;
+        }
         long units = Long.parseLong(row[2]);
         int[] pair = pairs.get((int) (out / (km * km)) - 1);
         int codeA = (int) (out / km % km);
@@ -414,6 +428,12 @@ public final class ClickHouseSource implements DataSource {
   }
 
   private static final long GROUP_PLACE = 1L << 44;
+  /**
+   * The key under which the answer counts the rows that take part: each is counted once in the
+   * keys of every group, so the first group's counts add up to them. No pair has this key, since
+   * pairs are numbered from 1.
+   */
+  private static final long OBJECTS = 1;
 
   private String tableQuery(TableLayout layout, List<PairGroups.Group> groups, String where,
       long km, int m, List<int[]> pairs) {
@@ -427,7 +447,8 @@ public final class ClickHouseSource implements DataSource {
       StringBuilder digits = new StringBuilder();
       for (int i = variables.length - 1; i >= 0; i--) {
         digits.append(" + toUInt64(" + ALIAS + "k" + variables[i] + ") * " + place);
-        place = Math.multiplyExact(place, layout.variables().get(variables[i]).categoryCount() + 1L);
+        place =
+            Math.multiplyExact(place, layout.variables().get(variables[i]).categoryCount() + 1L);
       }
       radix[g] = place;
       if ((double) place * (m + 1) >= GROUP_PLACE) {
@@ -482,14 +503,16 @@ public final class ClickHouseSource implements DataSource {
               + "(toUInt64(" + id + ") * " + km + " + " + digitA + ") * " + km + " + " + digitB
               + ")");
     }
+    outs.append(", if(" + g + " = 0, toUInt64(" + OBJECTS + "), toUInt64(0))");
     String inner = "SELECT arrayJoin([" + keys + "]) AS " + ALIAS + "key, sum(" + ALIAS + "u) AS "
-        + ALIAS + "s FROM " + table() + " WHERE " + where + " GROUP BY " + ALIAS + "key";
+        + ALIAS + "s, count() AS " + ALIAS + "n FROM " + table() + " WHERE " + where + " GROUP BY "
+        + ALIAS + "key";
     String split = "SELECT intDiv(" + ALIAS + "key, " + GROUP_PLACE + ") AS " + g + ", " + ALIAS
-        + "key % " + GROUP_PLACE + " AS " + r + ", intDiv(" + r + ", " + array(radix) + at
-        + ") AS " + ALIAS + "cc, " + ALIAS + "s FROM (" + inner + ")";
+        + "key % " + GROUP_PLACE + " AS " + r + ", intDiv(" + r + ", " + array(radix) + at + ") AS "
+        + ALIAS + "cc, " + ALIAS + "s, " + ALIAS + "n FROM (" + inner + ")";
     return "SELECT " + ALIAS + "cc, arrayJoin([" + outs + "]) AS " + ALIAS + "out, sum(" + ALIAS
-        + "s) FROM (" + split + ") GROUP BY " + ALIAS + "cc, " + ALIAS + "out HAVING " + ALIAS
-        + "out > 0";
+        + "s), sum(" + ALIAS + "n) FROM (" + split + ") GROUP BY " + ALIAS + "cc, " + ALIAS
+        + "out HAVING " + ALIAS + "out > 0";
   }
 
   private static String array(long[] values) {
@@ -575,8 +598,8 @@ public final class ClickHouseSource implements DataSource {
       for (int code : coding.codes().values()) {
         values.add(exact(coefficients[slot + code - 1]));
       }
-      String ofNull =
-          coding.nullCode() == 0 ? "toFloat64(0)" : exact(coefficients[slot + coding.nullCode() - 1]);
+      String ofNull = coding.nullCode() == 0 ? "toFloat64(0)"
+                                             : exact(coefficients[slot + coding.nullCode() - 1]);
       sum.append(sum.length() == 0 ? "" : " + ")
           .append(lookUp(coding, values, "toFloat64(0)", ofNull));
       slot += coding.categoryCount();
@@ -589,8 +612,8 @@ public final class ClickHouseSource implements DataSource {
    * bits are given and reinterpreted.
    */
   private static String exact(double value) {
-    return "reinterpretAsFloat64(reinterpretAsString(toUInt64(" + Long.toUnsignedString(
-               Double.doubleToRawLongBits(value)) + ")))";
+    return "reinterpretAsFloat64(reinterpretAsString(toUInt64("
+        + Long.toUnsignedString(Double.doubleToRawLongBits(value)) + ")))";
   }
 
   @Override

@@ -83,7 +83,9 @@ public final class CsvSource implements DataSource {
   }
 
   @Override
-  public String description() { return "CSV file " + name; }
+  public String description() {
+    return "CSV file " + name;
+  }
 
   @Override
   public List<SourceColumn> columns() {
@@ -96,7 +98,9 @@ public final class CsvSource implements DataSource {
   }
 
   @Override
-  public long rows() { return rows.size(); }
+  public long rows() {
+    return rows.size();
+  }
 
   @Override
   public List<LabelCount> labels(String column, String weightColumn) {
@@ -182,6 +186,7 @@ public final class CsvSource implements DataSource {
         continue;
       }
       int observed = (int) coded[count];
+      tables.addObjects(1);
       for (int a = 0; a < count; a++) {
         boolean activeA = layout.variables().get(a).active();
         for (int b = activeA ? a : 0; b < count; b++) {
@@ -214,8 +219,8 @@ public final class CsvSource implements DataSource {
     for (String[] texts : taking) {
       keys.put(texts, String.join("\u0000", Arrays.stream(texts).map(String::valueOf).toList()));
     }
-    taking.sort(Comparator.comparingInt((String[] t) -> keys.get(t).hashCode())
-                    .thenComparing(keys::get));
+    taking.sort(
+        Comparator.comparingInt((String[] t) -> keys.get(t).hashCode()).thenComparing(keys::get));
     return taking.subList(0, Math.min(limit, taking.size()));
   }
 

@@ -69,8 +69,8 @@ public final class PostgreSqlSource implements DataSource {
       return new SourceException(server + " refused user '" + address.user() + "': " + message, e);
     }
     if (state.equals("3D000")) {
-      return new SourceException(server + " has no database '" + address.database() + "': "
-          + message, e);
+      return new SourceException(
+          server + " has no database '" + address.database() + "': " + message, e);
     }
     return new SourceException(server + " refused " + doing + ": " + message, e);
   }
@@ -139,8 +139,8 @@ public final class PostgreSqlSource implements DataSource {
       return columns;
     }
     boolean[] exists = new boolean[1];
-    query(new Statement().append("SELECT to_regclass(").bind(table(), "text").append(
-              ") IS NOT NULL"),
+    query(
+        new Statement().append("SELECT to_regclass(").bind(table(), "text").append(") IS NOT NULL"),
         "to look up the table", row -> exists[0] = row.getBoolean(1));
     if (!exists[0]) {
       throw new SourceException(
@@ -165,12 +165,14 @@ public final class PostgreSqlSource implements DataSource {
   static SourceColumn.Kind kind(String category, String name) {
     return switch (name) {
       case "int2", "int4", "int8" -> SourceColumn.Kind.INTEGER;
-      case "float4", "float8" -> SourceColumn.Kind.FLOAT;
-      case "text", "varchar", "bpchar", "name", "citext" -> SourceColumn.Kind.TEXT;
-      case "json", "jsonb", "xml", "bytea" -> SourceColumn.Kind.UNUSABLE;
-      default -> category.equals("A") || category.equals("C") || category.equals("R")
+          case "float4", "float8" -> SourceColumn.Kind.FLOAT;
+          case "text", "varchar", "bpchar", "name", "citext" -> SourceColumn.Kind.TEXT;
+          case "json", "jsonb", "xml", "bytea" -> SourceColumn.Kind.UNUSABLE;
+          default
+          -> category.equals("A") || category.equals("C") || category.equals("R")
               ? SourceColumn.Kind.UNUSABLE
-              : SourceColumn.Kind.OTHER;
+              :
+        SourceColumn.Kind.OTHER;
     };
   }
 
@@ -226,10 +228,11 @@ public final class PostgreSqlSource implements DataSource {
     WeightFacts[] facts = new WeightFacts[1];
     boolean exactText = column.kind() != SourceColumn.Kind.FLOAT;
     query(new Statement().append(sql), "to sum the weights", row -> {
-      double total = exactText ? number(row.getString(2)) : row.getDouble(2);
-      double largest = exactText ? number(row.getString(3)) : row.getDouble(3);
-      facts[0] = new WeightFacts(row.getLong(1), total, largest, row.getBoolean(4),
-          row.getLong(5), row.getLong(6), row.getLong(7));
+      double total = exactText ? number(row.getString(2)) :
+        row.getDouble(2);
+        double largest = exactText ? number(row.getString(3)) : row.getDouble(3);
+        facts[0] = new WeightFacts(row.getLong(1), total, largest, row.getBoolean(4),
+            row.getLong(5), row.getLong(6), row.getLong(7));
     });
     return facts[0];
   }
@@ -243,8 +246,8 @@ public final class PostgreSqlSource implements DataSource {
     String column = identifier(coding.column());
     String[] labels = coding.codes().keySet().toArray(new String[0]);
     Integer[] codes = coding.codes().values().toArray(new Integer[0]);
-    statement.append("CASE WHEN " + column + " IS NULL THEN " + coding.nullCode()
-        + " ELSE coalesce((");
+    statement.append(
+        "CASE WHEN " + column + " IS NULL THEN " + coding.nullCode() + " ELSE coalesce((");
     statement.bind(codes, "integer[]").append(")[array_position(").bind(labels, "text[]");
     statement.append(", " + key(coding.column()) + ")], 0) END");
   }
@@ -299,7 +302,7 @@ public final class PostgreSqlSource implements DataSource {
     for (int v = 0; v < count; v++) {
       statement.append(", k" + v);
     }
-    statement.append(", sum(u) FROM ");
+    statement.append(", sum(u), count(*) FROM ");
     participating(statement, layout, List.of());
     statement.append(" GROUP BY GROUPING SETS (");
     Map<String, PairGroups.Group> bySet = new HashMap<>();
@@ -331,6 +334,10 @@ public final class PostgreSqlSource implements DataSource {
       }
       long units = row.getBigDecimal(count + 2).longValueExact();
       PairGroups.Group group = bySet.get(name.toString());
+      if (group == groups.get(0)) {
+        // Every row that takes part is counted once in each grouping set.
+        tables.addObjects(row.getLong(count + 3));
+      }
       for (int[] pair : group.pairs()) {
         int a = group.variables()[pair[0]];
         int b = group.variables()[pair[1]];
@@ -376,7 +383,8 @@ public final class PostgreSqlSource implements DataSource {
     String target =
         (address.schema() == null ? "" : identifier(address.schema()) + ".") + identifier(table);
     boolean[] exists = new boolean[1];
-    query(new Statement().append("SELECT to_regclass(").bind(target, "text").append(") IS NOT NULL"),
+    query(
+        new Statement().append("SELECT to_regclass(").bind(target, "text").append(") IS NOT NULL"),
         "to look up the scores table", row -> exists[0] = row.getBoolean(1));
     if (exists[0]) {
       throw new SourceException("table " + (address.schema() == null ? "" : address.schema() + ".")

@@ -158,8 +158,8 @@ public final class SourceAddress {
     for (int i = 0; i < text.length(); i++) {
       char ch = text.charAt(i);
       if (ch == '%') {
-        int value = i + 2 < text.length() ? hex(text.charAt(i + 1)) * 16 + hex(text.charAt(i + 2))
-                                          : -1;
+        int value =
+            i + 2 < text.length() ? hex(text.charAt(i + 1)) * 16 + hex(text.charAt(i + 2)) : -1;
         if (value < 0) {
           throw new SourceException("the database address's " + what
               + " has a '%' that is not followed by two hexadecimal digits");
@@ -201,8 +201,10 @@ public final class SourceAddress {
 
   public Engine engine() { return engine; }
 
-  /** The user name: the address's, or the engine's default ("default" for ClickHouse, the name
-   * of the user running the program for PostgreSQL, as PostgreSQL's own clients take). */
+  /**
+   * The user name: the address's, or the engine's default ("default" for ClickHouse, the name
+   * of the user running the program for PostgreSQL, as PostgreSQL's own clients take).
+   */
   public String user() { return user; }
 
   public String host() { return host; }

@@ -48,8 +48,8 @@ final class Tsv {
     }
     if (field.length() > 0 || !fields.isEmpty() || nullField) {
       fields.add(nullField ? null : field.toString());
-      rows.add(fields.toArray(new String[0]));
+            rows.add(fields.toArray(new String[0]));
+        }
+        return rows;
+      }
     }
-    return rows;
-  }
-}
