@@ -6,9 +6,12 @@ import Quorvane.homals.HomalsResult;
 import Quorvane.homals.NumericCorrelation;
 import Quorvane.homals.StopReason;
 import Quorvane.homals.plot.JointPlot;
+import Quorvane.homals.plot.PlotSettings;
 import Quorvane.homals.plot.Plots;
 import Quorvane.homals.report.HtmlReport;
 import Quorvane.homals.report.ReportSettings;
+import Quorvane.homals.source.DataSource;
+import Quorvane.homals.source.SourceAddress;
 import java.io.IOException;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.FileAlreadyExistsException;
@@ -21,6 +24,7 @@ import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
+import java.util.Set;
 import java.util.concurrent.Callable;
 import java.util.concurrent.ExecutionException;
 import java.util.concurrent.FutureTask;
@@ -39,17 +43,34 @@ import picocli.CommandLine.Spec;
 @Command(name = "analyse", aliases = "analyze", mixinStandardHelpOptions = true,
     sortOptions = false,
     description =
-        {"Runs a homogeneity analysis of the categorical columns of a CSV file and writes "
-                + "categories.csv, variables.csv, objects.csv, summary.txt, the plots (PNG and "
-                + "SVG) and report.html into the output folder.",
+        {"Runs a homogeneity analysis of the categorical columns of a CSV file, or of a table "
+                + "of a database, and writes categories.csv, variables.csv, objects.csv, "
+                + "summary.txt, the plots (PNG and SVG) and report.html into the output folder.",
             "The first line of the file names the columns. Cells are category labels; an empty "
                 + "cell is a missing value. With --codes, cells are integer codes 1..k and "
-                + "0 (or empty) is missing."})
+                + "0 (or empty) is missing.",
+            "A table is named by its address, clickhouse://[USER@]HOST[:PORT]/DATABASE/TABLE "
+                + "(the HTTP port) or postgresql://[USER@]HOST[:PORT]/DATABASE/[SCHEMA.]TABLE; "
+                + "the password comes from the environment variable TALLOWMERE_DB_PASSWORD. The "
+                + "database sums the counts; no objects.csv is written, and the plots draw a "
+                + "sample of the objects (see --scores-table)."})
 final class AnalyseCommand implements Callable<Integer> {
   @Spec CommandSpec commandSpec;
 
-  @Parameters(index = "0", paramLabel = "DATA.csv", description = "The CSV file to analyse.")
-  Path data;
+  @Parameters(index = "0", paramLabel = "DATA",
+      description = "The CSV file to analyse, or the address of a table (clickhouse://... or "
+          + "postgresql://...).")
+  String location;
+
+  /** The CSV file, or null for a table of a database. */
+  private Path data;
+
+  @Option(names = "--scores-table", paramLabel = "NAME",
+      description = "For a table of a database: write every object's scores into a new table of "
+          + "this name beside it, computed in the database (one row per row: the --id column "
+          + "and dim1..dimP, empty for objects that take no part). Needs --id; a table of that "
+          + "name must not exist.")
+  String scoresTable;
 
   @Option(names = {"-o", "--output"}, paramLabel = "DIR", defaultValue = "tallowmere-output",
       description = "Output folder, created if needed (default: ${DEFAULT-VALUE}). The files "
@@ -95,13 +116,22 @@ final class AnalyseCommand implements Callable<Integer> {
   /** The reader at work, for the messages while reading runs long. */
   private volatile InputReader reading;
 
+  /** The database reader at work, for the same messages. */
+  private volatile DatabaseReader readingTable;
+
   /**
    * What the command line makes of the file: the analysis, the object names if any, notes for
    * the summary, warnings to tell once the reading is done, and the values of the --numeric
    * columns by name (NaN where missing).
    */
   record Input(HomalsAnalysis analysis, List<String> ids, InputNotes notes, List<String> warnings,
-      Map<String, double[]> numeric) {}
+      Map<String, double[]> numeric, DatabaseReader.Run database) {
+    /** The input of a file. */
+    Input(HomalsAnalysis analysis, List<String> ids, InputNotes notes, List<String> warnings,
+        Map<String, double[]> numeric) {
+      this(analysis, ids, notes, warnings, numeric, null);
+    }
+  }
 
   @Override
   public Integer call() throws Exception {
@@ -111,10 +141,46 @@ final class AnalyseCommand implements Callable<Integer> {
     }
     options.check(commandSpec.commandLine().getParseResult());
     plotOptions.check(options.dimensions);
-    checkInput();
+    boolean table = SourceAddress.isAddress(location);
+    data = table ? null : Path.of(location);
+    checkScoresTable(table);
+    if (!table) {
+      checkInput();
+    }
     checkOutput();
+    if (table) {
+      try (DataSource source = progress.phase(
+               "connecting", () -> DataSource.open(location), null, DataSource::description)) {
+        return run(progress, source);
+      }
+    }
+    return run(progress, null);
+  }
+
+  /** Refuses --scores-table where it cannot be, before anything is read. */
+  private void checkScoresTable(boolean table) {
+    if (scoresTable == null) {
+      return;
+    }
+    if (!table) {
+      throw new CliException("--scores-table writes into a database; the scores of a CSV file's "
+          + "objects go to objects.csv");
+    }
+    if (options.id == null) {
+      throw new CliException("--scores-table needs --id: the column that names each row of the "
+          + "scores table");
+    }
+    if (scoresTable.isBlank()) {
+      throw new CliException("--scores-table needs a table name");
+    }
+  }
+
+  /** Reads, analyses and writes; {@code source} is the table's, or null for the CSV file. */
+  private Integer run(Progress progress, DataSource source) throws Exception {
+    long start = System.nanoTime();
     Input input = progress.phase(
-        "reading", () -> readAnalysis(progress), this::rowsRead, in -> summary(in.analysis()));
+        "reading", () -> readAnalysis(progress, source), this::rowsRead, in -> summary(in));
+    long readNanos = System.nanoTime() - start;
     HomalsAnalysis analysis = input.analysis();
     input.warnings().forEach(progress::warn);
     if (!noPlot) {
@@ -136,19 +202,31 @@ final class AnalyseCommand implements Callable<Integer> {
     }
     List<NumericCorrelation> numeric = new ArrayList<>();
     input.numeric().forEach((name, values) -> numeric.add(result.correlation(name, values)));
+    InputNotes notes = input.notes();
+    DatabaseReader.Sample sample = null;
+    DatabaseReader.Run run = input.database();
+    if (run != null) {
+      sample = noPlot ? null : run.sample(progress, result, plotOptions.labelledColumns());
+      if (scoresTable != null) {
+        run.writeScores(progress, result, scoresTable, options.id);
+      }
+      notes = run.notes(notes, location, sample, scoresTable, readNanos);
+    }
+    InputNotes written = notes;
+    DatabaseReader.Sample drawn = sample;
 
     try (OutputFolder folder = OutputFolder.in(output, opener)) {
       // The tables and the plots need nothing of each other: the tables are written in a thread
       // of their own while the plots are drawn.
-      Callable<List<Path>> write = ()
-          -> ResultFiles.write(result, numeric, folder, data, input.ids(), input.notes(), rawCells);
+      Callable<List<Path>> write =
+          () -> ResultFiles.write(result, numeric, folder, data, input.ids(), written, rawCells);
       FutureTask<List<Path>> tables = new FutureTask<>(
           () -> progress.phase("writing tables", write, null, AnalyseCommand::wrote));
       Thread writer = new Thread(tables, "tallowmere-tables");
       writer.setDaemon(true);
       writer.start();
       try {
-        drawPlots(progress, result, numeric, folder);
+        drawPlots(progress, result, numeric, folder, run, drawn);
       } finally {
         finish(tables);
       }
@@ -162,11 +240,22 @@ final class AnalyseCommand implements Callable<Integer> {
    * Reads the file into the analysis; when the options and the data make none, tells the
    * reader's warnings before the reason, which they often explain.
    */
-  private Input readAnalysis(Progress progress) throws IOException {
-    Input input = read();
+  private Input readAnalysis(Progress progress, DataSource source) throws IOException {
+    Input input;
+    if (source == null) {
+      input = read();
+    } else {
+      if (scoresTable != null && source.tableExists(scoresTable)) {
+        throw new CliException("--scores-table " + scoresTable + ": the table exists already; "
+            + "the scores are written into a new table only");
+      }
+      DatabaseReader reader = new DatabaseReader(source, options, plotOptions, scoresTable);
+      readingTable = reader;
+      input = reader.read();
+    }
     if (input.analysis() == null) {
       input.warnings().forEach(progress::warn);
-      if (noPositiveWeight()) {
+      if (source == null && noPositiveWeight()) {
         throw new CliException("weight column '" + options.weight
             + "': no object has a positive weight, so none takes part in the analysis");
       }
@@ -203,6 +292,10 @@ final class AnalyseCommand implements Callable<Integer> {
   }
 
   private String rowsRead() {
+    DatabaseReader table = readingTable;
+    if (table != null) {
+      return table.progress();
+    }
     InputReader reader = reading;
     return reader == null ? "opening the file" : reader.progress();
   }
@@ -258,23 +351,42 @@ final class AnalyseCommand implements Callable<Integer> {
             + " iterations; the results are written but meaningless";
   }
 
+  /** The name of the data in titles and summaries: the file's, or the table's. */
+  private String dataName() {
+    return data != null ? String.valueOf(data.getFileName())
+                        : SourceAddress.parse(location).table();
+  }
+
   private void drawPlots(Progress progress, HomalsResult result, List<NumericCorrelation> numeric,
-      OutputFolder folder) throws Exception {
+      OutputFolder folder, DatabaseReader.Run run, DatabaseReader.Sample sample) throws Exception {
     Plots.PlotSet plots = Plots.PlotSet.NONE;
     Path staging = folder.staging();
     if (!noPlot) {
       if (result.dimensions() < 2) {
         progress.say("one dimension only: no joint plot");
       }
-      String plotTitle = title != null ? title : "Joint plot of " + data.getFileName();
-      plots = Plots.writeAll(result,
-          plotOptions.settings(result, plotSize, plotTitle).withArrows(numeric), staging,
+      String plotTitle = title != null ? title : "Joint plot of " + dataName();
+      PlotSettings settings = sample == null
+          ? plotOptions.settings(result, plotSize, plotTitle)
+          : plotOptions
+                .settings(result, plotSize, plotTitle,
+                    name
+                    -> PlotOptions.sampled(name, sample.labels().get(name),
+                        run.described(name) == null ? null : result.analysis().variable(name),
+                        label -> run.described(name).code(label), Set.copyOf(options.missing)))
+                .withObjects(sample.cloud());
+      plots = Plots.writeAll(result, settings.withArrows(numeric), staging,
           (name, work)
               -> progress.phase(name, named(folder, name, null, work), null,
                   files -> wrote(files.stream().map(folder::shown).toList())));
     }
-    ReportSettings report = new ReportSettings(title, String.valueOf(data.getFileName()),
-        commandSpec.commandLine().getParseResult().originalArgs());
+    ReportSettings report = new ReportSettings(title,
+        data != null ? String.valueOf(data.getFileName())
+                     : SourceAddress.parse(location).toString(),
+        commandSpec.commandLine().getParseResult().originalArgs(),
+        run == null ? null
+                    : String.format(Locale.ROOT, "%d (%d take part, total weight %s)", run.rows(),
+                        run.tables().objectCount(), run.takingWeight()));
     Plots.PlotSet drawn = plots;
     Callable<List<Path>> write =
         () -> List.of(HtmlReport.write(result, numeric, report, staging, drawn));
@@ -329,10 +441,12 @@ final class AnalyseCommand implements Callable<Integer> {
     }
   }
 
-  private String summary(HomalsAnalysis analysis) {
+  private String summary(Input input) {
+    HomalsAnalysis analysis = input.analysis();
     long passiveCount = analysis.variables().stream().filter(v -> !v.isActive()).count();
+    long objects = input.database() == null ? analysis.objectCount() : input.database().rows();
     return String.format(Locale.ROOT, "%s: %d objects, %d variables (%d active, %d passive)%s",
-        data.getFileName(), analysis.objectCount(), analysis.variables().size(),
+        dataName(), objects, analysis.variables().size(),
         analysis.variables().size() - passiveCount, passiveCount,
         options.weight == null ? "" : ", weights from '" + options.weight + "'");
   }

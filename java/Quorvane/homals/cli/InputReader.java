@@ -1,7 +1,6 @@
 package Quorvane.homals.cli;
 
 import Quorvane.homals.HomalsAnalysis;
-import Quorvane.homals.Quantification;
 import Quorvane.homals.Variable;
 import com.univocity.parsers.csv.CsvParser;
 import com.univocity.parsers.csv.CsvParserSettings;
@@ -26,6 +25,7 @@ final class InputReader {
   private final AnalysisOptions options;
   private final PlotOptions plotOptions;
   private final List<String> warnings = new ArrayList<>();
+  private final ColumnChoices choices;
 
   /** The file being read, for the messages while reading runs long. */
   private volatile CsvColumns reading;
@@ -34,6 +34,7 @@ final class InputReader {
     this.data = data;
     this.options = options;
     this.plotOptions = plotOptions;
+    this.choices = new ColumnChoices(options, warnings);
   }
 
   /** How far the reading has got; may be asked from another thread while {@link #read} runs. */
@@ -232,48 +233,7 @@ final class InputReader {
   }
 
   private Variable variable(String name, int[] codes, List<String> categories, boolean passive) {
-    Variable variable = Variable.ofCodes(name, codes, categories);
-    if (passive) {
-      variable = variable.passive();
-    }
-    Quantification level = level(name);
-    if (level != Quantification.MULTIPLE_NOMINAL) {
-      variable = variable.single(level);
-    }
-    if (options.values.containsKey(name)) {
-      String text = options.values.get(name);
-      try {
-        variable = variable.withValues(CategoryOrder.values(name, text, categories.size()));
-      } catch (IllegalArgumentException e) {
-        throw new CliException("--values " + name + "=" + text + ": " + e.getMessage());
-      }
-    } else if (level == Quantification.SINGLE_NUMERICAL && variable.valuesArePositions()) {
-      warnings.add("column '" + name + "' is numerical but its labels are not all numbers, so its "
-          + "categories are spaced as their ranks 1 .. " + categories.size() + "; --values " + name
-          + "=V,V,... spaces them as they should be");
-    }
-    if (options.excludeCategory.containsKey(name)) {
-      String text = options.excludeCategory.get(name);
-      try {
-        variable = variable.excluding(splitOrder(text).toArray(new String[0]));
-      } catch (IllegalArgumentException e) {
-        throw new CliException("--exclude-category " + name + "=" + text + ": " + e.getMessage());
-      }
-    }
-    return variable;
-  }
-
-  /** The quantification --single asks for a column, multiple when it asks for none. */
-  private Quantification level(String name) {
-    String level = options.single.get(name);
-    if (level == null) {
-      return Quantification.MULTIPLE_NOMINAL;
-    }
-    try {
-      return Quantification.singleAt(level);
-    } catch (IllegalArgumentException e) {
-      throw new CliException("--single " + name + "=" + level + ": " + e.getMessage());
-    }
+    return choices.dress(Variable.ofCodes(name, codes, categories), passive);
   }
 
   /** Warns of analysed columns that look like the counts of a frequency table (no -w given). */
@@ -317,8 +277,7 @@ final class InputReader {
    */
   private List<String> labelled(String name, LabelColumn column, int[] buffer) {
     List<String> seen = column.labels();
-    List<String> categories = options.order.containsKey(name) ? splitOrder(options.order.get(name))
-                                                              : defaultOrder(name, seen);
+    List<String> categories = choices.categories(name, seen);
     Map<String, Integer> position = new HashMap<>();
     for (int c = 0; c < categories.size(); c++) {
       position.putIfAbsent(categories.get(c), c + 1);
@@ -334,32 +293,6 @@ final class InputReader {
     }
     column.codes(renumber, buffer);
     return categories;
-  }
-
-  /**
-   * The categories in {@link Variable#categoryOrder}, except for an ordinal or numerical column
-   * whose labels are not all numbers: ordered by the numbers they begin with when they all begin
-   * with distinct ones (as intervals do), else alphabetically; a warning tells which.
-   */
-  private List<String> defaultOrder(String name, List<String> seen) {
-    List<String> order = Variable.categoryOrder(seen);
-    Quantification level = level(name);
-    if (level != Quantification.SINGLE_ORDINAL && level != Quantification.SINGLE_NUMERICAL
-        || CategoryOrder.allNumbers(order)) {
-      return order;
-    }
-    List<String> byNumbers = CategoryOrder.byFirstNumbers(order);
-    String how = level == Quantification.SINGLE_ORDINAL ? "ordinal" : "numerical";
-    if (byNumbers != null) {
-      warnings.add("column '" + name + "' is " + how + " and its labels are not numbers; its "
-          + "categories are ordered by the numbers they begin with: "
-          + CategoryOrder.shortList(byNumbers) + " (--order " + name + "=... sets another order)");
-      return byNumbers;
-    }
-    warnings.add("column '" + name + "' is " + how + " but its categories are ordered "
-        + "alphabetically: " + CategoryOrder.shortList(order) + "; --order " + name
-        + "=LABEL,LABEL,... gives their order");
-    return order;
   }
 
   /** The label of the only category observed with weight, or null when there are more. */

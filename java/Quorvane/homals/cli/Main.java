@@ -2,6 +2,7 @@ package Quorvane.homals.cli;
 
 import Quorvane.homals.AnalysisFailedException;
 import Quorvane.homals.InvalidAnalysisException;
+import Quorvane.homals.source.SourceException;
 import java.io.IOException;
 import java.io.PrintWriter;
 import java.nio.file.AccessDeniedException;
@@ -130,7 +131,8 @@ public final class Main implements Callable<Integer> {
       Exception e, CommandLine commandLine, CommandLine.ParseResult parseResult) {
     PrintWriter err = commandLine.getErr();
     int status;
-    if (e instanceof CliException || e instanceof InvalidAnalysisException) {
+    if (e instanceof CliException || e instanceof InvalidAnalysisException
+        || e instanceof SourceException) {
       err.println("tallowmere: error: " + e.getMessage());
       status = EXIT_INPUT;
     } else if (e instanceof IOException io) {

@@ -9,6 +9,7 @@ import java.util.HashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.Set;
+import java.util.function.Function;
 import java.util.stream.Collectors;
 import picocli.CommandLine.Option;
 
@@ -112,14 +113,65 @@ final class PlotOptions {
   }
 
   PlotSettings settings(HomalsResult result, int size, String title) {
+    return settings(result, size, title, name -> column(result, name));
+  }
+
+  /**
+   * The settings, with the column that colours the objects and the one that gets ellipses
+   * coded by {@code columns}, one code per object drawn.
+   */
+  PlotSettings settings(
+      HomalsResult result, int size, String title, Function<String, ObjectColours> columns) {
     PlotSettings settings = PlotSettings.of(size, title).withLabelTop(labelTop);
     if (plotDimensions != null) {
       settings = settings.withPlanes(planes(result.dimensions()));
     }
     if (ellipses != null) {
-      settings = settings.withEllipses(column(result, ellipses));
+      settings = settings.withEllipses(columns.apply(ellipses));
     }
-    return colourBy == null ? settings : settings.withColours(column(result, colourBy));
+    return colourBy == null ? settings : settings.withColours(columns.apply(colourBy));
+  }
+
+  /** The columns that colour the objects or get ellipses, each once. */
+  List<String> labelledColumns() {
+    List<String> names = new ArrayList<>();
+    for (String name : new String[] {colourBy, ellipses}) {
+      if (name != null && !names.contains(name)) {
+        names.add(name);
+      }
+    }
+    return names;
+  }
+
+  /**
+   * A column that colours a sample of objects or gets their ellipses: an analysed column's
+   * categories are its variable's; another column's are the labels the sample holds, ordered as
+   * a variable's would be, with the cell rules of a CSV file.
+   *
+   * @param labels the sampled objects' texts in the column, null for NULL
+   * @param analysed the variable of an analysed column, or null
+   * @param codes the codes of an analysed column's texts
+   */
+  static ObjectColours sampled(String name, String[] labels, Variable analysed,
+      Function<String, Integer> codes, Set<String> missingTexts) {
+    int[] byObject = new int[labels.length];
+    if (analysed != null) {
+      for (int i = 0; i < labels.length; i++) {
+        byObject[i] = codes.apply(labels[i]);
+      }
+      return new ObjectColours(name, analysed.categories(), byObject);
+    }
+    java.util.TreeSet<String> seen = new java.util.TreeSet<>();
+    for (String label : labels) {
+      if (label != null && !label.isBlank() && !missingTexts.contains(label.trim())) {
+        seen.add(label.trim());
+      }
+    }
+    List<String> categories = Variable.categoryOrder(seen);
+    for (int i = 0; i < labels.length; i++) {
+      byObject[i] = labels[i] == null ? 0 : categories.indexOf(labels[i].trim()) + 1;
+    }
+    return new ObjectColours(name, categories, byObject);
   }
 
   /**

@@ -16,8 +16,9 @@ final class ResultFiles {
   private ResultFiles() {}
 
   /**
-   * Writes categories.csv, variables.csv, objects.csv, summary.txt and summary.json into {@code
-   * folder}, and numeric.csv when there are numeric variables.
+   * Writes categories.csv, variables.csv, objects.csv (when the result has the objects' scores),
+   * summary.txt and summary.json into {@code folder}, and numeric.csv when there are numeric
+   * variables.
    *
    * @param numeric the correlations of the --numeric columns with the dimensions
    * @param ids one name per object for objects.csv, or {@code null} to number the objects
@@ -34,7 +35,10 @@ final class ResultFiles {
     if (!numeric.isEmpty()) {
       files.add(folder.write("numeric.csv", out -> writeNumeric(result, numeric, out, rawCells)));
     }
-    files.add(folder.write("objects.csv", out -> writeObjects(result, out, ids, rawCells)));
+    if (result.hasObjectScores()) {
+      // A table of a database keeps its objects; their scores go into a table beside it.
+      files.add(folder.write("objects.csv", out -> writeObjects(result, out, ids, rawCells)));
+    }
     files.add(folder.write(
         "summary.txt", out -> text(out, SummaryText.of(result, numeric, source, notes))));
     files.add(folder.write(

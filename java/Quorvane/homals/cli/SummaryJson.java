@@ -28,8 +28,9 @@ final class SummaryJson {
   static String of(
       HomalsResult result, List<NumericCorrelation> numeric, Path source, InputNotes notes) {
     JsonObject root = new JsonObject();
-    root.addProperty("source", String.valueOf(source.getFileName()));
-    root.addProperty("objects", result.objectCount());
+    root.add("source", source(source, notes));
+    root.addProperty(
+        "objects", notes.database() == null ? result.objectCount() : notes.database().rows());
     root.addProperty("dimensions", result.dimensions());
     root.addProperty("iterations", result.iterations());
     root.addProperty("converged", result.converged());
@@ -92,10 +93,31 @@ final class SummaryJson {
     return table;
   }
 
+  /**
+   * Where the data came from and how they were read: the file with its encoding and delimiter,
+   * or the table with what its database was asked. Everything else in the summary depends on
+   * the data alone, so that a table and its export to a file give the same summary but this.
+   */
+  private static JsonObject source(Path file, InputNotes notes) {
+    JsonObject source = new JsonObject();
+    InputNotes.DatabaseNotes database = notes.database();
+    if (database == null) {
+      source.addProperty("file", String.valueOf(file.getFileName()));
+      source.addProperty("encoding", notes.encoding());
+      source.addProperty("delimiter", String.valueOf(notes.delimiter()));
+      return source;
+    }
+    source.addProperty("table", database.address());
+    source.addProperty("takingPart", database.taking());
+    source.addProperty("sampledObjects", database.sampled());
+    source.addProperty("scoresTable", database.scoresTable());
+    source.addProperty("bytesReceived", database.bytesReceived());
+    source.addProperty("seconds", database.seconds());
+    return source;
+  }
+
   private static JsonObject input(InputNotes notes) {
     JsonObject input = new JsonObject();
-    input.addProperty("encoding", notes.encoding());
-    input.addProperty("delimiter", String.valueOf(notes.delimiter()));
     input.addProperty("missingAsCategory", notes.missingAsCategory());
     JsonObject leftOut = new JsonObject();
     notes.leftOut().forEach(leftOut::addProperty);

@@ -120,11 +120,7 @@ final class SummaryText {
       }
     }
     long active = result.variables().stream().filter(VariableResult::isActive).count();
-    s.append("Homogeneity analysis of ").append(source.getFileName()).append('\n');
-    s.append(String.format(Locale.ROOT, "read as:     %s, fields separated by %s%s%n",
-        notes.encoding(), notes.delimiterName(), notes.delimiterDetected() ? " (detected)" : ""));
-        s.append(String.format(Locale.ROOT, "objects:     %d (%d take part, total weight %s)%n",
-            result.objectCount(), taking, totalWeight.stripTrailingZeros().toPlainString()));
+    s.append(notes.head(source, result.objectCount(), taking, totalWeight));
         s.append(String.format(Locale.ROOT, "variables:   %d active, %d passive%n", active,
             result.variables().size() - active));
         s.append(String.format(Locale.ROOT, "dimensions:  %d%n", result.dimensions()));

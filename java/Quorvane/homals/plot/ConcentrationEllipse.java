@@ -49,17 +49,23 @@ public final class ConcentrationEllipse {
    */
   public static List<ConcentrationEllipse> ofCategories(
       HomalsResult result, ObjectColours column, int first, int second) {
-    int n = result.objectCount();
+    return ofCategories(ObjectCloud.of(result), column, first, second);
+  }
+
+  /** As {@link #ofCategories(HomalsResult, ObjectColours, int, int)}, over the given objects. */
+  public static List<ConcentrationEllipse> ofCategories(
+      ObjectCloud cloud, ObjectColours column, int first, int second) {
+    int n = cloud.count();
     if (column.codes().length != n) {
       throw new IllegalArgumentException("ellipse column '" + column.name() + "' has "
           + column.codes().length + " objects, the analysis " + n);
     }
     double[] weights = new double[n];
     for (int i = 0; i < n; i++) {
-      weights[i] = result.takesPart(i) ? result.analysis().weight(i) : 0;
+      weights[i] = cloud.takesPart(i) ? cloud.weight(i) : 0;
     }
-    return of(result.dimensionScores(first), result.dimensionScores(second), weights,
-        column.codes(), column.categories().size());
+    return of(cloud.scores(first), cloud.scores(second), weights, column.codes(),
+        column.categories().size());
   }
 
   /** One ellipse per group 1..k of the points, in two passes over them whatever k is. */

@@ -1,6 +1,5 @@
 package Quorvane.homals.plot;
 
-import Quorvane.homals.HomalsResult;
 import java.awt.BasicStroke;
 import java.awt.Color;
 import java.util.List;
@@ -27,14 +26,14 @@ final class EllipseLayer {
   private final boolean sharedColours;
 
   /** @param objectGroups the colours of the objects, or {@code null} when they are grey */
-  EllipseLayer(HomalsResult result, ObjectColours column, int first, int second,
+  EllipseLayer(ObjectCloud cloud, ObjectColours column, int first, int second,
       ObjectGroups objectGroups, ObjectColours objectColumn) {
     this.column = column;
-    this.ellipses = ConcentrationEllipse.ofCategories(result, column, first, second);
+    this.ellipses = ConcentrationEllipse.ofCategories(cloud, column, first, second);
     this.sharedColours = objectGroups != null && column.name().equals(objectColumn.name());
     this.groups = sharedColours
         ? objectGroups
-        : new ObjectGroups(result, column, first, second,
+        : new ObjectGroups(cloud, column, first, second,
             objectGroups == null ? ObjectGroups.GROUP_COLOURS : ObjectGroups.DARK_COLOURS);
   }
 

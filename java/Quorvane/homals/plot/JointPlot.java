@@ -91,17 +91,18 @@ public final class JointPlot {
     int first = settings.first();
     int second = settings.second();
     checkPlane(result, first, second);
+    ObjectCloud cloud = settings.objects(result);
     ObjectGroups groups = settings.colours() == null
         ? null
-        : new ObjectGroups(result, settings.colours(), first, second, ObjectGroups.GROUP_COLOURS);
+        : new ObjectGroups(cloud, settings.colours(), first, second, ObjectGroups.GROUP_COLOURS);
     EllipseLayer ellipses = settings.ellipses() == null
         ? null
-        : new EllipseLayer(result, settings.ellipses(), first, second, groups, settings.colours());
+        : new EllipseLayer(cloud, settings.ellipses(), first, second, groups, settings.colours());
     // Colours belong to the objects or the ellipses when either has them; the categories are dark.
     boolean plainCategories = groups == null && ellipses == null;
     Bounds bounds = new Bounds();
     XYSeriesCollection objects = new XYSeriesCollection();
-    ObjectDensity density = objectPoints(result, first, second, groups, bounds, objects);
+    ObjectDensity density = objectPoints(cloud, first, second, groups, bounds, objects);
 
     CategoryLabels placed = new CategoryLabels(Charts.LABEL_FONT, MARKER_HALF_SIZE, true);
     if (density == null) {
@@ -216,7 +217,15 @@ public final class JointPlot {
     if (arrows != null) {
       Charts.note(chart, arrows.note());
     }
-    if (density != null) {
+    if (density != null && cloud.isSample()) {
+      Charts.note(chart,
+          String.format(Locale.ROOT,
+              "%s: the density of a sample of %,d of the %,d objects, drawn by a hash of their "
+                  + "values (bins of %d pixels; darker: more objects%s)",
+              groups == null ? "Grey" : "Shading", density.count(), cloud.represented(),
+              ObjectDensity.BIN_PIXELS,
+              groups == null ? "" : "; colour: the most frequent in the bin"));
+    } else if (density != null) {
       Charts.note(chart,
           String.format(Locale.ROOT,
               "%s: the density of the %,d objects (bins of %d pixels; darker: more objects%s)",
@@ -303,27 +312,28 @@ public final class JointPlot {
 
   /**
    * Puts the objects that take part into {@code series}, one series per colour group, or, past
-   * the threshold, returns them as a density and leaves {@code series} empty.
+   * the threshold or for a sample of more objects, returns them as a density and leaves {@code
+   * series} empty: a sample's points, one by one, would pass for all the objects.
    */
-  private static ObjectDensity objectPoints(HomalsResult result, int first, int second,
+  private static ObjectDensity objectPoints(ObjectCloud cloud, int first, int second,
       ObjectGroups groups, Bounds bounds, XYSeriesCollection series) {
-    int n = result.objectCount();
-    double[] xs = result.dimensionScores(first);
-    double[] ys = result.dimensionScores(second);
+    int n = cloud.count();
+    double[] xs = cloud.scores(first);
+    double[] ys = cloud.scores(second);
     int taking = 0;
     for (int i = 0; i < n; i++) {
-      if (result.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
+      if (cloud.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
         bounds.include(xs[i], ys[i]);
         taking++;
       }
     }
-    if (taking > DENSITY_THRESHOLD) {
+    if (taking > DENSITY_THRESHOLD || (cloud.isSample() && taking > 0)) {
       float[] x = new float[taking];
       float[] y = new float[taking];
       byte[] group = groups == null ? null : new byte[taking];
       int at = 0;
       for (int i = 0; i < n; i++) {
-        if (result.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
+        if (cloud.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
           x[at] = (float) xs[i];
           y[at] = (float) ys[i];
           if (group != null) {
@@ -340,7 +350,7 @@ public final class JointPlot {
       byGroup[g] = new XYSeries(g, false, true);
     }
     for (int i = 0; i < n; i++) {
-      if (result.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
+      if (cloud.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
         byGroup[groups == null ? 0 : groups.of(i)].add(xs[i], ys[i]);
       }
     }

@@ -1,6 +1,5 @@
 package Quorvane.homals.plot;
 
-import Quorvane.homals.HomalsResult;
 import java.awt.BasicStroke;
 import java.awt.Color;
 import java.awt.geom.Ellipse2D;
@@ -58,20 +57,20 @@ final class ObjectGroups {
   private final List<String> names = new ArrayList<>();
 
   /** @param palette the colours of the most frequent categories, most frequent first */
-  ObjectGroups(HomalsResult result, ObjectColours column, int first, int second, Color[] palette) {
+  ObjectGroups(ObjectCloud cloud, ObjectColours column, int first, int second, Color[] palette) {
     codes = column.codes();
-    if (codes.length != result.objectCount()) {
+    if (codes.length != cloud.count()) {
       throw new IllegalArgumentException("colour column '" + column.name() + "' has " + codes.length
-          + " objects, the analysis " + result.objectCount());
+          + " objects, the analysis " + cloud.count());
     }
     int k = column.categories().size();
     // Weights, not rows: a row of a weighted table stands for as many objects as its weight.
     double[] weights = new double[k + 1];
+    double[] xs = cloud.scores(first);
+    double[] ys = cloud.scores(second);
     for (int i = 0; i < codes.length; i++) {
-      if (result.takesPart(i) && Double.isFinite(result.objectScore(i, first))
-          && Double.isFinite(result.objectScore(i, second))) {
-        double weight = result.analysis().weight(i);
-        weights[Math.max(codes[i], 0)] += weight;
+      if (cloud.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
+        weights[Math.max(codes[i], 0)] += cloud.weight(i);
       }
     }
     Integer[] byWeight = new Integer[k];

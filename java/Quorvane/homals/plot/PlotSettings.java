@@ -1,5 +1,6 @@
 package Quorvane.homals.plot;
 
+import Quorvane.homals.HomalsResult;
 import Quorvane.homals.NumericCorrelation;
 import java.util.HashSet;
 import java.util.List;
@@ -20,10 +21,12 @@ import java.util.List;
  *     plot, or {@code null} for none
  * @param arrows numeric variables drawn as arrows in the joint plot, at their correlations with
  *     the plane's dimensions
+ * @param objects the objects the joint plot draws, or {@code null} for every object of the
+ *     result; the codes of {@code colours} and {@code ellipses} are theirs
  */
 public record PlotSettings(int size, String title, List<Plane> planes, int labelTop,
-    int labelLength, ObjectColours colours, ObjectColours ellipses,
-    List<NumericCorrelation> arrows) {
+    int labelLength, ObjectColours colours, ObjectColours ellipses, List<NumericCorrelation> arrows,
+    ObjectCloud objects) {
   /**
    * Categories labelled by default. The labels of a plane of 40 categories already touch; past
    * about 50 they pile up and none can be read, so larger solutions show the 40 that matter most.
@@ -57,7 +60,7 @@ public record PlotSettings(int size, String title, List<Plane> planes, int label
   /** Without ellipses and arrows. */
   public PlotSettings(int size, String title, List<Plane> planes, int labelTop, int labelLength,
       ObjectColours colours) {
-    this(size, title, planes, labelTop, labelLength, colours, null, List.of());
+    this(size, title, planes, labelTop, labelLength, colours, null, List.of(), null);
   }
 
   public PlotSettings {
@@ -84,7 +87,7 @@ public record PlotSettings(int size, String title, List<Plane> planes, int label
   /** Dimensions 1 and 2, grey objects, the default labels. */
   public static PlotSettings of(int size, String title) {
     return new PlotSettings(size, title, List.of(new Plane(0, 1)), DEFAULT_LABEL_TOP,
-        DEFAULT_LABEL_LENGTH, null, null, List.of());
+        DEFAULT_LABEL_LENGTH, null, null, List.of(), null);
   }
 
   /** The dimension on the horizontal axis of the first plane. */
@@ -104,23 +107,37 @@ public record PlotSettings(int size, String title, List<Plane> planes, int label
 
   public PlotSettings withPlanes(List<Plane> newPlanes) {
     return new PlotSettings(
-        size, title, newPlanes, labelTop, labelLength, colours, ellipses, arrows);
+        size, title, newPlanes, labelTop, labelLength, colours, ellipses, arrows, objects);
   }
 
   public PlotSettings withLabelTop(int count) {
-    return new PlotSettings(size, title, planes, count, labelLength, colours, ellipses, arrows);
+    return new PlotSettings(
+        size, title, planes, count, labelLength, colours, ellipses, arrows, objects);
   }
 
   public PlotSettings withColours(ObjectColours newColours) {
     return new PlotSettings(
-        size, title, planes, labelTop, labelLength, newColours, ellipses, arrows);
+        size, title, planes, labelTop, labelLength, newColours, ellipses, arrows, objects);
   }
 
   public PlotSettings withEllipses(ObjectColours column) {
-    return new PlotSettings(size, title, planes, labelTop, labelLength, colours, column, arrows);
+    return new PlotSettings(
+        size, title, planes, labelTop, labelLength, colours, column, arrows, objects);
   }
 
   public PlotSettings withArrows(List<NumericCorrelation> numeric) {
-    return new PlotSettings(size, title, planes, labelTop, labelLength, colours, ellipses, numeric);
+    return new PlotSettings(
+        size, title, planes, labelTop, labelLength, colours, ellipses, numeric, objects);
+  }
+
+  /** The objects to draw instead of the result's own, such as a sample of a database's. */
+  public PlotSettings withObjects(ObjectCloud cloud) {
+    return new PlotSettings(
+        size, title, planes, labelTop, labelLength, colours, ellipses, arrows, cloud);
+  }
+
+  /** The objects the joint plot draws. */
+  ObjectCloud objects(HomalsResult result) {
+    return objects != null ? objects : ObjectCloud.of(result);
   }
 }

@@ -125,8 +125,10 @@ public final class HtmlReport {
       row(table, "Command", commandLine(settings.arguments()));
     }
     row(table, "Objects",
-        String.format(Locale.ROOT, "%d (%d take part, total weight %s)", result.objectCount(),
-            taking, number(weight)));
+        settings.objects() != null
+            ? settings.objects()
+            : String.format(Locale.ROOT, "%d (%d take part, total weight %s)", result.objectCount(),
+                taking, number(weight)));
     row(table, "Variables",
         String.format(Locale.ROOT, "%d (%d active, %d passive)", result.variables().size(), active,
             result.variables().size() - active));

@@ -120,15 +120,18 @@ public final class ClickHouseSource implements DataSource {
       code = Integer.parseInt(codeMatcher.group(1));
     }
     String server = "ClickHouse at " + address.server();
-    return switch (code) {
-      case 192, 193, 194, 516 -> new SourceException(
-          server + " refused user '" + address.user() + "': " + message);
-      case 60 -> new SourceException(server + " has no table " + address.tableName() + ": " + message);
-      case 81 -> new SourceException(server + " has no database '" + address.database() + "': "
-          + message);
-      default -> new SourceException(server + " refused a query (" + (code < 0 ? "HTTP " + status
-          : "code " + code) + "): " + message);
-    };
+    if (code == 192 || code == 193 || code == 194 || code == 516) {
+      return new SourceException(server + " refused user '" + address.user() + "': " + message);
+    }
+    if (code == 60) {
+      return new SourceException(server + " has no table " + address.tableName() + ": " + message);
+    }
+    if (code == 81) {
+      return new SourceException(
+          server + " has no database '" + address.database() + "': " + message);
+    }
+    return new SourceException(server + " refused a query ("
+        + (code < 0 ? "HTTP " + status : "code " + code) + "): " + message);
   }
 
   List<String[]> rows(String sql) { return Tsv.rows(execute(sql)); }
@@ -554,10 +557,17 @@ public final class ClickHouseSource implements DataSource {
   }
 
   @Override
+  public boolean tableExists(String table) {
+    return execute("EXISTS TABLE " + identifier(address.database()) + "." + identifier(table))
+        .strip()
+        .equals("1");
+  }
+
+  @Override
   public void writeScores(
-      String table, String idColumn, TableLayout layout, double[][] coefficients) {
+      String table, String idColumn, TableLayout layout, double[][][] coefficients) {
     String target = identifier(address.database()) + "." + identifier(table);
-    if (execute("EXISTS TABLE " + target).strip().equals("1")) {
+    if (tableExists(table)) {
       throw new SourceException("table " + address.database() + "." + table + " exists already "
           + "at " + address.server() + "; the scores are written into a new table only");
     }
@@ -566,13 +576,14 @@ public final class ClickHouseSource implements DataSource {
     StringBuilder definition = new StringBuilder(identifier(idColumn) + " " + id.type());
     StringBuilder scores = new StringBuilder();
     StringBuilder kept = new StringBuilder(identifier(idColumn));
-    for (int d = 0; d < coefficients.length; d++) {
+    int dimensions = dimensions(coefficients);
+    for (int d = 0; d < dimensions; d++) {
       String name = "dim" + (d + 1);
       if (name.equals(idColumn)) {
         throw new SourceException("the id column '" + idColumn + "' has the name of a score");
       }
       definition.append(", " + identifier(name) + " Nullable(Float64)");
-      scores.append(", " + score(layout, coefficients[d]) + " AS " + ALIAS + "x" + d);
+      scores.append(", " + score(layout, coefficients, d) + " AS " + ALIAS + "x" + d);
       kept.append(", if(" + part + ", " + ALIAS + "x" + d + ", NULL)");
     }
     // The scores are computed where the rows are (on every shard of a Distributed table); the
@@ -583,26 +594,35 @@ public final class ClickHouseSource implements DataSource {
     execute("INSERT INTO " + target + " SELECT " + kept + " FROM (" + computed + ")");
   }
 
+  /** The dimensions of the coefficients of a layout's variables. */
+  static int dimensions(double[][][] coefficients) {
+    for (double[][] byCode : coefficients) {
+      if (byCode != null && byCode.length > 0) {
+        return byCode[0].length;
+      }
+    }
+    throw new IllegalArgumentException("no coefficients of an active variable");
+  }
+
   /**
    * A row's score on one dimension: its cells' coefficients summed in the order of the
    * variables, over the number of its cells (c, named by {@link #participating}).
    */
-  private String score(TableLayout layout, double[] coefficients) {
+  private String score(TableLayout layout, double[][][] coefficients, int d) {
     StringBuilder sum = new StringBuilder();
-    int slot = 0;
-    for (Coding coding : layout.variables()) {
+    for (int v = 0; v < layout.variables().size(); v++) {
+      Coding coding = layout.variables().get(v);
       if (!coding.active()) {
         continue;
       }
       List<String> values = new ArrayList<>();
       for (int code : coding.codes().values()) {
-        values.add(exact(coefficients[slot + code - 1]));
+        values.add(exact(coefficients[v][code - 1][d]));
       }
       String ofNull = coding.nullCode() == 0 ? "toFloat64(0)"
-                                             : exact(coefficients[slot + coding.nullCode() - 1]);
+                                             : exact(coefficients[v][coding.nullCode() - 1][d]);
       sum.append(sum.length() == 0 ? "" : " + ")
           .append(lookUp(coding, values, "toFloat64(0)", ofNull));
-      slot += coding.categoryCount();
     }
     return "(" + sum + ") / toFloat64(" + ALIAS + "c)";
   }

@@ -24,10 +24,10 @@ public interface DataSource extends AutoCloseable {
   static DataSource open(String location) {
     if (SourceAddress.isAddress(location)) {
       SourceAddress address = SourceAddress.parse(location);
-      return switch (address.engine()) {
-        case CLICKHOUSE -> new ClickHouseSource(address, SourceAddress.password());
-        case POSTGRESQL -> new PostgreSqlSource(address, SourceAddress.password());
-      };
+      if (address.engine() == SourceAddress.Engine.CLICKHOUSE) {
+        return new ClickHouseSource(address, SourceAddress.password());
+      }
+      return new PostgreSqlSource(address, SourceAddress.password());
     }
     return CsvSource.read(Path.of(location));
   }
@@ -41,57 +41,59 @@ public interface DataSource extends AutoCloseable {
   /** The column of that name; a {@link SourceException} naming the columns when there is none. */
   default SourceColumn column(String name) {
     for (SourceColumn column : columns()) {
-            if (column.name().equals(name)) {
-              return column;
-            }
-          }
-          List<String> names = columns().stream().map(SourceColumn::name).toList();
-          throw new SourceException(
-              "no column named '" + name + "' in " + description() + "; the columns are " + names);
+      if (column.name().equals(name)) {
+        return column;
       }
-
-      /** The number of rows. */
-      long rows();
-
-      /**
-       * The distinct values of a column, in no particular order, with their rows and their rows of
-       * positive weight.
-       *
-       * @param weightColumn the weight column, or null when every row weighs 1
-       */
-      List<LabelCount> labels(String column, String weightColumn);
-
-      /** The facts of a weight column over all rows. */
-      WeightFacts weightFacts(String weightColumn);
-
-      /** The counts of the fit, summed over the rows that take part. */
-      CategoryTables tables(TableLayout layout);
-
-      /**
-       * At most {@code limit} of the rows that take part, the same ones however the source holds
-       * them (drawn by a hash of their values, not by their order), each as the texts of {@code
-       * columns} (null for NULL).
-       */
-      List<String[]> sample(TableLayout layout, List<String> columns, int limit);
-
-      /**
-       * Creates {@code table} beside the source table and fills it, in the source, with one row per
-       * source row: the value of {@code idColumn} and the scores dim1 .. dimP, NULL for a row that
-       * takes no part. A row's score on dimension d is the sum, over its active cells that have a
-       * code, of {@code coefficients[d][slot]} (slots numbered as in {@link CategoryTables}, active
-       * variables only), divided by the number of those cells.
-       *
-       * @throws SourceException when the table exists already, or the source cannot hold one
-       */
-      default void writeScores(
-          String table, String idColumn, TableLayout layout, double[][] coefficients) {
-        throw new SourceException(description() + " cannot hold a table of scores");
-      }
-
-      /** Bytes received from the server so far; 0 for a source that is not a server. */
-      default long bytesReceived() {
-        return 0;
-      }
-
-      @Override void close();
     }
+    List<String> names = columns().stream().map(SourceColumn::name).toList();
+    throw new SourceException(
+        "no column named '" + name + "' in " + description() + "; the columns are " + names);
+  }
+
+  /** The number of rows. */
+  long rows();
+
+  /**
+   * The distinct values of a column, in no particular order, with their rows and their rows of
+   * positive weight.
+   *
+   * @param weightColumn the weight column, or null when every row weighs 1
+   */
+  List<LabelCount> labels(String column, String weightColumn);
+
+  /** The facts of a weight column over all rows. */
+  WeightFacts weightFacts(String weightColumn);
+
+  /** The counts of the fit, summed over the rows that take part. */
+  CategoryTables tables(TableLayout layout);
+
+  /**
+   * At most {@code limit} of the rows that take part, the same ones however the source holds
+   * them (drawn by a hash of their values, not by their order), each as the texts of {@code
+   * columns} (null for NULL).
+   */
+  List<String[]> sample(TableLayout layout, List<String> columns, int limit);
+
+  /**
+   * Creates {@code table} beside the source table and fills it, in the source, with one row per
+   * source row: the value of {@code idColumn} and the scores dim1 .. dimP, NULL for a row that
+   * takes no part. A row's score on dimension d is the sum, over its active cells that have a
+   * code, in the order of the layout's variables, of {@code coefficients[v][code - 1][d]},
+   * divided by the number of those cells.
+   *
+   * @param coefficients by variable of the layout, code and dimension; null for a passive one
+   * @throws SourceException when the table exists already, or the source cannot hold one
+   */
+  default void writeScores(
+      String table, String idColumn, TableLayout layout, double[][][] coefficients) {
+    throw new SourceException(description() + " cannot hold a table of scores");
+  }
+
+  /** Whether the database holds a table of that name beside the source table. */
+  default boolean tableExists(String table) { return false; }
+
+  /** Bytes received from the server so far; 0 for a source that is not a server. */
+  default long bytesReceived() { return 0; }
+
+  @Override void close();
+}

@@ -163,17 +163,20 @@ public final class PostgreSqlSource implements DataSource {
 
   /** What a PostgreSQL type holds, by its category and name. */
   static SourceColumn.Kind kind(String category, String name) {
-    return switch (name) {
-      case "int2", "int4", "int8" -> SourceColumn.Kind.INTEGER;
-          case "float4", "float8" -> SourceColumn.Kind.FLOAT;
-          case "text", "varchar", "bpchar", "name", "citext" -> SourceColumn.Kind.TEXT;
-          case "json", "jsonb", "xml", "bytea" -> SourceColumn.Kind.UNUSABLE;
-          default
-          -> category.equals("A") || category.equals("C") || category.equals("R")
-              ? SourceColumn.Kind.UNUSABLE
-              :
-        SourceColumn.Kind.OTHER;
-    };
+    if (List.of("int2", "int4", "int8").contains(name)) {
+      return SourceColumn.Kind.INTEGER;
+    }
+    if (List.of("float4", "float8").contains(name)) {
+      return SourceColumn.Kind.FLOAT;
+    }
+    if (List.of("text", "varchar", "bpchar", "name", "citext").contains(name)) {
+      return SourceColumn.Kind.TEXT;
+    }
+    if (List.of("json", "jsonb", "xml", "bytea").contains(name)
+        || List.of("A", "C", "R").contains(category)) {
+      return SourceColumn.Kind.UNUSABLE;
+    }
+    return SourceColumn.Kind.OTHER;
   }
 
   /** A value's label: its text form, which every type has. */
@@ -206,33 +209,31 @@ public final class PostgreSqlSource implements DataSource {
     SourceColumn column = column(weightColumn);
     String w = identifier(weightColumn);
     String sql;
-    switch (column.kind()) {
-      case INTEGER -> sql = "SELECT count(*), sum(" + w + ")::text, max(" + w + ")::text, "
+    if (column.kind() == SourceColumn.Kind.INTEGER) {
+      sql = "SELECT count(*), sum(" + w + ")::text, max(" + w + ")::text, "
           + "coalesce(max(" + w + ") < 9007199254740992, true), count(*) - count(" + w + "), "
           + "count(*) FILTER (WHERE " + w + " < 0), 0 FROM " + table();
-      case FLOAT -> sql = "SELECT count(*), sum(" + w + "::float8), max(" + w + "::float8), "
+    } else if (column.kind() == SourceColumn.Kind.FLOAT) {
+      sql = "SELECT count(*), sum(" + w + "::float8), max(" + w + "::float8), "
           + "coalesce(bool_and(" + w + " = floor(" + w + ") AND " + w + " < 9007199254740992), "
           + "true), count(*) - count(" + w + "), count(*) FILTER (WHERE " + w + " < 0), count(*) "
           + "FILTER (WHERE " + w + " IN ('NaN', 'Infinity', '-Infinity')) FROM " + table();
-      default -> {
-        if (!column.type().startsWith("numeric")) {
-          throw new SourceException("weight column '" + weightColumn + "' is of type "
-              + column.type() + "; weights are numbers");
-        }
-        sql = "SELECT count(*), sum(" + w + ")::text, max(" + w + ")::text, "
-            + "coalesce(bool_and(" + w + " = floor(" + w + ") AND " + w + " < 9007199254740992), "
-            + "true), count(*) - count(" + w + "), count(*) FILTER (WHERE " + w + " < 0), "
-            + "count(*) FILTER (WHERE " + w + " = 'NaN') FROM " + table();
-      }
+    } else if (column.type().startsWith("numeric")) {
+      sql = "SELECT count(*), sum(" + w + ")::text, max(" + w + ")::text, "
+          + "coalesce(bool_and(" + w + " = floor(" + w + ") AND " + w + " < 9007199254740992), "
+          + "true), count(*) - count(" + w + "), count(*) FILTER (WHERE " + w + " < 0), "
+          + "count(*) FILTER (WHERE " + w + " = 'NaN') FROM " + table();
+    } else {
+      throw new SourceException("weight column '" + weightColumn + "' is of type " + column.type()
+          + "; weights are numbers");
     }
     WeightFacts[] facts = new WeightFacts[1];
     boolean exactText = column.kind() != SourceColumn.Kind.FLOAT;
     query(new Statement().append(sql), "to sum the weights", row -> {
-      double total = exactText ? number(row.getString(2)) :
-        row.getDouble(2);
-        double largest = exactText ? number(row.getString(3)) : row.getDouble(3);
-        facts[0] = new WeightFacts(row.getLong(1), total, largest, row.getBoolean(4),
-            row.getLong(5), row.getLong(6), row.getLong(7));
+      double total = exactText ? number(row.getString(2)) : row.getDouble(2);
+      double largest = exactText ? number(row.getString(3)) : row.getDouble(3);
+      facts[0] = new WeightFacts(row.getLong(1), total, largest, row.getBoolean(4), row.getLong(5),
+          row.getLong(6), row.getLong(7));
     });
     return facts[0];
   }
@@ -377,32 +378,42 @@ public final class PostgreSqlSource implements DataSource {
     return rows;
   }
 
+  private String qualified(String table) {
+    return (address.schema() == null ? "" : identifier(address.schema()) + ".") + identifier(table);
+  }
+
+  @Override
+  public boolean tableExists(String table) {
+    boolean[] exists = new boolean[1];
+    query(new Statement()
+              .append("SELECT to_regclass(")
+              .bind(qualified(table), "text")
+              .append(") IS NOT NULL"),
+        "to look up table " + table, row -> exists[0] = row.getBoolean(1));
+    return exists[0];
+  }
+
   @Override
   public void writeScores(
-      String table, String idColumn, TableLayout layout, double[][] coefficients) {
-    String target =
-        (address.schema() == null ? "" : identifier(address.schema()) + ".") + identifier(table);
-    boolean[] exists = new boolean[1];
-    query(
-        new Statement().append("SELECT to_regclass(").bind(target, "text").append(") IS NOT NULL"),
-        "to look up the scores table", row -> exists[0] = row.getBoolean(1));
-    if (exists[0]) {
+      String table, String idColumn, TableLayout layout, double[][][] coefficients) {
+    String target = qualified(table);
+    if (tableExists(table)) {
       throw new SourceException("table " + (address.schema() == null ? "" : address.schema() + ".")
           + table + " exists already in " + address.database() + " at " + address.server()
           + "; the scores are written into a new table only");
     }
     SourceColumn id = column(idColumn);
     StringBuilder definition = new StringBuilder(identifier(idColumn) + " " + id.type());
-    for (int d = 0; d < coefficients.length; d++) {
+    int dimensions = ClickHouseSource.dimensions(coefficients);
+    for (int d = 0; d < dimensions; d++) {
       if (("dim" + (d + 1)).equals(idColumn)) {
         throw new SourceException("the id column '" + idColumn + "' has the name of a score");
       }
       definition.append(", " + identifier("dim" + (d + 1)) + " double precision");
     }
     Statement insert = new Statement().append("INSERT INTO " + target + " SELECT e0");
-    for (int d = 0; d < coefficients.length; d++) {
+    for (int d = 0; d < dimensions; d++) {
       insert.append(", CASE WHEN c > 0 AND u > 0 THEN (");
-      int slot = 0;
       boolean first = true;
       for (int v = 0; v < layout.variables().size(); v++) {
         Coding coding = layout.variables().get(v);
@@ -411,13 +422,12 @@ public final class PostgreSqlSource implements DataSource {
         }
         Double[] byCode = new Double[coding.categoryCount()];
         for (int k = 0; k < byCode.length; k++) {
-          byCode[k] = coefficients[d][slot + k];
+          byCode[k] = coefficients[v][k][d];
         }
         // Summed in the order of the variables, each cell's coefficient by its code.
         insert.append((first ? "" : " + ") + "coalesce((").bind(byCode, "float8[]");
         insert.append(")[k" + v + "], 0)");
         first = false;
-        slot += coding.categoryCount();
       }
       insert.append(") / c END");
     }

@@ -39,7 +39,7 @@ public record TableLayout(List<Coding> variables, String weightColumn, int weigh
   }
 
   /** The names of the columns a query reads, each once, weight last. */
-  List<String> columns() {
+  public List<String> columns() {
     List<String> names = new java.util.ArrayList<>();
     for (Coding coding : variables) {
       if (!names.contains(coding.column())) {
@@ -50,18 +50,5 @@ public record TableLayout(List<Coding> variables, String weightColumn, int weigh
       names.add(weightColumn);
     }
     return names;
-  }
-
-  /**
-   * Adds one count to the tables, when the pair (a, b) of variables is one the tables keep: two
-   * active variables, a passive one (a) with an active one (b), or a passive one with itself.
-   * Cells without a code are not counted.
-   */
-  static void add(CategoryTables tables, TableLayout layout, int observed, int a, int codeA, int b,
-      int codeB, long units) {
-    Objects.checkIndex(a, layout.variables.size());
-    if (codeA > 0 && codeB > 0 && units != 0) {
-      tables.add(observed, a, codeA, b, codeB, units);
-    }
   }
 }

@@ -1,0 +1,544 @@
+package Quorvane.homals.cli;
+
+import Quorvane.homals.CategoryTables;
+import Quorvane.homals.HomalsAnalysis;
+import Quorvane.homals.HomalsResult;
+import Quorvane.homals.Variable;
+import Quorvane.homals.plot.ObjectCloud;
+import Quorvane.homals.source.Coding;
+import Quorvane.homals.source.DataSource;
+import Quorvane.homals.source.LabelCount;
+import Quorvane.homals.source.SourceAddress;
+import Quorvane.homals.source.SourceColumn;
+import Quorvane.homals.source.TableLayout;
+import Quorvane.homals.source.WeightFacts;
+import java.util.ArrayList;
+import java.util.HashSet;
+import java.util.LinkedHashMap;
+import java.util.List;
+import java.util.Locale;
+import java.util.Map;
+import java.util.Set;
+import java.util.TreeSet;
+
+/**
+ * Reads a table of a database into the analysis the options describe, asking the database only
+ * for what is the size of the categories: the columns and their types, each analysed column's
+ * distinct values with their counts, the facts of the weight column, and then the tables the
+ * solver needs, summed where the rows are. Each column's labels become categories by the
+ * choices the CSV reader makes ({@link ColumnChoices}), with the cell rules of a CSV file: a
+ * label is the value's text trimmed, and NULL, a blank label or a --missing text is missing.
+ */
+final class DatabaseReader {
+  private final DataSource source;
+  private final AnalysisOptions options;
+  private final PlotOptions plotOptions;
+  private final String scoresTable;
+  private final List<String> warnings = new ArrayList<>();
+  private final ColumnChoices choices;
+  private volatile String step = "asking for the columns";
+
+  /**
+   * @param scoresTable the table --scores-table names, checked before anything is summed; or
+   *     null
+   */
+  DatabaseReader(
+      DataSource source, AnalysisOptions options, PlotOptions plotOptions, String scoresTable) {
+    this.source = source;
+    this.options = options;
+    this.plotOptions = plotOptions;
+    this.scoresTable = scoresTable;
+    this.choices = new ColumnChoices(options, warnings);
+  }
+
+  /** What the reading is doing; may be asked from another thread while {@link #read} runs. */
+  String progress() { return step; }
+
+  /**
+   * How one analysed column's values code its categories: by the value's text as the source
+   * gives it (NULL apart), the code 1 .. k of the described variable, or 0 for a missing cell.
+   */
+  record Described(String column, Map<String, Integer> codes, int nullCode) {
+    int code(String label) {
+      if (label == null) {
+        return nullCode;
+      }
+      Integer code = codes.get(label);
+      return code == null ? 0 : code;
+    }
+  }
+
+  /**
+   * What a run from a database keeps besides the analysis: the open source, the analysed
+   * columns' codings (in the order of the analysis's variables), what the source summed, the
+   * rows of the table and the tables summed; and the time its queries take.
+   */
+  static final class Run {
+    /** The most objects drawn for the plots. */
+    static final int SAMPLE_SIZE = 5000;
+
+    private final DataSource source;
+    private final List<Described> described;
+    private final TableLayout layout;
+    private final long rows;
+    private final CategoryTables tables;
+    private long queryNanos;
+
+    Run(DataSource source, List<Described> described, TableLayout layout, long rows,
+        CategoryTables tables) {
+      this.source = source;
+      this.described = described;
+      this.layout = layout;
+      this.rows = rows;
+      this.tables = tables;
+    }
+
+    long rows() { return rows; }
+
+    CategoryTables tables() { return tables; }
+
+    /**
+     * The coefficients of the layout's active variables, by fit code and dimension, from the
+     * result's, which are by described category.
+     */
+    double[][][] coefficients(HomalsResult result) {
+      List<Variable> variables = result.analysis().variables();
+      int[][] tableCodes = HomalsAnalysis.tableVariables(variables);
+      int[] sources = HomalsAnalysis.tableVariableSources(variables);
+      double[][][] coefficients = new double[layout.variables().size()][][];
+      for (int t = 0; t < coefficients.length; t++) {
+        Coding coding = layout.variables().get(t);
+        if (!coding.active()) {
+          continue;
+        }
+        coefficients[t] = new double[coding.categoryCount()][result.dimensions()];
+        for (int c = 0; c < tableCodes[t].length; c++) {
+          int code = tableCodes[t][c];
+          for (int d = 0; code > 0 && d < result.dimensions(); d++) {
+            coefficients[t][code - 1][d] = result.scoreCoefficient(sources[t], c, d);
+          }
+        }
+      }
+      return coefficients;
+    }
+
+    /** {@link #sample(HomalsResult, List)} as a phase of the run. */
+    Sample sample(Progress progress, HomalsResult result, List<String> labelColumns)
+        throws Exception {
+      long start = System.nanoTime();
+      Sample sample = progress.phase("sampling",
+          ()
+              -> sample(result, labelColumns),
+          null,
+          drawn
+          -> String.format(Locale.ROOT, "drew %,d of the %,d objects that take part, for the plots",
+              drawn.cloud().count(), tables.objectCount()));
+      queryNanos += System.nanoTime() - start;
+      return sample;
+    }
+
+    /**
+     * Writes the scores of every object into a new table beside the source, computed there from
+     * the result's coefficients; as a phase of the run.
+     */
+    void writeScores(Progress progress, HomalsResult result, String table, String idColumn)
+        throws Exception {
+      long start = System.nanoTime();
+      progress.phase("writing scores", () -> {
+        source.writeScores(table, idColumn, layout, coefficients(result));
+        return table;
+      }, null, name -> "wrote the scores into table " + name);
+      queryNanos += System.nanoTime() - start;
+    }
+
+    /** The notes of the file, with what the run asked of the database. */
+    InputNotes notes(
+        InputNotes notes, String location, Sample sample, String scoresTable, long readNanos) {
+      return notes.withDatabase(new InputNotes.DatabaseNotes(source.description(),
+          SourceAddress.parse(location).toString(), rows, tables.objectCount(), takingWeight(),
+          sample == null ? 0 : sample.cloud().count(), scoresTable, source.bytesReceived(),
+          (readNanos + queryNanos) / 1e9));
+    }
+
+    /**
+     * The objects drawn for the plots: at most {@link #SAMPLE_SIZE} of those that take part,
+     * by a hash of their values, with their weights, their scores (from the result's
+     * coefficients, as the scores table computes them) and their labels in the columns asked.
+     */
+    Sample sample(HomalsResult result, List<String> labelColumns) {
+      List<String> columns = new ArrayList<>(layout.columns());
+      for (String column : labelColumns) {
+        if (!columns.contains(column)) {
+          columns.add(column);
+        }
+      }
+      List<String[]> rows = source.sample(layout, columns, SAMPLE_SIZE);
+      int n = rows.size();
+      double[][][] coefficients = coefficients(result);
+      double[][] scores = new double[result.dimensions()][n];
+      double[] weights = new double[n];
+      int weight = layout.weightColumn() == null ? -1 : columns.indexOf(layout.weightColumn());
+      for (int i = 0; i < n; i++) {
+        String[] row = rows.get(i);
+        weights[i] = weight < 0 ? 1 : new java.math.BigDecimal(row[weight].trim()).doubleValue();
+        double[] sum = new double[result.dimensions()];
+        int observed = 0;
+        for (int t = 0; t < coefficients.length; t++) {
+          Coding coding = layout.variables().get(t);
+          int code = coding.active() ? coding.code(row[columns.indexOf(coding.column())]) : 0;
+          if (code > 0) {
+            observed++;
+            for (int d = 0; d < sum.length; d++) {
+              sum[d] += coefficients[t][code - 1][d];
+            }
+          }
+        }
+        for (int d = 0; d < sum.length; d++) {
+          scores[d][i] = sum[d] / observed;
+        }
+      }
+      Map<String, String[]> labels = new LinkedHashMap<>();
+      for (String column : labelColumns) {
+        int at = columns.indexOf(column);
+        String[] texts = new String[n];
+        for (int i = 0; i < n; i++) {
+          texts[i] = rows.get(i)[at];
+        }
+        labels.put(column, texts);
+      }
+      return new Sample(ObjectCloud.sample(scores, weights, tables.objectCount()), labels);
+    }
+
+    /** The described variable of an analysed column, or null. */
+    Described described(String column) {
+      for (Described d : described) {
+        if (d.column().equals(column)) {
+          return d;
+        }
+      }
+      return null;
+    }
+
+    /** The summed weight of the objects that take part, exactly, in decimal. */
+    String takingWeight() {
+      // Each object's units are counted once for each of its c observed active variables.
+      long units = 0;
+      for (int c = 1; c <= tables.activeCount(); c++) {
+        long sum = 0;
+        for (int s = 0; s < tables.activeSlots(); s++) {
+          sum += tables.frequency(c, s);
+        }
+        units += sum / c;
+      }
+      return new java.math.BigDecimal(units)
+          .multiply(java.math.BigDecimal.valueOf(2).pow(Math.max(-tables.weightScale(), 0)))
+          .divide(java.math.BigDecimal.valueOf(2).pow(Math.max(tables.weightScale(), 0)))
+          .stripTrailingZeros()
+          .toPlainString();
+    }
+  }
+
+  /**
+   * The objects drawn for the plots, and their labels in the columns that colour them or get
+   * ellipses (raw texts, null for NULL).
+   */
+  record Sample(ObjectCloud cloud, Map<String, String[]> labels) {}
+
+  AnalyseCommand.Input read() {
+    List<SourceColumn> columns = source.columns();
+    List<String> header = columns.stream().map(SourceColumn::name).toList();
+    for (List<String> names : List.of(options.passive, options.columns, options.exclude,
+             new ArrayList<>(options.single.keySet()), new ArrayList<>(options.order.keySet()),
+             new ArrayList<>(options.values.keySet()),
+             new ArrayList<>(options.excludeCategory.keySet()))) {
+      names.forEach(source::column);
+    }
+    for (String name : new String[] {options.weight, options.id}) {
+      if (name != null) {
+        source.column(name);
+      }
+    }
+    if (!options.numeric.isEmpty()) {
+      throw new CliException("--numeric correlates every object's score with a column; a "
+          + "database source keeps its objects where they are, so it is not available there");
+    }
+    if (options.codes && !options.order.isEmpty()) {
+      throw new CliException("--order gives labels; it cannot be used with --codes");
+    }
+    if (scoresTable != null && header.contains(scoresTable)) {
+      // Harmless, but most likely a slip: the table is named like a column.
+      warnings.add("--scores-table " + scoresTable + " is also the name of a column");
+    }
+    List<String> analysed = new ArrayList<>(options.columns.isEmpty() ? header : options.columns);
+    analysed.removeAll(options.exclude);
+    analysed.remove(options.weight);
+    analysed.remove(options.id);
+    for (String name : options.passive) {
+      requireAnalysed(analysed, name, "--passive");
+    }
+    for (String name : options.single.keySet()) {
+      requireAnalysed(analysed, name, "--single");
+    }
+    for (String name : options.order.keySet()) {
+      requireAnalysed(analysed, name, "--order");
+    }
+    for (String name : options.values.keySet()) {
+      requireAnalysed(analysed, name, "--values");
+    }
+    for (String name : options.excludeCategory.keySet()) {
+      requireAnalysed(analysed, name, "--exclude-category");
+    }
+    if (analysed.isEmpty()) {
+      throw new CliException("no columns left to analyse");
+    }
+    for (String name : analysed) {
+      SourceColumn column = source.column(name);
+      if (!column.kind().categorical()) {
+        throw new CliException("column '" + name + "' is of type " + column.type() + ": "
+            + (column.kind() == SourceColumn.Kind.FLOAT
+                    ? "floating-point numbers are not categories"
+                    : "its values are not categories")
+            + "; leave it out with -x " + name
+            + (column.kind() == SourceColumn.Kind.FLOAT ? " (or weigh by it with -w " + name + ")"
+                                                        : ""));
+      }
+    }
+
+    step = "counting the rows";
+    long rows = source.rows();
+    if (rows == 0) {
+      throw new CliException(source.description() + " has no rows");
+    }
+    if (options.weight != null) {
+      step = "checking the weights";
+      checkWeights(source.weightFacts(options.weight));
+    }
+
+    Set<String> missingTexts = new HashSet<>(options.missing);
+    Map<String, Integer> missingCells = new LinkedHashMap<>();
+    Map<String, String> leftOut = new LinkedHashMap<>();
+    List<Variable> variables = new ArrayList<>();
+    List<Described> described = new ArrayList<>();
+    for (String name : analysed) {
+      step = "counting the values of column '" + name + "'";
+      List<LabelCount> counts = source.labels(name, options.weight);
+      Column column = options.codes ? numbered(name, counts, missingTexts)
+                                    : labelled(name, counts, missingTexts);
+      missingCells.put(name, (int) Math.min(column.missing, Integer.MAX_VALUE));
+      List<String> categories = column.categories;
+      int nullCode = 0;
+      if (options.missingAsCategory && column.missing > 0) {
+        categories = new ArrayList<>(categories);
+        categories.add(InputNotes.MISSING_CATEGORY);
+        int code = categories.size();
+        for (LabelCount count : counts) {
+          if (count.label() != null && column.codes.get(count.label()) == 0) {
+            column.codes.put(count.label(), code);
+          }
+        }
+        nullCode = code;
+      }
+      Map<String, Integer> codes = new LinkedHashMap<>();
+      column.codes.forEach((label, code) -> {
+        if (code > 0) {
+          codes.put(label, code);
+        }
+      });
+      boolean passive = options.passive.contains(name);
+      String constant = singleObservedCategory(counts, codes, nullCode, categories);
+      if (constant != null && !passive) {
+        String reason = "a single observed category, '" + constant + "'";
+        leftOut.put(name, reason);
+        warnings.add("column '" + name + "' has " + reason + ", so it separates no objects; it "
+            + "is left out of the analysis");
+        continue;
+      }
+      String identifier = ColumnWarnings.identifierLike(
+          name, categories.size(), (int) Math.min(rows, Integer.MAX_VALUE));
+      if (identifier != null) {
+        warnings.add(identifier);
+      }
+      if (options.weight == null) {
+        String countLike = ColumnWarnings.countLike(
+            name, categories, List.of(), (int) Math.min(rows, Integer.MAX_VALUE));
+        if (countLike != null) {
+          warnings.add(countLike);
+        }
+      }
+      variables.add(choices.dress(Variable.ofCategories(name, categories), passive));
+      described.add(new Described(name, codes, nullCode));
+    }
+    InputNotes notes = InputNotes.ofTable(missingCells, leftOut, options.missingAsCategory);
+    HomalsAnalysis.Builder builder = HomalsAnalysis.builder().variables(variables);
+    if (variables.stream().noneMatch(Variable::isActive)) {
+      // Nothing to sum: the analysis refuses the variables in its own words.
+      return new AnalyseCommand.Input(
+          options.build(builder), null, notes, List.copyOf(warnings), Map.of(), null);
+    }
+    TableLayout layout = layout(variables, described);
+    step = "summing the tables";
+    CategoryTables tables = source.tables(layout);
+    HomalsAnalysis analysis = options.build(builder.tables(tables));
+    return new AnalyseCommand.Input(analysis, null, notes, List.copyOf(warnings), Map.of(),
+        new Run(source, described, layout, rows, tables));
+  }
+
+  private static void requireAnalysed(List<String> analysed, String name, String option) {
+    if (!analysed.contains(name)) {
+      throw new CliException(option + " names column '" + name
+          + "', which is not analysed (it is excluded, or the weight or id column)");
+    }
+  }
+
+  private void checkWeights(WeightFacts facts) {
+    String column = "weight column '" + options.weight + "': ";
+    if (facts.nulls() > 0) {
+      throw new CliException(column + facts.nulls() + " of " + facts.rows() + " rows have no "
+          + "weight (NULL); weights must be finite numbers of 0 or more");
+    }
+    if (facts.negative() > 0) {
+      throw new CliException(column + facts.negative() + " rows have a negative weight; weights "
+          + "must be finite numbers of 0 or more");
+    }
+    if (facts.notFinite() > 0) {
+      throw new CliException(column + facts.notFinite() + " rows have a weight that is not a "
+          + "finite number; weights must be finite numbers of 0 or more");
+    }
+    if (!(facts.largest() > 0)) {
+      throw new CliException(
+          column + "no object has a positive weight, so none takes part in the analysis");
+    }
+    this.facts = facts;
+  }
+
+  private WeightFacts facts;
+
+  /** A column's categories, and the code of each of its values (0: missing). */
+  private static final class Column {
+    List<String> categories;
+    final Map<String, Integer> codes = new LinkedHashMap<>();
+    long missing;
+  }
+
+  /** Whether a value's text is a missing cell, as in a CSV file: blank, or a --missing text. */
+  private static boolean isMissing(String trimmed, Set<String> missingTexts) {
+    return trimmed.isEmpty() || missingTexts.contains(trimmed);
+  }
+
+  private Column labelled(String name, List<LabelCount> counts, Set<String> missingTexts) {
+    Column column = new Column();
+    // Sorted first, so that labels the category order ties (numbers such as 1 and 1.0) keep
+    // one order, whatever order the database returns them in.
+    TreeSet<String> seen = new TreeSet<>();
+    for (LabelCount count : counts) {
+      if (count.label() == null || isMissing(count.label().trim(), missingTexts)) {
+        column.missing += count.rows();
+      } else {
+        seen.add(count.label().trim());
+      }
+    }
+    column.categories = choices.categories(name, seen);
+    Map<String, Integer> position = new LinkedHashMap<>();
+    for (int c = 0; c < column.categories.size(); c++) {
+      position.putIfAbsent(column.categories.get(c), c + 1);
+    }
+    for (LabelCount count : counts) {
+      if (count.label() == null) {
+        continue;
+      }
+      String label = count.label().trim();
+      if (isMissing(label, missingTexts)) {
+        column.codes.put(count.label(), 0);
+        continue;
+      }
+      Integer code = position.get(label);
+      if (code == null) {
+        throw new CliException("column '" + name + "': label '" + label + "' is not one of the "
+            + "categories of --order " + InputReader.quoted(column.categories));
+      }
+      column.codes.put(count.label(), code);
+    }
+    return column;
+  }
+
+  /** A column of --codes: integer codes 1 .. k; 0, negative, empty and missing cells missing. */
+  private static Column numbered(String name, List<LabelCount> counts, Set<String> missingTexts) {
+    Column column = new Column();
+    int k = 0;
+    for (LabelCount count : counts) {
+      if (count.label() == null) {
+        column.missing += count.rows();
+        continue;
+      }
+      String label = count.label().trim();
+      int code = 0;
+      if (!label.isEmpty() && !missingTexts.contains(label)) {
+        try {
+          code = Math.max(Integer.parseInt(label), 0);
+        } catch (NumberFormatException e) {
+          throw new CliException("column '" + name + "': '" + label + "' is not an integer code "
+              + "(--codes is set)");
+        }
+      }
+      column.missing += code == 0 ? count.rows() : 0;
+      column.codes.put(count.label(), code);
+      k = Math.max(k, code);
+    }
+    column.categories = new ArrayList<>();
+    for (int c = 1; c <= k; c++) {
+      column.categories.add(Integer.toString(c));
+    }
+    return column;
+  }
+
+  /** The label of the only category observed with weight, or null when there are more. */
+  private static String singleObservedCategory(
+      List<LabelCount> counts, Map<String, Integer> codes, int nullCode, List<String> categories) {
+    int seen = 0;
+    for (LabelCount count : counts) {
+      int code = count.label() == null ? nullCode : codes.getOrDefault(count.label(), 0);
+      if (code > 0 && count.weightedRows() > 0) {
+        if (seen == 0) {
+          seen = code;
+        } else if (code != seen) {
+          return null;
+        }
+      }
+    }
+    return seen == 0 ? null : categories.get(seen - 1);
+  }
+
+  /**
+   * The tables the analysis of these variables needs ({@link HomalsAnalysis#tableVariables}):
+   * each variable as the fit sees it, then the excluded categories of each variable with
+   * exclusions as a passive variable of their own; and the weights' scale.
+   */
+  private TableLayout layout(List<Variable> variables, List<Described> described) {
+    int[][] tableCodes = HomalsAnalysis.tableVariables(variables);
+    int[] sources = HomalsAnalysis.tableVariableSources(variables);
+    boolean[] active = HomalsAnalysis.tableVariablesActive(variables);
+    List<Coding> codings = new ArrayList<>();
+    int m = 0;
+    for (int t = 0; t < tableCodes.length; t++) {
+      Described column = described.get(sources[t]);
+      int[] byCategory = tableCodes[t];
+      int k = 0;
+      for (int code : byCategory) {
+        k = Math.max(k, code);
+      }
+      Map<String, Integer> codes = new LinkedHashMap<>();
+      column.codes().forEach((label, code) -> {
+        if (byCategory[code - 1] > 0) {
+          codes.put(label, byCategory[code - 1]);
+        }
+      });
+      int nullCode = column.nullCode() == 0 ? 0 : byCategory[column.nullCode() - 1];
+      codings.add(new Coding(column.column(), active[t], k, codes, nullCode));
+      m += active[t] ? 1 : 0;
+    }
+    int scale = facts == null
+        ? 0
+        : CategoryTables.weightScale(facts.total(), facts.largest(), facts.whole(), m);
+    return new TableLayout(codings, options.weight, scale);
+  }
+}
