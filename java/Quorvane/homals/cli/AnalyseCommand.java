@@ -12,6 +12,7 @@ import Quorvane.homals.report.HtmlReport;
 import Quorvane.homals.report.ReportSettings;
 import Quorvane.homals.source.DataSource;
 import Quorvane.homals.source.SourceAddress;
+import Quorvane.homals.source.TableAnalysis;
 import java.io.IOException;
 import java.nio.file.AccessDeniedException;
 import java.nio.file.FileAlreadyExistsException;
@@ -203,7 +204,7 @@ final class AnalyseCommand implements Callable<Integer> {
     List<NumericCorrelation> numeric = new ArrayList<>();
     input.numeric().forEach((name, values) -> numeric.add(result.correlation(name, values)));
     InputNotes notes = input.notes();
-    DatabaseReader.Sample sample = null;
+    TableAnalysis.Sample sample = null;
     DatabaseReader.Run run = input.database();
     if (run != null) {
       sample = noPlot ? null : run.sample(progress, result, plotOptions.labelledColumns());
@@ -213,7 +214,7 @@ final class AnalyseCommand implements Callable<Integer> {
       notes = run.notes(notes, location, sample, scoresTable, readNanos);
     }
     InputNotes written = notes;
-    DatabaseReader.Sample drawn = sample;
+    TableAnalysis.Sample drawn = sample;
 
     try (OutputFolder folder = OutputFolder.in(output, opener)) {
       // The tables and the plots need nothing of each other: the tables are written in a thread
@@ -358,7 +359,7 @@ final class AnalyseCommand implements Callable<Integer> {
   }
 
   private void drawPlots(Progress progress, HomalsResult result, List<NumericCorrelation> numeric,
-      OutputFolder folder, DatabaseReader.Run run, DatabaseReader.Sample sample) throws Exception {
+      OutputFolder folder, DatabaseReader.Run run, TableAnalysis.Sample sample) throws Exception {
     Plots.PlotSet plots = Plots.PlotSet.NONE;
     Path staging = folder.staging();
     if (!noPlot) {
@@ -369,12 +370,9 @@ final class AnalyseCommand implements Callable<Integer> {
       PlotSettings settings = sample == null
           ? plotOptions.settings(result, plotSize, plotTitle)
           : plotOptions
-                .settings(result, plotSize, plotTitle,
-                    name
-                    -> PlotOptions.sampled(name, sample.labels().get(name),
-                        run.described(name) == null ? null : result.analysis().variable(name),
-                        label -> run.described(name).code(label), Set.copyOf(options.missing)))
-                .withObjects(sample.cloud());
+                .settings(
+                    result, plotSize, plotTitle, run.table(), sample, Set.copyOf(options.missing))
+                .withObjects(run.cloud(sample));
       plots = Plots.writeAll(result, settings.withArrows(numeric), staging,
           (name, work)
               -> progress.phase(name, named(folder, name, null, work), null,
@@ -386,7 +384,7 @@ final class AnalyseCommand implements Callable<Integer> {
         commandSpec.commandLine().getParseResult().originalArgs(),
         run == null ? null
                     : String.format(Locale.ROOT, "%d (%d take part, total weight %s)", run.rows(),
-                        run.tables().objectCount(), run.takingWeight()));
+                        run.table().tables().objectCount(), run.table().takingWeight()));
     Plots.PlotSet drawn = plots;
     Callable<List<Path>> write =
         () -> List.of(HtmlReport.write(result, numeric, report, staging, drawn));

@@ -1,16 +1,14 @@
 package Quorvane.homals.cli;
 
-import Quorvane.homals.CategoryTables;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Variable;
 import Quorvane.homals.plot.ObjectCloud;
-import Quorvane.homals.source.Coding;
 import Quorvane.homals.source.DataSource;
 import Quorvane.homals.source.LabelCount;
 import Quorvane.homals.source.SourceAddress;
 import Quorvane.homals.source.SourceColumn;
-import Quorvane.homals.source.TableLayout;
+import Quorvane.homals.source.TableAnalysis;
 import Quorvane.homals.source.WeightFacts;
 import java.util.ArrayList;
 import java.util.HashSet;
@@ -55,194 +53,69 @@ final class DatabaseReader {
   String progress() { return step; }
 
   /**
-   * How one analysed column's values code its categories: by the value's text as the source
-   * gives it (NULL apart), the code 1 .. k of the described variable, or 0 for a missing cell.
-   */
-  record Described(String column, Map<String, Integer> codes, int nullCode) {
-    int code(String label) {
-      if (label == null) {
-        return nullCode;
-      }
-      Integer code = codes.get(label);
-      return code == null ? 0 : code;
-    }
-  }
-
-  /**
-   * What a run from a database keeps besides the analysis: the open source, the analysed
-   * columns' codings (in the order of the analysis's variables), what the source summed, the
-   * rows of the table and the tables summed; and the time its queries take.
+   * What a run from a database keeps besides the analysis: the table's analysis (the analysed
+   * columns, the tables its database summed), the rows of the table, and the time its queries
+   * take.
    */
   static final class Run {
     /** The most objects drawn for the plots. */
     static final int SAMPLE_SIZE = 5000;
 
     private final DataSource source;
-    private final List<Described> described;
-    private final TableLayout layout;
+    private final TableAnalysis table;
     private final long rows;
-    private final CategoryTables tables;
     private long queryNanos;
 
-    Run(DataSource source, List<Described> described, TableLayout layout, long rows,
-        CategoryTables tables) {
+    Run(DataSource source, TableAnalysis table, long rows) {
       this.source = source;
-      this.described = described;
-      this.layout = layout;
+      this.table = table;
       this.rows = rows;
-      this.tables = tables;
     }
 
     long rows() { return rows; }
 
-    CategoryTables tables() { return tables; }
+    TableAnalysis table() { return table; }
 
-    /**
-     * The coefficients of the layout's active variables, by fit code and dimension, from the
-     * result's, which are by described category.
-     */
-    double[][][] coefficients(HomalsResult result) {
-      List<Variable> variables = result.analysis().variables();
-      int[][] tableCodes = HomalsAnalysis.tableVariables(variables);
-      int[] sources = HomalsAnalysis.tableVariableSources(variables);
-      double[][][] coefficients = new double[layout.variables().size()][][];
-      for (int t = 0; t < coefficients.length; t++) {
-        Coding coding = layout.variables().get(t);
-        if (!coding.active()) {
-          continue;
-        }
-        coefficients[t] = new double[coding.categoryCount()][result.dimensions()];
-        for (int c = 0; c < tableCodes[t].length; c++) {
-          int code = tableCodes[t][c];
-          for (int d = 0; code > 0 && d < result.dimensions(); d++) {
-            coefficients[t][code - 1][d] = result.scoreCoefficient(sources[t], c, d);
-          }
-        }
-      }
-      return coefficients;
-    }
-
-    /** {@link #sample(HomalsResult, List)} as a phase of the run. */
-    Sample sample(Progress progress, HomalsResult result, List<String> labelColumns)
+    /** {@link TableAnalysis#sample} as a phase of the run. */
+    TableAnalysis.Sample sample(Progress progress, HomalsResult result, List<String> labelColumns)
         throws Exception {
       long start = System.nanoTime();
-      Sample sample = progress.phase("sampling",
-          ()
-              -> sample(result, labelColumns),
-          null,
-          drawn
-          -> String.format(Locale.ROOT, "drew %,d of the %,d objects that take part, for the plots",
-              drawn.cloud().count(), tables.objectCount()));
+      TableAnalysis.Sample sample = progress.phase(
+          "sampling", () -> table.sample(result, labelColumns, SAMPLE_SIZE), null, this::drawn);
       queryNanos += System.nanoTime() - start;
       return sample;
     }
 
-    /**
-     * Writes the scores of every object into a new table beside the source, computed there from
-     * the result's coefficients; as a phase of the run.
-     */
-    void writeScores(Progress progress, HomalsResult result, String table, String idColumn)
+    private String drawn(TableAnalysis.Sample sample) {
+      return String.format(Locale.ROOT, "drew %,d of the %,d objects that take part, for the plots",
+          sample.size(), table.tables().objectCount());
+    }
+
+    /** {@link TableAnalysis#writeScores} as a phase of the run. */
+    void writeScores(Progress progress, HomalsResult result, String name, String idColumn)
         throws Exception {
       long start = System.nanoTime();
       progress.phase("writing scores", () -> {
-        source.writeScores(table, idColumn, layout, coefficients(result));
-        return table;
-      }, null, name -> "wrote the scores into table " + name);
+        table.writeScores(result, name, idColumn);
+        return name;
+      }, null, written -> "wrote the scores into table " + written);
       queryNanos += System.nanoTime() - start;
     }
 
-    /** The notes of the file, with what the run asked of the database. */
-    InputNotes notes(
-        InputNotes notes, String location, Sample sample, String scoresTable, long readNanos) {
+    /** The notes of the input, with what the run asked of the database. */
+    InputNotes notes(InputNotes notes, String location, TableAnalysis.Sample sample,
+        String scoresTable, long readNanos) {
       return notes.withDatabase(new InputNotes.DatabaseNotes(source.description(),
-          SourceAddress.parse(location).toString(), rows, tables.objectCount(), takingWeight(),
-          sample == null ? 0 : sample.cloud().count(), scoresTable, source.bytesReceived(),
-          (readNanos + queryNanos) / 1e9));
+          SourceAddress.parse(location).toString(), rows, table.tables().objectCount(),
+          table.takingWeight(), sample == null ? 0 : sample.size(), scoresTable,
+          source.bytesReceived(), (readNanos + queryNanos) / 1e9));
     }
 
-    /**
-     * The objects drawn for the plots: at most {@link #SAMPLE_SIZE} of those that take part,
-     * by a hash of their values, with their weights, their scores (from the result's
-     * coefficients, as the scores table computes them) and their labels in the columns asked.
-     */
-    Sample sample(HomalsResult result, List<String> labelColumns) {
-      List<String> columns = new ArrayList<>(layout.columns());
-      for (String column : labelColumns) {
-        if (!columns.contains(column)) {
-          columns.add(column);
-        }
-      }
-      List<String[]> rows = source.sample(layout, columns, SAMPLE_SIZE);
-      int n = rows.size();
-      double[][][] coefficients = coefficients(result);
-      double[][] scores = new double[result.dimensions()][n];
-      double[] weights = new double[n];
-      int weight = layout.weightColumn() == null ? -1 : columns.indexOf(layout.weightColumn());
-      for (int i = 0; i < n; i++) {
-        String[] row = rows.get(i);
-        weights[i] = weight < 0 ? 1 : new java.math.BigDecimal(row[weight].trim()).doubleValue();
-        double[] sum = new double[result.dimensions()];
-        int observed = 0;
-        for (int t = 0; t < coefficients.length; t++) {
-          Coding coding = layout.variables().get(t);
-          int code = coding.active() ? coding.code(row[columns.indexOf(coding.column())]) : 0;
-          if (code > 0) {
-            observed++;
-            for (int d = 0; d < sum.length; d++) {
-              sum[d] += coefficients[t][code - 1][d];
-            }
-          }
-        }
-        for (int d = 0; d < sum.length; d++) {
-          scores[d][i] = sum[d] / observed;
-        }
-      }
-      Map<String, String[]> labels = new LinkedHashMap<>();
-      for (String column : labelColumns) {
-        int at = columns.indexOf(column);
-        String[] texts = new String[n];
-        for (int i = 0; i < n; i++) {
-          texts[i] = rows.get(i)[at];
-        }
-        labels.put(column, texts);
-      }
-      return new Sample(ObjectCloud.sample(scores, weights, tables.objectCount()), labels);
-    }
-
-    /** The described variable of an analysed column, or null. */
-    Described described(String column) {
-      for (Described d : described) {
-        if (d.column().equals(column)) {
-          return d;
-        }
-      }
-      return null;
-    }
-
-    /** The summed weight of the objects that take part, exactly, in decimal. */
-    String takingWeight() {
-      // Each object's units are counted once for each of its c observed active variables.
-      long units = 0;
-      for (int c = 1; c <= tables.activeCount(); c++) {
-        long sum = 0;
-        for (int s = 0; s < tables.activeSlots(); s++) {
-          sum += tables.frequency(c, s);
-        }
-        units += sum / c;
-      }
-      return new java.math.BigDecimal(units)
-          .multiply(java.math.BigDecimal.valueOf(2).pow(Math.max(-tables.weightScale(), 0)))
-          .divide(java.math.BigDecimal.valueOf(2).pow(Math.max(tables.weightScale(), 0)))
-          .stripTrailingZeros()
-          .toPlainString();
+    /** The sample as the plots draw it: every object drawn stands for the ones taking part. */
+    ObjectCloud cloud(TableAnalysis.Sample sample) {
+      return ObjectCloud.sample(sample.scores(), sample.weights(), table.tables().objectCount());
     }
   }
-
-  /**
-   * The objects drawn for the plots, and their labels in the columns that colour them or get
-   * ellipses (raw texts, null for NULL).
-   */
-  record Sample(ObjectCloud cloud, Map<String, String[]> labels) {}
 
   AnalyseCommand.Input read() {
     List<SourceColumn> columns = source.columns();
@@ -258,6 +131,7 @@ final class DatabaseReader {
         source.column(name);
       }
     }
+    plotOptions.labelledColumns().forEach(source::column);
     if (!options.numeric.isEmpty()) {
       throw new CliException("--numeric correlates every object's score with a column; a "
           + "database source keeps its objects where they are, so it is not available there");
@@ -311,14 +185,13 @@ final class DatabaseReader {
     }
     if (options.weight != null) {
       step = "checking the weights";
-      checkWeights(source.weightFacts(options.weight));
+      facts = TableAnalysis.weightFacts(source, options.weight);
     }
 
     Set<String> missingTexts = new HashSet<>(options.missing);
     Map<String, Integer> missingCells = new LinkedHashMap<>();
     Map<String, String> leftOut = new LinkedHashMap<>();
-    List<Variable> variables = new ArrayList<>();
-    List<Described> described = new ArrayList<>();
+    List<TableAnalysis.Column> described = new ArrayList<>();
     for (String name : analysed) {
       step = "counting the values of column '" + name + "'";
       List<LabelCount> counts = source.labels(name, options.weight);
@@ -365,22 +238,21 @@ final class DatabaseReader {
           warnings.add(countLike);
         }
       }
-      variables.add(choices.dress(Variable.ofCategories(name, categories), passive));
-      described.add(new Described(name, codes, nullCode));
+      Variable variable = choices.dress(Variable.ofCategories(name, categories), passive);
+      described.add(new TableAnalysis.Column(variable, codes, nullCode));
     }
     InputNotes notes = InputNotes.ofTable(missingCells, leftOut, options.missingAsCategory);
-    HomalsAnalysis.Builder builder = HomalsAnalysis.builder().variables(variables);
+    List<Variable> variables = described.stream().map(TableAnalysis.Column::variable).toList();
     if (variables.stream().noneMatch(Variable::isActive)) {
       // Nothing to sum: the analysis refuses the variables in its own words.
-      return new AnalyseCommand.Input(
-          options.build(builder), null, notes, List.copyOf(warnings), Map.of(), null);
+      return new AnalyseCommand.Input(options.build(HomalsAnalysis.builder().variables(variables)),
+          null, notes, List.copyOf(warnings), Map.of(), null);
     }
-    TableLayout layout = layout(variables, described);
     step = "summing the tables";
-    CategoryTables tables = source.tables(layout);
-    HomalsAnalysis analysis = options.build(builder.tables(tables));
-    return new AnalyseCommand.Input(analysis, null, notes, List.copyOf(warnings), Map.of(),
-        new Run(source, described, layout, rows, tables));
+    TableAnalysis table = TableAnalysis.sum(source, described, options.weight, facts);
+    HomalsAnalysis analysis = options.build(table.builder());
+    return new AnalyseCommand.Input(
+        analysis, null, notes, List.copyOf(warnings), Map.of(), new Run(source, table, rows));
   }
 
   private static void requireAnalysed(List<String> analysed, String name, String option) {
@@ -388,27 +260,6 @@ final class DatabaseReader {
       throw new CliException(option + " names column '" + name
           + "', which is not analysed (it is excluded, or the weight or id column)");
     }
-  }
-
-  private void checkWeights(WeightFacts facts) {
-    String column = "weight column '" + options.weight + "': ";
-    if (facts.nulls() > 0) {
-      throw new CliException(column + facts.nulls() + " of " + facts.rows() + " rows have no "
-          + "weight (NULL); weights must be finite numbers of 0 or more");
-    }
-    if (facts.negative() > 0) {
-      throw new CliException(column + facts.negative() + " rows have a negative weight; weights "
-          + "must be finite numbers of 0 or more");
-    }
-    if (facts.notFinite() > 0) {
-      throw new CliException(column + facts.notFinite() + " rows have a weight that is not a "
-          + "finite number; weights must be finite numbers of 0 or more");
-    }
-    if (!(facts.largest() > 0)) {
-      throw new CliException(
-          column + "no object has a positive weight, so none takes part in the analysis");
-    }
-    this.facts = facts;
   }
 
   private WeightFacts facts;
@@ -506,39 +357,5 @@ final class DatabaseReader {
       }
     }
     return seen == 0 ? null : categories.get(seen - 1);
-  }
-
-  /**
-   * The tables the analysis of these variables needs ({@link HomalsAnalysis#tableVariables}):
-   * each variable as the fit sees it, then the excluded categories of each variable with
-   * exclusions as a passive variable of their own; and the weights' scale.
-   */
-  private TableLayout layout(List<Variable> variables, List<Described> described) {
-    int[][] tableCodes = HomalsAnalysis.tableVariables(variables);
-    int[] sources = HomalsAnalysis.tableVariableSources(variables);
-    boolean[] active = HomalsAnalysis.tableVariablesActive(variables);
-    List<Coding> codings = new ArrayList<>();
-    int m = 0;
-    for (int t = 0; t < tableCodes.length; t++) {
-      Described column = described.get(sources[t]);
-      int[] byCategory = tableCodes[t];
-      int k = 0;
-      for (int code : byCategory) {
-        k = Math.max(k, code);
-      }
-      Map<String, Integer> codes = new LinkedHashMap<>();
-      column.codes().forEach((label, code) -> {
-        if (byCategory[code - 1] > 0) {
-          codes.put(label, byCategory[code - 1]);
-        }
-      });
-      int nullCode = column.nullCode() == 0 ? 0 : byCategory[column.nullCode() - 1];
-      codings.add(new Coding(column.column(), active[t], k, codes, nullCode));
-      m += active[t] ? 1 : 0;
-    }
-    int scale = facts == null
-        ? 0
-        : CategoryTables.weightScale(facts.total(), facts.largest(), facts.whole(), m);
-    return new TableLayout(codings, options.weight, scale);
   }
 }

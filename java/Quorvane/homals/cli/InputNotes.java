@@ -55,9 +55,10 @@ record InputNotes(char delimiter, boolean delimiterDetected, String encoding,
               taking, totalWeight.stripTrailingZeros().toPlainString());
     }
     return "Homogeneity analysis of " + database.address() + "\n"
-        + String.format(Locale.ROOT,
-            "read from:   %s, which summed the counts (%,d bytes received, %.1f s of queries)%n",
-            database.source(), database.bytesReceived(), database.seconds())
+        + String.format(
+            Locale.ROOT, "read from:   %s, which summed the counts%n", database.source())
+        + String.format(Locale.ROOT, "queries:     %.1f s, %,d bytes received%n",
+            database.seconds(), database.bytesReceived())
         + String.format(Locale.ROOT, "objects:     %d (%d take part, total weight %s)%n",
             database.rows(), database.taking(), database.takingWeight())
         + String.format(Locale.ROOT, "scores:      %s%n",
@@ -65,10 +66,10 @@ record InputNotes(char delimiter, boolean delimiterDetected, String encoding,
                 ? "not written: no objects.csv for a table of a database (--scores-table "
                     + "writes them into a table beside it)"
                 : "in table " + database.scoresTable() + " beside the source, computed there")
-        + (database.sampled() == 0
+        + (database.sampled() == 0 || database.sampled() == database.taking()
                 ? ""
                 : String.format(Locale.ROOT,
-                    "plots:       the objects are a sample of %d, drawn by a hash of their "
+                    "plots:       the objects of a sample of %d, drawn by a hash of their "
                         + "values%n",
                     database.sampled()));
   }

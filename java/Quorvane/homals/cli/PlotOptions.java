@@ -4,6 +4,7 @@ import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Variable;
 import Quorvane.homals.plot.ObjectColours;
 import Quorvane.homals.plot.PlotSettings;
+import Quorvane.homals.source.TableAnalysis;
 import java.util.ArrayList;
 import java.util.HashMap;
 import java.util.List;
@@ -144,34 +145,34 @@ final class PlotOptions {
   }
 
   /**
-   * A column that colours a sample of objects or gets their ellipses: an analysed column's
-   * categories are its variable's; another column's are the labels the sample holds, ordered as
-   * a variable's would be, with the cell rules of a CSV file.
-   *
-   * @param labels the sampled objects' texts in the column, null for NULL
-   * @param analysed the variable of an analysed column, or null
-   * @param codes the codes of an analysed column's texts
+   * The settings of a sample of a table's objects: an analysed column colours them (or gets
+   * ellipses) by its variable's categories; another column by the labels the sample holds,
+   * ordered as a variable's would be, with the cell rules of a CSV file.
    */
-  static ObjectColours sampled(String name, String[] labels, Variable analysed,
-      Function<String, Integer> codes, Set<String> missingTexts) {
-    int[] byObject = new int[labels.length];
-    if (analysed != null) {
+  PlotSettings settings(HomalsResult result, int size, String title, TableAnalysis table,
+      TableAnalysis.Sample sample, Set<String> missingTexts) {
+    return settings(result, size, title, name -> {
+      String[] labels = sample.labels().get(name);
+      int[] codes = new int[labels.length];
+      TableAnalysis.Column analysed = table.column(name);
+      if (analysed != null) {
+        for (int i = 0; i < labels.length; i++) {
+          codes[i] = analysed.code(labels[i]);
+        }
+        return new ObjectColours(name, analysed.variable().categories(), codes);
+      }
+      java.util.TreeSet<String> seen = new java.util.TreeSet<>();
+      for (String label : labels) {
+        if (label != null && !label.isBlank() && !missingTexts.contains(label.trim())) {
+          seen.add(label.trim());
+        }
+      }
+      List<String> categories = Variable.categoryOrder(seen);
       for (int i = 0; i < labels.length; i++) {
-        byObject[i] = codes.apply(labels[i]);
+        codes[i] = labels[i] == null ? 0 : categories.indexOf(labels[i].trim()) + 1;
       }
-      return new ObjectColours(name, analysed.categories(), byObject);
-    }
-    java.util.TreeSet<String> seen = new java.util.TreeSet<>();
-    for (String label : labels) {
-      if (label != null && !label.isBlank() && !missingTexts.contains(label.trim())) {
-        seen.add(label.trim());
-      }
-    }
-    List<String> categories = Variable.categoryOrder(seen);
-    for (int i = 0; i < labels.length; i++) {
-      byObject[i] = labels[i] == null ? 0 : categories.indexOf(labels[i].trim()) + 1;
-    }
-    return new ObjectColours(name, categories, byObject);
+      return new ObjectColours(name, categories, codes);
+    });
   }
 
   /**
