@@ -16,6 +16,7 @@
 #   TALLOWMERE_TEST_POSTGRESQL    host:port of the PostgreSQL server
 #   TALLOWMERE_TEST_DATABASE      the database made on every server for the tests' tables
 #   TALLOWMERE_TEST_DB_USER       the user, who may create tables there
+#   TALLOWMERE_TEST_DB_READER     a user who may only read them (the same password)
 #   TALLOWMERE_DB_PASSWORD        that user's password, made up afresh for every start
 # The password is written only into FOLDER, readable by its owner alone (and into the servers'
 # own configuration there), never printed.
@@ -29,6 +30,7 @@ usage() {
 command=$1
 folder=$2
 user=analyst
+reader=reader
 database=tallowmere
 cluster=tallowmere_shards
 
@@ -92,7 +94,10 @@ clickhouse_users() {
   cat <<EOF
 <?xml version="1.0"?>
 <yandex>
-  <profiles><default><max_memory_usage>4000000000</max_memory_usage></default></profiles>
+  <profiles>
+    <default><max_memory_usage>4000000000</max_memory_usage></default>
+    <readonly><max_memory_usage>4000000000</max_memory_usage><readonly>1</readonly></readonly>
+  </profiles>
   <users>
     <$user>
       <password_sha256_hex>$hash</password_sha256_hex>
@@ -100,6 +105,12 @@ clickhouse_users() {
       <profile>default</profile>
       <quota>default</quota>
     </$user>
+    <$reader>
+      <password_sha256_hex>$hash</password_sha256_hex>
+      <networks><ip>127.0.0.1</ip></networks>
+      <profile>readonly</profile>
+      <quota>default</quota>
+    </$reader>
   </users>
   <quotas><default><interval>
     <duration>3600</duration><queries>0</queries><errors>0</errors><result_rows>0</result_rows>
@@ -157,7 +168,11 @@ start() {
   runuser -u postgres -- psql -q -v ON_ERROR_STOP=1 -h "$folder/postgresql" -p "$pg_port" \
     -d postgres -f - >/dev/null <<EOF
 CREATE ROLE $user LOGIN PASSWORD '$password';
+CREATE ROLE $reader LOGIN PASSWORD '$password';
 CREATE DATABASE $database OWNER $user;
+\\connect $database
+ALTER DEFAULT PRIVILEGES FOR ROLE $user IN SCHEMA public GRANT SELECT ON TABLES TO $reader;
+GRANT CREATE ON SCHEMA public TO $user;
 EOF
 
   for shard in 1 2; do
@@ -183,10 +198,11 @@ TALLOWMERE_TEST_CLICKHOUSE_CLUSTER=$cluster
 TALLOWMERE_TEST_POSTGRESQL=127.0.0.1:$pg_port
 TALLOWMERE_TEST_DATABASE=$database
 TALLOWMERE_TEST_DB_USER=$user
+TALLOWMERE_TEST_DB_READER=$reader
 TALLOWMERE_DB_PASSWORD=$password
 export TALLOWMERE_TEST_CLICKHOUSE TALLOWMERE_TEST_CLICKHOUSE_SHARDS
 export TALLOWMERE_TEST_CLICKHOUSE_CLUSTER TALLOWMERE_TEST_POSTGRESQL TALLOWMERE_TEST_DATABASE
-export TALLOWMERE_TEST_DB_USER TALLOWMERE_DB_PASSWORD
+export TALLOWMERE_TEST_DB_USER TALLOWMERE_TEST_DB_READER TALLOWMERE_DB_PASSWORD
 EOF
   echo "databases: ClickHouse shards on HTTP ports $http_1 and $http_2, PostgreSQL on port" \
     "$pg_port (files in $folder)"
