@@ -16,7 +16,9 @@
 #   TALLOWMERE_TEST_POSTGRESQL    host:port of the PostgreSQL server
 #   TALLOWMERE_TEST_DATABASE      the database made on every server for the tests' tables
 #   TALLOWMERE_TEST_DB_USER       the user, who may create tables there
-#   TALLOWMERE_TEST_DB_READER     a user who may only read them (the same password)
+#   TALLOWMERE_TEST_DB_READER     a user who may only read them (the same password); in
+#                                 ClickHouse at most 1000 rows a query, in PostgreSQL only the
+#                                 tables granted to it
 #   TALLOWMERE_DB_PASSWORD        that user's password, made up afresh for every start
 # The password is written only into FOLDER, readable by its owner alone (and into the servers'
 # own configuration there), never printed.
@@ -96,7 +98,10 @@ clickhouse_users() {
 <yandex>
   <profiles>
     <default><max_memory_usage>4000000000</max_memory_usage></default>
-    <readonly><max_memory_usage>4000000000</max_memory_usage><readonly>1</readonly></readonly>
+    <readonly>
+      <max_memory_usage>4000000000</max_memory_usage><readonly>1</readonly>
+      <max_rows_to_read>1000</max_rows_to_read>
+    </readonly>
   </profiles>
   <users>
     <$user>

@@ -246,9 +246,8 @@ final class AnalyseCommand implements Callable<Integer> {
     if (source == null) {
       input = read();
     } else {
-      if (scoresTable != null && source.tableExists(scoresTable)) {
-        throw new CliException("--scores-table " + scoresTable + ": the table exists already; "
-            + "the scores are written into a new table only");
+      if (scoresTable != null) {
+        source.checkScoresTable(scoresTable);
       }
       DatabaseReader reader = new DatabaseReader(source, options, plotOptions, scoresTable);
       readingTable = reader;

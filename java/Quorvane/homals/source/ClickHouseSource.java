@@ -564,6 +564,20 @@ public final class ClickHouseSource implements DataSource {
   }
 
   @Override
+  public void checkScoresTable(String table) {
+    if (tableExists(table)) {
+      throw new SourceException("table " + address.database() + "." + table + " exists already "
+          + "at " + address.server() + "; the scores are written into a new table only");
+    }
+    String readonly = execute("SELECT value FROM system.settings WHERE name = 'readonly'").strip();
+    if (!readonly.equals("0")) {
+      throw new SourceException("ClickHouse at " + address.server() + " lets user '"
+          + address.user() + "' only read (readonly = " + readonly + "), so it cannot create "
+          + "the scores table");
+    }
+  }
+
+  @Override
   public void writeScores(
       String table, String idColumn, TableLayout layout, double[][][] coefficients) {
     String target = identifier(address.database()) + "." + identifier(table);

@@ -92,6 +92,14 @@ public interface DataSource extends AutoCloseable {
   /** Whether the database holds a table of that name beside the source table. */
   default boolean tableExists(String table) { return false; }
 
+  /**
+   * Refuses, before any work that would be lost, a table of scores that {@link #writeScores}
+   * could not create: one that exists already, or a user who may not create tables there.
+   */
+  default void checkScoresTable(String table) {
+    throw new SourceException(description() + " cannot hold a table of scores");
+  }
+
   /** Bytes received from the server so far; 0 for a source that is not a server. */
   default long bytesReceived() { return 0; }
 

@@ -59,7 +59,8 @@ public final class PostgreSqlSource implements DataSource {
   /** The server's words, on one line, and what was being done. */
   private SourceException failure(SQLException e, String doing) {
     String message = e.getMessage() == null ? e.getClass().getSimpleName() : e.getMessage();
-    message = message.replaceAll("\\s+", " ").strip();
+    // The driver adds where in the statement the server stopped, which says nothing to a user.
+    message = message.replaceAll("\\s+", " ").replaceAll(" Position: \\d+$", "").strip();
     String state = e.getSQLState() == null ? "" : e.getSQLState();
     String server = "PostgreSQL at " + address.server();
     if (state.startsWith("08")) {
@@ -391,6 +392,30 @@ public final class PostgreSqlSource implements DataSource {
               .append(") IS NOT NULL"),
         "to look up table " + table, row -> exists[0] = row.getBoolean(1));
     return exists[0];
+  }
+
+  @Override
+  public void checkScoresTable(String table) {
+    if (tableExists(table)) {
+      throw new SourceException("table " + (address.schema() == null ? "" : address.schema() + ".")
+          + table + " exists already in " + address.database() + " at " + address.server()
+          + "; the scores are written into a new table only");
+    }
+    boolean[] allowed = new boolean[1];
+    Statement statement = new Statement().append("SELECT has_schema_privilege(");
+    if (address.schema() == null) {
+      statement.append("current_schema()");
+    } else {
+      statement.bind(address.schema(), "text");
+    }
+    query(statement.append(", 'CREATE')"), "to look up the user's privileges",
+        row -> allowed[0] = row.getBoolean(1));
+    if (!allowed[0]) {
+      throw new SourceException("PostgreSQL at " + address.server() + " does not let user '"
+          + address.user() + "' create tables in schema "
+          + (address.schema() == null ? "of the table" : "'" + address.schema() + "'")
+          + ", so it cannot create the scores table");
+    }
   }
 
   @Override

@@ -198,6 +198,15 @@ final class TestDatabases {
         user(), password());
   }
 
+  /** Runs one statement on the PostgreSQL server. */
+  static void postgreSqlExecute(String sql) {
+    try (Connection connection = postgreSqlConnection()) {
+      connection.createStatement().execute(sql);
+    } catch (SQLException e) {
+      throw new IllegalStateException(e);
+    }
+  }
+
   /** The rows of a query on the PostgreSQL server, each as texts. */
   static List<String[]> postgreSqlRows(String sql) {
     List<String[]> rows = new ArrayList<>();
