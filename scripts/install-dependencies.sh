@@ -4,12 +4,16 @@
 set -eu
 
 # The second line is the linux-aarch64 library and its tests: the cross compiler and its binutils,
-# GoogleTest's sources to build with it, and qemu-aarch64 to run them here.
+# GoogleTest's sources to build with it, and qemu-aarch64 to run them here. The last line is the
+# database sources: PostgreSQL's JDBC driver, which the jar uses, and the servers the tests and the
+# benchmark analyse tables in (a ClickHouse cluster of two shards and a PostgreSQL server,
+# scripts/databases.sh).
 packages="g++ clang libclang-rt-14-dev cmake make libgtest-dev libbenchmark-dev libeigen3-dev libspectra-dev
 g++-aarch64-linux-gnu binutils-aarch64-linux-gnu googletest qemu-user
 openjdk-17-jdk-headless junit5 libunivocity-parsers-java libpicocli-java libjfreechart-java
 libjfreesvg-java libgoogle-gson-java libjsoup-java libcommons-math3-java
-fontconfig fonts-dejavu-core chromium"
+fontconfig fonts-dejavu-core chromium
+libpostgresql-jdbc-java clickhouse-server clickhouse-client postgresql"
 
 missing=""
 for package in $packages; do
