@@ -23,6 +23,7 @@ public final class PostgreSqlSource implements DataSource {
   private final SourceAddress address;
   private final Connection connection;
   private List<SourceColumn> columns;
+  private java.util.function.Consumer<String> queryLog;
 
   /**
    * Connects to the server.
@@ -123,7 +124,37 @@ public final class PostgreSqlSource implements DataSource {
     void read(ResultSet row) throws SQLException;
   }
 
+  /**
+   * Hands every query to {@code log} before it runs (null: none), for diagnosis: its text, its
+   * bound values, and the server's plan of it (EXPLAIN) line by line.
+   */
+  public void logQueries(java.util.function.Consumer<String> log) { this.queryLog = log; }
+
+  private void explain(Statement statement) throws SQLException {
+    StringBuilder text = new StringBuilder(statement.sql).append("\n-- bound: ");
+    for (Object value : statement.parameters) {
+      text.append(value instanceof Object[] array ? java.util.Arrays.toString(array)
+                                                  : String.valueOf(value))
+          .append("; ");
+    }
+    Statement plan = new Statement().append("EXPLAIN " + statement.sql);
+    plan.parameters.addAll(statement.parameters);
+    try (PreparedStatement prepared = plan.prepare(); ResultSet rows = prepared.executeQuery()) {
+      while (rows.next()) {
+        text.append("\n-- plan: ").append(rows.getString(1));
+      }
+    }
+    queryLog.accept(text.toString());
+  }
+
   private void query(Statement statement, String doing, RowReader reader) {
+    try {
+      if (queryLog != null) {
+        explain(statement);
+      }
+    } catch (SQLException e) {
+      throw failure(e, doing);
+    }
     try (PreparedStatement prepared = statement.prepare();
          ResultSet rows = prepared.executeQuery()) {
       while (rows.next()) {
