@@ -11,11 +11,12 @@ rows=${1:-10000000}
 jar=build/tallowmere.jar
 bench="java -cp $jar:build/bench/database-bench.jar DatabaseBench"
 work=$(mktemp -d /tmp/tallowmere-database-bench.XXXXXX)
-trap 'scripts/databases.sh stop "$work/servers"; rm -rf "$work"' EXIT
+servers=$(mktemp -d /tmp/tallowmere-databases.XXXXXX)
+trap 'scripts/databases.sh stop "$servers"; rm -rf "$work"' EXIT
 trap 'exit 1' INT TERM HUP
-scripts/databases.sh start "$work/servers"
+scripts/databases.sh start "$servers"
 # shellcheck disable=SC1091
-. "$work/servers/environment"
+. "$servers/environment"
 table=clickhouse://$TALLOWMERE_TEST_DB_USER@$TALLOWMERE_TEST_CLICKHOUSE/$TALLOWMERE_TEST_DATABASE/bench
 
 $bench load "$rows"
@@ -31,8 +32,8 @@ t_table=$(seconds java -jar "$jar" analyse "$table" --id id -o "$work/from-table
 bytes_table=$(sed -n 's/.*"bytesReceived": \([0-9]*\).*/\1/p' "$work/from-table/summary.json")
 
 echo "== the table exported to CSV, then the command line on the file"
-tcp=$(sed -n 's|.*<tcp_port>\([0-9]*\)</tcp_port>.*|\1|p' "$work/servers/clickhouse-1/config.xml")
-t_export=$(seconds sh -c "clickhouse-client --config-file='$work/servers/clickhouse-client.xml' \
+tcp=$(sed -n 's|.*<tcp_port>\([0-9]*\)</tcp_port>.*|\1|p' "$servers/clickhouse-1/config.xml")
+t_export=$(seconds sh -c "clickhouse-client --config-file='$servers/clickhouse-client.xml' \
   --host 127.0.0.1 --port $tcp --query 'SELECT * FROM $TALLOWMERE_TEST_DATABASE.bench FORMAT CSVWithNames' \
   </dev/null >'$work/bench.csv'")
 bytes_export=$(stat -c %s "$work/bench.csv")
@@ -53,4 +54,4 @@ echo "categories.csv of the table and of the file: $same"
 
 echo
 echo "== the tables by keys of pairs and of blocks of variables"
-$bench shapes "$work/servers"
+$bench shapes "$servers"

@@ -163,12 +163,20 @@ start() {
   mkdir -p "$folder/postgresql"
   printf '%s\n' "$password" >"$folder/postgresql/password"
   chown -R postgres "$folder/postgresql"
-  runuser -u postgres -- "$bin/initdb" -D "$folder/postgresql/data" -U postgres -E UTF8 \
+  if ! runuser -u postgres -- "$bin/initdb" -D "$folder/postgresql/data" -U postgres -E UTF8 \
     --no-locale --auth-local=trust --auth-host=scram-sha-256 \
-    --pwfile="$folder/postgresql/password" >"$folder/postgresql/initdb.log" 2>&1
-  runuser -u postgres -- "$bin/pg_ctl" -D "$folder/postgresql/data" \
+    --pwfile="$folder/postgresql/password" >"$folder/postgresql/initdb.log" 2>&1; then
+    echo "$0: initdb failed (the postgres user must reach $folder):" >&2
+    tail -n 5 "$folder/postgresql/initdb.log" >&2
+    exit 1
+  fi
+  if ! runuser -u postgres -- "$bin/pg_ctl" -D "$folder/postgresql/data" \
     -l "$folder/postgresql/server.log" -w -t 60 \
-    -o "-p $pg_port -k $folder/postgresql -c listen_addresses=127.0.0.1" start >/dev/null
+    -o "-p $pg_port -k $folder/postgresql -c listen_addresses=127.0.0.1" start >/dev/null; then
+    echo "$0: PostgreSQL did not start:" >&2
+    tail -n 5 "$folder/postgresql/server.log" >&2
+    exit 1
+  fi
   # The password goes in through standard input, never on a command line.
   runuser -u postgres -- psql -q -v ON_ERROR_STOP=1 -h "$folder/postgresql" -p "$pg_port" \
     -d postgres -f - >/dev/null <<EOF
