@@ -556,16 +556,20 @@ public final class ClickHouseSource implements DataSource {
       select.append(select.length() == 0 ? "" : ", ").append(identifier(column));
     }
     // Rows are ordered by a hash of their values, then by the values, so that equal hashes keep
-    // an order too; rows alike in every value are interchangeable.
+    // an order too; rows alike in every value are interchangeable. NULL hashes as the type's
+    // default, and the values themselves then tell it apart.
     StringBuilder hashed = new StringBuilder();
     StringBuilder order = new StringBuilder();
     for (String column : sampleKey(layout, columns)) {
-      hashed.append(hashed.length() == 0 ? "" : ", '\\t', ")
-          .append("ifNull(toString(" + identifier(column) + "), '\\\\N')");
+      SourceColumn.Kind kind = column(column).kind();
+      String value = kind == SourceColumn.Kind.TEXT || kind == SourceColumn.Kind.INTEGER
+          ? identifier(column)
+          : "toString(" + identifier(column) + ")";
+      hashed.append(hashed.length() == 0 ? "" : ", ").append("assumeNotNull(" + value + ")");
       order.append(", ").append(identifier(column));
     }
     return rows("SELECT " + select + " FROM " + table() + " WHERE " + participating(layout)
-        + " ORDER BY cityHash64(concat(" + hashed + ", ''))" + order + " LIMIT " + limit);
+        + " ORDER BY cityHash64(" + hashed + ")" + order + " LIMIT " + limit);
   }
 
   /** The columns whose values draw the sample: those read, and those of the layout. */

@@ -215,6 +215,34 @@ class SourceTablesTest {
     }
   }
 
+  @ParameterizedTest(name = "{0}, {1}")
+  @MethodSource("cases")
+  void drawsTheSameSampleWhateverTheOrderOfTheRows(String engine, Dataset dataset)
+      throws IOException {
+    List<String[]> shuffled = new ArrayList<>(dataset.rows());
+    java.util.Collections.shuffle(shuffled, new Random(3));
+    Dataset reordered = new Dataset(dataset.name(), dataset.columns(), shuffled, dataset.weights());
+    String weight = dataset.columns().get(5).name();
+    List<Coding> codings = codings(dataset, 2);
+    int limit = 50;
+    List<String> columns = List.of(NAMES.get(3), NAMES.get(0));
+    List<List<String>> samples = new ArrayList<>();
+    long taking = 0;
+    for (Dataset rows : List.of(dataset, reordered)) {
+      try (DataSource source = open(engine, rows)) {
+        WeightFacts facts = source.weightFacts(weight);
+        TableLayout layout = new TableLayout(codings, weight,
+            CategoryTables.weightScale(facts.total(), facts.largest(), facts.whole(), 4));
+        taking = source.tables(layout).objectCount();
+        List<String[]> sample = source.sample(layout, columns, limit);
+        samples.add(sample.stream().map(Arrays::toString).toList());
+      }
+    }
+
+    assertEquals(Math.min(limit, taking), samples.get(0).size());
+    assertEquals(samples.get(0), samples.get(1));
+  }
+
   /** Where two tables of one shape first differ, in words. */
   static String firstDifference(CategoryTables expected, CategoryTables actual) {
     if (expected.objectCount() != actual.objectCount()) {
