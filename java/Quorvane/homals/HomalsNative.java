@@ -10,7 +10,8 @@ package Quorvane.homals;
  * failure to load it reports every place tried, on every call.
  *
  * <p>Variables are given in the caller's order, active and passive mixed, one {@code int[]} of
- * codes per variable (1..k, 0 or below missing). The library reads every array once, copying
+ * codes per variable (1..k, 0 or below missing), or a {@code byte[]} or {@code short[]} of the
+ * codes as unsigned values. The library reads every array once, copying
  * it, and refuses with an exception naming the argument anything it cannot run, whatever the
  * Java side checked before. The outputs are written as the library lays them out:
  *
@@ -89,7 +90,8 @@ final class HomalsNative {
    *     {@code maxIterations}; 0: {@code maxIterations} bounds every solver; finite
    * @param threads the processors the analysis may use, at least 1; the results do not depend
    *     on it
-   * @param codes one array of N codes per variable; at least one object and one active variable
+   * @param codes one array of N codes per variable, an int[], a short[] or a byte[] (read as
+   *     unsigned); at least one object and one active variable
    * @param categoryCounts k of every variable, at least 1; codes above it are refused
    * @param passive whether each variable is passive
    * @param single 1 for a single (rank-one) variable, 0 for a multiple one
@@ -106,7 +108,7 @@ final class HomalsNative {
    */
   static native void analyse(int dimensionCount, int maxIterations, int innerIterations,
       double fitTolerance, double cosineTolerance, double subspaceTolerance, int solver,
-      double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts, boolean[] passive,
+      double categorySpaceWork, int threads, Object[] codes, int[] categoryCounts, boolean[] passive,
       int[] single, int[] levels, double[][] categoryValues, double[] weights,
       double[] objectScores, double[] quantifications, double[] centroids, double[] loadings,
       double[] eigenvalues, int[] ties, double[] tableEigenvalues, double[] pairCounts,

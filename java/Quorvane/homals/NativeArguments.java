@@ -6,13 +6,13 @@ import java.util.List;
 
 /**
  * The arguments of {@link HomalsNative#analyse}, built from a validated description, with every
- * output array sized exactly. The codes are each variable's own array: the library copies them
- * once. The outputs other than the object scores start as NaN, so that a value the library failed
+ * output array sized exactly. The codes are each variable's own compact array (byte[], short[] or
+ * int[]): the library copies them once, without widening. The outputs other than the object scores start as NaN, so that a value the library failed
  * to write is recognisable.
  */
 record NativeArguments(int dimensionCount, int maxIterations, int innerIterations,
     double fitTolerance, double cosineTolerance, double convergenceTolerance, Solver solver,
-    double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts, boolean[] passive,
+    double categorySpaceWork, int threads, Object[] codes, int[] categoryCounts, boolean[] passive,
     int[] single, int[] levels, double[][] categoryValues, double[] weights, double[] objectScores,
     double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
     int[] ties, double[] tableEigenvalues, double[] pairCounts, double[] report) {
@@ -28,7 +28,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     List<Variable> variables = analysis.fitVariables();
     int count = variables.size();
     int p = analysis.dimensions();
-    int[][] codes = new int[count][];
+    Object[] codes = new Object[count];
     int[] categoryCounts = new int[count];
     boolean[] passive = new boolean[count];
     int[] single = new int[count];
@@ -40,7 +40,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     boolean anyActiveSingle = false;
     for (int v = 0; v < count; v++) {
       Variable variable = variables.get(v);
-      codes[v] = variable.codesView();
+      codes[v] = variable.codesView().array();
       categoryCounts[v] = variable.categoryCount();
       passive[v] = !variable.isActive();
       single[v] = variable.quantification().nativeSingleFlag();

@@ -29,9 +29,9 @@ final class Participation {
     int[] observed = new int[objectCount];
     for (Variable v : variables) {
       if (v.isActive()) {
-        int[] codes = v.codesView();
+        CategoryCodes codes = v.codesView();
         for (int i = 0; i < objectCount; i++) {
-          observed[i] += codes[i] > 0 ? 1 : 0;
+          observed[i] += codes.get(i) > 0 ? 1 : 0;
         }
       }
     }
@@ -47,11 +47,12 @@ final class Participation {
     }
     double[][] frequencies = new double[variables.size()][];
     for (int v = 0; v < variables.size(); v++) {
-      int[] codes = variables.get(v).codesView();
+      CategoryCodes codes = variables.get(v).codesView();
       double[] sums = new double[variables.get(v).categoryCount()];
       for (int i = 0; i < objectCount; i++) {
-        if (takesPart[i] && codes[i] > 0) {
-          sums[codes[i] - 1] += weights == null ? 1 : weights[i];
+        int code = codes.get(i);
+        if (takesPart[i] && code > 0) {
+          sums[code - 1] += weights == null ? 1 : weights[i];
         }
       }
       frequencies[v] = sums;

@@ -120,11 +120,11 @@ final class ResultAssembler {
     int n = analysis.objectCount();
     int k = v.categoryCount();
     int p = discrimination.length;
-    int[] codes = v.codesView();
+    CategoryCodes codes = v.codesView();
     double[] frequency = new double[k];
     double[][] sums = new double[k][p];
     for (int i = 0; i < n; i++) {
-      int c = codes[i] - 1;
+      int c = codes.get(i) - 1;
       if (c >= 0 && v.isExcluded(c) && participation.takesPart(i)) {
         double w = analysis.weight(i);
         frequency[c] += w;
@@ -223,25 +223,27 @@ final class ResultAssembler {
     for (int c = 0; c < z.length; c++) {
       z[c] = quantification[c][largest] / factors[largest];
     }
-    int[] codes = v.codesView();
+    CategoryCodes codes = v.codesView();
     double[] correlations = new double[p];
     for (int d = 0; d < p; d++) {
       double weight = 0, mean = 0, meanZ = 0;
       for (int i = 0; i < n; i++) {
-        if (participation.takesPart(i) && codes[i] > 0) {
+        int code = codes.get(i);
+        if (participation.takesPart(i) && code > 0) {
           double w = analysis.weight(i);
           weight += w;
           mean += w * scores[d * n + i];
-          meanZ += w * z[codes[i] - 1];
+          meanZ += w * z[code - 1];
         }
       }
       mean /= weight;
       meanZ /= weight;
       double product = 0, zSquares = 0, xSquares = 0;
       for (int i = 0; i < n; i++) {
-        if (participation.takesPart(i) && codes[i] > 0) {
+        int code = codes.get(i);
+        if (participation.takesPart(i) && code > 0) {
           double w = analysis.weight(i);
-          double zi = z[codes[i] - 1] - meanZ;
+          double zi = z[code - 1] - meanZ;
           double xi = scores[d * n + i] - mean;
           product += w * zi * xi;
           zSquares += w * zi * zi;
