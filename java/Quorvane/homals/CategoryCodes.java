@@ -151,14 +151,14 @@ public final class CategoryCodes {
      */
     public Builder translate(int at, byte[] codes, int from, int length, int[] table) {
       Objects.checkFromIndexSize(from, length, codes.length);
-      Objects.checkFromIndexSize(at, length, bytes != null ? bytes.length
-              : shorts != null                              ? shorts.length
-              : ints != null                                ? ints.length
-                                                            : 0);
+      Objects.checkFromIndexSize(at, length,
+          bytes != null        ? bytes.length
+              : shorts != null ? shorts.length
+              : ints != null   ? ints.length
+                               : 0);
       for (int c = 0; c < Math.min(table.length, 256); c++) {
         if (table[c] < 0 || table[c] > largest) {
-          throw new IllegalArgumentException(
-              "code " + table[c] + " is not within 0 .. " + largest);
+          throw new IllegalArgumentException("code " + table[c] + " is not within 0 .. " + largest);
         }
       }
       if (bytes != null) {
@@ -173,6 +173,15 @@ public final class CategoryCodes {
         for (int j = 0; j < length; j++) {
           ints[at + j] = table[codes[from + j] & 0xFF];
         }
+      }
+      return this;
+    }
+
+    /** As {@link #translate(int, byte[], int, int, int[])}, from codes of any size. */
+    public Builder translate(int at, int[] codes, int from, int length, int[] table) {
+      Objects.checkFromIndexSize(from, length, codes.length);
+      for (int j = 0; j < length; j++) {
+        set(at + j, table[codes[from + j]]);
       }
       return this;
     }

@@ -7,8 +7,8 @@ import java.util.List;
 /**
  * The arguments of {@link HomalsNative#analyse}, built from a validated description, with every
  * output array sized exactly. The codes are each variable's own compact array (byte[], short[] or
- * int[]): the library copies them once, without widening. The outputs other than the object scores start as NaN, so that a value the library failed
- * to write is recognisable.
+ * int[]): the library copies them once, without widening. The outputs other than the object scores
+ * start as NaN, so that a value the library failed to write is recognisable.
  */
 record NativeArguments(int dimensionCount, int maxIterations, int innerIterations,
     double fitTolerance, double cosineTolerance, double convergenceTolerance, Solver solver,

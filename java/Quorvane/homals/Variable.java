@@ -106,8 +106,8 @@ public final class Variable {
       }
       codes.set(i, code);
     }
-    return new Variable(name, categories, codes.build(), Role.ACTIVE,
-        Quantification.MULTIPLE_NOMINAL, null, null);
+    return new Variable(
+        name, categories, codes.build(), Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null, null);
   }
 
   /**
@@ -439,7 +439,7 @@ public final class Variable {
 
   @Override
   public int hashCode() {
-    return Objects.hash(name, categories, codes, role, quantification,
-        Arrays.hashCode(values), Arrays.hashCode(excluded));
+    return Objects.hash(name, categories, codes, role, quantification, Arrays.hashCode(values),
+        Arrays.hashCode(excluded));
   }
 }

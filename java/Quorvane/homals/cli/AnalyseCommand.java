@@ -178,11 +178,14 @@ final class AnalyseCommand implements Callable<Integer> {
     if (options.weight == null) {
       return false;
     }
-    WeightColumn weights = new WeightColumn(options.weight);
+    WeightColumn[] weights = new WeightColumn[1];
     try (CsvColumns csv = CsvColumns.open(data, options.delimiter, options.charset())) {
-      csv.read(Map.of(csv.column(options.weight), weights));
+      csv.read(() -> {
+        weights[0] = new WeightColumn(options.weight);
+        return Map.of(csv.column(options.weight), weights[0]);
+      });
     }
-    for (double weight : weights.values()) {
+    for (double weight : weights[0].values()) {
       if (weight > 0) {
         return false;
       }

@@ -1,5 +1,6 @@
 package Quorvane.homals.cli;
 
+import Quorvane.homals.CategoryCodes;
 import java.util.Arrays;
 
 /**
@@ -54,6 +55,27 @@ final class CompactInts {
   }
 
   int size() { return size; }
+
+  /**
+   * Sets the values, each replaced by {@code table[value]}, into {@code into} from {@code at};
+   * returns the position after them. Each block is let go once copied: the values are read
+   * once.
+   */
+  int translateInto(CategoryCodes.Builder into, int at, int[] table) {
+    for (int start = 0; start < size; start += BLOCK) {
+      int length = Math.min(BLOCK, size - start);
+      int block = start >>> BLOCK_BITS;
+      if (wide != null) {
+        into.translate(at, wide[block], 0, length, table);
+        wide[block] = null;
+      } else {
+        into.translate(at, narrow[block], 0, length, table);
+        narrow[block] = null;
+      }
+      at += length;
+    }
+    return at;
+  }
 
   /**
    * Copies the values into {@code into} from {@code at}, each replaced by {@code

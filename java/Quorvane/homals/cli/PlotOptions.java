@@ -127,6 +127,6 @@ final class PlotOptions {
       renumber[c + 1] = position.get(seen.get(c));
     }
     return new ObjectColours(
-        colourBy, categories, colourColumn.codes(renumber, new int[colourColumn.size()]));
+        colourBy, categories, colourColumn.codes(renumber, categories.size()).toArray());
   }
 }
