@@ -13,11 +13,14 @@ public final class CategoryCodes {
   private final byte[] bytes; // unsigned
   private final short[] shorts; // unsigned
   private final int[] ints;
+  /** No code is above it: the largest code its builder allowed. */
+  private final int bound;
 
-  private CategoryCodes(byte[] bytes, short[] shorts, int[] ints) {
+  private CategoryCodes(byte[] bytes, short[] shorts, int[] ints, int bound) {
     this.bytes = bytes;
     this.shorts = shorts;
     this.ints = ints;
+    this.bound = bound;
   }
 
   /** The codes of an array, copied; a code of 0 or below is missing and becomes 0. */
@@ -48,6 +51,9 @@ public final class CategoryCodes {
 
   /** The largest code, 0 when every value is missing. */
   public int largest() {
+    if (bound == 0) {
+      return 0;
+    }
     int largest = 0;
     for (int i = 0, n = size(); i < n; i++) {
       largest = Math.max(largest, get(i));
@@ -69,6 +75,9 @@ public final class CategoryCodes {
    * codes, or an int[].
    */
   Object array() { return bytes != null ? bytes : shorts != null ? shorts : ints; }
+
+  /** Package use: a bound on the codes, known without reading them. */
+  int bound() { return bound; }
 
   /** The codes with code c replaced by {@code renumber[c]}, each below 1 << 31. */
   CategoryCodes renumbered(int[] renumber, int largest) {
@@ -191,7 +200,7 @@ public final class CategoryCodes {
       if (bytes == null && shorts == null && ints == null) {
         throw new IllegalStateException("the column is built already");
       }
-      CategoryCodes codes = new CategoryCodes(bytes, shorts, ints);
+      CategoryCodes codes = new CategoryCodes(bytes, shorts, ints, largest);
       bytes = null;
       shorts = null;
       ints = null;

@@ -156,8 +156,8 @@ public final class Variable {
     checkName(name);
     Objects.requireNonNull(codes, "codes");
     List<String> checked = checkCategories(name, categories);
-    int largest = codes.largest();
-    if (largest > checked.size()) {
+    // A column built for at most this many categories needs no reading.
+    if (codes.bound() > checked.size() && codes.largest() > checked.size()) {
       for (int i = 0;; i++) {
         if (codes.get(i) > checked.size()) {
           throw new InvalidAnalysisException("variable '" + name + "', object " + (i + 1)

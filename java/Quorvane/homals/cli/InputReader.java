@@ -16,6 +16,8 @@ import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.Set;
+import java.util.function.Supplier;
+import java.util.stream.IntStream;
 
 /**
  * Reads the CSV file into the analysis the options describe: checks the options against the
@@ -157,7 +159,10 @@ final class InputReader {
     double[] objectWeights = read.weights() == null ? null : read.weights().values();
     HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
     List<Variable> variables = new ArrayList<>();
-    for (String name : read.analysed()) {
+    List<String> names = read.analysed();
+    List<List<String>> categoriesOf = new ArrayList<>();
+    List<Supplier<CategoryCodes>> codesOf = new ArrayList<>();
+    for (String name : names) {
       CsvColumns.Column column = read.byName().get(name);
       // Each column's codes are made once, compact, in the categories' order: the variables
       // and the library share them.
@@ -181,13 +186,25 @@ final class InputReader {
         categories.add(InputNotes.MISSING_CATEGORY);
         missingCode = categories.size();
       }
-      CategoryCodes codes;
+      categoriesOf.add(categories);
+      int k = categories.size();
+      int missing = missingCode;
       if (renumber == null) {
-        codes = ((CodeColumn) column).codes(missingCode);
+        codesOf.add(() -> ((CodeColumn) column).codes(missing));
       } else {
         renumber[0] = missingCode;
-        codes = ((LabelColumn) column).codes(renumber, categories.size());
+        int[] table = renumber;
+        codesOf.add(() -> ((LabelColumn) column).codes(table, k));
       }
+    }
+    // The columns' codes are translated side by side: each reads only its own column.
+    CategoryCodes[] built = new CategoryCodes[names.size()];
+    IntStream.range(0, built.length).parallel().forEach(v -> built[v] = codesOf.get(v).get());
+    for (int v = 0; v < names.size(); v++) {
+      String name = names.get(v);
+      List<String> categories = categoriesOf.get(v);
+      CategoryCodes codes = built[v];
+      built[v] = null;
       boolean passive = options.passive.contains(name);
       String constant = singleObservedCategory(codes, objectWeights, categories);
       if (constant != null && !passive) {
