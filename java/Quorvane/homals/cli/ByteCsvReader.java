@@ -27,7 +27,7 @@ import java.util.concurrent.atomic.AtomicLong;
  */
 final class ByteCsvReader {
   /** Parts smaller than this are not worth a thread. */
-  private static final long SMALLEST_PART = 1 << 20;
+  static final long SMALLEST_PART = 1 << 20;
 
   private final Path file;
   private final Charset charset;
@@ -62,11 +62,12 @@ final class ByteCsvReader {
    *
    * @param collectors by column index, null for the columns not kept
    * @param threads the most parts read at once
+   * @param smallestPart the fewest bytes worth a part of its own
    * @return the number of data rows
    * @throws CsvScanner.NotPlain when the file needs univocity's rules
    * @throws CsvScanner.NotInEncoding when its bytes are not text in the charset
    */
-  int read(CsvColumns.Column[] collectors, int threads) throws IOException {
+  int read(CsvColumns.Column[] collectors, int threads, long smallestPart) throws IOException {
     try (FileChannel channel = FileChannel.open(file, StandardOpenOption.READ)) {
       long size = channel.size();
       long start =
@@ -89,7 +90,7 @@ final class ByteCsvReader {
         parallel &= column == null || column.takesParts();
       }
       int count =
-          parallel ? (int) Math.max(1, Math.min(threads, (size - dataStart) / SMALLEST_PART)) : 1;
+          parallel ? (int) Math.max(1, Math.min(threads, (size - dataStart) / smallestPart)) : 1;
       List<Part> parts = split(channel, dataStart, size, count);
       runAll(channel, size, collectors, parts);
 

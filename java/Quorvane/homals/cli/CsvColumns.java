@@ -52,6 +52,7 @@ final class CsvColumns implements AutoCloseable {
   /** Whether rows are read from the bytes where they can be; tests compare both ways. */
   private boolean fromBytes = true;
   private int threads = Runtime.getRuntime().availableProcessors();
+  private long smallestPart = ByteCsvReader.SMALLEST_PART;
 
   private CsvColumns(Path file, Charset charset, CsvParser parser, List<String> header,
       char delimiter, String lineSeparator) {
@@ -69,11 +70,18 @@ final class CsvColumns implements AutoCloseable {
     return this;
   }
 
-  /** The most parts of the file read side by side. */
-  CsvColumns threads(int count) {
+  /**
+   * The most parts of the file read side by side, and the fewest bytes worth a part of its own
+   * (tests split small files at every line break they like).
+   */
+  CsvColumns parts(int count, long smallest) {
     threads = count;
+    smallestPart = smallest;
     return this;
   }
+
+  /** Whether the rows were read from the bytes. */
+  boolean readFromBytes() { return bytes != null; }
 
   /**
    * Opens the file and reads its header.
@@ -244,7 +252,7 @@ final class CsvColumns implements AutoCloseable {
           new ByteCsvReader(file, charset, delimiter, "\r\n".equals(lineSeparator), header);
       bytes = reader;
       try {
-        return someRows(reader.read(byIndex(collectors.get()), threads));
+        return someRows(reader.read(byIndex(collectors.get()), threads, smallestPart));
       } catch (CsvScanner.NotPlain e) {
         bytes = null;
       } catch (CsvScanner.NotInEncoding e) {

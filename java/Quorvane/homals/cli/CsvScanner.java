@@ -157,10 +157,10 @@ final class CsvScanner {
         for (int c = 0; c < headerCount; c++) {
           int cellFrom = from[c];
           int cellTo = escaped[c] ? unescape(cellFrom, to[c]) : to[c];
-          while (cellFrom < cellTo && isSpace(buffer[cellFrom])) {
+          while (cellFrom < cellTo && isBlank(buffer[cellFrom])) {
             cellFrom++;
           }
-          while (cellTo > cellFrom && isSpace(buffer[cellTo - 1])) {
+          while (cellTo > cellFrom && isBlank(buffer[cellTo - 1])) {
             cellTo--;
           }
           cells[c] =
@@ -275,7 +275,11 @@ final class CsvScanner {
     checkedTo = limit;
   }
 
+  /** A character trimmed off an unquoted cell's ends: the delimiter ends the cell instead. */
   private boolean isSpace(byte b) { return b >= 0 && b <= ' ' && b != delimiter; }
+
+  /** A character trimmed off a quoted cell's ends, within the quotes: the delimiter too. */
+  private static boolean isBlank(byte b) { return b >= 0 && b <= ' '; }
 
   /**
    * Reads the record at {@code at}: hands its cells on (unless it is blank or ragged) and
@@ -300,6 +304,7 @@ final class CsvScanner {
       boolean doubled = false;
       boolean quoted = p < limit && bytes[p] == QUOTE;
       if (quoted) {
+        int opened = cells == 0 || bytes[p - 1] == delimiter ? p : -1;
         p++;
         cellFrom = p;
         for (;;) {
@@ -320,11 +325,24 @@ final class CsvScanner {
           cellTo = p++;
           break;
         }
+        int closed = p;
         while (p < limit && isSpace(bytes[p]) && bytes[p] != NEWLINE) {
           p++;
         }
         if (p == limit && !last) {
           return -1;
+        }
+        // univocity counts the line breaks within some quoted cells and not within others: a
+        // cell with a line break and anything more than the plain quotes around it is its to
+        // read, and so is any such cell in a file of CRLF lines.
+        boolean plain = !crlf && !doubled && p == closed && cellFrom - 1 == opened
+            && (cellFrom == cellTo || !isBlank(bytes[cellFrom]) && !isBlank(bytes[cellTo - 1]));
+        if (!plain) {
+          for (int i = cellFrom; i < cellTo; i++) {
+            if (bytes[i] == NEWLINE) {
+              throw new NotPlain("a line break in a quoted cell with more than its quotes");
+            }
+          }
         }
         if (p < limit && bytes[p] != delimiter && bytes[p] != NEWLINE) {
           throw new NotPlain("text after a closing quote");
@@ -408,10 +426,10 @@ final class CsvScanner {
       if (escaped[c]) {
         cellTo = unescape(cellFrom, cellTo);
       }
-      while (cellFrom < cellTo && isSpace(buffer[cellFrom])) {
+      while (cellFrom < cellTo && isBlank(buffer[cellFrom])) {
         cellFrom++;
       }
-      while (cellTo > cellFrom && isSpace(buffer[cellTo - 1])) {
+      while (cellTo > cellFrom && isBlank(buffer[cellTo - 1])) {
         cellTo--;
       }
       sink.cell(buffer, cellFrom, cellTo, rows);
