@@ -79,6 +79,47 @@ public final class CategoryCodes {
   /** Package use: a bound on the codes, known without reading them. */
   int bound() { return bound; }
 
+  /** Package use: adds 1 to {@code observed[i]} for every object i whose value is not missing. */
+  void countObserved(int[] observed) {
+    // One loop per width, each of which the compiler makes tight: a million objects' codes are
+    // read several times over while an analysis is checked and its results assembled.
+    if (bytes != null) {
+      for (int i = 0; i < bytes.length; i++) {
+        observed[i] += bytes[i] != 0 ? 1 : 0;
+      }
+    } else if (shorts != null) {
+      for (int i = 0; i < shorts.length; i++) {
+        observed[i] += shorts[i] != 0 ? 1 : 0;
+      }
+    } else {
+      for (int i = 0; i < ints.length; i++) {
+        observed[i] += ints[i] > 0 ? 1 : 0;
+      }
+    }
+  }
+
+  /**
+   * Package use: adds each object's weight (1 where {@code weights} is null) to the sum of its
+   * category, {@code sums[code - 1]}, for the objects that take part; in object order.
+   */
+  void addWeights(boolean[] takesPart, double[] weights, double[] sums) {
+    if (bytes != null) {
+      for (int i = 0; i < bytes.length; i++) {
+        int code = bytes[i] & 0xFF;
+        if (code > 0 && takesPart[i]) {
+          sums[code - 1] += weights == null ? 1 : weights[i];
+        }
+      }
+      return;
+    }
+    for (int i = 0, n = size(); i < n; i++) {
+      int code = get(i);
+      if (code > 0 && takesPart[i]) {
+        sums[code - 1] += weights == null ? 1 : weights[i];
+      }
+    }
+  }
+
   /** The codes with code c replaced by {@code renumber[c]}, each below 1 << 31. */
   CategoryCodes renumbered(int[] renumber, int largest) {
     Builder builder = new Builder(size(), largest);

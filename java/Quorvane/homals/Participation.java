@@ -29,10 +29,7 @@ final class Participation {
     int[] observed = new int[objectCount];
     for (Variable v : variables) {
       if (v.isActive()) {
-        CategoryCodes codes = v.codesView();
-        for (int i = 0; i < objectCount; i++) {
-          observed[i] += codes.get(i) > 0 ? 1 : 0;
-        }
+        v.codesView().countObserved(observed);
       }
     }
     int count = 0;
@@ -47,14 +44,8 @@ final class Participation {
     }
     double[][] frequencies = new double[variables.size()][];
     for (int v = 0; v < variables.size(); v++) {
-      CategoryCodes codes = variables.get(v).codesView();
       double[] sums = new double[variables.get(v).categoryCount()];
-      for (int i = 0; i < objectCount; i++) {
-        int code = codes.get(i);
-        if (takesPart[i] && code > 0) {
-          sums[code - 1] += weights == null ? 1 : weights[i];
-        }
-      }
+      variables.get(v).codesView().addWeights(takesPart, weights, sums);
       frequencies[v] = sums;
     }
     return new Participation(takesPart, observed, count, total, frequencies);

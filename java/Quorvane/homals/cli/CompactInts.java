@@ -14,8 +14,20 @@ final class CompactInts {
   private byte[][] narrow = new byte[16][];
   private int[][] wide;
   private int size;
+  /** The narrow block being filled and its room left: the usual case takes one test. */
+  private byte[] last;
+  private int room;
 
   void add(int value) {
+    if (room > 0 && (value & ~0xFF) == 0) {
+      last[BLOCK - room--] = (byte) value;
+      size++;
+      return;
+    }
+    addSlowly(value);
+  }
+
+  private void addSlowly(int value) {
     int block = size >>> BLOCK_BITS;
     int at = size & (BLOCK - 1);
     if (wide == null) {
@@ -25,11 +37,16 @@ final class CompactInts {
             narrow = Arrays.copyOf(narrow, 2 * block);
           }
           narrow[block] = new byte[BLOCK];
+          last = narrow[block];
+          room = BLOCK;
         }
         narrow[block][at] = (byte) value;
+        room--;
         size++;
         return;
       }
+      last = null;
+      room = 0;
       widen();
     }
     if (at == 0) {

@@ -64,6 +64,7 @@ final class CsvScanner {
   private int[] from = new int[64];
   private int[] to = new int[64];
   private boolean[] escaped = new boolean[64];
+  private boolean[] quotedCell = new boolean[64];
   /** Whether the next record is the header: read, but neither checked nor handed on. */
   private boolean headerMode;
   private int headerCount;
@@ -374,10 +375,12 @@ final class CsvScanner {
         from = java.util.Arrays.copyOf(from, 2 * cells);
         to = java.util.Arrays.copyOf(to, 2 * cells);
         escaped = java.util.Arrays.copyOf(escaped, 2 * cells);
+        quotedCell = java.util.Arrays.copyOf(quotedCell, 2 * cells);
       }
       from[cells] = cellFrom;
       to[cells] = cellTo;
       escaped[cells] = doubled;
+      quotedCell[cells] = quoted;
       cells++;
       if (p < limit && bytes[p] == delimiter) {
         p++;
@@ -423,14 +426,17 @@ final class CsvScanner {
       }
       int cellFrom = from[c];
       int cellTo = to[c];
-      if (escaped[c]) {
-        cellTo = unescape(cellFrom, cellTo);
-      }
-      while (cellFrom < cellTo && isBlank(buffer[cellFrom])) {
-        cellFrom++;
-      }
-      while (cellTo > cellFrom && isBlank(buffer[cellTo - 1])) {
-        cellTo--;
+      if (quotedCell[c]) {
+        // Unquoted cells come trimmed; within quotes, the delimiter is trimmed too.
+        if (escaped[c]) {
+          cellTo = unescape(cellFrom, cellTo);
+        }
+        while (cellFrom < cellTo && isBlank(buffer[cellFrom])) {
+          cellFrom++;
+        }
+        while (cellTo > cellFrom && isBlank(buffer[cellTo - 1])) {
+          cellTo--;
+        }
       }
       sink.cell(buffer, cellFrom, cellTo, rows);
     }
