@@ -28,7 +28,7 @@ run() {  # label jar heap file
   for r in $(seq "$runs"); do
     echo "== $label, $(basename "$file"), run $r"
     java -cp "$root/build/bench/command-line-bench.jar:$jar" CommandLineBench command $heap \
-        "$file" -d 3 -o "$work/out" | grep -v '^  '
+        "$file" -d 3 -o "$work/out" | grep -v '^  [^ 0-9]'
   done
 }
 

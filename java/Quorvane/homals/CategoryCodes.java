@@ -120,6 +120,28 @@ public final class CategoryCodes {
     }
   }
 
+  /**
+   * Package use: adds each object's weight over its observed active values, w<sub>i</sub> /
+   * c<sub>i</sub>, to the sum of its category, for the objects that take part; in object order.
+   */
+  void addShares(boolean[] takesPart, double[] weights, int[] observed, double[] sums) {
+    if (bytes != null) {
+      for (int i = 0; i < bytes.length; i++) {
+        int code = bytes[i] & 0xFF;
+        if (code > 0 && takesPart[i]) {
+          sums[code - 1] += (weights == null ? 1 : weights[i]) / observed[i];
+        }
+      }
+      return;
+    }
+    for (int i = 0, n = size(); i < n; i++) {
+      int code = get(i);
+      if (code > 0 && takesPart[i]) {
+        sums[code - 1] += (weights == null ? 1 : weights[i]) / observed[i];
+      }
+    }
+  }
+
   /** The codes with code c replaced by {@code renumber[c]}, each below 1 << 31. */
   CategoryCodes renumbered(int[] renumber, int largest) {
     Builder builder = new Builder(size(), largest);

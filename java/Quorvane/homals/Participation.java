@@ -66,6 +66,14 @@ final class Participation {
   /** The number of active variables observed on object i. */
   int observed(int object) { return observed[object]; }
 
+  /**
+   * Adds w<sub>i</sub> / c<sub>i</sub> of the objects that take part to the sums of their
+   * categories on a variable.
+   */
+  void addShares(CategoryCodes codes, double[] weights, double[] sums) {
+    codes.addShares(takesPart, weights, observed, sums);
+  }
+
   /** The number of objects that take part. */
   int count() { return count; }
 

@@ -14,14 +14,8 @@ final class Statistics {
   /** &Sigma;<sub>i in c</sub> w<sub>i</sub> / c<sub>i</sub> over the objects that take part. */
   static double[] inverseCountSums(Variable v, HomalsAnalysis analysis) {
     Participation participation = analysis.participation();
-    CategoryCodes codes = v.codesView();
     double[] sums = new double[v.categoryCount()];
-    for (int i = 0; i < codes.size(); i++) {
-      int code = codes.get(i);
-      if (participation.takesPart(i) && code > 0) {
-        sums[code - 1] += (double) analysis.weight(i) / participation.observed(i);
-      }
-    }
+    participation.addShares(v.codesView(), analysis.weightsView(), sums);
     return sums;
   }
 
