@@ -117,6 +117,11 @@ std::vector<CodeCopy> readColumns(JNIEnv* env, jobjectArray codes, jsize variabl
   std::vector<CodeCopy> columns(static_cast<std::size_t>(variables));
   forEachRow(env, codes, 0, variables, [&](jsize v, jobject column) {
     const std::string name = element("codes", static_cast<std::size_t>(v));
+    // The type first: the array functions must never see anything but an array.
+    if (column != nullptr && !env->IsInstanceOf(column, intArray) &&
+        !env->IsInstanceOf(column, byteArray) && !env->IsInstanceOf(column, shortArray)) {
+      illegal(env, name + " is not an int[], a short[] or a byte[]");
+    }
     const auto array = static_cast<jarray>(column);
     if (v == 0) {
       objects = lengthOf(env, array, name);
@@ -131,12 +136,10 @@ std::vector<CodeCopy> readColumns(JNIEnv* env, jobjectArray codes, jsize variabl
       copy.bytes = Buffer<uint8_t>(n);
       env->GetByteArrayRegion(static_cast<jbyteArray>(column), 0, objects,
                               reinterpret_cast<jbyte*>(copy.bytes.data()));
-    } else if (env->IsInstanceOf(column, shortArray)) {
+    } else {
       copy.shorts = Buffer<uint16_t>(n);
       env->GetShortArrayRegion(static_cast<jshortArray>(column), 0, objects,
                                reinterpret_cast<jshort*>(copy.shorts.data()));
-    } else {
-      illegal(env, name + " is not an int[], a short[] or a byte[]");
     }
     checkPending(env);
   });
@@ -215,9 +218,10 @@ Buffer<double> readWeights(JNIEnv* env, jdoubleArray weights, jsize objects, int
 Problem describe(JNIEnv* env, const TypedArguments& a) {
   std::vector<Variable> variables;
   int64_t activeCategories = 0;
-  for (std::size_t v = 0; v < a.columns.size(); ++v) {
-    const CodeColumn codes = a.columns[v].column();
-    const jsize i = firstAbove(a.columns[v], a.objects, a.counts[v]);
+  for (std::size_t v = 0; v < a.counts.size(); ++v) {
+    const bool withCodes = !a.columns.empty();
+    const CodeColumn codes = withCodes ? a.columns[v].column() : CodeColumn{};
+    const jsize i = withCodes ? firstAbove(a.columns[v], a.objects, a.counts[v]) : -1;
     if (i >= 0) {
       illegal(env, element(element("codes", v).c_str(), static_cast<std::size_t>(i)) + " = " +
                        std::to_string(codes[i]) + " exceeds " + element("categoryCounts", v) +

@@ -3,6 +3,7 @@ package Quorvane.homals.cli;
 import Quorvane.homals.AnalysisFailedException;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
+import Quorvane.homals.NumericCorrelation;
 import Quorvane.homals.StopReason;
 import Quorvane.homals.plot.JointPlot;
 import Quorvane.homals.plot.Plots;
@@ -16,6 +17,7 @@ import java.nio.file.Files;
 import java.nio.file.NoSuchFileException;
 import java.nio.file.NotDirectoryException;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.List;
 import java.util.Locale;
 import java.util.Map;
@@ -38,8 +40,8 @@ import picocli.CommandLine.Spec;
     sortOptions = false,
     description =
         {"Runs a homogeneity analysis of the categorical columns of a CSV file and writes "
-                + "categories.csv, objects.csv, summary.txt, the plots (PNG and SVG) and "
-                + "report.html into the output folder.",
+                + "categories.csv, variables.csv, objects.csv, summary.txt, the plots (PNG and "
+                + "SVG) and report.html into the output folder.",
             "The first line of the file names the columns. Cells are category labels; an empty "
                 + "cell is a missing value. With --codes, cells are integer codes 1..k and "
                 + "0 (or empty) is missing."})
@@ -95,10 +97,11 @@ final class AnalyseCommand implements Callable<Integer> {
 
   /**
    * What the command line makes of the file: the analysis, the object names if any, notes for
-   * the summary, and warnings to tell once the reading is done.
+   * the summary, warnings to tell once the reading is done, and the values of the --numeric
+   * columns by name (NaN where missing).
    */
-  record Input(HomalsAnalysis analysis, List<String> ids, InputNotes notes, List<String> warnings) {
-  }
+  record Input(HomalsAnalysis analysis, List<String> ids, InputNotes notes, List<String> warnings,
+      Map<String, double[]> numeric) {}
 
   @Override
   public Integer call() throws Exception {
@@ -131,19 +134,21 @@ final class AnalyseCommand implements Callable<Integer> {
     if (!result.converged()) {
       progress.warn(notConverged(result));
     }
+    List<NumericCorrelation> numeric = new ArrayList<>();
+    input.numeric().forEach((name, values) -> numeric.add(result.correlation(name, values)));
 
     try (OutputFolder folder = OutputFolder.in(output, opener)) {
       // The tables and the plots need nothing of each other: the tables are written in a thread
       // of their own while the plots are drawn.
-      Callable<List<Path>> write =
-          () -> ResultFiles.write(result, folder, data, input.ids(), input.notes(), rawCells);
+      Callable<List<Path>> write = ()
+          -> ResultFiles.write(result, numeric, folder, data, input.ids(), input.notes(), rawCells);
       FutureTask<List<Path>> tables = new FutureTask<>(
           () -> progress.phase("writing tables", write, null, AnalyseCommand::wrote));
       Thread writer = new Thread(tables, "tallowmere-tables");
       writer.setDaemon(true);
       writer.start();
       try {
-        drawPlots(progress, result, folder);
+        drawPlots(progress, result, numeric, folder);
       } finally {
         finish(tables);
       }
@@ -256,8 +261,8 @@ final class AnalyseCommand implements Callable<Integer> {
             + " iterations; the results are written but meaningless";
   }
 
-  private void drawPlots(Progress progress, HomalsResult result, OutputFolder folder)
-      throws Exception {
+  private void drawPlots(Progress progress, HomalsResult result, List<NumericCorrelation> numeric,
+      OutputFolder folder) throws Exception {
     Plots.PlotSet plots = Plots.PlotSet.NONE;
     Path staging = folder.staging();
     if (!noPlot) {
@@ -265,7 +270,8 @@ final class AnalyseCommand implements Callable<Integer> {
         progress.say("one dimension only: no joint plot");
       }
       String plotTitle = title != null ? title : "Joint plot of " + data.getFileName();
-      plots = Plots.writeAll(result, plotOptions.settings(result, plotSize, plotTitle), staging,
+      plots = Plots.writeAll(result,
+          plotOptions.settings(result, plotSize, plotTitle).withArrows(numeric), staging,
           (name, work)
               -> progress.phase(name, named(folder, name, null, work), null,
                   files -> wrote(files.stream().map(folder::shown).toList())));
@@ -273,7 +279,8 @@ final class AnalyseCommand implements Callable<Integer> {
     ReportSettings report = new ReportSettings(title, String.valueOf(data.getFileName()),
         commandSpec.commandLine().getParseResult().originalArgs());
     Plots.PlotSet drawn = plots;
-    Callable<List<Path>> write = () -> List.of(HtmlReport.write(result, report, staging, drawn));
+    Callable<List<Path>> write =
+        () -> List.of(HtmlReport.write(result, numeric, report, staging, drawn));
     progress.phase("writing report",
         named(folder, "writing the report", staging.resolve(HtmlReport.FILE_NAME), write), null,
         files -> wrote(files.stream().map(folder::shown).toList()));

@@ -47,13 +47,14 @@ class HomalsNativeTest {
     double[] objectScores = new double[12];
     double[] quantifications = new double[10];
     double[] report = new double[HomalsNative.REPORT_LENGTH];
+    double[] scoreMoments = new double[4];
 
     void run() {
       HomalsNative.analyse(dimensions, maxIterations, innerIterations, fitTolerance,
           cosineTolerance, subspaceTolerance, solver, categorySpaceWork, threads, codes,
           categoryCounts, passive, single, levels, values, weights, objectScores, quantifications,
           new double[10], new double[4], new double[2], new int[Math.max(dimensions, 0)],
-          new double[0], new double[0], report);
+          new double[0], new double[0], report, scoreMoments);
     }
   }
 
@@ -131,7 +132,9 @@ class HomalsNativeTest {
         refused("solver", illegal, "solver = 4 is not 0, 1, 2 or 3", c -> c.solver = 4),
         refused("work budget", illegal, "categorySpaceWork = nan",
             c -> c.categorySpaceWork = Double.NaN),
-        refused("threads", illegal, "threads = 0 is not between 1 and 1024", c -> c.threads = 0));
+        refused("threads", illegal, "threads = 0 is not between 1 and 1024", c -> c.threads = 0),
+        refused("score moments", illegal, "scoreMoments has length 3",
+            c -> c.scoreMoments = new double[3]));
   }
 
   @ParameterizedTest(name = "{0}")
@@ -183,7 +186,7 @@ class HomalsNativeTest {
               HomalsNative.SOLVER_DIRECT, 0, 1, codes, new int[] {2, 3}, new boolean[2],
               new int[2], new int[2], new double[2][], null, new double[2 * n], new double[10],
               new double[10], new double[4], new double[2], new int[2], new double[0],
-              new double[0], new double[HomalsNative.REPORT_LENGTH]);
+              new double[0], new double[HomalsNative.REPORT_LENGTH], new double[4]);
           ran++;
         } catch (NullPointerException | IllegalArgumentException e) {
           refused++;
@@ -250,7 +253,7 @@ class HomalsNativeTest {
                 HomalsNative.SOLVER_CROSS_TABLE, 0, 1, codes, new int[] {3, 3}, new boolean[2],
                 new int[2], new int[2], new double[2][], null, new double[2 * n], new double[12],
                 new double[12], new double[4], new double[2], new int[2], new double[0],
-                new double[0], new double[HomalsNative.REPORT_LENGTH]);
+                new double[0], new double[HomalsNative.REPORT_LENGTH], new double[4]);
             ran++;
           } catch (IllegalArgumentException e) {
             refused++;
