@@ -1,0 +1,278 @@
+package Quorvane.homals;
+
+import com.google.gson.Gson;
+import com.google.gson.JsonArray;
+import com.google.gson.JsonElement;
+import com.google.gson.JsonNull;
+import com.google.gson.JsonObject;
+import com.google.gson.JsonParseException;
+import com.google.gson.JsonPrimitive;
+import com.google.gson.TypeAdapter;
+import com.google.gson.stream.JsonReader;
+import com.google.gson.stream.JsonToken;
+import com.google.gson.stream.MalformedJsonException;
+import java.io.EOFException;
+import java.io.IOException;
+import java.io.Reader;
+import java.io.Writer;
+import java.util.ArrayList;
+import java.util.HashSet;
+import java.util.List;
+import java.util.Locale;
+import java.util.Set;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
+
+/**
+ * A {@link HomalsModel} as JSON (docs/model.md). Numbers are written as Java's shortest decimal
+ * text that reads back as the same double, so a loaded model projects bit for bit as the saved
+ * one; values that are not defined (a tolerance not used) are null. Reading checks every field
+ * it uses ({@link ModelFields}) and ignores fields it does not know, which a later version of the
+ * same format may add.
+ */
+final class ModelJson {
+  private ModelJson() {}
+
+  static void write(HomalsModel model, Writer out) throws IOException {
+    JsonObject root = new JsonObject();
+    root.addProperty("format", HomalsModel.FORMAT);
+    root.addProperty("formatVersion", HomalsModel.FORMAT_VERSION);
+    root.addProperty("libraryVersion", model.libraryVersion());
+    root.addProperty("dimensions", model.dimensions());
+    root.add("eigenvalues", numbers(model.eigenvaluesView()));
+    root.add("fit", fit(model.fit()));
+    MissingCells missing = model.missing();
+    JsonObject cells = new JsonObject();
+    cells.add("texts", strings(missing.texts()));
+    cells.addProperty("codes", missing.codes());
+    cells.add("category",
+        missing.category() == null ? JsonNull.INSTANCE : new JsonPrimitive(missing.category()));
+    root.add("missing", cells);
+    JsonArray variables = new JsonArray();
+    for (ModelVariable v : model.variables()) {
+      variables.add(variable(v));
+    }
+    root.add("variables", variables);
+    StringBuilder text = new StringBuilder();
+    print(root, "", text);
+    out.write(text.append('\n').toString());
+    out.flush();
+  }
+
+  /**
+   * Indented JSON with every array of plain values on one line, so that a category's values
+   * read as a row: Gson's pretty printer gives every number a line of its own.
+   */
+  private static void print(JsonElement value, String indent, StringBuilder text) {
+    String inner = indent + "  ";
+    if (value.isJsonObject()) {
+      text.append('{');
+      String separator = "\n";
+      for (var field : value.getAsJsonObject().entrySet()) {
+        text.append(separator).append(inner).append(new JsonPrimitive(field.getKey())).append(": ");
+        print(field.getValue(), inner, text);
+        separator = ",\n";
+      }
+      text.append('\n').append(indent).append('}');
+    } else if (value.isJsonArray()) {
+      JsonArray array = value.getAsJsonArray();
+      boolean flat = true;
+      for (JsonElement element : array) {
+        flat &= element.isJsonPrimitive() || element.isJsonNull();
+      }
+      text.append('[');
+      for (int e = 0; e < array.size(); e++) {
+        text.append(e == 0 ? "" : ",").append(flat ? (e == 0 ? "" : " ") : "\n" + inner);
+        print(array.get(e), inner, text);
+      }
+      text.append(flat || array.isEmpty() ? "" : "\n" + indent).append(']');
+    } else {
+      text.append(value); // Gson's text: escaped strings, numbers that read back exactly
+    }
+  }
+
+  private static JsonObject fit(ModelFit fit) {
+    JsonObject object = new JsonObject();
+    object.addProperty("objects", fit.objects());
+    object.addProperty("objectsTakingPart", fit.objectsTakingPart());
+    object.addProperty("weighted", fit.weighted());
+    object.addProperty("solverAsked", fit.solverAsked().key());
+    object.addProperty("solver", fit.solver().key());
+    object.addProperty("iterations", fit.iterations());
+    object.addProperty("stopReason", fit.stopReason().key());
+    object.addProperty("converged", fit.converged());
+    object.add("subspaceDistance", number(fit.subspaceDistance()));
+    object.addProperty("maxIterations", fit.maxIterations());
+    object.addProperty("iterationBoundSet", fit.iterationBoundSet());
+    object.addProperty("innerIterations", fit.innerIterations());
+    object.add("convergenceTolerance", number(fit.convergenceTolerance()));
+    object.add("fitTolerance", number(fit.fitTolerance()));
+    object.add("cosineTolerance", number(fit.cosineTolerance()));
+    return object;
+  }
+
+  private static JsonObject variable(ModelVariable v) {
+    JsonObject object = new JsonObject();
+    object.addProperty("name", v.name());
+    object.addProperty("role", v.role().name().toLowerCase(Locale.ROOT));
+    object.addProperty("quantification", v.quantification().describe());
+    object.add("categories", strings(v.categories()));
+    object.add("values", v.valuesView() == null ? JsonNull.INSTANCE : numbers(v.valuesView()));
+    object.add("excluded", strings(v.excludedCategories()));
+    object.add("frequencies", numbers(v.frequenciesView()));
+    object.add("quantifications", rows(v.quantificationsView()));
+    object.add("centroids", rows(v.centroidsView()));
+    return object;
+  }
+
+  private static JsonArray rows(double[][] rows) {
+    JsonArray array = new JsonArray();
+    for (double[] row : rows) {
+      array.add(numbers(row));
+    }
+    return array;
+  }
+
+  private static JsonArray numbers(double[] values) {
+    JsonArray array = new JsonArray();
+    for (double value : values) {
+      array.add(number(value));
+    }
+    return array;
+  }
+
+  /** JSON has no NaN: a value that is not defined is null. */
+  private static JsonElement number(double value) {
+    return Double.isFinite(value) ? new JsonPrimitive(value) : JsonNull.INSTANCE;
+  }
+
+  private static JsonArray strings(List<String> values) {
+    JsonArray array = new JsonArray();
+    values.forEach(array::add);
+    return array;
+  }
+
+  /** Reads a model; the reader is read to its end but not closed. */
+  static HomalsModel read(Reader in) throws IOException {
+    JsonElement document = parse(in);
+    if (!document.isJsonObject()) {
+      throw new InvalidModelException("not a tallowmere model: the document is a JSON "
+          + (document.isJsonArray() ? "array" : "value") + ", not an object");
+    }
+    ModelFields root = ModelFields.root(document.getAsJsonObject());
+    JsonElement format = root.optional("format");
+    if (format == null || !format.equals(new JsonPrimitive(HomalsModel.FORMAT))) {
+      throw new InvalidModelException("not a tallowmere model: "
+          + (format == null ? "it has no field format" : "its format is " + format)
+          + ", expected \"" + HomalsModel.FORMAT + "\"");
+    }
+    int version = root.integer("formatVersion");
+    if (version > HomalsModel.FORMAT_VERSION) {
+      throw new InvalidModelException("the model's format version " + version + " is newer than "
+          + "this library (tallowmere " + LibraryVersion.VERSION + ") reads, version "
+          + HomalsModel.FORMAT_VERSION + "; read it with a newer tallowmere");
+    }
+    if (version < 1) {
+      throw new InvalidModelException(
+          "formatVersion " + version + " is no version of the format; the first is 1");
+    }
+    int p = root.integer("dimensions");
+    if (p < 1) {
+      throw new InvalidModelException("dimensions is " + p + "; a model has at least 1");
+    }
+    double[] eigenvalues = root.numbers("eigenvalues", p, "one per dimension");
+    for (int d = 0; d < p; d++) {
+      if (!(eigenvalues[d] > 0)) {
+        throw new InvalidModelException("eigenvalues[" + d + "] is " + eigenvalues[d]
+            + "; the transition formula divides by it, and a model's eigenvalues are above 0");
+      }
+    }
+    List<ModelVariable> variables = new ArrayList<>();
+    Set<String> names = new HashSet<>();
+    List<ModelFields> entries = root.objects("variables");
+    for (ModelFields entry : entries) {
+      ModelVariable v = variable(entry, p);
+      if (!names.add(v.name())) {
+        throw new InvalidModelException(
+            entry.path("name") + " is \"" + v.name() + "\", the name of an earlier variable");
+      }
+      variables.add(v);
+    }
+    if (variables.stream().noneMatch(ModelVariable::isActive)) {
+      throw new InvalidModelException("the model has no active variable");
+    }
+    return new HomalsModel(root.string("libraryVersion"), eigenvalues, fit(root.object("fit")),
+        missing(root.object("missing")), variables);
+  }
+
+  private static JsonElement parse(Reader in) throws IOException {
+    JsonReader reader = new JsonReader(in);
+    reader.setLenient(false); // no NaN, comments or unquoted names
+    try {
+      JsonElement document = ELEMENT.read(reader);
+      if (reader.peek() != JsonToken.END_DOCUMENT) {
+        throw new InvalidModelException("not a JSON document: more follows its first value");
+      }
+      return document;
+    } catch (MalformedJsonException | EOFException | JsonParseException e) {
+      Matcher place = PLACE.matcher(String.valueOf(e.getMessage()));
+      throw new InvalidModelException("not a JSON document: "
+          + (e instanceof EOFException ? "it ends too soon"
+                  : place.find()       ? "a syntax error at " + place.group()
+                                 : String.valueOf(e.getMessage()).lines().findFirst().orElse("")));
+    }
+  }
+
+  private static final TypeAdapter<JsonElement> ELEMENT = new Gson().getAdapter(JsonElement.class);
+  private static final Pattern PLACE = Pattern.compile("line \\d+ column \\d+");
+
+  private static ModelVariable variable(ModelFields v, int p) throws InvalidModelException {
+    String name = v.string("name");
+    if (name.isBlank()) {
+      throw new InvalidModelException(v.path("name") + " is blank");
+    }
+    Role role = v.choice("role", Role.values(), r -> r.name().toLowerCase(Locale.ROOT));
+    Quantification quantification =
+        v.choice("quantification", Quantification.values(), Quantification::describe);
+    List<String> categories = v.strings("categories");
+    if (categories.isEmpty()) {
+      throw new InvalidModelException(v.path("categories") + " is empty");
+    }
+    Set<String> seen = new HashSet<>();
+    for (int c = 0; c < categories.size(); c++) {
+      if (categories.get(c).isBlank() || !seen.add(categories.get(c))) {
+        throw new InvalidModelException(v.path("categories") + "[" + c + "] is \""
+            + categories.get(c)
+            + "\": " + (categories.get(c).isBlank() ? "blank" : "listed twice"));
+      }
+    }
+    int k = categories.size();
+    List<String> excluded = v.strings("excluded");
+    for (int e = 0; e < excluded.size(); e++) {
+      if (!categories.contains(excluded.get(e))) {
+        throw new InvalidModelException(v.path("excluded") + "[" + e + "] is \"" + excluded.get(e)
+            + "\", not one of the variable's categories");
+      }
+    }
+    double[] values = v.isNull("values") ? null : v.numbers("values", k, "one per category");
+    return new ModelVariable(name, role, quantification, categories, values, excluded,
+        v.numbers("frequencies", k, "one per category"), v.rows("quantifications", k, p),
+        v.rows("centroids", k, p));
+  }
+
+  private static ModelFit fit(ModelFields fit) throws InvalidModelException {
+    return new ModelFit(fit.integer("objects"), fit.integer("objectsTakingPart"),
+        fit.bool("weighted"), fit.choice("solverAsked", Solver.values(), Solver::key),
+        fit.choice("solver", Solver.values(), Solver::key), fit.integer("iterations"),
+        fit.choice("stopReason", StopReason.values(), StopReason::key),
+        fit.optionalNumber("subspaceDistance"), fit.integer("maxIterations"),
+        fit.bool("iterationBoundSet"), fit.integer("innerIterations"),
+        fit.number("convergenceTolerance"), fit.optionalNumber("fitTolerance"),
+        fit.optionalNumber("cosineTolerance"));
+  }
+
+  private static MissingCells missing(ModelFields missing) throws InvalidModelException {
+    String category = missing.isNull("category") ? null : missing.string("category");
+    return new MissingCells(missing.strings("texts"), missing.bool("codes"), category);
+  }
+}
