@@ -8,7 +8,5 @@ package Quorvane.homals;
 public class AnalysisFailedException extends RuntimeException {
   private static final long serialVersionUID = 1L;
 
-  public AnalysisFailedException(String message) {
-    super(message);
-  }
+  public AnalysisFailedException(String message) { super(message); }
 }

@@ -137,8 +137,8 @@ final class AnalysisValidation {
     boolean positive = false;
     for (int i = 0; i < n; i++) {
       if (!(weights[i] >= 0) || Double.isInfinite(weights[i])) {
-        throw new InvalidAnalysisException("object " + (i + 1) + " has a weight of "
-            + weights[i] + "; weights are finite numbers of 0 or more");
+        throw new InvalidAnalysisException("object " + (i + 1) + " has a weight of " + weights[i]
+            + "; weights are finite numbers of 0 or more");
       }
       positive |= weights[i] > 0;
     }

@@ -65,6 +65,7 @@ public final class HomalsAnalysis {
   public static final double DEFAULT_CONVERGENCE_TOLERANCE = 1e-8;
 
   private final List<Variable> variables;
+  private final List<Variable> fitVariables;
   private final double[] weights;
   private final int objectCount;
   private final int dimensions;
@@ -78,8 +79,9 @@ public final class HomalsAnalysis {
   private final int threads;
   private final Participation participation;
 
-  private HomalsAnalysis(Builder b, Participation participation) {
+  private HomalsAnalysis(Builder b, List<Variable> fitVariables, Participation participation) {
     this.variables = Collections.unmodifiableList(new ArrayList<>(b.variables));
+    this.fitVariables = fitVariables;
     this.weights = b.weights == null ? null : b.weights.clone();
     this.objectCount = b.variables.get(0).objectCount();
     this.dimensions = b.dimensions;
@@ -108,6 +110,12 @@ public final class HomalsAnalysis {
 
   /** The variables in the order given, active and passive. */
   public List<Variable> variables() { return variables; }
+
+  /**
+   * The variables as the fit sees them: each with its excluded categories removed and their
+   * cells missing. Everything computed from the codes of the fit reads these.
+   */
+  List<Variable> fitVariables() { return fitVariables; }
 
   /** The variable of the given name. */
   public Variable variable(String name) {
@@ -316,9 +324,10 @@ public final class HomalsAnalysis {
       if (threads < 1 || threads > 1024) {
         throw new InvalidAnalysisException("threads = " + threads + ": expected 1 to 1024");
       }
-      Participation participation = AnalysisValidation.check(variables, weights, dimensions,
+      List<Variable> fit = variables.stream().map(Variable::fitVariable).toList();
+      Participation participation = AnalysisValidation.check(fit, weights, dimensions,
           maxIterations, innerIterations, convergenceTolerance, fitTolerance, cosineTolerance);
-      return new HomalsAnalysis(this, participation);
+      return new HomalsAnalysis(this, fit, participation);
     }
   }
 }

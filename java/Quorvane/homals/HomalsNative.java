@@ -106,8 +106,8 @@ final class HomalsNative {
    */
   static native void analyse(int dimensionCount, int maxIterations, int innerIterations,
       double fitTolerance, double cosineTolerance, double subspaceTolerance, int solver,
-      double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts,
-      boolean[] passive, int[] single, int[] levels, double[][] categoryValues, double[] weights,
+      double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts, boolean[] passive,
+      int[] single, int[] levels, double[][] categoryValues, double[] weights,
       double[] objectScores, double[] quantifications, double[] centroids, double[] loadings,
       double[] eigenvalues, int[] ties, double[] tableEigenvalues, double[] pairCounts,
       double[] report);

@@ -199,15 +199,18 @@ public final class HomalsResult {
 
   /** Each group of {@link #tiedDimensions()} in words, its dimensions numbered from 1. */
   public List<String> describeTies() {
-    return tiedDimensions.stream().map(group -> {
-      StringBuilder names = new StringBuilder();
-      for (int d : group) {
-        names.append(names.length() == 0 ? "" : ", ").append(d + 1);
-      }
-      long outside = group.stream().filter(d -> d >= dimensions()).count();
-      return "dimensions " + names + " share one eigenvalue; any rotation of their axes fits as "
-          + "well" + (outside == 0 ? "" : " (" + outside + " of them not in the solution)");
-    }).toList();
+    return tiedDimensions.stream()
+        .map(group -> {
+          StringBuilder names = new StringBuilder();
+          for (int d : group) {
+            names.append(names.length() == 0 ? "" : ", ").append(d + 1);
+          }
+          long outside = group.stream().filter(d -> d >= dimensions()).count();
+          return "dimensions " + names
+              + " share one eigenvalue; any rotation of their axes fits as "
+              + "well" + (outside == 0 ? "" : " (" + outside + " of them not in the solution)");
+        })
+        .toList();
   }
 
   /** Eigenvalues within this of the largest, relative, count as tied. */

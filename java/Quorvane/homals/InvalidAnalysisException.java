@@ -8,7 +8,5 @@ package Quorvane.homals;
 public class InvalidAnalysisException extends IllegalArgumentException {
   private static final long serialVersionUID = 1L;
 
-  public InvalidAnalysisException(String message) {
-    super(message);
-  }
+  public InvalidAnalysisException(String message) { super(message); }
 }

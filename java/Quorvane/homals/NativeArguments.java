@@ -13,10 +13,9 @@ import java.util.List;
 record NativeArguments(int dimensionCount, int maxIterations, int innerIterations,
     double fitTolerance, double cosineTolerance, double convergenceTolerance, Solver solver,
     double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts, boolean[] passive,
-    int[] single, int[] levels, double[][] categoryValues, double[] weights,
-    double[] objectScores, double[] quantifications, double[] centroids, double[] loadings,
-    double[] eigenvalues, int[] ties, double[] tableEigenvalues, double[] pairCounts,
-    double[] report) {
+    int[] single, int[] levels, double[][] categoryValues, double[] weights, double[] objectScores,
+    double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
+    int[] ties, double[] tableEigenvalues, double[] pairCounts, double[] report) {
   /** Room for the pair counts of at most this many active categories (a table of 32 MB). */
   static final int MAX_PAIR_CATEGORIES = 2048;
   /**
@@ -26,7 +25,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
   static final int MAX_TABLE_EIGENVALUE_CATEGORIES = 1000;
 
   static NativeArguments of(HomalsAnalysis analysis) {
-    List<Variable> variables = analysis.variables();
+    List<Variable> variables = analysis.fitVariables();
     int count = variables.size();
     int p = analysis.dimensions();
     int[][] codes = new int[count][];
@@ -61,9 +60,8 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
         analysis.cosineTolerance(), analysis.convergenceTolerance(), analysis.solver(),
         analysis.categorySpaceWork(), analysis.threads(), codes, categoryCounts, passive, single,
         levels, values, analysis.weightsView(),
-        new double[Math.multiplyExact(analysis.objectCount(), p)], nan(slots * p),
-        nan(slots * p), nan(count * p), nan(p), new int[p],
-        new double[tableEigenvalues ? activeSlots : 0],
+        new double[Math.multiplyExact(analysis.objectCount(), p)], nan(slots * p), nan(slots * p),
+        nan(count * p), nan(p), new int[p], new double[tableEigenvalues ? activeSlots : 0],
         new double[activeSlots <= MAX_PAIR_CATEGORIES ? activeSlots * activeSlots : 0],
         nan(HomalsNative.REPORT_LENGTH));
   }
@@ -92,7 +90,9 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     return starts;
   }
 
-  int report(int index) { return (int) report[index]; }
+  int report(int index) {
+    return (int) report[index];
+  }
 
   /** Runs the analysis through the native library, filling the outputs. */
   void callNative() {

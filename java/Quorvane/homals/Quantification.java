@@ -30,19 +30,13 @@ public enum Quantification {
   }
 
   /** True for the rank-one quantifications. */
-  public boolean isSingle() {
-    return single;
-  }
+  public boolean isSingle() { return single; }
 
   /** The single flag the native method expects: 1 for single, 0 for multiple. */
-  int nativeSingleFlag() {
-    return single ? 1 : 0;
-  }
+  int nativeSingleFlag() { return single ? 1 : 0; }
 
   /** The level code the native method expects: 1 ordinal, 2 numerical, 0 nominal. */
-  int nativeLevel() {
-    return nativeLevel;
-  }
+  int nativeLevel() { return nativeLevel; }
 
   /** The measurement level as a lower-case word: nominal, ordinal or numerical. */
   public String level() {
@@ -56,16 +50,16 @@ public enum Quantification {
   /** A short human-readable description such as "single ordinal". */
   public String describe() {
     return (single ? "single " : "multiple ") + level();
-  }
+    }
 
-  /**
+    /**
      * The single quantification at the named level (nominal, ordinal or numerical; case is
      * ignored).
      *
      * @throws IllegalArgumentException for any other word
      */
-  public static Quantification singleAt(String level) {
-    return switch (level.trim().toLowerCase(Locale.ROOT)) {
+    public static Quantification singleAt(String level) {
+      return switch (level.trim().toLowerCase(Locale.ROOT)) {
       case "nominal" -> SINGLE_NOMINAL;
       case "ordinal" -> SINGLE_ORDINAL;
       case "numerical", "numeric" -> SINGLE_NUMERICAL;

@@ -1,6 +1,7 @@
 package Quorvane.homals;
 
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.List;
 
 /**
@@ -16,7 +17,7 @@ final class ResultAssembler {
   private ResultAssembler() {}
 
   static HomalsResult assemble(HomalsAnalysis analysis, NativeArguments x) {
-    List<Variable> variables = analysis.variables();
+    List<Variable> variables = analysis.fitVariables();
     Participation participation = analysis.participation();
     int n = analysis.objectCount();
     int p = analysis.dimensions();
@@ -81,27 +82,89 @@ final class ResultAssembler {
       if (v.quantification().isSingle()) {
         rankOne = new double[p];
         System.arraycopy(x.loadings(), index * p, rankOne, 0, p);
-        loadings = correlations(v, participation, analysis, quantifications.get(index), rankOne,
-            scores, n);
+        loadings = correlations(
+            v, participation, analysis, quantifications.get(index), rankOne, scores, n);
       }
       double[] frequency = participation.frequencies(index);
       double[] discrimination = discrimination(frequency, quantifications.get(index), meanWeight);
       double[][] quality =
           Statistics.qualities(centroids.get(index), frequency, inverseSums.get(index), t);
-      results.add(new VariableResult(v.name(), v.role(), v.quantification(), v.categories(),
-          frequency, quantifications.get(index), centroids.get(index), loadings, rankOne,
-          discrimination, contributions[index], quality));
+      VariableResult fitted = new VariableResult(v.name(), v.role(), v.quantification(),
+          v.categories(), frequency, quantifications.get(index), centroids.get(index), loadings,
+          rankOne, discrimination, contributions[index], quality, null);
+      Variable described = analysis.variables().get(index);
+      results.add(described == v ? fitted
+                                 : withExcluded(fitted, described, analysis, scores, t, loadings,
+                                     rankOne, discrimination));
     }
     double[] pairCounts = x.report(HomalsNative.REPORT_PAIR_COUNTS) == 1 ? x.pairCounts() : null;
     int tableEigenvalueCount = x.report(HomalsNative.REPORT_TABLE_EIGENVALUES);
-    double[] tableEigenvalues = tableEigenvalueCount > 0
-        ? java.util.Arrays.copyOf(x.tableEigenvalues(), tableEigenvalueCount)
-        : null;
+    double[] tableEigenvalues =
+        tableEigenvalueCount > 0 ? Arrays.copyOf(x.tableEigenvalues(), tableEigenvalueCount) : null;
     Inertia inertia =
         Statistics.inertia(analysis, eigenvalues, inverseSums, pairCounts, tableEigenvalues);
     return new HomalsResult(analysis, results, scores, eigenvalues, inertia, iterations, stopReason,
         Solver.ofCode(x.report(HomalsNative.REPORT_SOLVER)), tieGroups(x.ties()),
         x.report()[HomalsNative.REPORT_SUBSPACE_DISTANCE]);
+  }
+
+  /**
+   * The result of a variable with excluded categories, in all its categories: the kept ones as
+   * fitted, the excluded ones as supplementary points at the centroids of their participating
+   * objects, with no contribution.
+   */
+  private static VariableResult withExcluded(VariableResult fitted, Variable v,
+      HomalsAnalysis analysis, double[] scores, double t, double[] loadings, double[] rankOne,
+      double[] discrimination) {
+    Participation participation = analysis.participation();
+    int n = analysis.objectCount();
+    int k = v.categoryCount();
+    int p = discrimination.length;
+    int[] codes = v.codesView();
+    double[] frequency = new double[k];
+    double[][] sums = new double[k][p];
+    for (int i = 0; i < n; i++) {
+      int c = codes[i] - 1;
+      if (c >= 0 && v.isExcluded(c) && participation.takesPart(i)) {
+        double w = analysis.weight(i);
+        frequency[c] += w;
+        for (int d = 0; d < p; d++) {
+          sums[c][d] += w * scores[d * n + i];
+        }
+      }
+    }
+    double[][] quantifications = new double[k][];
+    double[][] centroids = new double[k][];
+    double[][] contributions = new double[k][];
+    boolean[] excluded = new boolean[k];
+    double[][] fittedQuantifications = fitted.quantifications();
+    double[][] fittedCentroids = fitted.centroids();
+    for (int c = 0, kept = 0; c < k; c++) {
+      excluded[c] = v.isExcluded(c);
+      if (excluded[c]) {
+        centroids[c] = new double[p];
+        for (int d = 0; d < p; d++) {
+          centroids[c][d] = frequency[c] > 0 ? sums[c][d] / frequency[c] : Double.NaN;
+        }
+        quantifications[c] = centroids[c];
+        contributions[c] = new double[p];
+        Arrays.fill(contributions[c], Double.NaN);
+      } else {
+        frequency[c] = fitted.frequency(kept);
+        quantifications[c] = fittedQuantifications[kept];
+        centroids[c] = fittedCentroids[kept];
+        contributions[c] = new double[p];
+        for (int d = 0; d < p; d++) {
+          contributions[c][d] = fitted.contribution(kept, d);
+        }
+        kept++;
+      }
+    }
+    double[][] quality =
+        Statistics.qualities(centroids, frequency, Statistics.inverseCountSums(v, analysis), t);
+    return new VariableResult(v.name(), v.role(), v.quantification(), v.categories(), frequency,
+        quantifications, centroids, loadings, rankOne, discrimination,
+        v.isActive() ? contributions : null, quality, excluded);
   }
 
   /** The groups of tied dimensions from, for each, the last dimension it is tied with. */

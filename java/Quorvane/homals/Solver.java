@@ -59,10 +59,10 @@ public enum Solver {
 
   static Solver ofCode(int code) {
     for (Solver solver : values()) {
-      if (solver.code == code) {
-        return solver;
-      }
+          if (solver.code == code) {
+            return solver;
+          }
+        }
+        throw new AnalysisFailedException("the native library reported an unknown solver " + code);
     }
-    throw new AnalysisFailedException("the native library reported an unknown solver " + code);
   }
-}

@@ -86,7 +86,7 @@ final class Statistics {
    */
   static Inertia inertia(HomalsAnalysis analysis, double[] eigenvalues, List<double[]> inverseSums,
       double[] pairCounts, double[] tableEigenvalues) {
-    List<Variable> variables = analysis.variables();
+    List<Variable> variables = analysis.fitVariables();
     Participation participation = analysis.participation();
     double weight = 0;
     for (int i = 0; i < analysis.objectCount(); i++) {
@@ -160,7 +160,7 @@ final class Statistics {
 
   /** The same mean from the library's counts of every pair of active categories. */
   static double meanPairInertia(HomalsAnalysis analysis, double[] pairCounts) {
-    List<Variable> active = analysis.variables().stream().filter(Variable::isActive).toList();
+    List<Variable> active = analysis.fitVariables().stream().filter(Variable::isActive).toList();
     int rows = (int) Math.round(Math.sqrt(pairCounts.length));
     int[] first = new int[active.size() + 1];
     for (int a = 0; a < active.size(); a++) {
@@ -211,7 +211,7 @@ final class Statistics {
    * table, over the objects that take part and are observed on both.
    */
   static double meanPairInertia(HomalsAnalysis analysis) {
-    List<Variable> active = analysis.variables().stream().filter(Variable::isActive).toList();
+    List<Variable> active = analysis.fitVariables().stream().filter(Variable::isActive).toList();
     Participation participation = analysis.participation();
     int n = analysis.objectCount();
     double sum = 0;

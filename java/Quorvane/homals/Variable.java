@@ -36,16 +36,18 @@ public final class Variable {
   private final int[] codes;
   private final Role role;
   private final Quantification quantification;
-  private final double[] values;  // null: the labels' numbers, or the positions
+  private final double[] values; // null: the labels' numbers, or the positions
+  private final boolean[] excluded; // null: none
 
   private Variable(String name, List<String> categories, int[] codes, Role role,
-      Quantification quantification, double[] values) {
+      Quantification quantification, double[] values, boolean[] excluded) {
     this.name = name;
     this.categories = categories;
     this.codes = codes;
     this.role = role;
     this.quantification = quantification;
     this.values = values;
+    this.excluded = excluded;
   }
 
   /**
@@ -105,7 +107,7 @@ public final class Variable {
       codes[i] = code;
     }
     return new Variable(
-        name, categories, codes, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null);
+        name, categories, codes, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null, null);
   }
 
   /**
@@ -143,34 +145,36 @@ public final class Variable {
       }
       copy[i] = Math.max(codes[i], 0);
     }
-    return new Variable(name, checked, copy, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null);
+    return new Variable(
+        name, checked, copy, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null, null);
   }
 
   /** This variable as a passive one. */
   public Variable passive() {
-    return new Variable(name, categories, codes, Role.PASSIVE, quantification, values);
+    return new Variable(name, categories, codes, Role.PASSIVE, quantification, values, excluded);
   }
 
   /** This variable as an active one (the default). */
   public Variable active() {
-    return new Variable(name, categories, codes, Role.ACTIVE, quantification, values);
+    return new Variable(name, categories, codes, Role.ACTIVE, quantification, values, excluded);
   }
 
   /** This variable with the given role. */
   public Variable withRole(Role newRole) {
-    return new Variable(
-        name, categories, codes, Objects.requireNonNull(newRole, "role"), quantification, values);
+    return new Variable(name, categories, codes, Objects.requireNonNull(newRole, "role"),
+        quantification, values, excluded);
   }
 
   /** This variable with multiple nominal quantification (the default). */
   public Variable multiple() {
-    return new Variable(name, categories, codes, role, Quantification.MULTIPLE_NOMINAL, values);
+    return new Variable(
+        name, categories, codes, role, Quantification.MULTIPLE_NOMINAL, values, excluded);
   }
 
   /** This variable with the given quantification, single or multiple. */
   public Variable single(Quantification newQuantification) {
     return new Variable(name, categories, codes, role,
-        Objects.requireNonNull(newQuantification, "quantification"), values);
+        Objects.requireNonNull(newQuantification, "quantification"), values, excluded);
   }
 
   /**
@@ -182,7 +186,7 @@ public final class Variable {
    */
   public Variable withValues(double... categoryValues) {
     if (categoryValues == null) {
-      return new Variable(name, categories, codes, role, quantification, null);
+      return new Variable(name, categories, codes, role, quantification, null, excluded);
     }
     if (categoryValues.length != categories.size()) {
       throw new InvalidAnalysisException("variable '" + name + "': " + categoryValues.length
@@ -200,7 +204,93 @@ public final class Variable {
       throw new InvalidAnalysisException(
           "variable '" + name + "': the category values are all " + categoryValues[0]);
     }
-    return new Variable(name, categories, codes, role, quantification, categoryValues.clone());
+    return new Variable(
+        name, categories, codes, role, quantification, categoryValues.clone(), excluded);
+  }
+
+  /**
+   * This variable with the given categories excluded from the fit (a "specific" analysis):
+   * answers such as "don't know" or "not applicable" that should not shape the solution. Their
+   * cells count as missing for the fit, exactly as if they had been recoded so, and the
+   * categories are still reported as supplementary points, at the centroids of their objects.
+   * Replaces any earlier exclusion; no labels restores every category.
+   *
+   * @throws InvalidAnalysisException for a label that is not a category, or when every category
+   *     would be excluded
+   */
+  public Variable excluding(String... labels) {
+    Objects.requireNonNull(labels, "labels");
+    if (labels.length == 0) {
+      return new Variable(name, categories, codes, role, quantification, values, null);
+    }
+    boolean[] out = new boolean[categories.size()];
+    for (String label : labels) {
+      int c = categories.indexOf(label);
+      if (c < 0) {
+        throw new InvalidAnalysisException("variable '" + name + "': cannot exclude '" + label
+            + "', which is not one of its categories " + categories);
+      }
+      out[c] = true;
+    }
+    int kept = 0;
+    for (boolean e : out) {
+      kept += e ? 0 : 1;
+    }
+    if (kept == 0) {
+      throw new InvalidAnalysisException(
+          "variable '" + name + "': every category is excluded; leave the variable out instead");
+    }
+    return new Variable(name, categories, codes, role, quantification, values, out);
+  }
+
+  /** The categories excluded from the fit, in category order (empty when none). */
+  public List<String> excludedCategories() {
+    List<String> out = new ArrayList<>();
+    for (int c = 0; excluded != null && c < excluded.length; c++) {
+      if (excluded[c]) {
+        out.add(categories.get(c));
+      }
+    }
+    return out;
+  }
+
+  /** Whether category c (0-based, in category order) is excluded from the fit. */
+  public boolean isExcluded(int category) {
+    Objects.checkIndex(category, categories.size());
+    return excluded != null && excluded[category];
+  }
+
+  /**
+   * Package use: the variable the fit sees. Without exclusions it is this one; otherwise the
+   * kept categories in order, with the excluded ones' cells missing.
+   */
+  Variable fitVariable() {
+    if (excluded == null) {
+      return this;
+    }
+    int[] renumber = new int[categories.size() + 1];
+    List<String> kept = new ArrayList<>();
+    for (int c = 0; c < categories.size(); c++) {
+      if (!excluded[c]) {
+        kept.add(categories.get(c));
+        renumber[c + 1] = kept.size();
+      }
+    }
+    int[] fitCodes = new int[codes.length];
+    for (int i = 0; i < codes.length; i++) {
+      fitCodes[i] = renumber[codes[i]];
+    }
+    double[] fitValues = null;
+    if (values != null) {
+      fitValues = new double[kept.size()];
+      for (int c = 0, next = 0; c < categories.size(); c++) {
+        if (!excluded[c]) {
+          fitValues[next++] = values[c];
+        }
+      }
+    }
+    return new Variable(
+        name, Collections.unmodifiableList(kept), fitCodes, role, quantification, fitValues, null);
   }
 
   /**
@@ -274,7 +364,8 @@ public final class Variable {
   @Override
   public String toString() {
     return name + " (" + role.name().toLowerCase(java.util.Locale.ROOT) + ", "
-        + quantification.describe() + ", " + categories.size() + " categories)";
+        + quantification.describe() + ", " + categories.size() + " categories"
+        + (excluded == null ? "" : ", " + excludedCategories().size() + " excluded") + ")";
   }
 
   static boolean isMissing(String label) { return label == null || label.isBlank(); }
@@ -323,12 +414,12 @@ public final class Variable {
   public boolean equals(Object other) {
     return other instanceof Variable v && name.equals(v.name) && categories.equals(v.categories)
         && Arrays.equals(codes, v.codes) && role == v.role && quantification == v.quantification
-        && Arrays.equals(values, v.values);
+        && Arrays.equals(values, v.values) && Arrays.equals(excluded, v.excluded);
   }
 
   @Override
   public int hashCode() {
-    return Objects.hash(
-        name, categories, Arrays.hashCode(codes), role, quantification, Arrays.hashCode(values));
+    return Objects.hash(name, categories, Arrays.hashCode(codes), role, quantification,
+        Arrays.hashCode(values), Arrays.hashCode(excluded));
   }
 }

@@ -21,11 +21,12 @@ public final class VariableResult {
   private final double[] discrimination;
   private final double[][] contributions;
   private final double[][] qualities;
+  private final boolean[] excluded; // null: none
 
   VariableResult(String name, Role role, Quantification quantification, List<String> categories,
       double[] frequencies, double[][] quantifications, double[][] centroids, double[] loadings,
       double[] rankOneLoadings, double[] discrimination, double[][] contributions,
-      double[][] qualities) {
+      double[][] qualities, boolean[] excluded) {
     this.name = name;
     this.role = role;
     this.quantification = quantification;
@@ -41,6 +42,7 @@ public final class VariableResult {
     this.discrimination = discrimination.clone();
     this.contributions = contributions;
     this.qualities = qualities;
+    this.excluded = excluded;
   }
 
   public String name() { return name; }
@@ -78,6 +80,15 @@ public final class VariableResult {
           "dimension " + index + " is not in 0 .. " + (discrimination.length - 1));
     }
     return index;
+  }
+
+  /**
+   * Whether category c (0-based) was excluded from the fit ({@link Variable#excluding}): a
+   * supplementary point whose quantification is the centroid of its objects, with no
+   * contribution.
+   */
+  public boolean isExcluded(int category) {
+    return excluded != null && excluded[category(category)];
   }
 
   /** Summed weight of the participating objects in category c (0-based). */
@@ -144,7 +155,7 @@ public final class VariableResult {
 
   /**
    * The contribution in per cent of category c to dimension d (see {@link HomalsResult}); NaN
-   * for a passive variable, which contributes nothing.
+   * for a passive variable or an excluded category, which contribute nothing.
    */
   public double contribution(int category, int dimension) {
     return contributions == null ? Double.NaN

@@ -38,6 +38,13 @@ final class AnalysisOptions {
           + "a warning for ordinal and numerical columns.")
   Map<String, String> order = new LinkedHashMap<>();
 
+  @Option(names = "--exclude-category", paramLabel = "COLUMN=LABEL,LABEL,...",
+      description = "Categories of a column that take no part in the fit (answers such as "
+          + "\"don't know\"): their cells count as missing, and the categories are still shown, "
+          + "as supplementary points at the centroids of their objects. Labels as in --order; "
+          + "repeat for several columns.")
+  Map<String, String> excludeCategory = new LinkedHashMap<>();
+
   @Option(names = "--values", paramLabel = "COLUMN=V,V,...",
       description = "Values of a column's categories, in their order: a numerical column's "
           + "quantifications are spaced as its values are, and an ordinal one starts from them. "

@@ -73,7 +73,8 @@ final class InputReader {
     List<String> header = csv.header();
     for (List<String> names : List.of(options.passive, options.columns, options.exclude,
              new ArrayList<>(options.single.keySet()), new ArrayList<>(options.order.keySet()),
-             new ArrayList<>(options.values.keySet()))) {
+             new ArrayList<>(options.values.keySet()),
+             new ArrayList<>(options.excludeCategory.keySet()))) {
       for (String name : names) {
         csv.column(name);
       }
@@ -103,6 +104,9 @@ final class InputReader {
     }
     for (String name : options.values.keySet()) {
       requireAnalysed(analysed, name, "--values");
+    }
+    for (String name : options.excludeCategory.keySet()) {
+      requireAnalysed(analysed, name, "--exclude-category");
     }
     if (analysed.isEmpty()) {
       throw new CliException("no columns left to analyse");
@@ -211,6 +215,14 @@ final class InputReader {
       warnings.add("column '" + name + "' is numerical but its labels are not all numbers, so its "
           + "categories are spaced as their ranks 1 .. " + categories.size() + "; --values " + name
           + "=V,V,... spaces them as they should be");
+    }
+    if (options.excludeCategory.containsKey(name)) {
+      String text = options.excludeCategory.get(name);
+      try {
+        variable = variable.excluding(splitOrder(text).toArray(new String[0]));
+      } catch (IllegalArgumentException e) {
+        throw new CliException("--exclude-category " + name + "=" + text + ": " + e.getMessage());
+      }
     }
     return variable;
   }

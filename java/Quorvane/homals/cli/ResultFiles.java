@@ -57,12 +57,12 @@ final class ResultFiles {
         boolean single = v.quantification().isSingle();
         for (int c = 0; c < v.categories().size(); c++) {
           csv.text(v.name());
-          csv.text(v.isActive() ? "active" : "passive");
+          csv.text(v.isExcluded(c) ? "excluded" : v.isActive() ? "active" : "passive");
           csv.text(v.quantification().describe());
           csv.text(v.categories().get(c));
           csv.number(v.frequency(c));
           for (int d = 0; d < p; d++) {
-            csv.number(v.quantification(c, d));
+            csv.numberOrEmpty(v.quantification(c, d));
           }
           for (int d = 0; d < p; d++) {
             csv.numberOrEmpty(v.contribution(c, d));

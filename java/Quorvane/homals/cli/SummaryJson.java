@@ -91,6 +91,13 @@ final class SummaryJson {
     variable.addProperty("role", v.isActive() ? "active" : "passive");
     variable.addProperty("quantification", v.quantification().describe());
     variable.addProperty("missingCells", notes.missingCells().getOrDefault(v.name(), 0));
+    JsonArray excluded = new JsonArray();
+    for (int c = 0; c < v.categories().size(); c++) {
+      if (v.isExcluded(c)) {
+        excluded.add(v.categories().get(c));
+      }
+    }
+    variable.add("excludedCategories", excluded);
     variable.add("discrimination", numbers(v.discriminationMeasures()));
     variable.add("loadings", v.loadings() == null ? JsonNull.INSTANCE : numbers(v.loadings()));
     return variable;

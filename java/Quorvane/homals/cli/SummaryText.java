@@ -3,6 +3,7 @@ package Quorvane.homals.cli;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Inertia;
+import Quorvane.homals.Variable;
 import Quorvane.homals.VariableResult;
 import java.math.BigDecimal;
 import java.nio.file.Path;
@@ -129,6 +130,14 @@ final class SummaryText {
         for (Map.Entry<String, String> left : notes.leftOut().entrySet()) {
           s.append(String.format(
               Locale.ROOT, "left out:    column '%s': %s%n", left.getKey(), left.getValue()));
+        }
+        for (Variable v : result.analysis().variables()) {
+          if (!v.excludedCategories().isEmpty()) {
+            s.append(String.format(Locale.ROOT,
+                "excluded:    column '%s': %s (missing for the fit, shown as supplementary "
+                    + "points)%n",
+                v.name(), InputReader.quoted(v.excludedCategories())));
+          }
         }
     }
 

@@ -8,6 +8,7 @@ import java.awt.Graphics2D;
 import java.awt.Rectangle;
 import java.awt.Shape;
 import java.awt.geom.Ellipse2D;
+import java.awt.geom.Path2D;
 import java.awt.geom.Rectangle2D;
 import java.awt.image.BufferedImage;
 import java.io.IOException;
@@ -32,7 +33,8 @@ import org.jfree.ui.Layer;
 /**
  * The joint plot of a homogeneity analysis: object points and category points (labelled
  * "variable: category", one colour per variable) in one plane of two dimensions. Categories of
- * passive variables are drawn as hollow markers. Both axes have the same span, so distances read
+ * passive variables are drawn as hollow markers, categories excluded from the fit as hollow
+ * diamonds labelled "(excluded)". Both axes have the same span, so distances read
  * alike in every direction when the image is square. Past {@link #DENSITY_THRESHOLD} objects, the
  * objects are shaded bins of their density instead of points.
  *
@@ -101,25 +103,42 @@ public final class JointPlot {
     XYSeriesCollection categories = new XYSeriesCollection();
     List<VariableResult> variables = result.variables();
     int categoryCount = 0;
-    for (int s = 0; s < variables.size(); s++) {
-      VariableResult v = variables.get(s);
-      Color ink =
-          groups == null ? Charts.PALETTE[s % Charts.PALETTE.length].darker() : CATEGORY_INK;
-      XYSeries series = new XYSeries(v.name() + (v.isActive() ? "" : " (passive)"), false, true);
-      for (int c = 0; c < v.categories().size(); c++) {
-        double x = v.quantification(c, first);
-        double y = v.quantification(c, second);
-        series.add(x, y);
-        bounds.include(x, y);
-        categoryCount++;
-        if (ranks[s][c] >= 0) {
-          byRank.add(new Pending(
-              ranks[s][c], x, y, labels.category(plot, v.name(), v.categories().get(c)), ink));
-        } else {
-          placed.mark(x, y);
+    // Excluded categories go last, one series per variable that has them, drawn apart.
+    List<Integer> excludedOf = new ArrayList<>();
+    for (boolean excludedPass : new boolean[] {false, true}) {
+      for (int s = 0; s < variables.size(); s++) {
+        VariableResult v = variables.get(s);
+        Color ink =
+            groups == null ? Charts.PALETTE[s % Charts.PALETTE.length].darker() : CATEGORY_INK;
+        XYSeries series = new XYSeries(v.name()
+                + (excludedPass        ? " (excluded categories)"
+                        : v.isActive() ? ""
+                                       : " (passive)"),
+            false, true);
+        for (int c = 0; c < v.categories().size(); c++) {
+          double x = v.quantification(c, first);
+          double y = v.quantification(c, second);
+          if (v.isExcluded(c) != excludedPass || !Double.isFinite(x) || !Double.isFinite(y)) {
+            continue;
+          }
+          series.add(x, y);
+          bounds.include(x, y);
+          categoryCount++;
+          String label = labels.category(plot, v.name(), v.categories().get(c))
+              + (excludedPass ? " (excluded)" : "");
+          if (ranks[s][c] >= 0) {
+            byRank.add(new Pending(ranks[s][c], x, y, label, ink));
+          } else {
+            placed.mark(x, y);
+          }
+        }
+        if (!excludedPass) {
+          categories.addSeries(series);
+        } else if (series.getItemCount() > 0) {
+          categories.addSeries(series);
+          excludedOf.add(s);
         }
       }
-      categories.addSeries(series);
     }
     // The categories that contribute most choose their places first.
     byRank.sort(Comparator.comparingInt(Pending::rank));
@@ -141,7 +160,8 @@ public final class JointPlot {
     xAxis.setRange(bounds.centreX() - span / 2, bounds.centreX() + span / 2);
     yAxis.setRange(bounds.centreY() - span / 2, bounds.centreY() + span / 2);
 
-    XYPlot xy = new XYPlot(categories, xAxis, yAxis, categoryRenderer(variables, groups));
+    XYPlot xy =
+        new XYPlot(categories, xAxis, yAxis, categoryRenderer(variables, excludedOf, groups));
     xy.setDataset(1, objects);
     xy.setRenderer(1, objectRenderer(objects, groups, density));
     // The objects first, under the categories; within them the rare groups first.
@@ -184,17 +204,31 @@ public final class JointPlot {
     labels.avoid(x, y, OBJECT_RADIUS);
   }
 
-  /** Squares in the variables' colours, or all dark when the objects carry the colours. */
+  /**
+   * Squares in the variables' colours, or all dark when the objects carry the colours; hollow
+   * for passive variables. The series after the variables' hold excluded categories (of the
+   * variables {@code excludedOf}), drawn as hollow diamonds.
+   */
   private static XYLineAndShapeRenderer categoryRenderer(
-      List<VariableResult> variables, ObjectGroups groups) {
+      List<VariableResult> variables, List<Integer> excludedOf, ObjectGroups groups) {
     XYLineAndShapeRenderer renderer = new XYLineAndShapeRenderer(false, true);
     Shape marker = new Rectangle2D.Double(
         -MARKER_HALF_SIZE, -MARKER_HALF_SIZE, 2 * MARKER_HALF_SIZE, 2 * MARKER_HALF_SIZE);
-    for (int s = 0; s < variables.size(); s++) {
+    double r = MARKER_HALF_SIZE * 1.4;
+    Path2D diamond = new Path2D.Double();
+    diamond.moveTo(0, -r);
+    diamond.lineTo(r, 0);
+    diamond.lineTo(0, r);
+    diamond.lineTo(-r, 0);
+    diamond.closePath();
+    int series = variables.size() + excludedOf.size();
+    for (int s = 0; s < series; s++) {
+      boolean excluded = s >= variables.size();
+      int v = excluded ? excludedOf.get(s - variables.size()) : s;
       renderer.setSeriesPaint(
-          s, groups == null ? Charts.PALETTE[s % Charts.PALETTE.length] : CATEGORY_INK);
-      renderer.setSeriesShape(s, marker);
-      renderer.setSeriesShapesFilled(s, variables.get(s).isActive());
+          s, groups == null ? Charts.PALETTE[v % Charts.PALETTE.length] : CATEGORY_INK);
+      renderer.setSeriesShape(s, excluded ? diamond : marker);
+      renderer.setSeriesShapesFilled(s, !excluded && variables.get(v).isActive());
     }
     renderer.setUseOutlinePaint(false);
     renderer.setDrawOutlines(true);

@@ -302,7 +302,8 @@ public final class HtmlReport {
         Element rows = table.appendElement("tbody");
         for (int c = 0; c < v.categories().size(); c++) {
           Element row = rows.appendElement("tr");
-          row.appendElement("th").text(v.categories().get(c));
+          row.appendElement("th").text(
+              v.categories().get(c) + (v.isExcluded(c) ? " (excluded: supplementary)" : ""));
           row.appendElement("td").addClass("n").text(number(v.frequency(c)));
           for (int d = 0; d < p; d++) {
             numberCell(row, v.quantification(c, d), 4);

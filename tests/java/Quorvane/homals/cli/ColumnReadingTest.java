@@ -143,6 +143,27 @@ class ColumnReadingTest {
         Files.readString(out.resolve("summary.txt")));
   }
 
+  /** An excluded category is marked as such in every table and summary. */
+  @Test
+  void excludedCategoriesAreMarked() throws IOException {
+    CommandLineTest.Run run = analyse("-x", "id,n", "--exclude-category", "grade=mid");
+    assertEquals(0, run.status(), run.err());
+    Path out = temp.resolve("out");
+    List<String> rows = Files.readAllLines(out.resolve("categories.csv"));
+    assertTrue(rows.stream().anyMatch(r -> r.startsWith("grade,excluded,multiple nominal,mid,")),
+        rows.toString());
+    assertTrue(rows.stream().anyMatch(r -> r.startsWith("grade,active,multiple nominal,low,")));
+    assertTrue(Files.readString(out.resolve("summary.txt"))
+                   .contains("excluded:    column 'grade': 'mid' (missing for the fit"));
+    assertTrue(Files.readString(out.resolve("summary.json"))
+                   .matches("(?s).*\"excludedCategories\": \\[\\s*\"mid\"\\s*\\].*"));
+    CommandLineTest.Run bad = analyse("-x", "id,n", "--exclude-category", "grade=middle");
+    assertEquals(2, bad.status(), bad.err());
+    assertTrue(bad.err().contains("--exclude-category grade=middle: variable 'grade': cannot "
+                   + "exclude 'middle'"),
+        bad.err());
+  }
+
   static Stream<Arguments> badValues() {
     return Stream.of(Arguments.of("grade=1,2", "2 values for the column's 3 categories"),
         Arguments.of("grade=1,x,3", "'x' is not a finite number"),
