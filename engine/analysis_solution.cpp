@@ -134,11 +134,14 @@ RunReport solveDirectly(RunState& run, CategorySpace& space, Solution& solution)
     settlePassiveSingles(run, solution.categoryCentroids);
   }
   finishQuantifications(run, solution.categoryCentroids, solution);
-  scoresFromCategorySpace(run, space);
   solution.eigenvalues.assign(run.eigenvalues.size(), 0.0);
   dimensionEigenvalues(run.problem, run.categoryMarginals, run.totalMarginal,
                        solution.categoryCentroids, solution.categoryQuantifications,
                        solution.eigenvalues);
+  fixDimensionSigns(run.problem, run.categoryMarginals, space.scores, run.problem.activeSlotCount,
+                    solution.categoryCentroids, solution.categoryQuantifications,
+                    solution.loadings);
+  scoresFromCategorySpace(run, space);
   const std::vector<double> following(
       pairs.values.begin() + std::min<std::ptrdiff_t>(P, std::ssize(pairs.values)),
       pairs.values.end());
@@ -150,6 +153,36 @@ RunReport solveDirectly(RunState& run, CategorySpace& space, Solution& solution)
   return report;
 }
 
+// The end of the cross-table iteration, from the tables alone: centroids from B Z, the rank-one
+// quantifications, the rotation to principal axes and the signs applied to Z, and only then the
+// object scores C^-1 G Z, each object on its own. Nothing sums over the objects, so the result
+// does not depend on their order.
+void finishFromCategorySpace(RunState& run, CategorySpace& space, const SolutionOptions& options,
+                             Solution& solution) {
+  const Problem& p = run.problem;
+  solution.categoryCentroids.assign(run.categoryQuantifications.size(), 0.0);
+  centroidsFromCategorySpace(run, space, solution.categoryCentroids);
+  if (anyPassiveSingle(run)) {
+    settlePassiveSingles(run, solution.categoryCentroids);
+  }
+  finishQuantifications(run, solution.categoryCentroids, solution);
+  solution.eigenvalues.assign(run.eigenvalues.size(), 0.0);
+  if (!options.principalAxes) {
+    dimensionEigenvalues(p, run.categoryMarginals, run.totalMarginal, solution.categoryCentroids,
+                         solution.categoryQuantifications, solution.eigenvalues);
+  } else {
+    rotateToPrincipalAxes(p, run.categoryMarginals, run.totalMarginal, space.scores,
+                          p.activeSlotCount, solution.categoryCentroids,
+                          solution.categoryQuantifications, solution.loadings,
+                          solution.eigenvalues);
+    fixDimensionSigns(p, run.categoryMarginals, space.scores, p.activeSlotCount,
+                      solution.categoryCentroids, solution.categoryQuantifications,
+                      solution.loadings);
+  }
+  solution.tiedThrough = tiedThrough(solution.eigenvalues, {}, tieTolerance);
+  scoresFromCategorySpace(run, space);
+}
+
 // Starts the cross-table iteration of a rank-one run from the direct solution of the same data
 // with every active variable multiple, when that solution has P finite dimensions.
 void warmStart(const RunState& run, CategorySpace& space) {
@@ -157,6 +190,18 @@ void warmStart(const RunState& run, CategorySpace& space) {
   directScores(run, space, run.problem.dimensionCount, pairs);
   space.warm = std::all_of(space.scores.begin(), space.scores.end(),
                            [](double z) { return std::isfinite(z); });
+}
+
+// The passes over the objects start from the objects' averages of the category start, the start
+// of the cross-table iteration: every solver starts at the same point, and no start depends on
+// the order of the objects.
+void startFromCategories(RunState& run) {
+  const Problem& p = run.problem;
+  std::vector<double> start(static_cast<std::size_t>(p.dimensionCount * p.slotCount));
+  drawCategoryStart(p, start);
+  computeObjectAverages(p, run.plan, run.work, run.objectWeights, run.objectMarginals, start,
+                        run.objectScores);
+  normaliseObjectScores(p, run.work, run.objectScores, run.objectMarginals, run.totalMarginal);
 }
 
 // The bound of the cross-table iteration (SolutionOptions::categorySpaceWork).
@@ -206,7 +251,8 @@ void computeSolution(Problem problem, const SolutionOptions& options, Solution& 
   const bool table = direct || options.solver == Solver::crossTable ||
                      (options.solver != Solver::objects && crossTablePays(run.problem));
   CategorySpace space;
-  const bool withPassive = direct ? run.problem.passiveCount() > 0 : anyPassiveSingle(run);
+  // The passive centroids come from the table too, so that no sum runs over the objects.
+  const bool withPassive = run.problem.passiveCount() > 0;
   SubspaceTracker* watch = tracked ? &tracker : nullptr;
   Momentum* accelerate = options.accelerate && linear ? &momentum : nullptr;
   if (table && prepareCategorySpace(run, options, withPassive, space, solution.pairCounts)) {
@@ -218,23 +264,26 @@ void computeSolution(Problem problem, const SolutionOptions& options, Solution& 
     if (direct) {
       solution.solver = Solver::direct;
       solution.report = solveDirectly(run, space, solution);
-      fixDimensionSigns(run.problem, run.categoryMarginals, run.objectScores,
-                        solution.categoryCentroids, solution.categoryQuantifications,
-                        solution.loadings);
       solution.objectScores = std::move(run.objectScores);
       return;
     }
     if (!linear && options.warmStart && activeSinglesNominal(run.problem)) {
       warmStart(run, space);
     }
+    if (!space.warm) {
+      drawCategorySpaceStart(run, space);
+    }
     solution.solver = Solver::crossTable;
     solution.report = iterateInCategorySpace(
         run, space, stoppingRule(options, categorySpaceBound(run.problem, options)), watch,
         accelerate);
-    scoresFromCategorySpace(run, space);
+    finishFromCategorySpace(run, space, options, solution);
+    solution.objectScores = std::move(run.objectScores);
+    return;
   } else {
     solution.pairCounts.clear();
     solution.solver = Solver::objects;
+    startFromCategories(run);
     solution.report =
         iterateRun(run, stoppingRule(options, options.maxIterations), watch, accelerate);
   }
@@ -253,10 +302,12 @@ void computeSolution(Problem problem, const SolutionOptions& options, Solution& 
                          solution.categoryQuantifications, solution.eigenvalues);
   } else {
     rotateToPrincipalAxes(p, run.categoryMarginals, run.totalMarginal, run.objectScores,
-                          solution.categoryCentroids, solution.categoryQuantifications,
-                          solution.loadings, solution.eigenvalues);
-    fixDimensionSigns(p, run.categoryMarginals, run.objectScores, solution.categoryCentroids,
-                      solution.categoryQuantifications, solution.loadings);
+                          p.objectCount, solution.categoryCentroids,
+                          solution.categoryQuantifications, solution.loadings,
+                          solution.eigenvalues);
+    fixDimensionSigns(p, run.categoryMarginals, run.objectScores, p.objectCount,
+                      solution.categoryCentroids, solution.categoryQuantifications,
+                      solution.loadings);
   }
   solution.tiedThrough = tiedThrough(solution.eigenvalues, {}, tieTolerance);
   solution.objectScores = std::move(run.objectScores);

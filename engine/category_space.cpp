@@ -98,35 +98,77 @@ struct CategorySpaceSteps {
       lengths[d] = dot(z, product, S1);
     }
     summariseProducts(cross, lengths, eigenvalues, fit, minimumCosine, t);
-    for (std::ptrdiff_t d = 0; d < P; ++d) {
-      double* z = space.scores.data() + d * S1;
-      const double mean = dot(D.data(), z, S1) / t;
-      for (std::ptrdiff_t s = 0; s < S1; ++s) {
-        z[s] -= mean;
-      }
-    }
-    for (std::ptrdiff_t d = 0; d < P; ++d) {
-      double* z = space.scores.data() + d * S1;
-      for (std::ptrdiff_t e = 0; e < d; ++e) {
-        // B Z_e of the final Z_e is in products.
-        const double coefficient = dot(space.products.data() + e * S1, z, S1) / t;
-        const double* other = space.scores.data() + e * S1;
-        for (std::ptrdiff_t s = 0; s < S1; ++s) {
-          z[s] -= coefficient * other[s];
-        }
-      }
-      double* product = space.products.data() + d * S1;
-      multiply(space.activeTable, S1, S1, z, product);
-      const double scale = std::sqrt(t / dot(z, product, S1));
-      for (std::ptrdiff_t s = 0; s < S1; ++s) {
-        z[s] *= scale;
-        product[s] *= scale;
-      }
-    }
+    normaliseCategoryScores(space, D.first(S1), t, P);
   }
 };
 
 }  // namespace
+
+void normaliseCategoryScores(CategorySpace& space, std::span<const double> activeMarginals,
+                             double totalMarginal, std::ptrdiff_t P) {
+  const std::ptrdiff_t S1 = std::ssize(activeMarginals);
+  const double t = totalMarginal;
+  for (std::ptrdiff_t d = 0; d < P; ++d) {
+    double* z = space.scores.data() + d * S1;
+    const double mean = dot(activeMarginals.data(), z, S1) / t;
+    for (std::ptrdiff_t s = 0; s < S1; ++s) {
+      z[s] -= mean;
+    }
+  }
+  for (std::ptrdiff_t d = 0; d < P; ++d) {
+    double* z = space.scores.data() + d * S1;
+    for (std::ptrdiff_t e = 0; e < d; ++e) {
+      // B Z_e of the final Z_e is in products.
+      const double coefficient = dot(space.products.data() + e * S1, z, S1) / t;
+      const double* other = space.scores.data() + e * S1;
+      for (std::ptrdiff_t s = 0; s < S1; ++s) {
+        z[s] -= coefficient * other[s];
+      }
+    }
+    double* product = space.products.data() + d * S1;
+    multiply(space.activeTable, S1, S1, z, product);
+    const double scale = std::sqrt(t / dot(z, product, S1));
+    for (std::ptrdiff_t s = 0; s < S1; ++s) {
+      z[s] *= scale;
+      product[s] *= scale;
+    }
+  }
+}
+
+void drawCategoryStart(const Problem& problem, std::span<double> start) {
+  const std::ptrdiff_t S = problem.slotCount;
+  std::fill(start.begin(), start.end(), 0.0);
+  for (int32_t d = 0; d < problem.dimensionCount; ++d) {
+    for (int32_t r = 0; r < problem.activeCount(); ++r) {
+      const int32_t J = problem.activeVariables[r];
+      for (int32_t c = 0; c < problem.categories(J); ++c) {
+        // splitmix64 of the category's place: independent of the layout and of the objects.
+        uint64_t x = (static_cast<uint64_t>(d) << 42) ^ (static_cast<uint64_t>(r) << 21) ^
+                     static_cast<uint64_t>(c);
+        x += 0x9E3779B97F4A7C15u;
+        x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9u;
+        x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
+        x ^= x >> 31;
+        start[d * S + problem.slotStart[J] + c] = static_cast<double>(x >> 49);
+      }
+    }
+  }
+}
+
+void drawCategorySpaceStart(const RunState& run, CategorySpace& space) {
+  const Problem& problem = run.problem;
+  const std::ptrdiff_t S = problem.slotCount, S1 = problem.activeSlotCount;
+  std::vector<double> start(static_cast<std::size_t>(problem.dimensionCount * S));
+  drawCategoryStart(problem, start);
+  for (std::ptrdiff_t d = 0; d < problem.dimensionCount; ++d) {
+    std::copy_n(start.data() + d * S, S1, space.scores.data() + d * S1);
+  }
+  normaliseCategoryScores(space,
+                          std::span<const double>(run.categoryMarginals)
+                              .first(static_cast<std::size_t>(run.problem.activeSlotCount)),
+                          run.totalMarginal, run.problem.dimensionCount);
+  space.warm = true;
+}
 
 void resetCategorySpace(const Problem& problem, CategorySpace& space) {
   const std::ptrdiff_t P = problem.dimensionCount;

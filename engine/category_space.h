@@ -3,9 +3,9 @@
 // X = C^-1 G Z for a category-by-dimension Z (S1 x P), so that an iteration costs a few products
 // with B instead of two passes over N x M codes. Private to the engine.
 //
-// Only the first centroid step (from the random start, which has no such form) and the final
-// scores pass over the objects. Objects of weight 0 have no C^-1 G Z form either; they weigh
-// nothing in any step, and their final scores mean nothing.
+// Only the final scores pass over the objects, each object on its own (the start is drawn in
+// category space). Objects of weight 0 weigh nothing in any step; their final scores are those
+// of the same formula.
 #pragma once
 
 #include <vector>
@@ -30,6 +30,21 @@ struct CategorySpace {
   // centroid step then comes from them instead of from a pass over the objects.
   bool warm = false;
 };
+
+// Centres Z (D' Z = 0 over the active slots) and orthonormalises it by Gram-Schmidt in the metric
+// of B (Z' B Z = t I), leaving B Z in `products`.
+void normaliseCategoryScores(CategorySpace& space, std::span<const double> activeMarginals,
+                             double totalMarginal, std::ptrdiff_t P);
+
+// The start of the typed solvers, in category space (P x S, [d * S + slot]): for each active
+// category a whole number 0 .. 32767 drawn from its dimension, its variable's place among the
+// active variables and its place in the variable; 0 in the other slots. Unlike a start drawn object
+// by object, it is the same whatever the order of the objects, the layout of the slots, or where
+// the tables were summed.
+void drawCategoryStart(const Problem& problem, std::span<double> start);
+
+// Z from drawCategoryStart, normalised, and marked warm.
+void drawCategorySpaceStart(const RunState& run, CategorySpace& space);
 
 // Sizes Z and the scratch for a problem, once the tables are in place.
 void resetCategorySpace(const Problem& problem, CategorySpace& space);

@@ -12,11 +12,11 @@ namespace tallowmere {
 namespace {
 
 struct Shape {
-  std::ptrdiff_t N, P, S, activeSlots, variables;
+  std::ptrdiff_t P, S, activeSlots, variables;
 };
 
 Shape shape(const Problem& p) {
-  return {p.objectCount, p.dimensionCount, p.slotCount, p.activeSlotCount, p.variableCount()};
+  return {p.dimensionCount, p.slotCount, p.activeSlotCount, p.variableCount()};
 }
 
 // values (P x count, dimension-major) := values * V, column by column of the P-vectors.
@@ -41,8 +41,8 @@ void rotateDimensionMajor(std::span<double> values, std::ptrdiff_t count,
 }  // namespace
 
 void rotateToPrincipalAxes(const Problem& problem, std::span<const double> categoryMarginals,
-                           double totalMarginal, std::span<double> objectScores,
-                           std::span<double> categoryCentroids,
+                           double totalMarginal, std::span<double> scores,
+                           std::ptrdiff_t scoreCount, std::span<double> categoryCentroids,
                            std::span<double> categoryQuantifications, std::span<double> loadings,
                            std::span<double> eigenvalues) {
   const Shape n = shape(problem);
@@ -74,7 +74,7 @@ void rotateToPrincipalAxes(const Problem& problem, std::span<const double> categ
     V.col(d) = solver.eigenvectors().col(n.P - 1 - d);
     eigenvalues[d] = solver.eigenvalues()(n.P - 1 - d) / totalMarginal;
   }
-  rotateDimensionMajor(objectScores, n.N, V);
+  rotateDimensionMajor(scores, scoreCount, V);
   rotateDimensionMajor(categoryCentroids, n.S, V);
   rotateDimensionMajor(categoryQuantifications, n.S, V);
   // Loadings are variable-major: a_J' := a_J' V.
@@ -108,7 +108,8 @@ void dimensionEigenvalues(const Problem& problem, std::span<const double> catego
 }
 
 void fixDimensionSigns(const Problem& problem, std::span<const double> categoryMarginals,
-                       std::span<double> objectScores, std::span<double> categoryCentroids,
+                       std::span<double> scores, std::ptrdiff_t scoreCount,
+                       std::span<double> categoryCentroids,
                        std::span<double> categoryQuantifications, std::span<double> loadings) {
   const Shape n = shape(problem);
   for (std::ptrdiff_t d = 0; d < n.P; ++d) {
@@ -133,8 +134,8 @@ void fixDimensionSigns(const Problem& problem, std::span<const double> categoryM
     if (sign > 0.0) {
       continue;
     }
-    for (std::ptrdiff_t i = 0; i < n.N; ++i) {
-      objectScores[d * n.N + i] = -objectScores[d * n.N + i];
+    for (std::ptrdiff_t i = 0; i < scoreCount; ++i) {
+      scores[d * scoreCount + i] = -scores[d * scoreCount + i];
     }
     for (std::ptrdiff_t s = 0; s < n.S; ++s) {
       categoryCentroids[d * n.S + s] = -categoryCentroids[d * n.S + s];
