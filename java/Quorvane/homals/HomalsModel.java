@@ -103,8 +103,8 @@ public final class HomalsModel {
       }
       double[] values = described.valuesView();
       variables.add(new ModelVariable(v.name(), v.role(), v.quantification(), v.categories(),
-          values == null ? null : values.clone(), List.of(), frequencies, v.quantifications(),
-          v.centroids()));
+          values == null ? null : values.clone(), described.excludedCategories(), frequencies,
+          v.quantifications(), v.centroids()));
     }
     return new HomalsModel(
         LibraryVersion.VERSION, eigenvalues, ModelFit.of(result), missing, variables);

@@ -98,7 +98,7 @@ final class ModelFields {
     return number;
   }
 
-  private JsonArray array(String path, JsonElement value) throws InvalidModelException {
+  private static JsonArray array(String path, JsonElement value) throws InvalidModelException {
     if (!value.isJsonArray()) {
       throw wrongType(path, value, "an array");
     }
@@ -116,33 +116,39 @@ final class ModelFields {
 
   /** An array of {@code length} finite numbers; {@code why} says where the length comes from. */
   double[] numbers(String key, int length, String why) throws InvalidModelException {
-    return numbers(path(key), get(key), length, why);
+    return numbers(path(key), get(key), length, why, false);
   }
 
-  private double[] numbers(String path, JsonElement value, int length, String why)
-      throws InvalidModelException {
+  private static double[] numbers(String path, JsonElement value, int length, String why,
+      boolean nulls) throws InvalidModelException {
     JsonArray array = array(path, value);
     if (array.size() != length) {
-      throw new InvalidModelException(
-          path + " has " + array.size() + " values, expected " + length + " (" + why + ")");
+      throw new InvalidModelException(path + " has " + count(array.size(), "value") + ", expected "
+          + length + " (" + why + ")");
     }
     double[] numbers = new double[length];
     for (int e = 0; e < length; e++) {
-      numbers[e] = number(path + "[" + e + "]", array.get(e));
+      JsonElement element = array.get(e);
+      numbers[e] =
+          nulls && element.isJsonNull() ? Double.NaN : number(path + "[" + e + "]", element);
     }
     return numbers;
   }
 
-  /** k rows of p finite numbers: one per category, each with one value per dimension. */
-  double[][] rows(String key, int k, int p) throws InvalidModelException {
+  /**
+   * k rows of p finite numbers: one per category, each with one value per dimension; a row whose
+   * {@code undefined} flag is set may hold nulls, read as NaN.
+   */
+  double[][] rows(String key, int k, int p, boolean[] undefined) throws InvalidModelException {
     JsonArray array = array(path(key), get(key));
     if (array.size() != k) {
-      throw new InvalidModelException(
-          path(key) + " has " + array.size() + " rows, expected " + k + " (one per category)");
+      throw new InvalidModelException(path(key) + " has " + count(array.size(), "row")
+          + ", expected " + k + " (one per category)");
     }
     double[][] rows = new double[k][];
     for (int c = 0; c < k; c++) {
-      rows[c] = numbers(path(key) + "[" + c + "]", array.get(c), p, "one per dimension");
+      rows[c] =
+          numbers(path(key) + "[" + c + "]", array.get(c), p, "one per dimension", undefined[c]);
     }
     return rows;
   }
@@ -166,6 +172,8 @@ final class ModelFields {
     }
     return objects;
   }
+
+  private static String count(int n, String thing) { return n + " " + thing + (n == 1 ? "" : "s"); }
 
   /** One of the named values: the string that {@code name} gives one of them. */
   <T> T choice(String key, T[] values, Function<T, String> name) throws InvalidModelException {

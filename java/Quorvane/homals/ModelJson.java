@@ -207,24 +207,43 @@ final class ModelJson {
 
   private static JsonElement parse(Reader in) throws IOException {
     JsonReader reader = new JsonReader(in);
-    reader.setLenient(false); // no NaN, comments or unquoted names
+    reader.setLenient(false); // no NaN, comments, unquoted names or second documents
+    JsonElement document;
     try {
-      JsonElement document = ELEMENT.read(reader);
-      if (reader.peek() != JsonToken.END_DOCUMENT) {
-        throw new InvalidModelException("not a JSON document: more follows its first value");
-      }
-      return document;
+      document = ELEMENT.read(reader);
     } catch (MalformedJsonException | EOFException | JsonParseException e) {
-      Matcher place = PLACE.matcher(String.valueOf(e.getMessage()));
-      throw new InvalidModelException("not a JSON document: "
-          + (e instanceof EOFException ? "it ends too soon"
-                  : place.find()       ? "a syntax error at " + place.group()
-                                 : String.valueOf(e.getMessage()).lines().findFirst().orElse("")));
+      throw new InvalidModelException("not a JSON document: " + syntax(e));
     }
+    try {
+      if (reader.peek() == JsonToken.END_DOCUMENT) {
+        return document;
+      }
+    } catch (MalformedJsonException e) {
+      // A second value, which a strict reader refuses as it looks at it.
+    }
+    throw new InvalidModelException("not a JSON document: more follows its first value");
   }
 
   private static final TypeAdapter<JsonElement> ELEMENT = new Gson().getAdapter(JsonElement.class);
-  private static final Pattern PLACE = Pattern.compile("line \\d+ column \\d+");
+  /** Gson's message: what went wrong, where, and the path within the document. */
+  private static final Pattern SYNTAX = Pattern.compile("(.*?) at (line \\d+ column \\d+)");
+
+  /**
+   * The reader's complaint in words, without its advice to read leniently: what is wrong ("a
+   * syntax error" where it says no more), and the line and column.
+   */
+  private static String syntax(Exception e) {
+    String message = String.valueOf(e.getMessage()).lines().findFirst().orElse("");
+    Matcher parts = SYNTAX.matcher(message);
+    if (!parts.lookingAt()) {
+      return message;
+    }
+    String what = parts.group(1);
+    what = what.startsWith("End of input") ? "it ends too soon"
+        : what.contains("setLenient")      ? "a syntax error"
+                                      : Character.toLowerCase(what.charAt(0)) + what.substring(1);
+    return what + " at " + parts.group(2);
+  }
 
   private static ModelVariable variable(ModelFields v, int p) throws InvalidModelException {
     String name = v.string("name");
@@ -255,9 +274,14 @@ final class ModelJson {
       }
     }
     double[] values = v.isNull("values") ? null : v.numbers("values", k, "one per category");
+    // An excluded category's point is NaN (null here) when no object of the fit had it.
+    boolean[] undefined = new boolean[k];
+    for (int c = 0; c < k; c++) {
+      undefined[c] = excluded.contains(categories.get(c));
+    }
     return new ModelVariable(name, role, quantification, categories, values, excluded,
-        v.numbers("frequencies", k, "one per category"), v.rows("quantifications", k, p),
-        v.rows("centroids", k, p));
+        v.numbers("frequencies", k, "one per category"), v.rows("quantifications", k, p, undefined),
+        v.rows("centroids", k, p, undefined));
   }
 
   private static ModelFit fit(ModelFields fit) throws InvalidModelException {

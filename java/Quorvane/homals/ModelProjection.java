@@ -45,8 +45,11 @@ final class ModelProjection {
     for (int index : active) {
       ModelVariable v = variables.get(index);
       for (int c = 0; c < v.categoryCount(); c++, slot++) {
-        System.arraycopy(v.quantificationsView()[c], 0, quantifications, slot * p, p);
         left[slot] = v.isExcluded(c);
+        // An excluded category counts as missing; its point (NaN without objects) is not read.
+        if (!left[slot]) {
+          System.arraycopy(v.quantificationsView()[c], 0, quantifications, slot * p, p);
+        }
         anyLeft |= left[slot];
       }
     }
