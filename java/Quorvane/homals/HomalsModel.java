@@ -192,6 +192,14 @@ public final class HomalsModel {
 
   double[] eigenvaluesView() { return eigenvalues; }
 
+  /**
+   * &mu;<sub>d</sub>, one per dimension, the centre of the transition formula (a copy): computed
+   * from the active categories' frequencies and quantifications.
+   */
+  public double[] centre() { return projection.centreView().clone(); }
+
+  double[] centreView() { return projection.centreView(); }
+
   /** The settings of the fit and how its run ended. */
   public ModelFit fit() { return fit; }
 

@@ -48,6 +48,7 @@ final class ModelJson {
     cells.add("category",
         missing.category() == null ? JsonNull.INSTANCE : new JsonPrimitive(missing.category()));
     root.add("missing", cells);
+    root.add("scoring", scoring(model));
     JsonArray variables = new JsonArray();
     for (ModelVariable v : model.variables()) {
       variables.add(variable(v));
@@ -108,6 +109,30 @@ final class ModelJson {
     object.add("convergenceTolerance", number(fit.convergenceTolerance()));
     object.add("fitTolerance", number(fit.fitTolerance()));
     object.add("cosineTolerance", number(fit.cosineTolerance()));
+    return object;
+  }
+
+  /**
+   * How the file scores a row, in words for whoever reads it without this library, and the centre
+   * the formula takes off. The words are not read back; the centre is, as a check that the numbers
+   * it comes from are the ones written.
+   */
+  private static JsonObject scoring(HomalsModel model) {
+    JsonObject object = new JsonObject();
+    object.addProperty("formula",
+        "score[d] = (mean over the row's usable active cells of quantifications[category][d]"
+            + " - centre[d]) / eigenvalues[d]");
+    object.add("centre", numbers(model.centreView()));
+    object.addProperty("centreFrom",
+        "sum of frequencies[c] * quantifications[c][d] over the active variables' categories"
+            + " not excluded, divided by the sum of their frequencies");
+    object.addProperty("missingCells",
+        "left out of the row's mean; with missing.category set, a missing cell is that category");
+    object.addProperty(
+        "excludedCategories", "a cell of an excluded category counts as missing for its variable");
+    object.addProperty("unknownLabels", "a label not among the categories counts as missing");
+    object.addProperty("passiveVariables", "not read");
+    object.addProperty("rowsWithoutUsableCells", "no scores");
     return object;
   }
 
@@ -201,8 +226,27 @@ final class ModelJson {
     if (variables.stream().noneMatch(ModelVariable::isActive)) {
       throw new InvalidModelException("the model has no active variable");
     }
-    return new HomalsModel(root.string("libraryVersion"), eigenvalues, fit(root.object("fit")),
-        missing(root.object("missing")), variables);
+    HomalsModel model = new HomalsModel(root.string("libraryVersion"), eigenvalues,
+        fit(root.object("fit")), missing(root.object("missing")), variables);
+    checkCentre(root.object("scoring"), model);
+    return model;
+  }
+
+  /**
+   * The written centre against the one the loaded numbers give: both come from the same sums in
+   * the same order, so any difference means a number was changed after the file was written.
+   */
+  private static void checkCentre(ModelFields scoring, HomalsModel model)
+      throws InvalidModelException {
+    double[] centre = model.centreView();
+    double[] written = scoring.numbers("centre", centre.length, "one per dimension");
+    for (int d = 0; d < centre.length; d++) {
+      if (Double.doubleToLongBits(written[d]) != Double.doubleToLongBits(centre[d])) {
+        throw new InvalidModelException(scoring.path("centre") + "[" + d + "] is " + written[d]
+            + ", but the frequencies and quantifications give " + centre[d]
+            + "; the file was changed after it was written");
+      }
+    }
   }
 
   private static JsonElement parse(Reader in) throws IOException {

@@ -82,6 +82,9 @@ final class ModelProjection {
     return centre;
   }
 
+  /** &mu;, the centre the formula takes off (not a copy). */
+  double[] centreView() { return centre; }
+
   private static int[] activeIndices(List<ModelVariable> variables) {
     return java.util.stream.IntStream.range(0, variables.size())
         .filter(v -> variables.get(v).isActive())

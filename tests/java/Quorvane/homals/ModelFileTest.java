@@ -74,7 +74,7 @@ class ModelFileTest {
   static Stream<Arguments> malformed() {
     String expected = ", expected \"tallowmere-homals-model\"";
     return Stream.of(text("cut short", s -> s.substring(0, s.length() - 3),
-                         "not a JSON document: it ends too soon at line 114 column 4"),
+                         "not a JSON document: it ends too soon at line 124 column 4"),
         text("NaN", s -> s.replaceFirst("\"eigenvalues\": \\[[^,]*", "\"eigenvalues\": [NaN"),
             "not a JSON document: a syntax error at line 6 column 19"),
         text("more after it", s -> s + "{}", "not a JSON document: more follows its first value"),
@@ -126,6 +126,11 @@ class ModelFileTest {
         edit("an excluded label it does not have",
             r -> variable(r, 2).getAsJsonArray("excluded").set(0, new JsonPrimitive("never")),
             "variables[2].excluded[0] is \"never\", not one of the variable's categories"),
+        edit("no scoring", r -> r.remove("scoring"), "the field scoring is missing"),
+        edit("a centre that its numbers do not give",
+            r -> r.getAsJsonObject("scoring").getAsJsonArray("centre").set(1, new JsonPrimitive(0.25)),
+            "scoring.centre[1] is 0.25, but the frequencies and quantifications give "
+                + model.centre()[1] + "; the file was changed after it was written"),
         edit("no active variable", r -> {
           for (int v = 0; v < 3; v++) {
             variable(r, v).addProperty("role", "passive");
