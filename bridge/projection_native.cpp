@@ -4,6 +4,7 @@
 // gets an exception naming the argument, never a crash.
 #include <jni.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <new>
@@ -95,17 +96,38 @@ std::vector<uint8_t> readExcluded(JNIEnv* env, jbooleanArray excluded, int64_t s
   return result;
 }
 
-void checkCodes(JNIEnv* env, const std::vector<Buffer<int32_t>>& columns,
-                const std::vector<jint>& counts) {
-  for (std::size_t J = 0; J < columns.size(); ++J) {
-    for (std::size_t i = 0; i < columns[J].size(); ++i) {
-      if (columns[J][i] > counts[J]) {
-        illegal(env, element(element("codes", J).c_str(), i) + " = " +
-                         std::to_string(columns[J][i]) + " exceeds " +
-                         element("categoryCounts", J) + " = " + std::to_string(counts[J]));
+// The codes, one column per active variable, each checked against its category count piece by
+// piece as it is copied, while the piece is in the cache: the Java arrays are read once, and the
+// scoring reads the checked copy, which no Java thread can change under it.
+std::vector<Buffer<int32_t>> readCodes(JNIEnv* env, jobjectArray codes, jsize variables,
+                                       const std::vector<jint>& counts, jsize& objects) {
+  constexpr jsize piece = 4096;
+  std::vector<Buffer<int32_t>> columns;
+  columns.reserve(static_cast<std::size_t>(variables));
+  forEachRow(env, codes, 0, variables, [&](jsize v, jobject row) {
+    const auto J = static_cast<std::size_t>(v);
+    const std::string name = element("codes", J);
+    const auto array = static_cast<jintArray>(row);
+    if (v == 0) {
+      objects = lengthOf(env, array, name);
+    }
+    requireLength(env, array, name, objects);
+    columns.emplace_back(static_cast<std::size_t>(objects));
+    int32_t* column = columns.back().data();
+    for (jsize first = 0; first < objects; first += piece) {
+      const jsize length = std::min(piece, objects - first);
+      env->GetIntArrayRegion(array, first, length, column + first);
+      checkPending(env);
+      for (jsize i = first; i < first + length; ++i) {
+        if (column[i] > counts[J]) {
+          illegal(env, element(name.c_str(), static_cast<std::size_t>(i)) + " = " +
+                           std::to_string(column[i]) + " exceeds " + element("categoryCounts", J) +
+                           " = " + std::to_string(counts[J]));
+        }
       }
     }
-  }
+  });
+  return columns;
 }
 
 }  // namespace
@@ -133,13 +155,13 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_project(
     a.excluded = readExcluded(env, excluded, slots);
     a.centre = readFinite(env, centre, "centre", P);
     jsize objects = 0;
-    const std::vector<Buffer<int32_t>> columns = readColumns(env, codes, variables, objects);
+    const std::vector<Buffer<int32_t>> columns =
+        readCodes(env, codes, variables, a.counts, objects);
     if (int64_t{objects} * P > largestArray) {
       illegal(env, "codes: " + std::to_string(objects) + " objects times " + std::to_string(P) +
                        " dimensions exceed the largest Java array");
     }
     requireLength(env, scores, "scores", int64_t{objects} * P);
-    checkCodes(env, columns, a.counts);
 
     std::vector<tallowmere::CodeColumn> codeColumns;
     for (const Buffer<int32_t>& column : columns) {
