@@ -154,8 +154,9 @@ Buffer<double> readWeights(JNIEnv* env, jdoubleArray weights, jsize objects, int
 Problem describe(JNIEnv* env, const TypedArguments& a) {
   std::vector<Variable> variables;
   int64_t activeCategories = 0;
-  for (std::size_t v = 0; v < a.columns.size(); ++v) {
-    for (jsize i = 0; i < a.objects; ++i) {
+  for (std::size_t v = 0; v < a.counts.size(); ++v) {
+    const bool withCodes = !a.columns.empty();
+    for (jsize i = 0; withCodes && i < a.objects; ++i) {
       if (a.columns[v][i] > a.counts[v]) {
         illegal(env, element(element("codes", v).c_str(), static_cast<std::size_t>(i)) + " = " +
                          std::to_string(a.columns[v][i]) + " exceeds " +
@@ -164,7 +165,7 @@ Problem describe(JNIEnv* env, const TypedArguments& a) {
     }
     const bool active = a.passive[v] == JNI_FALSE;
     activeCategories += active ? a.counts[v] : 0;
-    variables.push_back({.codes = {a.columns[v].data(), 1},
+    variables.push_back({.codes = {withCodes ? a.columns[v].data() : nullptr, 1},
                          .categoryCount = a.counts[v],
                          .active = active,
                          .single = a.single[v],

@@ -75,7 +75,8 @@ struct TypedArguments {
 
 // The problem the copied arguments describe, once their values are checked: category counts,
 // flags and levels, codes within their counts, an active variable, and dimensions within the
-// active categories. The problem points into the arguments, which must outlive it.
+// active categories. Without columns, a problem of no objects, as tables describe it. The problem
+// points into the arguments, which must outlive it.
 Problem describe(JNIEnv* env, const TypedArguments& arguments);
 
 // Checks category counts, flags and levels, and counts the active variables; at least one.

@@ -60,17 +60,65 @@ bool anyPassiveSingle(const RunState& run) {
 
 // The cross-table of the run's data and weights, with the passive pairs when `withPassive`, when
 // it fits the budget.
-bool prepareCategorySpace(const RunState& run, const SolutionOptions& options, bool withPassive,
-                          CategorySpace& space, std::vector<double>& pairCounts) {
-  CrossTables tables;
-  if (!buildCrossTables(run.problem, run.objectWeights, withPassive, options.crossTableBudget,
-                        run.workers, tables)) {
-    return false;
+bool buildTables(const RunState& run, const SolutionOptions& options, bool withPassive,
+                 CrossTables& tables) {
+  return buildCrossTables(run.problem, run.objectWeights, withPassive, options.crossTableBudget,
+                          run.workers, tables);
+}
+
+// The sums of w_i x_id and w_i x_id^2 over the objects that take part, from the tables: with
+// x_id = (sum of Z over the object's cells) / c, the objects with c cells add T_c's diagonal
+// times Z / c and Z' T_c Z / c^2.
+void scoreMomentsFromTables(const CrossTables& tables, std::span<const double> Z, std::ptrdiff_t P,
+                            std::vector<double>& sums, std::vector<double>& squares) {
+  const std::ptrdiff_t S1 = tables.activeSlots;
+  sums.assign(static_cast<std::size_t>(P), 0.0);
+  squares.assign(static_cast<std::size_t>(P), 0.0);
+  for (std::ptrdiff_t d = 0; d < P; ++d) {
+    const double* z = Z.data() + d * S1;
+    for (std::size_t c = 0; c < tables.counts.size(); ++c) {
+      const std::vector<int64_t>& table = tables.counts[c];
+      if (table.empty()) {
+        continue;
+      }
+      double linear = 0.0, quadratic = 0.0;
+      for (std::ptrdiff_t s = 0; s < S1; ++s) {
+        linear += static_cast<double>(table[s * S1 + s]) * z[s];
+        double row = static_cast<double>(table[s * S1 + s]) * z[s];
+        for (std::ptrdiff_t s2 = s + 1; s2 < S1; ++s2) {
+          row += 2.0 * static_cast<double>(table[s * S1 + s2]) * z[s2];
+        }
+        quadratic += row * z[s];
+      }
+      const double count = static_cast<double>(c + 1);
+      sums[d] += linear / count;
+      squares[d] += quadratic / (count * count);
+    }
   }
+}
+
+// The same sums from the object scores, for the passes over the objects.
+void scoreMomentsFromObjects(const RunState& run, std::vector<double>& sums,
+                             std::vector<double>& squares) {
+  const std::ptrdiff_t P = run.problem.dimensionCount, N = run.problem.objectCount;
+  sums.assign(static_cast<std::size_t>(P), 0.0);
+  squares.assign(static_cast<std::size_t>(P), 0.0);
+  for (std::ptrdiff_t d = 0; d < P; ++d) {
+    for (std::ptrdiff_t i = 0; i < N; ++i) {
+      const double w = run.objectWeights[i], x = run.objectScores[d * N + i];
+      if (w > 0.0) {
+        sums[d] += w * x;
+        squares[d] += w * x * x;
+      }
+    }
+  }
+}
+
+void formCategorySpace(const RunState& run, const CrossTables& tables, CategorySpace& space,
+                       std::vector<double>& pairCounts) {
   formCrossTable(tables, space.activeTable, space.passiveTable);
   formPairCounts(tables, pairCounts);
   resetCategorySpace(run.problem, space);
-  return true;
 }
 
 // The leading `count` eigenpairs of the run's table, the first P as scores Z = v sqrt(t / lambda):
@@ -141,7 +189,6 @@ RunReport solveDirectly(RunState& run, CategorySpace& space, Solution& solution)
   fixDimensionSigns(run.problem, run.categoryMarginals, space.scores, run.problem.activeSlotCount,
                     solution.categoryCentroids, solution.categoryQuantifications,
                     solution.loadings);
-  scoresFromCategorySpace(run, space);
   const std::vector<double> following(
       pairs.values.begin() + std::min<std::ptrdiff_t>(P, std::ssize(pairs.values)),
       pairs.values.end());
@@ -180,7 +227,6 @@ void finishFromCategorySpace(RunState& run, CategorySpace& space, const Solution
                       solution.loadings);
   }
   solution.tiedThrough = tiedThrough(solution.eigenvalues, {}, tieTolerance);
-  scoresFromCategorySpace(run, space);
 }
 
 // Starts the cross-table iteration of a rank-one run from the direct solution of the same data
@@ -224,6 +270,77 @@ StoppingRule stoppingRule(const SolutionOptions& options, int32_t maxIterations)
           .stopOnNaNFit = true};
 }
 
+// The table solvers, from the tables alone: the direct solution when `direct`, else the
+// cross-table iteration. Z goes to the solution as the score coefficients, with the moments of
+// the scores; the scores themselves are left to the caller.
+void solveOnTables(RunState& run, const CrossTables& tables, const SolutionOptions& options,
+                   bool direct, SubspaceTracker* watch, Momentum* accelerate, Solution& solution) {
+  CategorySpace space;
+  formCategorySpace(run, tables, space, solution.pairCounts);
+  const bool linear = !anyActiveSingle(run);
+  const std::ptrdiff_t S1 = run.problem.activeSlotCount;
+  if (linear && options.tableEigenvalues) {
+    solution.tableEigenvalues = allTableEigenvalues(
+        space.activeTable, std::span<const double>(run.categoryMarginals).first(S1), S1);
+  }
+  if (direct) {
+    solution.solver = Solver::direct;
+    solution.report = solveDirectly(run, space, solution);
+  } else {
+    if (!linear && options.warmStart && activeSinglesNominal(run.problem)) {
+      warmStart(run, space);
+    }
+    if (!space.warm) {
+      drawCategorySpaceStart(run, space);
+    }
+    solution.solver = Solver::crossTable;
+    solution.report = iterateInCategorySpace(
+        run, space, stoppingRule(options, categorySpaceBound(run.problem, options)), watch,
+        accelerate);
+    finishFromCategorySpace(run, space, options, solution);
+  }
+  solution.scoreCoefficients = space.scores;
+  scoreMomentsFromTables(tables, space.scores, run.problem.dimensionCount, solution.scoreSums,
+                         solution.scoreSquares);
+  if (run.problem.objectCount > 0) {
+    scoresFromCategorySpace(run, space);
+    solution.objectScores = std::move(run.objectScores);
+  }
+}
+
+// D and t from the tables: an active category's frequency is the sum of its diagonal entries, a
+// passive one's the sum of its row over the active categories divided by c (each of its objects
+// meets c active categories), and t the sum of the active frequencies; all in whole numbers,
+// converted once, as the passes over the objects sum them.
+void marginalsFromTables(const Problem& problem, const CrossTables& tables,
+                         std::span<double> categoryMarginals, double& totalMarginal) {
+  const std::ptrdiff_t S1 = tables.activeSlots, S2 = problem.slotCount - S1;
+  std::vector<int64_t> D(static_cast<std::size_t>(S1 + S2), 0);
+  int64_t total = 0;
+  for (std::size_t c = 0; c < tables.counts.size(); ++c) {
+    const std::vector<int64_t>& table = tables.counts[c];
+    if (table.empty()) {
+      continue;
+    }
+    for (std::ptrdiff_t s = 0; s < S1; ++s) {
+      D[s] += table[s * S1 + s];
+      total += table[s * S1 + s];
+    }
+    for (std::ptrdiff_t p = 0; p < tables.passiveSlots; ++p) {
+      int64_t row = 0;
+      for (std::ptrdiff_t s = 0; s < S1; ++s) {
+        row += table[S1 * S1 + p * S1 + s];
+      }
+      D[S1 + p] += row / static_cast<int64_t>(c + 1);
+    }
+  }
+  std::fill(categoryMarginals.begin(), categoryMarginals.end(), 0.0);
+  for (std::size_t s = 0; s < D.size(); ++s) {
+    categoryMarginals[s] = static_cast<double>(D[s]);
+  }
+  totalMarginal = static_cast<double>(total);
+}
+
 }  // namespace
 
 bool crossTablePays(const Problem& problem) {
@@ -250,43 +367,19 @@ void computeSolution(Problem problem, const SolutionOptions& options, Solution& 
       linear && options.solver != Solver::objects && options.solver != Solver::crossTable;
   const bool table = direct || options.solver == Solver::crossTable ||
                      (options.solver != Solver::objects && crossTablePays(run.problem));
-  CategorySpace space;
   // The passive centroids come from the table too, so that no sum runs over the objects.
   const bool withPassive = run.problem.passiveCount() > 0;
   SubspaceTracker* watch = tracked ? &tracker : nullptr;
   Momentum* accelerate = options.accelerate && linear ? &momentum : nullptr;
-  if (table && prepareCategorySpace(run, options, withPassive, space, solution.pairCounts)) {
-    if (linear && options.tableEigenvalues) {
-      const std::ptrdiff_t S1 = run.problem.activeSlotCount;
-      solution.tableEigenvalues = allTableEigenvalues(
-          space.activeTable, std::span<const double>(run.categoryMarginals).first(S1), S1);
-    }
-    if (direct) {
-      solution.solver = Solver::direct;
-      solution.report = solveDirectly(run, space, solution);
-      solution.objectScores = std::move(run.objectScores);
-      return;
-    }
-    if (!linear && options.warmStart && activeSinglesNominal(run.problem)) {
-      warmStart(run, space);
-    }
-    if (!space.warm) {
-      drawCategorySpaceStart(run, space);
-    }
-    solution.solver = Solver::crossTable;
-    solution.report = iterateInCategorySpace(
-        run, space, stoppingRule(options, categorySpaceBound(run.problem, options)), watch,
-        accelerate);
-    finishFromCategorySpace(run, space, options, solution);
-    solution.objectScores = std::move(run.objectScores);
+  if (CrossTables tables; table && buildTables(run, options, withPassive, tables)) {
+    solveOnTables(run, tables, options, direct, watch, accelerate, solution);
     return;
-  } else {
-    solution.pairCounts.clear();
-    solution.solver = Solver::objects;
-    startFromCategories(run);
-    solution.report =
-        iterateRun(run, stoppingRule(options, options.maxIterations), watch, accelerate);
   }
+  solution.pairCounts.clear();
+  solution.solver = Solver::objects;
+  startFromCategories(run);
+  solution.report =
+      iterateRun(run, stoppingRule(options, options.maxIterations), watch, accelerate);
   const Problem& p = run.problem;
   normaliseObjectScores(p, run.work, run.objectScores, run.objectMarginals, run.totalMarginal);
   solution.categoryCentroids.assign(run.categoryQuantifications.size(), 0.0);
@@ -310,7 +403,30 @@ void computeSolution(Problem problem, const SolutionOptions& options, Solution& 
                       solution.loadings);
   }
   solution.tiedThrough = tiedThrough(solution.eigenvalues, {}, tieTolerance);
+  solution.scoreCoefficients.clear();
+  scoreMomentsFromObjects(run, solution.scoreSums, solution.scoreSquares);
   solution.objectScores = std::move(run.objectScores);
+}
+
+void computeSolutionFromTables(Problem problem, const CrossTables& tables,
+                               const SolutionOptions& options, Solution& solution) {
+  Workers workers(std::max(options.threads, 1));
+  RunState run;
+  allocateRun(run, std::move(problem), options.innerIterations, {}, &workers);
+  run.regressRankOne = options.regressRankOne;
+  marginalsFromTables(run.problem, tables, run.categoryMarginals, run.totalMarginal);
+  if (run.innerIterations > 0) {
+    initialiseSingleQuantifications(run.problem, run.categoryMarginals, run.singleQuantifications,
+                                    run.totalMarginal);
+  }
+  SubspaceTracker tracker;
+  resetSubspaceTracker(run.problem, tracker);
+  Momentum momentum;
+  resetMomentum(run.problem, momentum);
+  const bool linear = !anyActiveSingle(run);
+  const bool direct = linear && options.solver != Solver::crossTable;
+  solveOnTables(run, tables, options, direct, options.subspaceTolerance > 0.0 ? &tracker : nullptr,
+                options.accelerate && linear ? &momentum : nullptr, solution);
 }
 
 }  // namespace tallowmere

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "buffer.h"
+#include "cross_table.h"
 #include "problem.h"
 #include "run_report.h"
 
@@ -96,6 +97,14 @@ struct Solution {
   // Asked for in the options, when every active variable is multiple and the cross-table was
   // built: all its non-trivial eigenvalues, decreasing (allTableEigenvalues); else empty.
   std::vector<double> tableEigenvalues;
+  // The table solvers' Z (P x S1, [d * S1 + s], S1 the active slots): an object's score on
+  // dimension d is the sum of Z over its valid active cells divided by their number. Empty for
+  // the passes over the objects.
+  std::vector<double> scoreCoefficients;
+  // Sums of w_i x_id and of w_i x_id^2 over the objects that take part, by dimension, with the
+  // weights in their whole units: from the tables for the table solvers (the same bits for every
+  // order of the objects), else from the object scores.
+  std::vector<double> scoreSums, scoreSquares;
   RunReport report;
   Solver solver = Solver::objects;  // the one that ran: objects, crossTable or direct
 };
@@ -118,5 +127,14 @@ struct Solution {
 // Reentrant: runs of different problems may go on at the same time. Throws std::bad_alloc when
 // the buffers cannot be allocated.
 void computeSolution(Problem problem, const SolutionOptions& options, Solution& solution);
+
+// The solution from tables summed elsewhere (a database): `problem` describes the variables and
+// has no objects (objectCount 0, no codes), `tables` hold the counts of its objects in whole
+// weight units. The results are those that computeSolution's table solvers give for the objects
+// the tables were summed from, bit for bit, but without object scores (scoreCoefficients give
+// them). The direct solution unless the options ask for the cross-table iteration or a single
+// variable is active.
+void computeSolutionFromTables(Problem problem, const CrossTables& tables,
+                               const SolutionOptions& options, Solution& solution);
 
 }  // namespace tallowmere

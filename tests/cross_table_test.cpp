@@ -147,6 +147,91 @@ TEST(CategorySpace, IteratesEqualThoseOfThePassesOverTheObjects) {
   }
 }
 
+::testing::AssertionResult sameBits(const std::vector<double>& a, const std::vector<double>& b) {
+  if (a.size() != b.size()) {
+    return ::testing::AssertionFailure() << a.size() << " vs " << b.size() << " elements";
+  }
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    if (!testing::sameBits(a[k], b[k])) {
+      return ::testing::AssertionFailure() << "element " << k << ": " << a[k] << " vs " << b[k];
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// A database sums the tables and the library solves from them alone: the same bits as the table
+// solvers that summed the tables from the objects, and scores that the coefficients and moments
+// describe.
+TEST(CategorySpace, TablesSummedElsewhereGiveTheSameSolution) {
+  std::mt19937 rng(77);
+  for (int trial = 0; trial < 24; ++trial) {
+    const bool direct = trial % 2 == 0;
+    Problem p = direct ? testing::randomMultiple(rng, 120) : randomAnalysis(rng);
+    if (trial % 3 == 0) {
+      p.realWeights.resize(static_cast<std::size_t>(p.objectCount));
+      for (double& w : p.realWeights) {
+        w = std::uniform_real_distribution<double>(0.0, 3.0)(rng);
+      }
+    }
+    SCOPED_TRACE(::testing::Message() << "trial " << trial);
+    SolutionOptions options = p.solutionOptions();
+    options.solver = direct ? Solver::direct : Solver::crossTable;
+    options.tableEigenvalues = true;
+    Solution fromObjects;
+    const tallowmere::Problem problem = p.typedProblem();
+    computeSolution(problem, options, fromObjects);
+    ASSERT_EQ(fromObjects.solver, options.solver);
+
+    const std::ptrdiff_t N = p.objectCount;
+    std::vector<double> weights = p.objectWeights();
+    if (problem.weightValues != nullptr) {
+      weights.assign(problem.weightValues, problem.weightValues + N);
+    }
+    CrossTables tables;
+    resetCrossTables(problem, tables, problem.passiveCount() > 0);
+    ASSERT_TRUE(accumulateCrossTables(problem, tables, 0, N, weights, SIZE_MAX));
+    tallowmere::Problem described = problem;
+    described.objectCount = 0;
+    for (Variable& v : described.variables) {
+      v.codes = {};
+    }
+    Solution fromTables;
+    computeSolutionFromTables(described, tables, options, fromTables);
+
+    EXPECT_EQ(fromTables.solver, fromObjects.solver);
+    EXPECT_EQ(fromTables.report.iterations, fromObjects.report.iterations);
+    EXPECT_TRUE(fromTables.objectScores.empty());
+    for (auto member :
+         {&Solution::eigenvalues, &Solution::categoryQuantifications, &Solution::categoryCentroids,
+          &Solution::loadings, &Solution::pairCounts, &Solution::tableEigenvalues,
+          &Solution::scoreCoefficients, &Solution::scoreSums, &Solution::scoreSquares}) {
+      EXPECT_TRUE(sameBits(fromTables.*member, fromObjects.*member));
+    }
+    EXPECT_EQ(fromTables.tiedThrough, fromObjects.tiedThrough);
+
+    // The moments are those of the scores the objects were given.
+    const int32_t P = p.dimensionCount;
+    std::vector<double> sums(P, 0.0), squares(P, 0.0);
+    for (int32_t d = 0; d < P; ++d) {
+      for (std::ptrdiff_t i = 0; i < N; ++i) {
+        bool observed = false;
+        for (int32_t j = 0; j < p.activeCount(); ++j) {
+          observed = observed || p.code(i, j) > 0;
+        }
+        if (weights[i] > 0 && observed) {
+          const double x = fromObjects.objectScores[d * N + i];
+          sums[d] += weights[i] * x;
+          squares[d] += weights[i] * x * x;
+        }
+      }
+    }
+    EXPECT_TRUE(agree(fromTables.scoreSquares, squares, 1e-12));
+    for (int32_t d = 0; d < P; ++d) {
+      EXPECT_NEAR(fromTables.scoreSums[d], sums[d], 1e-12 * squares[d]) << d;
+    }
+  }
+}
+
 TEST(CategorySpace, FallsBackToTheObjectsPastItsBudget) {
   std::mt19937 rng(5);
   Problem p = randomAnalysis(rng);

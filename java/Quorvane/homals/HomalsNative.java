@@ -34,7 +34,11 @@ package Quorvane.homals;
  *   <li>{@code report}: {@link #REPORT_LENGTH} values at the {@code REPORT_} indices below;
  *   <li>{@code pairCounts}: of length 0, or S1 squared: the weighted counts of every pair of
  *       active categories over the objects that take part, element {@code s * S1 + s2};
- *       written when the cross-table was built ({@link #REPORT_PAIR_COUNTS} is then 1).
+ *       written when the cross-table was built ({@link #REPORT_PAIR_COUNTS} is then 1);
+ *   <li>{@code scoreMoments}: 2 * P: the sums over the objects that take part of w x<sub>d</sub>
+ *       (elements 0 .. P - 1) and of w x<sub>d</sub><sup>2</sup> (P .. 2P - 1), the weights in
+ *       the whole units they were summed in (weights scaled by a power of two when they are not
+ *       whole); from the tables, whatever the order of the objects, when a table solver ran.
  * </ul>
  */
 final class HomalsNative {
@@ -110,7 +114,29 @@ final class HomalsNative {
       int[] single, int[] levels, double[][] categoryValues, double[] weights,
       double[] objectScores, double[] quantifications, double[] centroids, double[] loadings,
       double[] eigenvalues, int[] ties, double[] tableEigenvalues, double[] pairCounts,
-      double[] report);
+      double[] report, double[] scoreMoments);
+
+  /**
+   * One analysis from tables summed elsewhere ({@link CategoryTables}): the solution that
+   * {@link #analyse} gives with a table solver for the objects the tables were summed from, bit
+   * for bit, without object scores. The arguments and outputs are those of {@link #analyse}, but:
+   *
+   * @param solver automatic or direct (the direct solution where every active variable is
+   *     multiple), or cross-table; the passes over the objects cannot run
+   * @param tables M arrays (M the active variables), array c - 1 for the objects with c observed
+   *     active variables, each of (S1 + S - S1) * S1 whole counts of 0 or more in weight units:
+   *     the active pairs at {@code s * S1 + s2} for s &le; s2 (0 below the diagonal), then the
+   *     passive-active pairs at {@code S1 * S1 + p * S1 + s}; their sum below 2<sup>62</sup>
+   * @param scoreCoefficients P * S1, element {@code d * S1 + s}: an object's score on dimension d
+   *     is the sum over its observed active categories of these, divided by their number
+   */
+  static native void analyseTables(int dimensionCount, int maxIterations, int innerIterations,
+      double fitTolerance, double cosineTolerance, double subspaceTolerance, int solver,
+      double categorySpaceWork, int threads, long[][] tables, int[] categoryCounts,
+      boolean[] passive, int[] single, int[] levels, double[][] categoryValues,
+      double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
+      int[] ties, double[] tableEigenvalues, double[] pairCounts, double[] report,
+      double[] scoreMoments, double[] scoreCoefficients);
 
   /**
    * Scores new objects by the transition formula (see {@link HomalsModel}): for object i, with

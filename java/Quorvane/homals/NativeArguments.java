@@ -15,7 +15,8 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts, boolean[] passive,
     int[] single, int[] levels, double[][] categoryValues, double[] weights, double[] objectScores,
     double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
-    int[] ties, double[] tableEigenvalues, double[] pairCounts, double[] report) {
+    int[] ties, double[] tableEigenvalues, double[] pairCounts, double[] report,
+    double[] scoreMoments) {
   /** Room for the pair counts of at most this many active categories (a table of 32 MB). */
   static final int MAX_PAIR_CATEGORIES = 2048;
   /**
@@ -63,7 +64,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
         new double[Math.multiplyExact(analysis.objectCount(), p)], nan(slots * p), nan(slots * p),
         nan(count * p), nan(p), new int[p], new double[tableEigenvalues ? activeSlots : 0],
         new double[activeSlots <= MAX_PAIR_CATEGORIES ? activeSlots * activeSlots : 0],
-        nan(HomalsNative.REPORT_LENGTH));
+        nan(HomalsNative.REPORT_LENGTH), nan(2 * p));
   }
 
   private static double[] nan(int length) {
@@ -101,6 +102,6 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
         cosineTolerance, convergenceTolerance, solver.code(), categorySpaceWork, threads, codes,
         categoryCounts, passive, single, levels, categoryValues, weights, objectScores,
         quantifications, centroids, loadings, eigenvalues, ties, tableEigenvalues, pairCounts,
-        report);
+        report, scoreMoments);
   }
 }

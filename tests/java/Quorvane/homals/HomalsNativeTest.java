@@ -47,18 +47,19 @@ class HomalsNativeTest {
     double[] objectScores = new double[12];
     double[] quantifications = new double[10];
     double[] report = new double[HomalsNative.REPORT_LENGTH];
+    double[] scoreMoments = new double[4];
 
     void run() {
       HomalsNative.analyse(dimensions, maxIterations, innerIterations, fitTolerance,
           cosineTolerance, subspaceTolerance, solver, categorySpaceWork, threads, codes,
           categoryCounts, passive, single, levels, values, weights, objectScores, quantifications,
           new double[10], new double[4], new double[2], new int[Math.max(dimensions, 0)],
-          new double[0], new double[0], report);
+          new double[0], new double[0], report, scoreMoments);
     }
   }
 
-  static Arguments refused(String name, Class<? extends Throwable> type, String message,
-      Consumer<Call> change) {
+  static Arguments refused(
+      String name, Class<? extends Throwable> type, String message, Consumer<Call> change) {
     return Arguments.of(name, type, message, change);
   }
 
@@ -66,22 +67,21 @@ class HomalsNativeTest {
     Class<IllegalArgumentException> illegal = IllegalArgumentException.class;
     return Stream.of(
         refused("null codes", NullPointerException.class, "codes is null", c -> c.codes = null),
-        refused("null column", NullPointerException.class, "codes[1] is null",
-            c -> c.codes[1] = null),
+        refused(
+            "null column", NullPointerException.class, "codes[1] is null", c -> c.codes[1] = null),
         refused("short column", illegal, "codes[1] has length 5", c -> c.codes[1] = new int[5]),
         refused("no variables", illegal, "codes has no variables", c -> c.codes = new int[0][]),
-        refused("no objects", illegal, "codes[0] has no objects",
-            c -> c.codes = new int[][] {{}, {}}),
+        refused(
+            "no objects", illegal, "codes[0] has no objects", c -> c.codes = new int[][] {{}, {}}),
         refused("code above k", illegal, "codes[0][3] = 3 exceeds categoryCounts[0] = 2",
             c -> c.codes[0][3] = 3),
         refused("no categories", illegal, "categoryCounts[1] = 0 is below 1",
             c -> c.categoryCounts[1] = 0),
-        refused("weights length", illegal, "weights has length 2",
-            c -> c.weights = new double[2]),
+        refused("weights length", illegal, "weights has length 2", c -> c.weights = new double[2]),
         refused("negative weight", illegal, "weights[4] = -1 is not a finite number of 0 or more",
             c -> c.weights = new double[] {1, 1, 1, 1, -1, 1}),
-        refused("NaN weight", illegal, "weights[0] = nan", c -> c.weights = new double[] {
-            Double.NaN, 1, 1, 1, 1, 1}),
+        refused("NaN weight", illegal, "weights[0] = nan",
+            c -> c.weights = new double[] {Double.NaN, 1, 1, 1, 1, 1}),
         refused("no positive weight", illegal, "weights: no object has a positive weight",
             c -> c.weights = new double[6]),
         refused("values length", illegal, "categoryValues[1] has length 2",
@@ -92,8 +92,8 @@ class HomalsNativeTest {
             c -> c.values = new double[][] {null, {2, 2, 2}}),
         refused("values array", illegal, "categoryValues has length 1",
             c -> c.values = new double[1][]),
-        refused("output", illegal, "objectScores has length 11",
-            c -> c.objectScores = new double[11]),
+        refused(
+            "output", illegal, "objectScores has length 11", c -> c.objectScores = new double[11]),
         refused("levels length", illegal, "levels has length 1", c -> c.levels = new int[1]),
         refused("level", illegal, "levels[0] = 3 is not 0, 1 or 2", c -> c.levels[0] = 3),
         refused("single flag", illegal, "single[1] = 2 is not 0 or 1", c -> c.single[1] = 2),
@@ -118,7 +118,9 @@ class HomalsNativeTest {
         refused("solver", illegal, "solver = 4 is not 0, 1, 2 or 3", c -> c.solver = 4),
         refused("work budget", illegal, "categorySpaceWork = nan",
             c -> c.categorySpaceWork = Double.NaN),
-        refused("threads", illegal, "threads = 0 is not between 1 and 1024", c -> c.threads = 0));
+        refused("threads", illegal, "threads = 0 is not between 1 and 1024", c -> c.threads = 0),
+        refused("score moments", illegal, "scoreMoments has length 3",
+            c -> c.scoreMoments = new double[3]));
   }
 
   @ParameterizedTest(name = "{0}")
@@ -170,7 +172,7 @@ class HomalsNativeTest {
               HomalsNative.SOLVER_DIRECT, 0, 1, codes, new int[] {2, 3}, new boolean[2],
               new int[2], new int[2], new double[2][], null, new double[2 * n], new double[10],
               new double[10], new double[4], new double[2], new int[2], new double[0],
-              new double[0], new double[HomalsNative.REPORT_LENGTH]);
+              new double[0], new double[HomalsNative.REPORT_LENGTH], new double[4]);
           ran++;
         } catch (NullPointerException | IllegalArgumentException e) {
           refused++;
