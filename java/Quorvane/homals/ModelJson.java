@@ -24,11 +24,11 @@ import java.util.regex.Matcher;
 import java.util.regex.Pattern;
 
 /**
- * A {@link HomalsModel} as JSON (docs/model.md). Numbers are written as Java's shortest decimal
- * text that reads back as the same double, so a loaded model projects bit for bit as the saved
- * one; values that are not defined (a tolerance not used) are null. Reading checks every field
- * it uses ({@link ModelFields}) and ignores fields it does not know, which a later version of the
- * same format may add.
+ * A {@link HomalsModel} as JSON (docs/model.md). Numbers are written as Java's decimal text of
+ * them (Double.toString), which reads back as the same double, so a loaded model projects bit for
+ * bit as the saved one; values that are not defined (a tolerance not used) are null. Reading checks
+ * every field it uses ({@link ModelFields}) and ignores fields it does not know, which a later
+ * version of the same format may add.
  */
 final class ModelJson {
   private ModelJson() {}
