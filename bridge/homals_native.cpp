@@ -192,7 +192,8 @@ void guarded(JNIEnv* env, F&& body) {
 }
 
 // Per-c tables in the engine's layout (cross_table.h), read once: whole non-negative counts, the
-// lower triangle of the active pairs empty, and sums that stay within 64 bits.
+// lower triangle of the active pairs empty, and every sum the engine forms from them (an entry
+// over c, the active frequencies, a passive category's row) below 2^62.
 tallowmere::CrossTables readTables(JNIEnv* env, jobjectArray tables, const tallowmere::Problem& p,
                                    int64_t activeCount) {
   tallowmere::CrossTables t;
@@ -203,6 +204,7 @@ tallowmere::CrossTables readTables(JNIEnv* env, jobjectArray tables, const tallo
   const auto size = static_cast<jsize>(t.tableSize());
   t.counts.resize(static_cast<std::size_t>(activeCount));
   constexpr int64_t limit = int64_t{1} << 62;
+  std::vector<int64_t> entryTotals(static_cast<std::size_t>(size), 0);
   int64_t total = 0;
   forEachRow(env, tables, 0, static_cast<jsize>(activeCount), [&](jsize c, jobject row) {
     const std::string name = element("tables", static_cast<std::size_t>(c));
@@ -211,22 +213,35 @@ tallowmere::CrossTables readTables(JNIEnv* env, jobjectArray tables, const tallo
     bool any = false;
     for (std::ptrdiff_t e = 0; e < size; ++e) {
       const bool lower = e < S1 * S1 && e % S1 < e / S1;
-      if (table[e] < 0 || (lower && table[e] != 0) || table[e] > limit - total) {
+      const bool diagonal = e < S1 * S1 && e % S1 == e / S1;
+      if (table[e] < 0 || (lower && table[e] != 0) || table[e] > limit - entryTotals[e] ||
+          (diagonal && table[e] > limit - total)) {
         illegal(env, element(name.c_str(), static_cast<std::size_t>(e)) + " = " +
                          std::to_string(table[e]) +
                          (table[e] < 0 ? " is negative"
                           : lower      ? " lies below the diagonal of the active pairs"
                                        : ": the counts pass 2^62"));
       }
-      total += table[e];
+      entryTotals[e] += table[e];
+      total += diagonal ? table[e] : 0;
       any = any || table[e] != 0;
+    }
+    for (std::ptrdiff_t p = 0; p < t.passiveSlots; ++p) {
+      int64_t row = 0;
+      for (std::ptrdiff_t s = 0; s < S1; ++s) {
+        const int64_t entry = table[S1 * S1 + p * S1 + s];
+        if (entry > limit - row) {
+          illegal(env, name + ": passive row " + std::to_string(p) + " sums past 2^62");
+        }
+        row += entry;
+      }
     }
     if (any) {
       t.counts[c] = std::move(table);
     }
   });
   if (total == 0) {
-    illegal(env, "tables: every count is 0; no object takes part");
+    illegal(env, "tables: every frequency is 0; no object takes part");
   }
   return t;
 }

@@ -8,7 +8,8 @@ set -eu
 packages="g++ clang libclang-rt-14-dev cmake make libgtest-dev libbenchmark-dev libeigen3-dev libspectra-dev
 g++-aarch64-linux-gnu binutils-aarch64-linux-gnu googletest qemu-user
 openjdk-17-jdk-headless junit5 libunivocity-parsers-java libpicocli-java libjfreechart-java
-libjfreesvg-java libgoogle-gson-java libjsoup-java fontconfig fonts-dejavu-core chromium"
+libjfreesvg-java libgoogle-gson-java libjsoup-java libcommons-math3-java
+fontconfig fonts-dejavu-core chromium"
 
 missing=""
 for package in $packages; do

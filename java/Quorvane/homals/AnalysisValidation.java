@@ -12,15 +12,33 @@ import java.util.Set;
 final class AnalysisValidation {
   private AnalysisValidation() {}
 
-  /** Checks the settings and returns the participation of the objects. */
-  static Participation check(List<Variable> variables, double[] weights, int dimensions,
+  /**
+   * Checks the settings and returns the participation of the objects in all the variables the
+   * library sees; the checks of the variables apply to the first {@code described} of them, the
+   * ones the caller gave.
+   */
+  static Participation check(List<Variable> all, int described, double[] weights, int dimensions,
       int maxIterations, int innerIterations, double convergenceTolerance, double fitTolerance,
       double cosineTolerance) {
+    List<Variable> variables = all.subList(0, described);
     if (variables.isEmpty()) {
       throw new InvalidAnalysisException("the analysis has no variables");
     }
     int n = variables.get(0).objectCount();
     checkVariables(variables, n);
+    checkSettings(variables, dimensions, maxIterations, innerIterations, convergenceTolerance,
+        fitTolerance, cosineTolerance);
+    checkWeights(weights, n);
+    checkSizes(variables, n, dimensions, weights != null);
+
+    Participation participation = Participation.of(all, weights, n);
+    checkParticipation(variables, participation, dimensions);
+    return participation;
+  }
+
+  private static void checkSettings(List<Variable> variables, int dimensions, int maxIterations,
+      int innerIterations, double convergenceTolerance, double fitTolerance,
+      double cosineTolerance) {
     if (dimensions < 1) {
       throw new InvalidAnalysisException("dimensions must be at least 1, not " + dimensions);
     }
@@ -38,14 +56,57 @@ final class AnalysisValidation {
     }
     checkOptionalTolerance("fitTolerance", fitTolerance);
     checkOptionalTolerance("cosineTolerance", cosineTolerance);
-    checkWeights(weights, n);
-    checkSizes(variables, n, dimensions, weights != null);
+  }
 
-    Participation participation = Participation.of(variables, weights, n);
-    double takingWeight = 0;
-    for (int i = 0; i < n; i++) {
-      takingWeight += participation.takesPart(i) ? (weights == null ? 1 : weights[i]) : 0;
+  /**
+   * The checks of an analysis from tables: the variables without objects, the tables of their
+   * layout ({@link HomalsAnalysis#tableVariables}), no weights beside them, a table solver.
+   */
+  static Participation checkTables(List<Variable> all, int described, CategoryTables tables,
+      double[] weights, int dimensions, Solver solver, int maxIterations, int innerIterations,
+      double convergenceTolerance, double fitTolerance, double cosineTolerance) {
+    List<Variable> variables = all.subList(0, described);
+    if (variables.isEmpty()) {
+      throw new InvalidAnalysisException("the analysis has no variables");
     }
+    checkVariables(variables, 0);
+    if (weights != null) {
+      throw new InvalidAnalysisException(
+          "an analysis from tables takes its weights from the tables, not from weights(...)");
+    }
+    if (solver == Solver.OBJECTS) {
+      throw new InvalidAnalysisException(
+          "an analysis from tables has no objects to pass over: choose a table solver");
+    }
+    if (tables.variableCount() != all.size()) {
+      throw new InvalidAnalysisException("the tables count " + tables.variableCount()
+          + " variables; the analysis needs " + all.size() + " (see tableVariables)");
+    }
+    for (int v = 0; v < all.size(); v++) {
+      Variable variable = all.get(v);
+      if (tables.categoryCount(v) != variable.categoryCount()
+          || tables.isActive(v) != variable.isActive()) {
+        throw new InvalidAnalysisException("table variable " + v + " (of '" + variable.name()
+            + "') has " + tables.categoryCount(v) + " categories, "
+            + (tables.isActive(v) ? "active" : "passive") + "; the analysis needs "
+            + variable.categoryCount() + ", " + (variable.isActive() ? "active" : "passive"));
+      }
+    }
+    checkSettings(variables, dimensions, maxIterations, innerIterations, convergenceTolerance,
+        fitTolerance, cosineTolerance);
+    Participation participation = Participation.of(tables);
+    checkParticipation(variables, participation, dimensions);
+    return participation;
+  }
+
+  /**
+   * Checks what the objects that take part can give: an observed value of every variable, two
+   * categories of a single one, every category of an ordinal one, more objects than dimensions
+   * and as many dimensions in the active variables.
+   */
+  static void checkParticipation(
+      List<Variable> variables, Participation participation, int dimensions) {
+    double takingWeight = participation.participatingWeight();
     // The dimensions the active variables can span: the columns of the multiple variables'
     // indicators, less the dependencies among the complete ones (whose columns each sum to the
     // constant) and less the constant itself, the trivial solution; plus one a single variable.
@@ -99,7 +160,6 @@ final class AnalysisValidation {
           + "categories less one, or all of them when it has missing values, and a single "
           + "variable adds one)");
     }
-    return participation;
   }
 
   private static void checkVariables(List<Variable> variables, int n) {

@@ -36,6 +36,7 @@ public final class CategoryTables {
   // S1 * S1 + p * S1 + s.
   private final long[][] counts;
   private final long[][] passiveFrequencies; // [c - 1][p]
+  private long objectCount;
 
   /**
    * Empty tables.
@@ -56,6 +57,7 @@ public final class CategoryTables {
     slotStart = new int[categoryCounts.length];
     int next = 0;
     int actives = 0;
+    int activeEnd = 0;
     for (boolean activeGroup : new boolean[] {true, false}) {
       for (int v = 0; v < categoryCounts.length; v++) {
         if (categoryCounts[v] < 1) {
@@ -68,9 +70,10 @@ public final class CategoryTables {
         }
       }
       if (activeGroup) {
-        activeSlots = next;
+        activeEnd = next;
       }
     }
+    activeSlots = activeEnd;
     activeCount = actives;
     passiveSlots = next - activeSlots;
     int size = Math.multiplyExact(activeSlots + passiveSlots, activeSlots);
@@ -116,12 +119,27 @@ public final class CategoryTables {
     }
   }
 
+  /**
+   * Adds objects to the number of objects that take part (positive weight units and an observed
+   * active variable); their weights are in the counts.
+   */
+  public void addObjects(long objects) {
+    if (objects < 0) {
+      throw new IllegalArgumentException("objects = " + objects + " is negative");
+    }
+    objectCount = Math.addExact(objectCount, objects);
+  }
+
+  /** The number of objects that take part. */
+  public long objectCount() { return objectCount; }
+
   /** Adds another set of tables of the same shape and scale, count by count. */
   public void addAll(CategoryTables other) {
     if (!Arrays.equals(categoryCounts, other.categoryCounts) || !Arrays.equals(active, other.active)
         || weightScale != other.weightScale) {
       throw new IllegalArgumentException("tables of another shape or scale");
     }
+    objectCount = Math.addExact(objectCount, other.objectCount);
     for (int c = 0; c < activeCount; c++) {
       for (int i = 0; i < counts[c].length; i++) {
         counts[c][i] = Math.addExact(counts[c][i], other.counts[c][i]);
@@ -180,6 +198,7 @@ public final class CategoryTables {
       if (units == 0 || observed == 0) {
         continue;
       }
+      tables.objectCount++;
       for (int a = 0; a < filled; a++) {
         int va = cells[a];
         if (!active[va]) {
@@ -288,8 +307,8 @@ public final class CategoryTables {
   @Override
   public boolean equals(Object o) {
     return o instanceof CategoryTables t && weightScale == t.weightScale
-        && Arrays.equals(categoryCounts, t.categoryCounts) && Arrays.equals(active, t.active)
-        && Arrays.deepEquals(counts, t.counts)
+        && objectCount == t.objectCount && Arrays.equals(categoryCounts, t.categoryCounts)
+        && Arrays.equals(active, t.active) && Arrays.deepEquals(counts, t.counts)
         && Arrays.deepEquals(passiveFrequencies, t.passiveFrequencies);
   }
 

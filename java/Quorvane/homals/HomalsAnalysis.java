@@ -1,6 +1,7 @@
 package Quorvane.homals;
 
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.Collections;
 import java.util.List;
 import java.util.Objects;
@@ -78,6 +79,7 @@ public final class HomalsAnalysis {
   private final Solver solver;
   private final int threads;
   private final Participation participation;
+  private final CategoryTables tables;
 
   private HomalsAnalysis(Builder b, List<Variable> fitVariables, Participation participation) {
     this.variables = Collections.unmodifiableList(new ArrayList<>(b.variables));
@@ -94,7 +96,59 @@ public final class HomalsAnalysis {
     this.solver = b.solver;
     this.threads = b.threads;
     this.participation = participation;
+    this.tables = b.tables;
   }
+
+  /**
+   * The variables whose counts tables must hold, in order: each variable as the fit sees it
+   * (its excluded categories counted as missing), then, for each variable with excluded
+   * categories, one of its excluded categories alone, passive. Element [v][c] is the code in
+   * table variable v of category c + 1 of the described variable {@link
+   * #tableVariableSources}[v] names (0: not counted there).
+   */
+  public static int[][] tableVariables(List<Variable> variables) {
+    List<int[]> codes = new ArrayList<>();
+    for (Variable v : variables) {
+      int[] renumber = new int[v.categoryCount()];
+      for (int c = 0, next = 0; c < renumber.length; c++) {
+        renumber[c] = v.isExcluded(c) ? 0 : ++next;
+      }
+      codes.add(renumber);
+    }
+    for (Variable v : variables) {
+      if (!v.excludedCategories().isEmpty()) {
+        codes.add(Arrays.copyOfRange(v.excludedCodes(), 1, v.categoryCount() + 1));
+      }
+    }
+    return codes.toArray(int[][] ::new);
+  }
+
+  /** For each of {@link #tableVariables}, the index of the described variable it counts. */
+  public static int[] tableVariableSources(List<Variable> variables) {
+    List<Integer> sources = new ArrayList<>();
+    for (int v = 0; v < variables.size(); v++) {
+      sources.add(v);
+    }
+    for (int v = 0; v < variables.size(); v++) {
+      if (!variables.get(v).excludedCategories().isEmpty()) {
+        sources.add(v);
+      }
+    }
+    return sources.stream().mapToInt(Integer::intValue).toArray();
+  }
+
+  /** For each of {@link #tableVariables}, whether it is active. */
+  public static boolean[] tableVariablesActive(List<Variable> variables) {
+    int[] sources = tableVariableSources(variables);
+    boolean[] active = new boolean[sources.length];
+    for (int t = 0; t < sources.length; t++) {
+      active[t] = t < variables.size() && variables.get(sources[t]).isActive();
+    }
+    return active;
+  }
+
+  /** The tables this analysis solves from, or null when its objects are in memory. */
+  CategoryTables tables() { return tables; }
 
   public static Builder builder() { return new Builder(); }
 
@@ -112,10 +166,21 @@ public final class HomalsAnalysis {
   public List<Variable> variables() { return variables; }
 
   /**
-   * The variables as the fit sees them: each with its excluded categories removed and their
-   * cells missing. Everything computed from the codes of the fit reads these.
+   * The variables as the library sees them: each described variable with its excluded categories
+   * removed and their cells missing, in order, then for each variable with exclusions a passive
+   * variable of its excluded categories alone ({@link Variable#excludedVariable}). Everything
+   * computed from the codes of the fit reads these.
    */
   List<Variable> fitVariables() { return fitVariables; }
+
+  /** The index in {@link #fitVariables()} of a variable's excluded categories, or -1. */
+  int excludedVariableIndex(int variable) {
+    int next = variables.size();
+    for (int v = 0; v < variable; v++) {
+      next += variables.get(v).excludedCategories().isEmpty() ? 0 : 1;
+    }
+    return variables.get(variable).excludedCategories().isEmpty() ? -1 : next;
+  }
 
   /** The variable of the given name. */
   public Variable variable(String name) {
@@ -203,8 +268,20 @@ public final class HomalsAnalysis {
     private double cosineTolerance = Double.NaN;
     private Solver solver = Solver.AUTOMATIC;
     private int threads = Runtime.getRuntime().availableProcessors();
+    private CategoryTables tables;
 
     private Builder() {}
+
+    /**
+     * Solves from tables summed elsewhere (a database) instead of codes in memory: the variables
+     * are then given without objects ({@link Variable#ofCategories}), and the tables must follow
+     * {@link HomalsAnalysis#tableVariables} of them. The result is the one the objects the tables
+     * were summed from give with the same table solver, bit for bit, without object scores.
+     */
+    public Builder tables(CategoryTables counts) {
+      this.tables = counts;
+      return this;
+    }
 
     /** Adds a variable; variables keep the order in which they are added. */
     public Builder variable(Variable variable) {
@@ -324,9 +401,22 @@ public final class HomalsAnalysis {
       if (threads < 1 || threads > 1024) {
         throw new InvalidAnalysisException("threads = " + threads + ": expected 1 to 1024");
       }
-      List<Variable> fit = variables.stream().map(Variable::fitVariable).toList();
-      Participation participation = AnalysisValidation.check(fit, weights, dimensions,
-          maxIterations, innerIterations, convergenceTolerance, fitTolerance, cosineTolerance);
+      List<Variable> fit = new ArrayList<>(variables.stream().map(Variable::fitVariable).toList());
+      for (Variable v : variables) {
+        if (v.excludedVariable() != null) {
+          fit.add(v.excludedVariable());
+        }
+      }
+      fit = List.copyOf(fit);
+      if (tables != null) {
+        Participation participation = AnalysisValidation.checkTables(fit, variables.size(), tables,
+            weights, dimensions, solver, maxIterations, innerIterations, convergenceTolerance,
+            fitTolerance, cosineTolerance);
+        return new HomalsAnalysis(this, fit, participation);
+      }
+      Participation participation =
+          AnalysisValidation.check(fit, variables.size(), weights, dimensions, maxIterations,
+              innerIterations, convergenceTolerance, fitTolerance, cosineTolerance);
       return new HomalsAnalysis(this, fit, participation);
     }
   }

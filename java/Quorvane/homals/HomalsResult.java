@@ -1,5 +1,6 @@
 package Quorvane.homals;
 
+import java.util.ArrayList;
 import java.util.Collections;
 import java.util.List;
 import java.util.Locale;
@@ -45,6 +46,15 @@ import java.util.Locale;
  *       &eta;<sub>jd</sub> over the active variables = &Sigma;<sub>j active</sub>
  *       &Sigma;<sub>c</sub> D<sub>jc</sub> y<sub>jcd</sub><sup>2</sup> / t. {@link #fit()} is
  *       their sum.
+ *   <li><b>Test values</b> of categories and <b>correlation ratios</b> of variables ({@link
+ *       VariableResult#vTest}, {@link VariableResult#etaSquared}, {@link #describe}): from the
+ *       categories' D<sub>jc</sub> and centroids and, of the objects, only W<sub>+</sub> =
+ *       &Sigma; w<sub>i</sub>, S1<sub>d</sub> = &Sigma; w<sub>i</sub> x<sub>id</sub> and
+ *       S2<sub>d</sub> = &Sigma; w<sub>i</sub> x<sub>id</sub><sup>2</sup> over the participating
+ *       objects; for active, passive and excluded categories.
+ *   <li><b>Numeric correlations</b> ({@link #correlation}): weighted Pearson correlations of a
+ *       variable that took no part with the object scores, over the participating objects that
+ *       have a value.
  * </ul>
  *
  * <p><b>Principal axes.</b> After the iterations the solution is rotated so that its dimensions
@@ -73,6 +83,7 @@ public final class HomalsResult {
   private final Solver solver;
   private final List<List<Integer>> tiedDimensions;
   private final double subspaceDistance;
+  private double[][][] scoreCoefficients; // [variable][category][dimension]; null: none
 
   /** Takes ownership of {@code objectScores}, dimension-major. */
   HomalsResult(HomalsAnalysis analysis, List<VariableResult> variables, double[] objectScores,
@@ -89,6 +100,42 @@ public final class HomalsResult {
     this.solver = solver;
     this.tiedDimensions = tiedDimensions.stream().map(List::copyOf).toList();
     this.subspaceDistance = subspaceDistance;
+  }
+
+  /** Set once by the assembler for the table solvers. */
+  void setScoreCoefficients(double[][][] coefficients) { this.scoreCoefficients = coefficients; }
+
+  /**
+   * Whether the objects' scores follow from their categories through {@link #scoreCoefficient}:
+   * true for an analysis from tables ({@link HomalsAnalysis.Builder#tables}).
+   */
+  public boolean hasScoreCoefficients() { return scoreCoefficients != null; }
+
+  /**
+   * Whether the result holds a score for every object: false for an analysis from tables
+   * summed elsewhere, whose objects the library never saw.
+   */
+  public boolean hasObjectScores() { return analysis.tables() == null; }
+
+  /**
+   * The coefficient of a category on a dimension from which the objects' scores follow: an
+   * object's score on dimension d is the sum of the coefficients of its observed categories of
+   * active variables (not excluded ones) divided by their number; an object without one has no
+   * score. NaN for the categories of passive variables and excluded categories.
+   *
+   * @param variable index in {@link #variables()}
+   * @param category 0-based, in the variable's category order
+   * @throws IllegalStateException when the solver does not give them (see {@link
+   *     #hasScoreCoefficients})
+   */
+  public double scoreCoefficient(int variable, int category, int dimension) {
+    if (scoreCoefficients == null) {
+      throw new IllegalStateException("the " + solver + " solver gives no score coefficients");
+    }
+    checkIndex("variable", variable, scoreCoefficients.length);
+    checkIndex("category", category, scoreCoefficients[variable].length);
+    checkIndex("dimension", dimension, dimensions());
+    return scoreCoefficients[variable][category][dimension];
   }
 
   /**
@@ -175,6 +222,36 @@ public final class HomalsResult {
   public boolean takesPart(int object) {
     checkIndex("object", object, objectCount);
     return analysis.participation().takesPart(object);
+  }
+
+  /**
+   * Dimension d in the terms of the data: the variables by their correlation ratios with it and
+   * the categories whose test values pass 2 in absolute value.
+   */
+  public DimensionDescription describe(int dimension) {
+    checkIndex("dimension", dimension, dimensions());
+    return DimensionDescription.of(this, dimension);
+  }
+
+  /** {@link #describe} of every dimension, in order. */
+  public List<DimensionDescription> describeDimensions() {
+    List<DimensionDescription> descriptions = new ArrayList<>();
+    for (int d = 0; d < dimensions(); d++) {
+      descriptions.add(describe(d));
+    }
+    return descriptions;
+  }
+
+  /**
+   * The correlations with every dimension of a numeric variable that took no part in the
+   * analysis (see {@link NumericCorrelation}).
+   *
+   * @param values one value per object, NaN where it is missing; finite otherwise
+   * @throws IllegalArgumentException for a number of values other than the objects', or an
+   *     infinite value
+   */
+  public NumericCorrelation correlation(String name, double[] values) {
+    return NumericCorrelation.of(this, name, values);
   }
 
   /** The eigenvalue of dimension d. */

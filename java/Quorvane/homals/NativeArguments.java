@@ -16,7 +16,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     int[] single, int[] levels, double[][] categoryValues, double[] weights, double[] objectScores,
     double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
     int[] ties, double[] tableEigenvalues, double[] pairCounts, double[] report,
-    double[] scoreMoments) {
+    double[] scoreMoments, long[][] tables, double[] scoreCoefficients) {
   /** Room for the pair counts of at most this many active categories (a table of 32 MB). */
   static final int MAX_PAIR_CATEGORIES = 2048;
   /**
@@ -27,6 +27,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
 
   static NativeArguments of(HomalsAnalysis analysis) {
     List<Variable> variables = analysis.fitVariables();
+    CategoryTables counts = analysis.tables();
     int count = variables.size();
     int p = analysis.dimensions();
     int[][] codes = new int[count][];
@@ -41,7 +42,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     boolean anyActiveSingle = false;
     for (int v = 0; v < count; v++) {
       Variable variable = variables.get(v);
-      codes[v] = variable.codesView();
+      codes[v] = counts == null ? variable.codesView() : null;
       categoryCounts[v] = variable.categoryCount();
       passive[v] = !variable.isActive();
       single[v] = variable.quantification().nativeSingleFlag();
@@ -55,7 +56,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     }
     long activeCount = variables.stream().filter(Variable::isActive).count();
     boolean tableEigenvalues = !anyActiveSingle && activeSlots <= MAX_TABLE_EIGENVALUE_CATEGORIES
-        && analysis.participation().anyMissing((int) activeCount);
+        && analysis.participation().anyMissing();
     return new NativeArguments(p, analysis.maxIterations(),
         anySingle ? analysis.innerIterations() : 0, analysis.fitTolerance(),
         analysis.cosineTolerance(), analysis.convergenceTolerance(), analysis.solver(),
@@ -64,7 +65,16 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
         new double[Math.multiplyExact(analysis.objectCount(), p)], nan(slots * p), nan(slots * p),
         nan(count * p), nan(p), new int[p], new double[tableEigenvalues ? activeSlots : 0],
         new double[activeSlots <= MAX_PAIR_CATEGORIES ? activeSlots * activeSlots : 0],
-        nan(HomalsNative.REPORT_LENGTH), nan(2 * p));
+        nan(HomalsNative.REPORT_LENGTH), nan(2 * p), counts == null ? null : tableViews(counts),
+        counts == null ? null : nan(activeSlots * p));
+  }
+
+  private static long[][] tableViews(CategoryTables counts) {
+    long[][] tables = new long[counts.activeCount()][];
+    for (int c = 1; c <= tables.length; c++) {
+      tables[c - 1] = counts.tableView(c);
+    }
+    return tables;
   }
 
   private static double[] nan(int length) {
@@ -98,6 +108,14 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
   /** Runs the analysis through the native library, filling the outputs. */
   void callNative() {
     NativeLibrary.load();
+    if (tables != null) {
+      HomalsNative.analyseTables(dimensionCount, maxIterations, innerIterations, fitTolerance,
+          cosineTolerance, convergenceTolerance, solver.code(), categorySpaceWork, threads, tables,
+          categoryCounts, passive, single, levels, categoryValues, quantifications, centroids,
+          loadings, eigenvalues, ties, tableEigenvalues, pairCounts, report, scoreMoments,
+          scoreCoefficients);
+      return;
+    }
     HomalsNative.analyse(dimensionCount, maxIterations, innerIterations, fitTolerance,
         cosineTolerance, convergenceTolerance, solver.code(), categorySpaceWork, threads, codes,
         categoryCounts, passive, single, levels, categoryValues, weights, objectScores,

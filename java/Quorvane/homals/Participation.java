@@ -7,25 +7,51 @@ import java.util.List;
  * categories over them. An object takes part when its weight is positive and at least one active
  * variable is observed on it; only such objects have scores, and only they count in the
  * frequencies, passive variables included. Computed once per analysis.
+ *
+ * <p>Every sum is kept as whole weight units ({@link CategoryTables#units}) by the number c of
+ * active variables observed on the objects, so that the frequencies and everything derived from
+ * them are the same bits whether the objects are in memory or their counts were summed by a
+ * database ({@link #of(CategoryTables)}). Only the object-level answers ({@link #takesPart},
+ * {@link #observed}) need the objects.
  */
 final class Participation {
-  private final boolean[] takesPart;
-  private final int[] observed;
-  private final int count;
-  private final double totalMarginal;
-  private final double[][] frequencies;
+  private final boolean[] takesPart; // null without objects
+  private final int[] observed; // null without objects
+  private final long count;
+  private final int activeCount;
+  private final int weightScale;
+  private final long[][] units; // [c - 1][slot], slots in the library's layout
+  private final int[] slotStart; // by variable
+  private final int[] categoryCounts; // by variable
+  private final int activeSlots;
 
-  private Participation(boolean[] takesPart, int[] observed, int count, double totalMarginal,
-      double[][] frequencies) {
+  private Participation(boolean[] takesPart, int[] observed, long count, int activeCount,
+      int weightScale, long[][] units, int[] slotStart, int[] categoryCounts, int activeSlots) {
     this.takesPart = takesPart;
     this.observed = observed;
     this.count = count;
-    this.totalMarginal = totalMarginal;
-    this.frequencies = frequencies;
+    this.activeCount = activeCount;
+    this.weightScale = weightScale;
+    this.units = units;
+    this.slotStart = slotStart;
+    this.categoryCounts = categoryCounts;
+    this.activeSlots = activeSlots;
   }
 
+  /** The participation of objects in memory. */
   static Participation of(List<Variable> variables, double[] weights, int objectCount) {
-    boolean[] takesPart = new boolean[objectCount];
+    int m = 0;
+    int[] slotStart = slotStarts(variables);
+    int[] categoryCounts = new int[variables.size()];
+    int slots = 0;
+    int activeSlots = 0;
+    for (int v = 0; v < categoryCounts.length; v++) {
+      Variable variable = variables.get(v);
+      m += variable.isActive() ? 1 : 0;
+      categoryCounts[v] = variable.categoryCount();
+      slots += categoryCounts[v];
+      activeSlots += variable.isActive() ? categoryCounts[v] : 0;
+    }
     int[] observed = new int[objectCount];
     for (Variable v : variables) {
       if (v.isActive()) {
@@ -35,51 +61,159 @@ final class Participation {
         }
       }
     }
-    int count = 0;
-    double total = 0;
+    int scale = weights == null ? 0 : weightScale(weights, m);
+    boolean[] takesPart = new boolean[objectCount];
+    long[] objectUnits = new long[objectCount];
+    long count = 0;
     for (int i = 0; i < objectCount; i++) {
-      double weight = weights == null ? 1 : weights[i];
-      takesPart[i] = weight > 0 && observed[i] > 0;
-      if (takesPart[i]) {
-        count++;
-        total += weight * observed[i];
-      }
+      objectUnits[i] = weights == null ? 1 : CategoryTables.units(weights[i], scale);
+      takesPart[i] = objectUnits[i] > 0 && observed[i] > 0;
+      count += takesPart[i] ? 1 : 0;
     }
-    double[][] frequencies = new double[variables.size()][];
+    long[][] units = new long[Math.max(m, 1)][slots];
     for (int v = 0; v < variables.size(); v++) {
       int[] codes = variables.get(v).codesView();
-      double[] sums = new double[variables.get(v).categoryCount()];
+      int before = slotStart[v] - 1;
       for (int i = 0; i < objectCount; i++) {
         if (takesPart[i] && codes[i] > 0) {
-          sums[codes[i] - 1] += weights == null ? 1 : weights[i];
+          units[observed[i] - 1][before + codes[i]] += objectUnits[i];
         }
       }
-      frequencies[v] = sums;
     }
-    return new Participation(takesPart, observed, count, total, frequencies);
+    return new Participation(
+        takesPart, observed, count, m, scale, units, slotStart, categoryCounts, activeSlots);
   }
+
+  /** The participation that tables summed elsewhere describe: no object-level answers. */
+  static Participation of(CategoryTables tables) {
+    int m = tables.activeCount();
+    int slots = tables.activeSlots() + tables.passiveSlots();
+    long[][] units = new long[Math.max(m, 1)][slots];
+    for (int c = 1; c <= m; c++) {
+      for (int s = 0; s < slots; s++) {
+        units[c - 1][s] = tables.frequency(c, s);
+      }
+    }
+    int[] slotStart = new int[tables.variableCount()];
+    int[] categoryCounts = new int[slotStart.length];
+    for (int v = 0; v < slotStart.length; v++) {
+      slotStart[v] = tables.slotStart(v);
+      categoryCounts[v] = tables.categoryCount(v);
+    }
+    return new Participation(null, null, tables.objectCount(), m, tables.weightScale(), units,
+        slotStart, categoryCounts, tables.activeSlots());
+  }
+
+  /** The weights' scale, with the rule and the sum order of the library. */
+  private static int weightScale(double[] weights, int activeCount) {
+    double total = 0;
+    double largest = 0;
+    boolean whole = true;
+    for (double w : weights) {
+      whole = whole && w == Math.floor(w) && w < 0x1p53;
+      total += w;
+      largest = Math.max(largest, w);
+    }
+    return CategoryTables.weightScale(total, largest, whole, activeCount);
+  }
+
+  /** The first slot of each variable in the library's layout: active ones first. */
+  static int[] slotStarts(List<Variable> variables) {
+    int[] starts = new int[variables.size()];
+    int next = 0;
+    for (boolean active : new boolean[] {true, false}) {
+      for (int v = 0; v < starts.length; v++) {
+        if (variables.get(v).isActive() == active) {
+          starts[v] = next;
+          next += variables.get(v).categoryCount();
+        }
+      }
+    }
+    return starts;
+  }
+
+  /** Whether the objects are known one by one (not only through their tables). */
+  boolean hasObjects() { return takesPart != null; }
 
   boolean takesPart(int object) { return takesPart[object]; }
 
+  /** The number of active variables observed on object i. */
+  int observed(int object) { return observed[object]; }
+
   /** Whether an active variable is missing on an object that takes part. */
-  boolean anyMissing(int activeCount) {
-    for (int i = 0; i < takesPart.length; i++) {
-      if (takesPart[i] && observed[i] < activeCount) {
-        return true;
+  boolean anyMissing() {
+    for (int c = 1; c < activeCount; c++) {
+      for (long u : units[c - 1]) {
+        if (u != 0) {
+          return true;
+        }
       }
     }
     return false;
   }
 
-  /** The number of active variables observed on object i. */
-  int observed(int object) { return observed[object]; }
-
   /** The number of objects that take part. */
-  int count() { return count; }
+  long count() { return count; }
+
+  private double weight(long unitSum) { return Math.scalb((double) unitSum, -weightScale); }
+
+  /** A sum over the objects taken with their weights in units, in weights. */
+  double inWeights(double unitSum) { return Math.scalb(unitSum, -weightScale); }
 
   /** t: the sum over objects that take part of w_i times their number of observed actives. */
-  double totalMarginal() { return totalMarginal; }
+  double totalMarginal() {
+    long total = 0;
+    for (int c = 1; c <= activeCount; c++) {
+      total += activeUnits(c);
+    }
+    return weight(total);
+  }
 
-  /** D_jc of variable j (in the description's order), category c; not copied. */
-  double[] frequencies(int variable) { return frequencies[variable]; }
+  /** W+: the summed weight of the objects that take part. */
+  double participatingWeight() {
+    long total = 0;
+    for (int c = 1; c <= activeCount; c++) {
+      total += activeUnits(c) / c; // each of these objects meets c active categories
+    }
+    return weight(total);
+  }
+
+  private long activeUnits(int c) {
+    long sum = 0;
+    for (int s = 0; s < activeSlots; s++) {
+      sum += units[c - 1][s];
+    }
+    return sum;
+  }
+
+  /** D_jc of variable j (in the description's order), category c. */
+  double[] frequencies(int variable) {
+    int k = categoryCounts[variable];
+    double[] frequencies = new double[k];
+    for (int c = 0; c < k; c++) {
+      long sum = 0;
+      for (long[] byCount : units) {
+        sum += byCount[slotStart[variable] + c];
+      }
+      frequencies[c] = weight(sum);
+    }
+    return frequencies;
+  }
+
+  /**
+   * &Sigma;<sub>i in c</sub> w<sub>i</sub> / c<sub>i</sub> over the objects that take part, for
+   * each category of a variable: the counts by c divided by c, added in increasing c.
+   */
+  double[] inverseCountSums(int variable) {
+    int k = categoryCounts[variable];
+    double[] sums = new double[k];
+    for (int c = 0; c < k; c++) {
+      double sum = 0;
+      for (int observed = 1; observed <= units.length; observed++) {
+        sum += (double) units[observed - 1][slotStart[variable] + c] / observed;
+      }
+      sums[c] = Math.scalb(sum, -weightScale);
+    }
+    return sums;
+  }
 }

@@ -40,6 +40,7 @@ final class ResultAssembler {
       }
     }
 
+    ScoreMoments moments = ScoreMoments.of(x.scoreMoments(), participation);
     long activeCount = variables.stream().filter(Variable::isActive).count();
     double t = participation.totalMarginal();
     double meanWeight = t / activeCount;
@@ -63,11 +64,11 @@ final class ResultAssembler {
         }
       }
       weightedSquares.add(v.isActive() ? squares : null);
-      inverseSums.add(Statistics.inverseCountSums(v, analysis));
+      inverseSums.add(participation.inverseCountSums(index));
     }
     double[][][] contributions = Statistics.contributions(weightedSquares, p);
 
-    List<VariableResult> results = new ArrayList<>(variables.size());
+    List<VariableResult> results = new ArrayList<>(analysis.variables().size());
     double[] eigenvalues = x.eigenvalues().clone();
     for (int d = 0; d < p; d++) {
       if (!Double.isFinite(eigenvalues[d])) {
@@ -75,27 +76,33 @@ final class ResultAssembler {
             + eigenvalues[d] + " for dimension " + (d + 1));
       }
     }
-    for (int index = 0; index < variables.size(); index++) {
+    for (int index = 0; index < analysis.variables().size(); index++) {
       Variable v = variables.get(index);
       double[] rankOne = null;
       double[] loadings = null;
       if (v.quantification().isSingle()) {
         rankOne = new double[p];
         System.arraycopy(x.loadings(), index * p, rankOne, 0, p);
-        loadings = correlations(
-            v, participation, analysis, quantifications.get(index), rankOne, scores, n);
+        loadings = correlations(frequencies(participation, index), quantifications.get(index),
+            centroids.get(index), rankOne, moments);
       }
       double[] frequency = participation.frequencies(index);
       double[] discrimination = discrimination(frequency, quantifications.get(index), meanWeight);
       double[][] quality =
           Statistics.qualities(centroids.get(index), frequency, inverseSums.get(index), t);
+      Variable described = analysis.variables().get(index);
+      // A variable with excluded categories gets its test values once those are back in place.
+      Association association =
+          described == v ? Association.of(frequency, centroids.get(index), moments) : null;
       VariableResult fitted = new VariableResult(v.name(), v.role(), v.quantification(),
           v.categories(), frequency, quantifications.get(index), centroids.get(index), loadings,
-          rankOne, discrimination, contributions[index], quality, null);
-      Variable described = analysis.variables().get(index);
-      results.add(described == v ? fitted
-                                 : withExcluded(fitted, described, analysis, scores, t, loadings,
-                                     rankOne, discrimination));
+          rankOne, discrimination, contributions[index], quality, null, association);
+      int excludedIndex = analysis.excludedVariableIndex(index);
+      results.add(excludedIndex < 0
+              ? fitted
+              : withExcluded(fitted, described, participation.frequencies(excludedIndex),
+                  centroids.get(excludedIndex), participation.inverseCountSums(excludedIndex),
+                  inverseSums.get(index), t, loadings, rankOne, discrimination, moments));
     }
     double[] pairCounts = x.report(HomalsNative.REPORT_PAIR_COUNTS) == 1 ? x.pairCounts() : null;
     int tableEigenvalueCount = x.report(HomalsNative.REPORT_TABLE_EIGENVALUES);
@@ -103,54 +110,79 @@ final class ResultAssembler {
         tableEigenvalueCount > 0 ? Arrays.copyOf(x.tableEigenvalues(), tableEigenvalueCount) : null;
     Inertia inertia =
         Statistics.inertia(analysis, eigenvalues, inverseSums, pairCounts, tableEigenvalues);
-    return new HomalsResult(analysis, results, scores, eigenvalues, inertia, iterations, stopReason,
-        Solver.ofCode(x.report(HomalsNative.REPORT_SOLVER)), tieGroups(x.ties()),
-        x.report()[HomalsNative.REPORT_SUBSPACE_DISTANCE]);
+    Solver solver = Solver.ofCode(x.report(HomalsNative.REPORT_SOLVER));
+    HomalsResult result =
+        new HomalsResult(analysis, results, scores, eigenvalues, inertia, iterations, stopReason,
+            solver, tieGroups(x.ties()), x.report()[HomalsNative.REPORT_SUBSPACE_DISTANCE]);
+    if (solver != Solver.OBJECTS) {
+      result.setScoreCoefficients(scoreCoefficients(analysis, x));
+    }
+    return result;
+  }
+
+  /**
+   * [variable][category][dimension] from the library's P * S1 coefficients of the fit's active
+   * slots (the table solvers' Z), which a run from tables returns; null otherwise.
+   */
+  private static double[][][] scoreCoefficients(HomalsAnalysis analysis, NativeArguments x) {
+    List<Variable> described = analysis.variables();
+    int p = analysis.dimensions();
+    int[] slotStarts = x.slotStarts();
+    double[] z = x.scoreCoefficients();
+    if (z == null) {
+      return null;
+    }
+    int activeSlots = z.length / Math.max(p, 1);
+    double[][][] coefficients = new double[described.size()][][];
+    for (int v = 0; v < described.size(); v++) {
+      Variable variable = described.get(v);
+      coefficients[v] = new double[variable.categoryCount()][p];
+      for (int c = 0, kept = 0; c < variable.categoryCount(); c++) {
+        boolean counted = variable.isActive() && !variable.isExcluded(c);
+        for (int d = 0; d < p; d++) {
+          coefficients[v][c][d] = counted ? z[d * activeSlots + slotStarts[v] + kept] : Double.NaN;
+        }
+        kept += variable.isExcluded(c) ? 0 : 1;
+      }
+    }
+    return coefficients;
   }
 
   /**
    * The result of a variable with excluded categories, in all its categories: the kept ones as
    * fitted, the excluded ones as supplementary points at the centroids of their participating
-   * objects, with no contribution.
+   * objects, with no contribution, and test values like those of any other category.
    */
   private static VariableResult withExcluded(VariableResult fitted, Variable v,
-      HomalsAnalysis analysis, double[] scores, double t, double[] loadings, double[] rankOne,
-      double[] discrimination) {
-    Participation participation = analysis.participation();
-    int n = analysis.objectCount();
+      double[] excludedFrequency, double[][] excludedCentroids, double[] excludedInverseSums,
+      double[] keptInverseSums, double t, double[] loadings, double[] rankOne,
+      double[] discrimination, ScoreMoments moments) {
     int k = v.categoryCount();
     int p = discrimination.length;
-    int[] codes = v.codesView();
     double[] frequency = new double[k];
-    double[][] sums = new double[k][p];
-    for (int i = 0; i < n; i++) {
-      int c = codes[i] - 1;
-      if (c >= 0 && v.isExcluded(c) && participation.takesPart(i)) {
-        double w = analysis.weight(i);
-        frequency[c] += w;
-        for (int d = 0; d < p; d++) {
-          sums[c][d] += w * scores[d * n + i];
-        }
-      }
-    }
+    double[] inverseSums = new double[k];
     double[][] quantifications = new double[k][];
     double[][] centroids = new double[k][];
     double[][] contributions = new double[k][];
     boolean[] excluded = new boolean[k];
     double[][] fittedQuantifications = fitted.quantifications();
     double[][] fittedCentroids = fitted.centroids();
-    for (int c = 0, kept = 0; c < k; c++) {
+    for (int c = 0, kept = 0, excludedIndex = 0; c < k; c++) {
       excluded[c] = v.isExcluded(c);
       if (excluded[c]) {
+        frequency[c] = excludedFrequency[excludedIndex];
+        inverseSums[c] = excludedInverseSums[excludedIndex];
         centroids[c] = new double[p];
         for (int d = 0; d < p; d++) {
-          centroids[c][d] = frequency[c] > 0 ? sums[c][d] / frequency[c] : Double.NaN;
+          centroids[c][d] = frequency[c] > 0 ? excludedCentroids[excludedIndex][d] : Double.NaN;
         }
+        excludedIndex++;
         quantifications[c] = centroids[c];
         contributions[c] = new double[p];
         Arrays.fill(contributions[c], Double.NaN);
       } else {
         frequency[c] = fitted.frequency(kept);
+        inverseSums[c] = keptInverseSums[kept];
         quantifications[c] = fittedQuantifications[kept];
         centroids[c] = fittedCentroids[kept];
         contributions[c] = new double[p];
@@ -160,11 +192,11 @@ final class ResultAssembler {
         kept++;
       }
     }
-    double[][] quality =
-        Statistics.qualities(centroids, frequency, Statistics.inverseCountSums(v, analysis), t);
+    double[][] quality = Statistics.qualities(centroids, frequency, inverseSums, t);
     return new VariableResult(v.name(), v.role(), v.quantification(), v.categories(), frequency,
         quantifications, centroids, loadings, rankOne, discrimination,
-        v.isActive() ? contributions : null, quality, excluded);
+        v.isActive() ? contributions : null, quality, excluded,
+        Association.of(frequency, centroids, moments));
   }
 
   /** The groups of tied dimensions from, for each, the last dimension it is tied with. */
@@ -207,48 +239,45 @@ final class ResultAssembler {
     return values;
   }
 
+  private static double[] frequencies(Participation participation, int variable) {
+    return participation.frequencies(variable);
+  }
+
   /**
    * The correlations between a single variable's quantified values and the object scores, per
-   * dimension, weighted, over the participating objects observed on it. Its category scores are
-   * its quantifications on the dimension of the largest factor, divided by that factor.
+   * dimension, weighted, over the participating objects, those missing on the variable taking
+   * its mean value. Its category scores are its quantifications on the dimension of the largest
+   * factor, divided by that factor. From the categories' frequencies and centroids and the
+   * moments of the scores alone: the covariance is &Sigma;<sub>c</sub> D<sub>c</sub>
+   * (z<sub>c</sub> - z&#772;) y&#772;<sub>cd</sub>.
    */
-  static double[] correlations(Variable v, Participation participation, HomalsAnalysis analysis,
-      double[][] quantification, double[] factors, double[] scores, int n) {
+  static double[] correlations(double[] frequency, double[][] quantification, double[][] centroids,
+      double[] factors, ScoreMoments moments) {
     int p = factors.length;
     int largest = 0;
     for (int d = 1; d < p; d++) {
       largest = Math.abs(factors[d]) > Math.abs(factors[largest]) ? d : largest;
     }
     double[] z = new double[quantification.length];
+    double weight = 0;
+    double meanZ = 0;
     for (int c = 0; c < z.length; c++) {
       z[c] = quantification[c][largest] / factors[largest];
+      weight += frequency[c];
+      meanZ += frequency[c] * z[c];
     }
-    int[] codes = v.codesView();
+    meanZ /= weight;
+    double zSquares = 0;
+    for (int c = 0; c < z.length; c++) {
+      zSquares += frequency[c] * (z[c] - meanZ) * (z[c] - meanZ);
+    }
     double[] correlations = new double[p];
     for (int d = 0; d < p; d++) {
-      double weight = 0, mean = 0, meanZ = 0;
-      for (int i = 0; i < n; i++) {
-        if (participation.takesPart(i) && codes[i] > 0) {
-          double w = analysis.weight(i);
-          weight += w;
-          mean += w * scores[d * n + i];
-          meanZ += w * z[codes[i] - 1];
-        }
+      double product = 0;
+      for (int c = 0; c < z.length; c++) {
+        product += frequency[c] * (z[c] - meanZ) * centroids[c][d];
       }
-      mean /= weight;
-      meanZ /= weight;
-      double product = 0, zSquares = 0, xSquares = 0;
-      for (int i = 0; i < n; i++) {
-        if (participation.takesPart(i) && codes[i] > 0) {
-          double w = analysis.weight(i);
-          double zi = z[codes[i] - 1] - meanZ;
-          double xi = scores[d * n + i] - mean;
-          product += w * zi * xi;
-          zSquares += w * zi * zi;
-          xSquares += w * xi * xi;
-        }
-      }
-      correlations[d] = product / Math.sqrt(zSquares * xSquares);
+      correlations[d] = product / Math.sqrt(zSquares * moments.squares(d));
     }
     return correlations;
   }

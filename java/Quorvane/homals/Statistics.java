@@ -11,19 +11,6 @@ import java.util.List;
 final class Statistics {
   private Statistics() {}
 
-  /** &Sigma;<sub>i in c</sub> w<sub>i</sub> / c<sub>i</sub> over the objects that take part. */
-  static double[] inverseCountSums(Variable v, HomalsAnalysis analysis) {
-    Participation participation = analysis.participation();
-    int[] codes = v.codesView();
-    double[] sums = new double[v.categoryCount()];
-    for (int i = 0; i < codes.length; i++) {
-      if (participation.takesPart(i) && codes[i] > 0) {
-        sums[codes[i] - 1] += (double) analysis.weight(i) / participation.observed(i);
-      }
-    }
-    return sums;
-  }
-
   /**
    * cos2: the squared centroid on each dimension over the category's squared distance from the
    * origin in the space of all dimensions, (t / D<sup>2</sup>) &Sigma;<sub>i in c</sub>
@@ -88,10 +75,7 @@ final class Statistics {
       double[] pairCounts, double[] tableEigenvalues) {
     List<Variable> variables = analysis.fitVariables();
     Participation participation = analysis.participation();
-    double weight = 0;
-    for (int i = 0; i < analysis.objectCount(); i++) {
-      weight += participation.takesPart(i) ? analysis.weight(i) : 0;
-    }
+    double weight = participation.participatingWeight();
     double total = 0;
     int active = 0;
     boolean allMultiple = true;
@@ -127,7 +111,7 @@ final class Statistics {
       adjustment = "withheld: one active variable";
     } else if (!allMultiple) {
       adjustment = "withheld: single variables";
-    } else if (!participation.anyMissing(active)) {
+    } else if (!participation.anyMissing()) {
       adjustedTotal =
           pairCounts != null ? meanPairInertia(analysis, pairCounts) : meanPairInertia(analysis);
       adjustment = "greenacre";

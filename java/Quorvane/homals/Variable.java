@@ -149,6 +149,14 @@ public final class Variable {
         name, checked, copy, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null, null);
   }
 
+  /**
+   * A variable known by its categories alone, without objects: for an analysis from tables
+   * summed elsewhere ({@link HomalsAnalysis.Builder#tables}). It describes 0 objects.
+   */
+  public static Variable ofCategories(String name, List<String> categories) {
+    return ofCodes(name, new int[0], categories);
+  }
+
   /** This variable as a passive one. */
   public Variable passive() {
     return new Variable(name, categories, codes, Role.PASSIVE, quantification, values, excluded);
@@ -291,6 +299,36 @@ public final class Variable {
     }
     return new Variable(
         name, Collections.unmodifiableList(kept), fitCodes, role, quantification, fitValues, null);
+  }
+
+  /**
+   * Package use: with exclusions, a passive multiple variable of the excluded categories alone
+   * (in order, the other cells missing), which the library places as it places every passive
+   * category: its centroids are the excluded categories' supplementary points. Null without
+   * exclusions.
+   */
+  Variable excludedVariable() {
+    if (excluded == null) {
+      return null;
+    }
+    int[] renumber = excludedCodes();
+    int[] shadowCodes = new int[codes.length];
+    for (int i = 0; i < codes.length; i++) {
+      shadowCodes[i] = renumber[codes[i]];
+    }
+    return new Variable(name, Collections.unmodifiableList(excludedCategories()), shadowCodes,
+        Role.PASSIVE, Quantification.MULTIPLE_NOMINAL, null, null);
+  }
+
+  /** For each code 0..k, its code among the excluded categories alone (0: not excluded). */
+  int[] excludedCodes() {
+    int[] renumber = new int[categories.size() + 1];
+    for (int c = 0, next = 0; c < categories.size(); c++) {
+      if (excluded != null && excluded[c]) {
+        renumber[c + 1] = ++next;
+      }
+    }
+    return renumber;
   }
 
   /**

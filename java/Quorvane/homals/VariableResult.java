@@ -4,9 +4,10 @@ import java.util.List;
 
 /**
  * The results for one variable: its categories with their weighted frequencies, quantifications
- * and centroids, its loadings when it is single, and its discrimination measure on every
- * dimension. Dimensions are numbered from 0; categories are in the variable's order. Immutable.
- * See {@link HomalsResult} for the definitions.
+ * and centroids, its loadings when it is single, its discrimination measure on every dimension,
+ * and how its categories and the variable as a whole go with each dimension (test values and
+ * correlation ratios). Dimensions are numbered from 0; categories are in the variable's order.
+ * Immutable. See {@link HomalsResult} for the definitions.
  */
 public final class VariableResult {
   private final String name;
@@ -21,12 +22,13 @@ public final class VariableResult {
   private final double[] discrimination;
   private final double[][] contributions;
   private final double[][] qualities;
+  private final Association association;
   private final boolean[] excluded; // null: none
 
   VariableResult(String name, Role role, Quantification quantification, List<String> categories,
       double[] frequencies, double[][] quantifications, double[][] centroids, double[] loadings,
       double[] rankOneLoadings, double[] discrimination, double[][] contributions,
-      double[][] qualities, boolean[] excluded) {
+      double[][] qualities, boolean[] excluded, Association association) {
     this.name = name;
     this.role = role;
     this.quantification = quantification;
@@ -42,6 +44,7 @@ public final class VariableResult {
     this.discrimination = discrimination.clone();
     this.contributions = contributions;
     this.qualities = qualities;
+    this.association = association;
     this.excluded = excluded;
   }
 
@@ -135,10 +138,11 @@ public final class VariableResult {
   /**
    * The component loadings of a single variable, one per dimension: the correlation between the
    * variable's quantified values (the score z<sub>c</sub> of each object's category) and the
-   * object scores on dimension d, weighted by w<sub>i</sub>, over the participating objects
-   * observed on the variable. Between -1 and 1; squared, the share of the dimension's variance
-   * over those objects that the quantified variable accounts for. {@code null} for a multiple
-   * variable.
+   * object scores on dimension d, weighted by w<sub>i</sub>, over the participating objects,
+   * those missing on the variable taking its mean value (so that it follows from the categories'
+   * frequencies and centroids, whatever holds the objects). Between -1 and 1; squared, the share
+   * of the dimension's variance that the quantified variable accounts for. On complete data, the
+   * ordinary weighted correlation. {@code null} for a multiple variable.
    */
   public double[] loadings() { return loadings == null ? null : loadings.clone(); }
 
@@ -172,4 +176,63 @@ public final class VariableResult {
 
   /** The discrimination measures of all dimensions (a copy). */
   public double[] discriminationMeasures() { return discrimination.clone(); }
+
+  /**
+   * The test value of category c on dimension d: whether the category's objects lie further out
+   * on the dimension than a random draw of as many objects would. With n = W<sub>+</sub> the
+   * summed weight of the participating objects, n<sub>c</sub> = D<sub>c</sub> that of the
+   * category's, y&#772;<sub>c</sub> their weighted mean score (the centroid), and x&#772; =
+   * S1 / n and s<sup>2</sup> = S2 / n - x&#772;<sup>2</sup> the weighted mean and variance of
+   * the scores of all participating objects on d (S1 = &Sigma; w<sub>i</sub> x<sub>id</sub>, S2
+   * = &Sigma; w<sub>i</sub> x<sub>id</sub><sup>2</sup>):
+   *
+   * <p>v = (y&#772;<sub>c</sub> - x&#772;) / &radic;(s<sup>2</sup> / n<sub>c</sub> &middot; (n -
+   * n<sub>c</sub>) / (n - 1)),
+   *
+   * <p>the standardised difference of the mean of a draw without replacement of n<sub>c</sub>
+   * objects from the n. Weights count as frequencies: an object of weight 3 counts as three, so
+   * multiplying every weight by a factor f multiplies v by about &radic;f. |v| &gt; 2 is the usual
+   * mark of a category that characterises the dimension. For active, passive and excluded
+   * categories alike; NaN for a category without weight or one that holds every participating
+   * object.
+   */
+  public double vTest(int category, int dimension) {
+    return association.vTests[category(category)][dimension(dimension)];
+  }
+
+  /** The two-sided p-value of {@link #vTest}: 2 (1 - &Phi;(|v|)), &Phi; the standard normal. */
+  public double vTestP(int category, int dimension) {
+    return association.vTestP[category(category)][dimension(dimension)];
+  }
+
+  /** All test values, [category][dimension] (a copy). */
+  public double[][] vTests() {
+    double[][] copy = new double[association.vTests.length][];
+    for (int c = 0; c < copy.length; c++) {
+      copy[c] = association.vTests[c].clone();
+    }
+    return copy;
+  }
+
+  /**
+   * The correlation ratio &eta;<sup>2</sup> of the variable with dimension d: the share of the
+   * variance of the scores of all participating objects that lies between the variable's groups,
+   * &Sigma;<sub>g</sub> n<sub>g</sub> (y&#772;<sub>g</sub> - x&#772;)<sup>2</sup> / (S2 -
+   * W<sub>+</sub> x&#772;<sup>2</sup>) (x&#772;, S2 and W<sub>+</sub> as in {@link #vTest}). The
+   * groups are its categories (excluded ones included), of weights D<sub>c</sub> and means their
+   * centroids, and, when some participating objects are missing on the variable, one more group
+   * of them, of weight W<sub>+</sub> - &Sigma; D<sub>c</sub> and mean (S1 - &Sigma; D<sub>c</sub>
+   * y&#772;<sub>c</sub>) / that weight. Between 0 and 1; on complete data it equals the
+   * discrimination measure of a multiple variable, and for a single variable it says what the
+   * categories' centroids show, whatever the quantification.
+   */
+  public double etaSquared(int dimension) { return association.etaSquared[dimension(dimension)]; }
+
+  /**
+   * The p-value of {@link #etaSquared}: P(F &ge; (&eta;<sup>2</sup> / (g - 1)) / ((1 -
+   * &eta;<sup>2</sup>) / (n - g))) for F on g - 1 and n - g degrees of freedom, with g the groups
+   * of positive weight and n = W<sub>+</sub> (weights count as frequencies). NaN for fewer than
+   * two groups, or no more weight than groups.
+   */
+  public double etaSquaredP(int dimension) { return association.etaSquaredP[dimension(dimension)]; }
 }

@@ -3,6 +3,7 @@ package Quorvane.homals.cli;
 import Quorvane.homals.AnalysisFailedException;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
+import Quorvane.homals.NumericCorrelation;
 import Quorvane.homals.StopReason;
 import Quorvane.homals.plot.JointPlot;
 import Quorvane.homals.plot.Plots;
@@ -39,9 +40,9 @@ import picocli.CommandLine.Spec;
     sortOptions = false,
     description =
         {"Runs a homogeneity analysis of the categorical columns of a CSV file and writes "
-                + "categories.csv, objects.csv, summary.txt, summary.json, model.json (for "
-                + "'tallowmere project'), the plots (PNG and SVG) and report.html into the output "
-                + "folder.",
+                + "categories.csv, variables.csv, objects.csv, summary.txt, summary.json, "
+                + "model.json (for 'tallowmere project'), the plots (PNG and SVG) and report.html "
+                + "into the output folder.",
             "The first line of the file names the columns. Cells are category labels; an empty "
                 + "cell is a missing value. With --codes, cells are integer codes 1..k and "
                 + "0 (or empty) is missing."})
@@ -97,10 +98,11 @@ final class AnalyseCommand implements Callable<Integer> {
 
   /**
    * What the command line makes of the file: the analysis, the object names if any, notes for
-   * the summary, and warnings to tell once the reading is done.
+   * the summary, warnings to tell once the reading is done, and the values of the --numeric
+   * columns by name (NaN where missing).
    */
-  record Input(HomalsAnalysis analysis, List<String> ids, InputNotes notes, List<String> warnings) {
-  }
+  record Input(HomalsAnalysis analysis, List<String> ids, InputNotes notes, List<String> warnings,
+      Map<String, double[]> numeric) {}
 
   @Override
   public Integer call() throws Exception {
@@ -133,13 +135,15 @@ final class AnalyseCommand implements Callable<Integer> {
     if (!result.converged()) {
       progress.warn(notConverged(result));
     }
+    List<NumericCorrelation> numeric = new ArrayList<>();
+    input.numeric().forEach((name, values) -> numeric.add(result.correlation(name, values)));
 
     try (OutputFolder folder = OutputFolder.in(output, opener)) {
       // The tables and the plots need nothing of each other: the tables are written in a thread
       // of their own while the plots are drawn.
       Callable<List<Path>> write = () -> {
         List<Path> files = new ArrayList<>(
-            ResultFiles.write(result, folder, data, input.ids(), input.notes(), rawCells));
+            ResultFiles.write(result, numeric, folder, data, input.ids(), input.notes(), rawCells));
         files.addAll(ModelFile.write(result, folder, options, progress));
         return files;
       };
@@ -149,7 +153,7 @@ final class AnalyseCommand implements Callable<Integer> {
       writer.setDaemon(true);
       writer.start();
       try {
-        drawPlots(progress, result, folder);
+        drawPlots(progress, result, numeric, folder);
       } finally {
         finish(tables);
       }
@@ -259,8 +263,8 @@ final class AnalyseCommand implements Callable<Integer> {
             + " iterations; the results are written but meaningless";
   }
 
-  private void drawPlots(Progress progress, HomalsResult result, OutputFolder folder)
-      throws Exception {
+  private void drawPlots(Progress progress, HomalsResult result, List<NumericCorrelation> numeric,
+      OutputFolder folder) throws Exception {
     Plots.PlotSet plots = Plots.PlotSet.NONE;
     Path staging = folder.staging();
     if (!noPlot) {
@@ -268,7 +272,8 @@ final class AnalyseCommand implements Callable<Integer> {
         progress.say("one dimension only: no joint plot");
       }
       String plotTitle = title != null ? title : "Joint plot of " + data.getFileName();
-      plots = Plots.writeAll(result, plotOptions.settings(result, plotSize, plotTitle), staging,
+      plots = Plots.writeAll(result,
+          plotOptions.settings(result, plotSize, plotTitle).withArrows(numeric), staging,
           (name, work)
               -> progress.phase(name, named(folder, name, null, work), null,
                   files -> wrote(files.stream().map(folder::shown).toList())));
@@ -276,7 +281,8 @@ final class AnalyseCommand implements Callable<Integer> {
     ReportSettings report = new ReportSettings(title, String.valueOf(data.getFileName()),
         commandSpec.commandLine().getParseResult().originalArgs());
     Plots.PlotSet drawn = plots;
-    Callable<List<Path>> write = () -> List.of(HtmlReport.write(result, report, staging, drawn));
+    Callable<List<Path>> write =
+        () -> List.of(HtmlReport.write(result, numeric, report, staging, drawn));
     progress.phase("writing report",
         named(folder, "writing the report", staging.resolve(HtmlReport.FILE_NAME), write), null,
         files -> wrote(files.stream().map(folder::shown).toList()));

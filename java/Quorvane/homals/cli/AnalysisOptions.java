@@ -54,7 +54,8 @@ final class AnalysisOptions {
 
   @Option(names = {"-w", "--weight"}, paramLabel = "COLUMN",
       description = "Column of object weights: counts, or survey weights with any decimals; "
-          + "finite numbers of 0 or more. Multiplying every weight by one factor changes nothing.")
+          + "finite numbers of 0 or more. Multiplying every weight by one factor changes nothing "
+          + "but the frequencies and the tests, which count weights as frequencies.")
   String weight;
 
   @Option(names = "--id", paramLabel = "COLUMN",
@@ -68,6 +69,12 @@ final class AnalysisOptions {
   @Option(names = {"-x", "--exclude"}, paramLabel = "COLUMN", split = ",",
       description = "Columns to leave out.")
   List<String> exclude = new ArrayList<>();
+
+  @Option(names = "--numeric", paramLabel = "COLUMN", split = ",",
+      description = "Numeric columns that are not analysed but correlated with the dimensions "
+          + "(numeric.csv, the summaries, arrows on the joint plot); an empty cell or a --missing "
+          + "text is missing.")
+  List<String> numeric = new ArrayList<>();
 
   @Option(names = "--codes",
       description = "Cells are integer codes 1..k; 0, negative or empty cells are missing.")

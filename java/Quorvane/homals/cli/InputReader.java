@@ -54,8 +54,11 @@ final class InputReader {
       HomalsAnalysis analysis = describe(columns, rows, missingCells, leftOut);
       InputNotes notes = new InputNotes(csv.delimiter(), options.delimiter == null, charset.name(),
           missingCells, leftOut, options.missingAsCategory);
+      Map<String, double[]> numeric = new LinkedHashMap<>();
+      columns.numeric().forEach((name, column) -> numeric.put(name, column.values()));
       return new AnalyseCommand.Input(analysis,
-          columns.ids() == null ? null : columns.ids().cells(), notes, List.copyOf(warnings));
+          columns.ids() == null ? null : columns.ids().cells(), notes, List.copyOf(warnings),
+          numeric);
     }
   }
 
@@ -64,16 +67,18 @@ final class InputReader {
    *
    * @param analysed the analysed column names in order (each name's collector is in
    *     {@code byName})
+   * @param numeric the columns of --numeric, by name
    */
   private record Columns(List<String> analysed, Map<String, CsvColumns.Column> byName,
-      WeightColumn weights, TextColumn ids, Map<Integer, CsvColumns.Column> byIndex) {}
+      WeightColumn weights, TextColumn ids, Map<String, NumericColumn> numeric,
+      Map<Integer, CsvColumns.Column> byIndex) {}
 
   /** Checks the options against the header and decides what to keep of each column. */
   private Columns plan(CsvColumns csv) {
     List<String> header = csv.header();
     for (List<String> names : List.of(options.passive, options.columns, options.exclude,
-             new ArrayList<>(options.single.keySet()), new ArrayList<>(options.order.keySet()),
-             new ArrayList<>(options.values.keySet()),
+             options.numeric, new ArrayList<>(options.single.keySet()),
+             new ArrayList<>(options.order.keySet()), new ArrayList<>(options.values.keySet()),
              new ArrayList<>(options.excludeCategory.keySet()))) {
       for (String name : names) {
         csv.column(name);
@@ -93,6 +98,8 @@ final class InputReader {
     analysed.removeAll(options.exclude);
     analysed.remove(options.weight);
     analysed.remove(options.id);
+    checkNumeric();
+    analysed.removeAll(options.numeric);
     for (String name : options.passive) {
       requireAnalysed(analysed, name, "--passive");
     }
@@ -131,8 +138,37 @@ final class InputReader {
     if (ids != null) {
       byIndex.merge(csv.column(options.id), ids, CsvColumns::both);
     }
+    Map<String, NumericColumn> numeric = new LinkedHashMap<>();
+    for (String name : options.numeric) {
+      NumericColumn column = new NumericColumn(name, missingTexts);
+      if (numeric.putIfAbsent(name, column) == null) {
+        byIndex.merge(csv.column(name), column, CsvColumns::both);
+      }
+    }
     plotOptions.collect(csv, analysed, missingTexts, byIndex);
-    return new Columns(analysed, byName, weights, ids, byIndex);
+    return new Columns(analysed, byName, weights, ids, numeric, byIndex);
+  }
+
+  /**
+   * Refuses a column of --numeric that another option analyses or describes as categories: it
+   * is one or the other, and silently dropping either option would surprise.
+   */
+  private void checkNumeric() {
+    Map<String, List<String>> named = new LinkedHashMap<>();
+    named.put("--columns", options.columns);
+    named.put("--passive", options.passive);
+    named.put("--single", new ArrayList<>(options.single.keySet()));
+    named.put("--order", new ArrayList<>(options.order.keySet()));
+    named.put("--values", new ArrayList<>(options.values.keySet()));
+    for (String name : options.numeric) {
+      for (Map.Entry<String, List<String>> option : named.entrySet()) {
+        if (option.getValue().contains(name)) {
+          throw new CliException("column '" + name + "' is given to both --numeric and "
+              + option.getKey() + "; a numeric column is correlated with the solution, not "
+              + "analysed");
+        }
+      }
+    }
   }
 
   private static void requireAnalysed(List<String> analysed, String name, String option) {

@@ -38,8 +38,14 @@ final class PlotOptions {
           + "of objects without -w).")
   String colourBy;
 
-  /** The colouring column's labels, when it is not analysed and so not read otherwise. */
-  private LabelColumn colourColumn;
+  @Option(names = "--ellipses", paramLabel = "COLUMN",
+      description = "Draw in the joint plot a concentration ellipse for each category of this "
+          + "column, analysed or not: two standard deviations about the weighted mean of its "
+          + "objects, along the principal axes of their weighted covariance.")
+  String ellipses;
+
+  /** The labels of the columns of --colour-by and --ellipses that are not analysed, by name. */
+  private final Map<String, LabelColumn> unanalysed = new HashMap<>();
 
   /** Refuses what no plot can show, before the analysis runs. */
   void check(int dimensions) {
@@ -86,16 +92,22 @@ final class PlotOptions {
     return numbers.stream().map(String::valueOf).collect(Collectors.joining(","));
   }
 
-  /** Adds a collector of the colouring column's labels, unless the analysis reads it anyway. */
+  /**
+   * Adds a collector of the labels of the columns that colour the objects or get ellipses,
+   * unless the analysis reads them anyway.
+   */
   void collect(CsvColumns csv, List<String> analysed, Set<String> missingTexts,
       Map<Integer, CsvColumns.Column> byIndex) {
-    if (colourBy == null) {
-      return;
-    }
-    int index = csv.column(colourBy);
-    if (!analysed.contains(colourBy)) {
-      colourColumn = new LabelColumn(missingTexts);
-      byIndex.merge(index, colourColumn, CsvColumns::both);
+    for (String name : new String[] {colourBy, ellipses}) {
+      if (name == null) {
+        continue;
+      }
+      int index = csv.column(name);
+      if (!analysed.contains(name) && !unanalysed.containsKey(name)) {
+        LabelColumn column = new LabelColumn(missingTexts);
+        unanalysed.put(name, column);
+        byIndex.merge(index, column, CsvColumns::both);
+      }
     }
   }
 
@@ -104,19 +116,24 @@ final class PlotOptions {
     if (plotDimensions != null) {
       settings = settings.withPlanes(planes(result.dimensions()));
     }
-    return colourBy == null ? settings : settings.withColours(colours(result));
+    if (ellipses != null) {
+      settings = settings.withEllipses(column(result, ellipses));
+    }
+    return colourBy == null ? settings : settings.withColours(column(result, colourBy));
   }
 
   /**
-   * An analysed column colours by its variable's categories, in their order; another column's
-   * labels are ordered as a variable's would be.
+   * The categories of a column that colours the objects or gets ellipses: an analysed column's
+   * are its variable's, in their order; another column's labels are ordered as a variable's
+   * would be.
    */
-  private ObjectColours colours(HomalsResult result) {
-    if (colourColumn == null) {
-      Variable variable = result.analysis().variable(colourBy);
-      return new ObjectColours(colourBy, variable.categories(), variable.codes());
+  private ObjectColours column(HomalsResult result, String name) {
+    LabelColumn read = unanalysed.get(name);
+    if (read == null) {
+      Variable variable = result.analysis().variable(name);
+      return new ObjectColours(name, variable.categories(), variable.codes());
     }
-    List<String> seen = colourColumn.labels();
+    List<String> seen = read.labels();
     List<String> categories = Variable.categoryOrder(seen);
     Map<String, Integer> position = new HashMap<>();
     for (int c = 0; c < categories.size(); c++) {
@@ -126,7 +143,6 @@ final class PlotOptions {
     for (int c = 0; c < seen.size(); c++) {
       renumber[c + 1] = position.get(seen.get(c));
     }
-    return new ObjectColours(
-        colourBy, categories, colourColumn.codes(renumber, new int[colourColumn.size()]));
+    return new ObjectColours(name, categories, read.codes(renumber, new int[read.size()]));
   }
 }

@@ -2,11 +2,13 @@ package Quorvane.homals.cli;
 
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
+import Quorvane.homals.NumericCorrelation;
 import Quorvane.homals.VariableResult;
 import java.io.IOException;
 import java.io.OutputStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
+import java.util.ArrayList;
 import java.util.List;
 
 /** Writes the result files of a run: the two tables here, the summaries by their own classes. */
@@ -14,20 +16,30 @@ final class ResultFiles {
   private ResultFiles() {}
 
   /**
-   * Writes categories.csv, objects.csv, summary.txt and summary.json into {@code folder}.
+   * Writes categories.csv, variables.csv, objects.csv, summary.txt and summary.json into {@code
+   * folder}, and numeric.csv when there are numeric variables.
    *
+   * @param numeric the correlations of the --numeric columns with the dimensions
    * @param ids one name per object for objects.csv, or {@code null} to number the objects
    * @param notes what the command line made of its input, for the summary
    * @param rawCells whether text cells of the CSV files are written as they are, even those
    *     that a spreadsheet would run as formulas
    * @return the files written, at the places they will have
    */
-  static List<Path> write(HomalsResult result, OutputFolder folder, Path source, List<String> ids,
-      InputNotes notes, boolean rawCells) {
-    return List.of(folder.write("categories.csv", out -> writeCategories(result, out, rawCells)),
-        folder.write("objects.csv", out -> writeObjects(result, out, ids, rawCells)),
-        folder.write("summary.txt", out -> text(out, SummaryText.of(result, source, notes))),
-        folder.write("summary.json", out -> text(out, SummaryJson.of(result, source, notes))));
+  static List<Path> write(HomalsResult result, List<NumericCorrelation> numeric,
+      OutputFolder folder, Path source, List<String> ids, InputNotes notes, boolean rawCells) {
+    List<Path> files = new ArrayList<>();
+    files.add(folder.write("categories.csv", out -> writeCategories(result, out, rawCells)));
+    files.add(folder.write("variables.csv", out -> writeVariables(result, out, rawCells)));
+    if (!numeric.isEmpty()) {
+      files.add(folder.write("numeric.csv", out -> writeNumeric(result, numeric, out, rawCells)));
+    }
+    files.add(folder.write("objects.csv", out -> writeObjects(result, out, ids, rawCells)));
+    files.add(folder.write(
+        "summary.txt", out -> text(out, SummaryText.of(result, numeric, source, notes))));
+    files.add(folder.write(
+        "summary.json", out -> text(out, SummaryJson.of(result, numeric, source, notes))));
+    return files;
   }
 
   private static void text(OutputStream out, String text) throws IOException {
@@ -37,22 +49,16 @@ final class ResultFiles {
   /**
    * One row per category: variable, role, quantification, category, frequency, the
    * quantification dim1..dimP, the contribution in per cent to each dimension ctr1..ctrP (active
-   * categories only), the quality cos2_1..cos2_P, and for single variables the category's
-   * centroid centroid1..centroidP beside its rank-one quantification.
+   * categories only), the quality cos2_1..cos2_P, for single variables the category's centroid
+   * centroid1..centroidP beside its rank-one quantification, and the test values v1..vP with
+   * their p-values p1..pP.
    */
   static void writeCategories(HomalsResult result, OutputStream out, boolean rawCells)
       throws IOException {
     int p = result.dimensions();
     try (CsvOutput csv = new CsvOutput(out, rawCells)) {
-      for (String name : List.of("variable", "role", "quantification", "category", "frequency")) {
-        csv.text(name);
-      }
-      for (String prefix : List.of("dim", "ctr", "cos2_", "centroid")) {
-        for (int d = 1; d <= p; d++) {
-          csv.text(prefix + d);
-        }
-      }
-      csv.endRow();
+      header(csv, List.of("variable", "role", "quantification", "category", "frequency"),
+          List.of("dim", "ctr", "cos2_", "centroid", "v", "p"), p);
       for (VariableResult v : result.variables()) {
         boolean single = v.quantification().isSingle();
         for (int c = 0; c < v.categories().size(); c++) {
@@ -73,10 +79,73 @@ final class ResultFiles {
           for (int d = 0; d < p; d++) {
             csv.numberOrEmpty(single ? v.centroid(c, d) : Double.NaN);
           }
+          for (int d = 0; d < p; d++) {
+            csv.numberOrEmpty(v.vTest(c, d));
+          }
+          for (int d = 0; d < p; d++) {
+            csv.numberOrEmpty(v.vTestP(c, d));
+          }
           csv.endRow();
         }
       }
     }
+  }
+
+  /**
+   * One row per variable: variable, role, quantification, the correlation ratio with each
+   * dimension eta2_1..eta2_P and its p-value p_1..p_P.
+   */
+  static void writeVariables(HomalsResult result, OutputStream out, boolean rawCells)
+      throws IOException {
+    int p = result.dimensions();
+    try (CsvOutput csv = new CsvOutput(out, rawCells)) {
+      header(csv, List.of("variable", "role", "quantification"), List.of("eta2_", "p_"), p);
+      for (VariableResult v : result.variables()) {
+        csv.text(v.name());
+        csv.text(v.isActive() ? "active" : "passive");
+        csv.text(v.quantification().describe());
+        for (int d = 0; d < p; d++) {
+          csv.numberOrEmpty(v.etaSquared(d));
+        }
+        for (int d = 0; d < p; d++) {
+          csv.numberOrEmpty(v.etaSquaredP(d));
+        }
+        csv.endRow();
+      }
+    }
+  }
+
+  /**
+   * One row per numeric variable: variable, the summed weight of the participating objects
+   * with a value (observed), and the correlation with each dimension r1..rP.
+   */
+  static void writeNumeric(HomalsResult result, List<NumericCorrelation> numeric, OutputStream out,
+      boolean rawCells) throws IOException {
+    try (CsvOutput csv = new CsvOutput(out, rawCells)) {
+      header(csv, List.of("variable", "observed"), List.of("r"), result.dimensions());
+      for (NumericCorrelation variable : numeric) {
+        csv.text(variable.name());
+        csv.number(variable.observedWeight());
+        for (double r : variable.correlations()) {
+          csv.numberOrEmpty(r);
+        }
+        csv.endRow();
+      }
+    }
+  }
+
+  /** The named columns, then each prefix numbered 1..p. */
+  private static void header(CsvOutput csv, List<String> names, List<String> prefixes, int p)
+      throws IOException {
+    for (String name : names) {
+      csv.text(name);
+    }
+    for (String prefix : prefixes) {
+      for (int d = 1; d <= p; d++) {
+        csv.text(prefix + d);
+      }
+    }
+    csv.endRow();
   }
 
   /**

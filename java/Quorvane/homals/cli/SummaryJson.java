@@ -1,8 +1,11 @@
 package Quorvane.homals.cli;
 
+import Quorvane.homals.DimensionDescription;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Inertia;
+import Quorvane.homals.NumericCorrelation;
+import Quorvane.homals.Role;
 import Quorvane.homals.VariableResult;
 import com.google.gson.GsonBuilder;
 import com.google.gson.JsonArray;
@@ -22,7 +25,8 @@ import java.util.List;
 final class SummaryJson {
   private SummaryJson() {}
 
-  static String of(HomalsResult result, Path source, InputNotes notes) {
+  static String of(
+      HomalsResult result, List<NumericCorrelation> numeric, Path source, InputNotes notes) {
     JsonObject root = new JsonObject();
     root.addProperty("source", String.valueOf(source.getFileName()));
     root.addProperty("objects", result.objectCount());
@@ -49,6 +53,20 @@ final class SummaryJson {
       variables.add(variable(v, notes));
     }
     root.add("variables", variables);
+    JsonArray correlations = new JsonArray();
+    for (NumericCorrelation variable : numeric) {
+      JsonObject entry = new JsonObject();
+      entry.addProperty("name", variable.name());
+      entry.add("observed", number(variable.observedWeight()));
+      entry.add("correlations", numbers(variable.correlations()));
+      correlations.add(entry);
+    }
+    root.add("numeric", correlations);
+    JsonArray descriptions = new JsonArray();
+    for (DimensionDescription description : result.describeDimensions()) {
+      descriptions.add(description(description));
+    }
+    root.add("dimensionDescription", descriptions);
     return new GsonBuilder().setPrettyPrinting().serializeNulls().create().toJson(root) + "\n";
   }
 
@@ -101,6 +119,35 @@ final class SummaryJson {
     variable.add("discrimination", numbers(v.discriminationMeasures()));
     variable.add("loadings", v.loadings() == null ? JsonNull.INSTANCE : numbers(v.loadings()));
     return variable;
+  }
+
+  /** A dimension's variables by eta2 and its categories with |v| above 2 by v. */
+  private static JsonObject description(DimensionDescription description) {
+    JsonObject dimension = new JsonObject();
+    dimension.addProperty("dimension", description.dimension() + 1);
+    JsonArray variables = new JsonArray();
+    for (DimensionDescription.VariableEntry entry : description.variables()) {
+      JsonObject variable = new JsonObject();
+      variable.addProperty("name", entry.variable());
+      variable.addProperty("role", entry.role() == Role.ACTIVE ? "active" : "passive");
+      variable.add("eta2", number(entry.etaSquared()));
+      variable.add("p", number(entry.p()));
+      variables.add(variable);
+    }
+    dimension.add("variables", variables);
+    JsonArray categories = new JsonArray();
+    for (DimensionDescription.CategoryEntry entry : description.categories()) {
+      JsonObject category = new JsonObject();
+      category.addProperty("variable", entry.variable());
+      category.addProperty("category", entry.category());
+      category.addProperty("excluded", entry.excluded());
+      category.add("frequency", number(entry.frequency()));
+      category.add("v", number(entry.vTest()));
+      category.add("p", number(entry.p()));
+      categories.add(category);
+    }
+    dimension.add("categories", categories);
+    return dimension;
   }
 
   private static JsonArray numbers(double[] values) {

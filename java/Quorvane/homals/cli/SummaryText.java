@@ -3,10 +3,12 @@ package Quorvane.homals.cli;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Inertia;
+import Quorvane.homals.NumericCorrelation;
 import Quorvane.homals.Variable;
 import Quorvane.homals.VariableResult;
 import java.math.BigDecimal;
 import java.nio.file.Path;
+import java.util.List;
 import java.util.Locale;
 import java.util.Map;
 
@@ -46,6 +48,14 @@ final class SummaryText {
       "  that the dimension shows).",
       "  Passive variables are quantified from the object scores as weighted category",
       "  means; they do not enter the eigenvalues.",
+      "  Dimension description: the correlation ratio eta2 of a variable is the share of",
+      "  the variance of the scores of the objects observed on it that lies between its",
+      "  categories, with the p-value of its F test; the test value v of a category is",
+      "  how far the mean score of its objects lies from that of all objects, in",
+      "  standard errors of the mean of as many objects drawn at random (|v| > 2: the",
+      "  category characterises the dimension), with its two-sided normal p-value.",
+      "  Weights count as frequencies in both. Numeric variables are not analysed: each",
+      "  is correlated (weighted) with the scores of the objects on which it is observed.",
       "");
 
   private static final String GREENACRE = String.join("\n",
@@ -67,8 +77,12 @@ final class SummaryText {
       "  Adjusted %%: not given (%s).");
   // clang-format on
 
-  /** The human-readable summary: input, settings, convergence, inertia, the variables. */
-  static String of(HomalsResult result, Path source, InputNotes notes) {
+  /**
+   * The human-readable summary: input, settings, convergence, inertia, the variables, the
+   * numeric variables and what each dimension is made of.
+   */
+  static String of(
+      HomalsResult result, List<NumericCorrelation> numeric, Path source, InputNotes notes) {
     StringBuilder s = new StringBuilder();
     run(s, result, source, notes);
     inertia(s, result);
@@ -78,6 +92,8 @@ final class SummaryText {
     }
     discrimination(s, result, notes, width);
     loadings(s, result, width);
+    DescriptionText.numeric(s, result, numeric);
+    DescriptionText.dimensions(s, result);
     s.append(String.format(Locale.ROOT, HOW_TO_READ, adjustment(result.inertia())));
     return s.toString();
   }

@@ -10,7 +10,6 @@ import java.awt.geom.Line2D;
 import java.awt.geom.Rectangle2D;
 import java.util.ArrayList;
 import java.util.List;
-import org.jfree.chart.annotations.AbstractXYAnnotation;
 import org.jfree.chart.axis.ValueAxis;
 import org.jfree.chart.plot.PlotRenderingInfo;
 import org.jfree.chart.plot.XYPlot;
@@ -22,7 +21,7 @@ import org.jfree.chart.plot.XYPlot;
  * label covers one; the object points are given too where they are drawn one by one, and labels
  * keep off them where they can. A label pushed away from its point is tied to it by a thin line.
  */
-final class CategoryLabels extends AbstractXYAnnotation {
+final class CategoryLabels extends DrawnAnnotation {
   private static final long serialVersionUID = 1L;
 
   private final Font font;
@@ -31,6 +30,7 @@ final class CategoryLabels extends AbstractXYAnnotation {
   private final List<double[]> points = new ArrayList<>();
   private final List<String> texts = new ArrayList<>();
   private final List<Color> colours = new ArrayList<>();
+  private final List<Boolean> forced = new ArrayList<>();
   private final List<double[]> unlabelled = new ArrayList<>();
   private double[] objectX = new double[0];
   private double[] objectY = new double[0];
@@ -48,11 +48,20 @@ final class CategoryLabels extends AbstractXYAnnotation {
   }
 
   /** A labelled point; points are labelled in the order they are added, the first the best. */
-  void add(double x, double y, String text, Color colour) {
+  void add(double x, double y, String text, Color colour) { add(x, y, text, colour, false); }
+
+  /**
+   * A labelled point whose label is drawn even where it finds no clear place: where it covers
+   * least, as every label is when the labels are not to be left out.
+   */
+  void addForced(double x, double y, String text, Color colour) { add(x, y, text, colour, true); }
+
+  private void add(double x, double y, String text, Color colour, boolean force) {
     if (Double.isFinite(x) && Double.isFinite(y)) {
       points.add(new double[] {x, y});
       texts.add(text);
       colours.add(colour);
+      forced.add(force);
     }
   }
 
@@ -128,8 +137,9 @@ final class CategoryLabels extends AbstractXYAnnotation {
       LineMetrics metrics = font.getLineMetrics(text, Charts.MEASURE);
       double width = Charts.width(text, font);
       double height = metrics.getAscent() + metrics.getDescent();
-      Rectangle2D box = dropCrowded ? placement.place(sx[i], sy[i], markerHalfSize, width, height)
-                                    : placement.force(sx[i], sy[i], markerHalfSize, width, height);
+      Rectangle2D box = dropCrowded && !forced.get(i)
+          ? placement.place(sx[i], sy[i], markerHalfSize, width, height)
+          : placement.force(sx[i], sy[i], markerHalfSize, width, height);
       boxes[i] = box;
       if (box == null) {
         continue;
@@ -158,15 +168,5 @@ final class CategoryLabels extends AbstractXYAnnotation {
     double y(double value) {
       return range.valueToJava2D(value, area, plot.getRangeAxisEdge());
     }
-  }
-
-  @Override
-  public boolean equals(Object other) {
-    return this == other;
-  }
-
-  @Override
-  public int hashCode() {
-    return System.identityHashCode(this);
   }
 }

@@ -20,6 +20,7 @@ import java.util.List;
 import java.util.Locale;
 import javax.imageio.ImageIO;
 import org.jfree.chart.JFreeChart;
+import org.jfree.chart.LegendItemCollection;
 import org.jfree.chart.axis.NumberAxis;
 import org.jfree.chart.plot.DatasetRenderingOrder;
 import org.jfree.chart.plot.SeriesRenderingOrder;
@@ -43,7 +44,9 @@ import org.jfree.ui.Layer;
  * marker and of each other; the most contributing choose their places first, and a label that
  * finds no room is left out, which the note under the plot counts. Objects are light grey, or
  * coloured by the categories of a column; the categories are then dark, so that the two kinds of
- * colour cannot be mistaken for each other.
+ * colour cannot be mistaken for each other. The categories of a column may have their
+ * concentration ellipses ({@link ConcentrationEllipse}), and numeric variables that took no part
+ * appear as arrows to their correlations with the two dimensions, times one stated scale.
  */
 public final class JointPlot {
   /** The objects' colour when no column colours them. */
@@ -88,8 +91,14 @@ public final class JointPlot {
     int first = settings.first();
     int second = settings.second();
     checkPlane(result, first, second);
-    ObjectGroups groups =
-        settings.colours() == null ? null : new ObjectGroups(result, settings, first, second);
+    ObjectGroups groups = settings.colours() == null
+        ? null
+        : new ObjectGroups(result, settings.colours(), first, second, ObjectGroups.GROUP_COLOURS);
+    EllipseLayer ellipses = settings.ellipses() == null
+        ? null
+        : new EllipseLayer(result, settings.ellipses(), first, second, groups, settings.colours());
+    // Colours belong to the objects or the ellipses when either has them; the categories are dark.
+    boolean plainCategories = groups == null && ellipses == null;
     Bounds bounds = new Bounds();
     XYSeriesCollection objects = new XYSeriesCollection();
     ObjectDensity density = objectPoints(result, first, second, groups, bounds, objects);
@@ -109,7 +118,7 @@ public final class JointPlot {
       for (int s = 0; s < variables.size(); s++) {
         VariableResult v = variables.get(s);
         Color ink =
-            groups == null ? Charts.PALETTE[s % Charts.PALETTE.length].darker() : CATEGORY_INK;
+            plainCategories ? Charts.PALETTE[s % Charts.PALETTE.length].darker() : CATEGORY_INK;
         XYSeries series = new XYSeries(v.name()
                 + (excludedPass        ? " (excluded categories)"
                         : v.isActive() ? ""
@@ -140,12 +149,24 @@ public final class JointPlot {
         }
       }
     }
-    // The categories that contribute most choose their places first.
+    // The arrows, few and all to be named, choose their places first; then the categories that
+    // contribute most.
+    NumericArrows arrows = settings.arrows().isEmpty()
+        ? null
+        : new NumericArrows(settings.arrows(), first, second, bounds.room());
+    if (arrows != null) {
+      arrows.label(placed, labels, plot);
+    }
     byRank.sort(Comparator.comparingInt(Pending::rank));
     for (Pending label : byRank) {
       placed.add(label.x(), label.y(), label.text(), label.ink());
     }
 
+    if (ellipses != null) {
+      for (double[] corner : ellipses.corners()) {
+        bounds.include(corner[0], corner[1]);
+      }
+    }
     // One scale for both axes: the larger of the two spans, each axis centred on its data.
     double room = settings.size() - AXIS_TITLE_MARGIN;
     NumberAxis xAxis = new NumberAxis();
@@ -160,22 +181,41 @@ public final class JointPlot {
     xAxis.setRange(bounds.centreX() - span / 2, bounds.centreX() + span / 2);
     yAxis.setRange(bounds.centreY() - span / 2, bounds.centreY() + span / 2);
 
-    XYPlot xy =
-        new XYPlot(categories, xAxis, yAxis, categoryRenderer(variables, excludedOf, groups));
+    XYPlot xy = new XYPlot(
+        categories, xAxis, yAxis, categoryRenderer(variables, excludedOf, plainCategories));
     xy.setDataset(1, objects);
-    xy.setRenderer(1, objectRenderer(objects, groups, density));
+    XYLineAndShapeRenderer objectRenderer = objectRenderer(objects, groups, density);
+    if (ellipses != null) {
+      ellipses.addTo(objectRenderer);
+    }
+    xy.setRenderer(1, objectRenderer);
     // The objects first, under the categories; within them the rare groups first.
     xy.setDatasetRenderingOrder(DatasetRenderingOrder.REVERSE);
     xy.setSeriesRenderingOrder(SeriesRenderingOrder.FORWARD);
     Charts.frame(xy);
+    if (arrows != null) {
+      xy.addAnnotation(arrows);
+    }
     xy.addAnnotation(placed);
-    if (groups != null) {
-      xy.setFixedLegendItems(groups.legend());
+    if (!plainCategories) {
+      LegendItemCollection legend =
+          groups == null ? new LegendItemCollection() : groups.legend(false);
+      if (ellipses != null) {
+        legend.addAll(ellipses.legend());
+      }
+      xy.setFixedLegendItems(legend);
     }
 
-    LabelledChart chart = new LabelledChart(xy, groups != null || variables.size() <= LEGEND_LIMIT,
-        placed, LabelChoice.note(byRank.size(), categoryCount));
+    LabelledChart chart =
+        new LabelledChart(xy, !plainCategories || variables.size() <= LEGEND_LIMIT, placed,
+            LabelChoice.note(byRank.size(), categoryCount));
     Charts.style(chart, settings.title());
+    if (ellipses != null) {
+      Charts.note(chart, ellipses.note());
+    }
+    if (arrows != null) {
+      Charts.note(chart, arrows.note());
+    }
     if (density != null) {
       Charts.note(chart,
           String.format(Locale.ROOT,
@@ -210,7 +250,7 @@ public final class JointPlot {
    * variables {@code excludedOf}), drawn as hollow diamonds.
    */
   private static XYLineAndShapeRenderer categoryRenderer(
-      List<VariableResult> variables, List<Integer> excludedOf, ObjectGroups groups) {
+      List<VariableResult> variables, List<Integer> excludedOf, boolean plain) {
     XYLineAndShapeRenderer renderer = new XYLineAndShapeRenderer(false, true);
     Shape marker = new Rectangle2D.Double(
         -MARKER_HALF_SIZE, -MARKER_HALF_SIZE, 2 * MARKER_HALF_SIZE, 2 * MARKER_HALF_SIZE);
@@ -225,8 +265,7 @@ public final class JointPlot {
     for (int s = 0; s < series; s++) {
       boolean excluded = s >= variables.size();
       int v = excluded ? excludedOf.get(s - variables.size()) : s;
-      renderer.setSeriesPaint(
-          s, groups == null ? Charts.PALETTE[v % Charts.PALETTE.length] : CATEGORY_INK);
+      renderer.setSeriesPaint(s, plain ? Charts.PALETTE[v % Charts.PALETTE.length] : CATEGORY_INK);
       renderer.setSeriesShape(s, excluded ? diamond : marker);
       renderer.setSeriesShapesFilled(s, !excluded && variables.get(v).isActive());
     }
@@ -376,5 +415,13 @@ public final class JointPlot {
     double centreX() { return minX <= maxX ? (minX + maxX) / 2 : 0; }
 
     double centreY() { return minY <= maxY ? (minY + maxY) / 2 : 0; }
+
+    /** How far the box reaches from the origin towards its nearest side, or its farthest. */
+    double room() {
+      double nearest = Math.min(Math.min(maxX, -minX), Math.min(maxY, -minY));
+      return nearest > 0 ? nearest
+                         : Math.max(Math.max(Math.abs(minX), Math.abs(maxX)),
+                             Math.max(Math.abs(minY), Math.abs(maxY)));
+    }
   }
 }

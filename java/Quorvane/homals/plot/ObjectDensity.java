@@ -6,7 +6,6 @@ import java.awt.Shape;
 import java.awt.geom.Rectangle2D;
 import java.awt.image.BufferedImage;
 import java.awt.image.DataBufferInt;
-import org.jfree.chart.annotations.AbstractXYAnnotation;
 import org.jfree.chart.axis.ValueAxis;
 import org.jfree.chart.plot.PlotRenderingInfo;
 import org.jfree.chart.plot.XYPlot;
@@ -22,7 +21,7 @@ import org.jfree.chart.plot.XYPlot;
  * <p>With colour groups, a bin takes the colour of the group most of its objects belong to: one
  * image still, where a density per group would stack images that hide each other.
  */
-final class ObjectDensity extends AbstractXYAnnotation {
+final class ObjectDensity extends DrawnAnnotation {
   private static final long serialVersionUID = 1L;
   /** The side of a bin, in pixels of the drawing. */
   static final int BIN_PIXELS = 3;
@@ -177,15 +176,5 @@ final class ObjectDensity extends AbstractXYAnnotation {
       return column >= 0 && column < columns && row >= 0 && row < rows ? row * columns + column
                                                                        : -1;
     }
-  }
-
-  @Override
-  public boolean equals(Object other) {
-    return this == other;
-  }
-
-  @Override
-  public int hashCode() {
-    return System.identityHashCode(this);
   }
 }

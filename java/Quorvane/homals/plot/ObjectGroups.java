@@ -1,6 +1,7 @@
 package Quorvane.homals.plot;
 
 import Quorvane.homals.HomalsResult;
+import java.awt.BasicStroke;
 import java.awt.Color;
 import java.awt.geom.Ellipse2D;
 import java.text.DecimalFormat;
@@ -21,7 +22,7 @@ import org.jfree.chart.LegendItemCollection;
  */
 final class ObjectGroups {
   /** Colours of the most frequent categories of a colouring column. */
-  private static final Color[] GROUP_COLOURS = {
+  static final Color[] GROUP_COLOURS = {
       new Color(0x1f77b4),
       new Color(0xd62728),
       new Color(0x2ca02c),
@@ -32,6 +33,21 @@ final class ObjectGroups {
       new Color(0xe377c2),
       new Color(0xbcbd22),
   };
+  /**
+   * Colours of the ellipses of a column other than the one that colours the objects: darker, so
+   * that an ellipse is not taken for the objects of the same colour.
+   */
+  static final Color[] DARK_COLOURS = {
+      new Color(0x393b79),
+      new Color(0x843c39),
+      new Color(0x637939),
+      new Color(0x8c6d31),
+      new Color(0x7b4173),
+      new Color(0x3182bd),
+      new Color(0xbd9e39),
+      new Color(0xad494a),
+      new Color(0x5254a3),
+  };
   private static final Color OTHER_GROUP = new Color(110, 110, 110);
   private static final Color MISSING_GROUP = new Color(205, 205, 205);
   private static final int GROUP_ALPHA = 130;
@@ -41,8 +57,8 @@ final class ObjectGroups {
   private final List<Color> colours = new ArrayList<>();
   private final List<String> names = new ArrayList<>();
 
-  ObjectGroups(HomalsResult result, PlotSettings settings, int first, int second) {
-    ObjectColours column = settings.colours();
+  /** @param palette the colours of the most frequent categories, most frequent first */
+  ObjectGroups(HomalsResult result, ObjectColours column, int first, int second, Color[] palette) {
     codes = column.codes();
     if (codes.length != result.objectCount()) {
       throw new IllegalArgumentException("colour column '" + column.name() + "' has " + codes.length
@@ -62,7 +78,7 @@ final class ObjectGroups {
     Arrays.setAll(byWeight, c -> c + 1);
     Arrays.sort(byWeight, Comparator.comparingDouble((Integer c) -> weights[c]).reversed());
     boolean[] own = new boolean[k + 1];
-    for (int r = 0; r < Math.min(GROUP_COLOURS.length, k); r++) {
+    for (int r = 0; r < Math.min(palette.length, k); r++) {
       own[byWeight[r]] = weights[byWeight[r]] > 0;
     }
     groupOfCode = new int[k + 1];
@@ -73,7 +89,7 @@ final class ObjectGroups {
         groupOfCode[c] = colours.size();
         names.add(String.format(Locale.ROOT, "%s: %s (%s)", column.name(),
             column.categories().get(c - 1), amount(weights[c])));
-        colours.add(GROUP_COLOURS[colours.size()]);
+        colours.add(palette[colours.size()]);
       } else if (weights[c] > 0) {
         other += weights[c];
         otherCategories++;
@@ -113,16 +129,32 @@ final class ObjectGroups {
 
   Color[] colours() { return colours.toArray(new Color[0]); }
 
+  /** The colour of the objects with the given code (1 .. k; 0 or less: missing). */
+  Color colour(int code) {
+    int group = groupOfCode[Math.max(code, 0)];
+    return group < colours.size() ? colours.get(group) : OTHER_GROUP;
+  }
+
   Color translucent(Comparable<?> group) {
     Color colour = colours.isEmpty() ? JointPlot.OBJECT_COLOUR : colours.get((Integer) group);
     return new Color(colour.getRed(), colour.getGreen(), colour.getBlue(), GROUP_ALPHA);
   }
 
-  LegendItemCollection legend() {
+  /**
+   * A dot of each group's colour with its name and weight; or, for the groups of ellipses, a
+   * ring, leaving out the objects without a category, which have no ellipse.
+   */
+  LegendItemCollection legend(boolean rings) {
     LegendItemCollection items = new LegendItemCollection();
+    Ellipse2D dot = new Ellipse2D.Double(-4, -4, 8, 8);
     for (int g = 0; g < colours.size(); g++) {
-      items.add(new LegendItem(
-          names.get(g), null, null, null, new Ellipse2D.Double(-4, -4, 8, 8), colours.get(g)));
+      Color colour = colours.get(g);
+      if (!rings) {
+        items.add(new LegendItem(names.get(g), null, null, null, dot, colour));
+      } else if (colour != MISSING_GROUP) {
+        items.add(new LegendItem(names.get(g), null, null, null, true, dot, false, colour, true,
+            colour, new BasicStroke(1.5f), false, dot, new BasicStroke(1.5f), colour));
+      }
     }
     return items;
   }

@@ -1,5 +1,6 @@
 package Quorvane.homals.plot;
 
+import Quorvane.homals.NumericCorrelation;
 import java.util.HashSet;
 import java.util.List;
 
@@ -15,9 +16,14 @@ import java.util.List;
  * @param labelLength labels longer than this many characters are shortened in the plots; the
  *     report lists their full text
  * @param colours the colours of the object points, or {@code null} for grey
+ * @param ellipses the column whose categories get a concentration ellipse each in the joint
+ *     plot, or {@code null} for none
+ * @param arrows numeric variables drawn as arrows in the joint plot, at their correlations with
+ *     the plane's dimensions
  */
 public record PlotSettings(int size, String title, List<Plane> planes, int labelTop,
-    int labelLength, ObjectColours colours) {
+    int labelLength, ObjectColours colours, ObjectColours ellipses,
+    List<NumericCorrelation> arrows) {
   /**
    * Categories labelled by default. The labels of a plane of 40 categories already touch; past
    * about 50 they pile up and none can be read, so larger solutions show the 40 that matter most.
@@ -48,7 +54,14 @@ public record PlotSettings(int size, String title, List<Plane> planes, int label
     }
   }
 
+  /** Without ellipses and arrows. */
+  public PlotSettings(int size, String title, List<Plane> planes, int labelTop, int labelLength,
+      ObjectColours colours) {
+    this(size, title, planes, labelTop, labelLength, colours, null, List.of());
+  }
+
   public PlotSettings {
+    arrows = List.copyOf(arrows);
     if (size < 100) {
       throw new IllegalArgumentException("a plot of " + size + " pixels is too small");
     }
@@ -70,8 +83,8 @@ public record PlotSettings(int size, String title, List<Plane> planes, int label
 
   /** Dimensions 1 and 2, grey objects, the default labels. */
   public static PlotSettings of(int size, String title) {
-    return new PlotSettings(
-        size, title, List.of(new Plane(0, 1)), DEFAULT_LABEL_TOP, DEFAULT_LABEL_LENGTH, null);
+    return new PlotSettings(size, title, List.of(new Plane(0, 1)), DEFAULT_LABEL_TOP,
+        DEFAULT_LABEL_LENGTH, null, null, List.of());
   }
 
   /** The dimension on the horizontal axis of the first plane. */
@@ -90,14 +103,24 @@ public record PlotSettings(int size, String title, List<Plane> planes, int label
   }
 
   public PlotSettings withPlanes(List<Plane> newPlanes) {
-    return new PlotSettings(size, title, newPlanes, labelTop, labelLength, colours);
+    return new PlotSettings(
+        size, title, newPlanes, labelTop, labelLength, colours, ellipses, arrows);
   }
 
   public PlotSettings withLabelTop(int count) {
-    return new PlotSettings(size, title, planes, count, labelLength, colours);
+    return new PlotSettings(size, title, planes, count, labelLength, colours, ellipses, arrows);
   }
 
   public PlotSettings withColours(ObjectColours newColours) {
-    return new PlotSettings(size, title, planes, labelTop, labelLength, newColours);
+    return new PlotSettings(
+        size, title, planes, labelTop, labelLength, newColours, ellipses, arrows);
+  }
+
+  public PlotSettings withEllipses(ObjectColours column) {
+    return new PlotSettings(size, title, planes, labelTop, labelLength, colours, column, arrows);
+  }
+
+  public PlotSettings withArrows(List<NumericCorrelation> numeric) {
+    return new PlotSettings(size, title, planes, labelTop, labelLength, colours, ellipses, numeric);
   }
 }

@@ -3,6 +3,7 @@ package Quorvane.homals.report;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.Inertia;
+import Quorvane.homals.NumericCorrelation;
 import Quorvane.homals.Solver;
 import Quorvane.homals.StopReason;
 import Quorvane.homals.VariableResult;
@@ -22,9 +23,10 @@ import org.jsoup.nodes.Element;
 
 /**
  * One HTML page of a result: the settings, how the run ended, the inertia, the discrimination
- * measures, every plot and the table of categories. The page stands alone: its style is in it
- * and its plots are inline SVG, so it can be mailed or archived as one file and opened without a
- * network. It is built as a jsoup document, which escapes every text taken from the data.
+ * measures, every plot, the description of each dimension and the table of categories. The page
+ * stands alone: its style is in it and its plots are inline SVG, so it can be mailed or archived as
+ * one file and opened without a network. It is built as a jsoup document, which escapes every text
+ * taken from the data.
  */
 public final class HtmlReport {
   /** The report's file name in the output folder. */
@@ -52,12 +54,23 @@ public final class HtmlReport {
   /** Writes {@link #FILE_NAME} into {@code folder} and returns its path. */
   public static Path write(HomalsResult result, ReportSettings settings, Path folder,
       Plots.PlotSet plots) throws IOException {
+    return write(result, List.of(), settings, folder, plots);
+  }
+
+  /**
+   * Writes {@link #FILE_NAME}, with the correlations of numeric variables that took no part in
+   * the analysis, into {@code folder} and returns its path.
+   */
+  public static Path write(HomalsResult result, List<NumericCorrelation> numeric,
+      ReportSettings settings, Path folder, Plots.PlotSet plots) throws IOException {
     Path file = folder.resolve(FILE_NAME);
-    Files.writeString(file, document(result, settings, plots).outerHtml(), StandardCharsets.UTF_8);
+    Files.writeString(
+        file, document(result, numeric, settings, plots).outerHtml(), StandardCharsets.UTF_8);
     return file;
   }
 
-  static Document document(HomalsResult result, ReportSettings settings, Plots.PlotSet plots) {
+  static Document document(HomalsResult result, List<NumericCorrelation> numeric,
+      ReportSettings settings, Plots.PlotSet plots) {
     String title = settings.title() != null ? settings.title()
                                             : "Homogeneity analysis of " + settings.source();
     Document page = Document.createShell("");
@@ -75,10 +88,10 @@ public final class HtmlReport {
     Element body = page.body();
     body.appendElement("h1").text(title);
     Element nav = body.appendElement("nav");
-    for (String[] section :
-        new String[][] {{"settings", "Settings"}, {"convergence", "Convergence"},
-            {"inertia", "Inertia"}, {"discrimination", "Discrimination measures"},
-            {"plots", "Plots"}, {"categories", "Categories"}}) {
+    for (String[] section : new String[][] {{"settings", "Settings"},
+             {"convergence", "Convergence"}, {"inertia", "Inertia"},
+             {"discrimination", "Discrimination measures"}, {"plots", "Plots"},
+             {"description", "Dimension description"}, {"categories", "Categories"}}) {
       nav.appendElement("a").attr("href", "#" + section[0]).text(section[1]);
     }
     settingsSection(body, result, settings);
@@ -86,6 +99,7 @@ public final class HtmlReport {
     inertiaSection(body, result);
     discriminationSection(body, result);
     plotSection(body, plots);
+    DescriptionSection.write(body, result, numeric);
     categorySection(body, result);
     String version = HtmlReport.class.getPackage().getImplementationVersion();
     body.appendElement("p").addClass("note").text(
@@ -321,7 +335,7 @@ public final class HtmlReport {
       }
     }
 
-    private static void section(Element body, String id, String heading) {
+    static void section(Element body, String id, String heading) {
       body.appendElement("h2").attr("id", id).text(heading);
     }
 
@@ -331,7 +345,7 @@ public final class HtmlReport {
       row.appendElement("td").text(value);
     }
 
-    private static void numberCell(Element row, double value, int decimals) {
+    static void numberCell(Element row, double value, int decimals) {
       row.appendElement("td").addClass("n").text(format(value, decimals));
     }
 
@@ -341,7 +355,7 @@ public final class HtmlReport {
     }
 
     /** A weight or frequency: whole numbers without decimals, as they mostly are. */
-    private static String number(double value) {
+    static String number(double value) {
       return value == Math.rint(value) && Math.abs(value) < 1e15
           ? Long.toString((long) value)
           : String.format(Locale.ROOT, "%.4f", value);

@@ -66,7 +66,7 @@ class CommandLineTest {
 
     List<String> categories = lines(out.resolve("categories.csv"));
     assertEquals("variable,role,quantification,category,frequency,dim1,dim2,ctr1,ctr2,cos2_1,"
-            + "cos2_2,centroid1,centroid2",
+            + "cos2_2,centroid1,centroid2,v1,v2,p1,p2",
         categories.get(0));
     assertEquals(1 + 17 * 2, categories.size());
     assertTrue(categories.contains(
@@ -292,7 +292,22 @@ class CommandLineTest {
           bad("the solution has dimensions 1 to 2", t -> vote("--plot-dimensions", "1,3")),
           bad("two different dimensions", t -> vote("--plot-dimensions", "2,2")),
           bad("--label-top must be 0 or more", t -> vote("--label-top", "-1")),
-          bad("no column named 'Party'", t -> vote("--colour-by", "Party")));
+          bad("no column named 'Party'", t -> vote("--colour-by", "Party")),
+          bad("no column named 'Party'", t -> vote("--ellipses", "Party")),
+          bad("no column named 'Age'", t -> vote("--numeric", "Age")),
+          bad("column 'Class' is given to both --numeric and --passive",
+              t -> vote("--numeric", "Class", "-p", "Class")),
+          bad("numeric column 'n', data row 2: 'abc' is not a number",
+              t
+              -> List.of(
+                  t.file("n.csv", "a,b,n\nx,y,1\ny,x,abc\nx,x,\n").toString(), "--numeric", "n")),
+          bad("numeric column 'n', data row 1: 'NaN' is not a number",
+              t
+              -> List.of(t.file("n.csv", "a,b,n\nx,y,NaN\ny,x,2\n").toString(), "--numeric", "n")),
+          bad("numeric column 'n', data row 2: '-1e999' is too large",
+              t
+              -> List.of(
+                  t.file("n.csv", "a,b,n\nx,y,1\ny,x,-1e999\n").toString(), "--numeric", "n")));
     }
 
     @ParameterizedTest(name = "{0}")
@@ -311,12 +326,16 @@ class CommandLineTest {
       assertFalse(run.err().contains("Exception"), run.err());
     }
 
-    /** The lines of categories.csv without the frequency column. */
+    /**
+     * The lines of categories.csv without the frequency column and the test values and their
+     * p-values (the last four columns), which count weights as frequencies.
+     */
     private static List<String> withoutFrequency(List<String> lines) {
       return lines.stream()
           .map(l
-              -> l.replaceFirst(
-                  "^(a|b),([^,]*),([^,]*),(x|y|z|\"[^\"]*\"|\\(missing\\)),[^,]*,", "$1,$2,$3,$4,"))
+              -> l.replaceFirst("^(a|b),([^,]*),([^,]*),(x|y|z|\"[^\"]*\"|\\(missing\\)),[^,]*,",
+                      "$1,$2,$3,$4,")
+                     .replaceFirst("(,[^,]*){4}$", ""))
           .toList();
     }
 

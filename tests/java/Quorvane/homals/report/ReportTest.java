@@ -4,6 +4,7 @@ import static org.junit.jupiter.api.Assertions.assertEquals;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 import static org.junit.jupiter.api.Assumptions.assumeFalse;
 
+import Quorvane.homals.DimensionDescription;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.TestData;
 import Quorvane.homals.VariableResult;
@@ -62,11 +63,22 @@ class ReportTest {
 
     List<String> names = result.variables().stream().map(VariableResult::name).toList();
     assertEquals(names, page.select("#discrimination-table tbody th").eachText());
-    assertEquals(names, page.select("h3").eachText());
+    assertEquals(names, page.select("#categories ~ h3").eachText());
     Elements categoryTables = page.select("table.categories");
     for (int v = 0; v < names.size(); v++) {
       assertEquals(result.variables().get(v).categories(),
           categoryTables.get(v).select("tbody th").eachText());
+    }
+
+    Elements described = page.select("table.description-variables");
+    assertEquals(result.dimensions(), described.size());
+    for (int d = 0; d < result.dimensions(); d++) {
+      assertEquals(result.describe(d)
+                       .variables()
+                       .stream()
+                       .map(DimensionDescription.VariableEntry::variable)
+                       .toList(),
+          described.get(d).select("tbody th").eachText(), "variables by eta2 on dimension " + d);
     }
 
     assertEquals(plots.plots().size(), page.select("svg").size());
