@@ -68,10 +68,19 @@ final class ModelFields {
   }
 
   int integer(String key) throws InvalidModelException {
+    long value = wholeNumber(key);
+    if (value != (int) value) {
+      throw wrongType(path(key), get(key), "a whole number");
+    }
+    return (int) value;
+  }
+
+  /** A whole number of up to 64 bits: counts of objects, which an analysis from tables may have. */
+  long wholeNumber(String key) throws InvalidModelException {
     JsonElement value = get(key);
     if (value.isJsonPrimitive() && value.getAsJsonPrimitive().isNumber()) {
       try {
-        return new BigDecimal(value.getAsString()).intValueExact();
+        return new BigDecimal(value.getAsString()).longValueExact();
       } catch (ArithmeticException | NumberFormatException e) {
         // Told below.
       }

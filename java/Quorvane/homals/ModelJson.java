@@ -329,7 +329,7 @@ final class ModelJson {
   }
 
   private static ModelFit fit(ModelFields fit) throws InvalidModelException {
-    return new ModelFit(fit.integer("objects"), fit.integer("objectsTakingPart"),
+    return new ModelFit(fit.wholeNumber("objects"), fit.wholeNumber("objectsTakingPart"),
         fit.bool("weighted"), fit.choice("solverAsked", Solver.values(), Solver::key),
         fit.choice("solver", Solver.values(), Solver::key), fit.integer("iterations"),
         fit.choice("stopReason", StopReason.values(), StopReason::key),

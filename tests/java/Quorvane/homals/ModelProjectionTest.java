@@ -139,6 +139,44 @@ class ModelProjectionTest {
     assertTrue(error <= 1e-12 * largest, "largest error " + error + " of " + largest);
   }
 
+  static Stream<Arguments> tableFits() throws IOException {
+    return fits().filter(a -> a.get()[1] == Solver.CROSS_TABLE || a.get()[1] == Solver.DIRECT);
+  }
+
+  /**
+   * An analysis from tables summed elsewhere has no object scores, but its model is the one of
+   * the same objects in memory: it scores them bit for bit alike.
+   */
+  @ParameterizedTest(name = "{1}: {0}")
+  @MethodSource("tableFits")
+  void aModelFromTablesScoresAsTheOneFromTheObjects(
+      String name, Solver solver, List<Variable> variables, double[] weights) {
+    HomalsResult inMemory = fit(solver, variables, weights);
+    List<Variable> described = new ArrayList<>();
+    for (Variable v : variables) {
+      Variable d = Variable.ofCategories(v.name(), v.categories()).single(v.quantification());
+      d = v.isActive() ? d : d.passive();
+      described.add(v.excludedCategories().isEmpty()
+              ? d
+              : d.excluding(v.excludedCategories().toArray(String[] ::new)));
+    }
+    HomalsResult fromTables = HomalsAnalysis.builder()
+                                  .variables(described)
+                                  .tables(CategoryTables.of(inMemory.analysis()))
+                                  .dimensions(3)
+                                  .solver(solver)
+                                  .convergenceTolerance(1e-13)
+                                  .maxIterations(100_000)
+                                  .threads(2)
+                                  .build()
+                                  .run();
+    HomalsModel model = HomalsModel.of(fromTables);
+    HomalsModel expected = HomalsModel.of(inMemory);
+    assertEquals(expected.fit().objectsTakingPart(), model.fit().objectsTakingPart());
+    int[][] codes = codes(inMemory);
+    assertBits(expected.projectCodes(codes), model.projectCodes(codes));
+  }
+
   @Test
   void aSavedModelScoresBitForBitAsTheOneSaved() throws IOException {
     for (Arguments fit : fits().limit(3).toList()) {
