@@ -139,4 +139,28 @@ final class HomalsNative {
       double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
       int[] ties, double[] tableEigenvalues, double[] pairCounts, double[] report,
       double[] scoreMoments, double[] scoreCoefficients);
+
+  /**
+   * Scores new objects by the transition formula (see {@link HomalsModel}): for object i, with
+   * c<sub>i</sub> the active variables observed on it, x<sub>id</sub> = ((1 / c<sub>i</sub>)
+   * &Sigma;<sub>j</sub> q<sub>j,code,d</sub> - &mu;<sub>d</sub>) / &lambda;<sub>d</sub>; NaN on
+   * every dimension when no active variable is observed. Objects are independent, so the bits do
+   * not depend on {@code threads}.
+   *
+   * @param threads the processors it may use, 1 to 1024
+   * @param codes one array of N codes per active variable (1..k, 0 or below missing; above k
+   *     refused); at least one variable
+   * @param categoryCounts k of every active variable, at least 1
+   * @param quantifications S1 * P finite values, category-major: element {@code slot * P + d},
+   *     the active variables' categories in order
+   * @param excluded null, or S1 flags: a category flagged counts as missing
+   * @param centre &mu;: P finite values
+   * @param eigenvalues P finite values above 0
+   * @param scores N * P, written dimension-major: element {@code d * N + i}
+   * @throws NullPointerException for a null array (excluded apart) or a null column
+   * @throws IllegalArgumentException for an argument outside its limits; the message names it
+   */
+  static native void project(int threads, int[][] codes, int[] categoryCounts,
+      double[] quantifications, boolean[] excluded, double[] centre, double[] eigenvalues,
+      double[] scores);
 }

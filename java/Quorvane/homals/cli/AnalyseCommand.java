@@ -40,8 +40,9 @@ import picocli.CommandLine.Spec;
     sortOptions = false,
     description =
         {"Runs a homogeneity analysis of the categorical columns of a CSV file and writes "
-                + "categories.csv, variables.csv, objects.csv, summary.txt, the plots (PNG and "
-                + "SVG) and report.html into the output folder.",
+                + "categories.csv, variables.csv, objects.csv, summary.txt, summary.json, "
+                + "model.json (for 'tallowmere project'), the plots (PNG and SVG) and report.html "
+                + "into the output folder.",
             "The first line of the file names the columns. Cells are category labels; an empty "
                 + "cell is a missing value. With --codes, cells are integer codes 1..k and "
                 + "0 (or empty) is missing."})
@@ -111,8 +112,8 @@ final class AnalyseCommand implements Callable<Integer> {
     }
     options.check(commandSpec.commandLine().getParseResult());
     plotOptions.check(options.dimensions);
-    checkInput();
-    checkOutput();
+    checkInput(data);
+    checkOutput(output);
     Input input = progress.phase(
         "reading", () -> readAnalysis(progress), this::rowsRead, in -> summary(in.analysis()));
     HomalsAnalysis analysis = input.analysis();
@@ -140,8 +141,12 @@ final class AnalyseCommand implements Callable<Integer> {
     try (OutputFolder folder = OutputFolder.in(output, opener)) {
       // The tables and the plots need nothing of each other: the tables are written in a thread
       // of their own while the plots are drawn.
-      Callable<List<Path>> write = ()
-          -> ResultFiles.write(result, numeric, folder, data, input.ids(), input.notes(), rawCells);
+      Callable<List<Path>> write = () -> {
+        List<Path> files = new ArrayList<>(
+            ResultFiles.write(result, numeric, folder, data, input.ids(), input.notes(), rawCells));
+        files.addAll(ModelFile.write(result, folder, options, progress));
+        return files;
+      };
       FutureTask<List<Path>> tables = new FutureTask<>(
           () -> progress.phase("writing tables", write, null, AnalyseCommand::wrote));
       Thread writer = new Thread(tables, "tallowmere-tables");
@@ -210,7 +215,7 @@ final class AnalyseCommand implements Callable<Integer> {
     return reader == null ? "opening the file" : reader.progress();
   }
 
-  private void checkInput() {
+  static void checkInput(Path data) {
     if (Files.isDirectory(data)) {
       throw new CliException(data + " is a folder, not a CSV file");
     }
@@ -223,7 +228,7 @@ final class AnalyseCommand implements Callable<Integer> {
   }
 
   /** The output folder is made, or found writable, before any work that it would waste. */
-  private void checkOutput() {
+  static void checkOutput(Path output) {
     if (Files.exists(output) && !Files.isDirectory(output)) {
       throw new CliException("the output folder " + output + " is a file");
     }
