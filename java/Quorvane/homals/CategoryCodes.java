@@ -99,15 +99,16 @@ public final class CategoryCodes {
   }
 
   /**
-   * Package use: adds each object's weight (1 where {@code weights} is null) to the sum of its
-   * category, {@code sums[code - 1]}, for the objects that take part; in object order.
+   * Package use: adds each object's weight units to {@code units[c - 1][before + code]}, where c
+   * is its count of observed active values, for the objects that take part; in object order.
    */
-  void addWeights(boolean[] takesPart, double[] weights, double[] sums) {
+  void addUnits(
+      boolean[] takesPart, int[] observed, long[] objectUnits, long[][] units, int before) {
     if (bytes != null) {
       for (int i = 0; i < bytes.length; i++) {
         int code = bytes[i] & 0xFF;
         if (code > 0 && takesPart[i]) {
-          sums[code - 1] += weights == null ? 1 : weights[i];
+          units[observed[i] - 1][before + code] += objectUnits[i];
         }
       }
       return;
@@ -115,29 +116,7 @@ public final class CategoryCodes {
     for (int i = 0, n = size(); i < n; i++) {
       int code = get(i);
       if (code > 0 && takesPart[i]) {
-        sums[code - 1] += weights == null ? 1 : weights[i];
-      }
-    }
-  }
-
-  /**
-   * Package use: adds each object's weight over its observed active values, w<sub>i</sub> /
-   * c<sub>i</sub>, to the sum of its category, for the objects that take part; in object order.
-   */
-  void addShares(boolean[] takesPart, double[] weights, int[] observed, double[] sums) {
-    if (bytes != null) {
-      for (int i = 0; i < bytes.length; i++) {
-        int code = bytes[i] & 0xFF;
-        if (code > 0 && takesPart[i]) {
-          sums[code - 1] += (weights == null ? 1 : weights[i]) / observed[i];
-        }
-      }
-      return;
-    }
-    for (int i = 0, n = size(); i < n; i++) {
-      int code = get(i);
-      if (code > 0 && takesPart[i]) {
-        sums[code - 1] += (weights == null ? 1 : weights[i]) / observed[i];
+        units[observed[i] - 1][before + code] += objectUnits[i];
       }
     }
   }

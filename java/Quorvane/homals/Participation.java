@@ -69,14 +69,8 @@ final class Participation {
     }
     long[][] units = new long[Math.max(m, 1)][slots];
     for (int v = 0; v < variables.size(); v++) {
-      CategoryCodes codes = variables.get(v).codesView();
-      int before = slotStart[v] - 1;
-      for (int i = 0; i < objectCount; i++) {
-        int code = codes.get(i);
-        if (takesPart[i] && code > 0) {
-          units[observed[i] - 1][before + code] += objectUnits[i];
-        }
-      }
+      variables.get(v).codesView().addUnits(
+          takesPart, observed, objectUnits, units, slotStart[v] - 1);
     }
     return new Participation(
         takesPart, observed, count, m, scale, units, slotStart, categoryCounts, activeSlots);
