@@ -14,6 +14,8 @@ import java.util.ArrayDeque;
 import java.util.ArrayList;
 import java.util.Deque;
 import java.util.List;
+import java.util.concurrent.ArrayBlockingQueue;
+import java.util.concurrent.BlockingQueue;
 import java.util.concurrent.ExecutionException;
 import java.util.concurrent.ExecutorService;
 import java.util.concurrent.Executors;
@@ -183,11 +185,20 @@ final class ResultFiles {
       header.writeTo(out);
       int n = result.objectCount();
       int blocks = (n + ROWS_PER_BLOCK - 1) / ROWS_PER_BLOCK;
+      int room = Math.min(n, ROWS_PER_BLOCK) * (16 + 20 * result.dimensions());
       if (threads < 2 || blocks < 2) {
+        ByteArrayOutputStream text = new ByteArrayOutputStream(room);
         for (int b = 0; b < blocks; b++) {
-          block(result, ids, rawCells, b).writeTo(out);
+          block(result, ids, rawCells, b, text).writeTo(out);
+          text.reset();
         }
         return;
+      }
+      // The blocks' buffers are used over and over: ten million rows would otherwise leave some
+      // 700 MB of text behind for the collector, and the heap would grow to hold it.
+      BlockingQueue<ByteArrayOutputStream> free = new ArrayBlockingQueue<>(2 * threads);
+      for (int k = 0; k < 2 * threads; k++) {
+        free.add(new ByteArrayOutputStream(room));
       }
       ExecutorService pool = Executors.newFixedThreadPool(threads, work -> {
         Thread thread = new Thread(work, "tallowmere-objects");
@@ -200,9 +211,12 @@ final class ResultFiles {
         for (int next = 0, written = 0; written < blocks; written++) {
           while (next < blocks && ahead.size() < 2 * threads) {
             int b = next++;
-            ahead.add(pool.submit(() -> block(result, ids, rawCells, b)));
+            ahead.add(pool.submit(() -> block(result, ids, rawCells, b, free.take())));
           }
-          wait(ahead.removeFirst()).writeTo(out);
+          ByteArrayOutputStream text = wait(ahead.removeFirst());
+          text.writeTo(out);
+          text.reset();
+          free.add(text);
         }
       } finally {
         pool.shutdownNow();
@@ -210,14 +224,13 @@ final class ResultFiles {
     }
   }
 
-  /** The text of block b of objects.csv's rows. */
-  private static ByteArrayOutputStream block(
-      HomalsResult result, List<String> ids, boolean rawCells, int b) throws IOException {
+  /** The text of block b of objects.csv's rows, into {@code bytes}; returns it. */
+  private static ByteArrayOutputStream block(HomalsResult result, List<String> ids,
+      boolean rawCells, int b, ByteArrayOutputStream bytes) throws IOException {
     HomalsAnalysis analysis = result.analysis();
     int first = b * ROWS_PER_BLOCK;
     int last = Math.min(result.objectCount(), first + ROWS_PER_BLOCK);
     int p = result.dimensions();
-    ByteArrayOutputStream bytes = new ByteArrayOutputStream((last - first) * (16 + 20 * p));
     try (CsvOutput csv = new CsvOutput(bytes, rawCells)) {
       for (int i = first; i < last; i++) {
         if (ids == null) {
