@@ -59,8 +59,7 @@ struct CodeCopy {
 // The variables' codes, each column fetched from the array of columns once and copied once, so
 // that another thread replacing a column meanwhile changes nothing here: an int[], a short[] or
 // a byte[] per variable. Sets `objects` to the length of column 0, which every column must share.
-std::vector<CodeCopy> readColumns(JNIEnv* env, jobjectArray codes, jsize variables,
-                                  jsize& objects);
+std::vector<CodeCopy> readColumns(JNIEnv* env, jobjectArray codes, jsize variables, jsize& objects);
 
 // Every variable's category values, read once: an empty vector where the Java element is null
 // (the categories' positions), else k finite values that are not all equal.
