@@ -64,19 +64,83 @@ void checkTolerance(JNIEnv* env, const char* name, double value) {
                "NaN or a finite number of 0 or more");
 }
 
-std::vector<Buffer<int32_t>> readColumns(JNIEnv* env, jobjectArray codes, jsize variables,
-                                         jsize& objects) {
-  std::vector<Buffer<int32_t>> columns;
-  columns.reserve(static_cast<std::size_t>(variables));
+CodeColumn CodeCopy::column() const {
+  if (!bytes.empty()) {
+    return {.bytes = bytes.data()};
+  }
+  if (!shorts.empty()) {
+    return {.shorts = shorts.data()};
+  }
+  return {.data = ints.data(), .stride = 1};
+}
+
+namespace {
+
+// The first object whose code exceeds `limit`, or -1. The codes are scanned for their largest
+// value first, a loop the compiler vectorises: over a large column that costs a fraction of the
+// search for an index.
+template <typename T>
+jsize firstAbove(const T* codes, jsize objects, jint limit) {
+  int32_t largest = 0;
+  for (jsize i = 0; i < objects; ++i) {
+    largest = std::max(largest, static_cast<int32_t>(codes[i]));
+  }
+  if (largest <= limit) {
+    return -1;
+  }
+  for (jsize i = 0;; ++i) {
+    if (codes[i] > limit) {
+      return i;
+    }
+  }
+}
+
+jsize firstAbove(const CodeCopy& copy, jsize objects, jint limit) {
+  if (!copy.bytes.empty()) {
+    return firstAbove(copy.bytes.data(), objects, limit);
+  }
+  if (!copy.shorts.empty()) {
+    return firstAbove(copy.shorts.data(), objects, limit);
+  }
+  return firstAbove(copy.ints.data(), objects, limit);
+}
+
+}  // namespace
+
+std::vector<CodeCopy> readColumns(JNIEnv* env, jobjectArray codes, jsize variables,
+                                  jsize& objects) {
+  // The element classes are looked up once per call; a class reference is a local reference.
+  const jclass intArray = env->FindClass("[I");
+  const jclass shortArray = env->FindClass("[S");
+  const jclass byteArray = env->FindClass("[B");
+  checkPending(env);
+  std::vector<CodeCopy> columns(static_cast<std::size_t>(variables));
   forEachRow(env, codes, 0, variables, [&](jsize v, jobject column) {
     const std::string name = element("codes", static_cast<std::size_t>(v));
-    const auto array = static_cast<jintArray>(column);
+    // The type first: the array functions must never see anything but an array.
+    if (column != nullptr && !env->IsInstanceOf(column, intArray) &&
+        !env->IsInstanceOf(column, byteArray) && !env->IsInstanceOf(column, shortArray)) {
+      illegal(env, name + " is not an int[], a short[] or a byte[]");
+    }
+    const auto array = static_cast<jarray>(column);
     if (v == 0) {
       objects = lengthOf(env, array, name);
     }
     requireLength(env, array, name, objects);
-    columns.emplace_back(static_cast<std::size_t>(objects));
-    env->GetIntArrayRegion(array, 0, objects, columns.back().data());
+    const auto n = static_cast<std::size_t>(objects);
+    CodeCopy& copy = columns[static_cast<std::size_t>(v)];
+    if (env->IsInstanceOf(column, intArray)) {
+      copy.ints = Buffer<int32_t>(n);
+      env->GetIntArrayRegion(static_cast<jintArray>(column), 0, objects, copy.ints.data());
+    } else if (env->IsInstanceOf(column, byteArray)) {
+      copy.bytes = Buffer<uint8_t>(n);
+      env->GetByteArrayRegion(static_cast<jbyteArray>(column), 0, objects,
+                              reinterpret_cast<jbyte*>(copy.bytes.data()));
+    } else {
+      copy.shorts = Buffer<uint16_t>(n);
+      env->GetShortArrayRegion(static_cast<jshortArray>(column), 0, objects,
+                               reinterpret_cast<jshort*>(copy.shorts.data()));
+    }
     checkPending(env);
   });
   return columns;
@@ -156,16 +220,16 @@ Problem describe(JNIEnv* env, const TypedArguments& a) {
   int64_t activeCategories = 0;
   for (std::size_t v = 0; v < a.counts.size(); ++v) {
     const bool withCodes = !a.columns.empty();
-    for (jsize i = 0; withCodes && i < a.objects; ++i) {
-      if (a.columns[v][i] > a.counts[v]) {
-        illegal(env, element(element("codes", v).c_str(), static_cast<std::size_t>(i)) + " = " +
-                         std::to_string(a.columns[v][i]) + " exceeds " +
-                         element("categoryCounts", v) + " = " + std::to_string(a.counts[v]));
-      }
+    const CodeColumn codes = withCodes ? a.columns[v].column() : CodeColumn{};
+    const jsize i = withCodes ? firstAbove(a.columns[v], a.objects, a.counts[v]) : -1;
+    if (i >= 0) {
+      illegal(env, element(element("codes", v).c_str(), static_cast<std::size_t>(i)) + " = " +
+                       std::to_string(codes[i]) + " exceeds " + element("categoryCounts", v) +
+                       " = " + std::to_string(a.counts[v]));
     }
     const bool active = a.passive[v] == JNI_FALSE;
     activeCategories += active ? a.counts[v] : 0;
-    variables.push_back({.codes = {withCodes ? a.columns[v].data() : nullptr, 1},
+    variables.push_back({.codes = codes,
                          .categoryCount = a.counts[v],
                          .active = active,
                          .single = a.single[v],

@@ -46,11 +46,20 @@ std::string element(const char* name, std::size_t index);
 // A tolerance: NaN switches its test off; otherwise finite and not negative.
 void checkTolerance(JNIEnv* env, const char* name, double value);
 
+// One variable's codes as copied: an int[] column as int32 values, a byte[] or short[] one as
+// the unsigned values of its elements, without widening.
+struct CodeCopy {
+  Buffer<int32_t> ints;
+  Buffer<uint8_t> bytes;
+  Buffer<uint16_t> shorts;
+
+  CodeColumn column() const;
+};
+
 // The variables' codes, each column fetched from the array of columns once and copied once, so
-// that another thread replacing a column meanwhile changes nothing here. Sets `objects` to the
-// length of column 0, which every column must share.
-std::vector<Buffer<int32_t>> readColumns(JNIEnv* env, jobjectArray codes, jsize variables,
-                                         jsize& objects);
+// that another thread replacing a column meanwhile changes nothing here: an int[], a short[] or
+// a byte[] per variable. Sets `objects` to the length of column 0, which every column must share.
+std::vector<CodeCopy> readColumns(JNIEnv* env, jobjectArray codes, jsize variables, jsize& objects);
 
 // Every variable's category values, read once: an empty vector where the Java element is null
 // (the categories' positions), else k finite values that are not all equal.
@@ -65,7 +74,7 @@ Buffer<double> readWeights(JNIEnv* env, jdoubleArray weights, jsize objects, int
 struct TypedArguments {
   jint dimensionCount = 0;
   jsize objects = 0;
-  std::vector<Buffer<int32_t>> columns;
+  std::vector<CodeCopy> columns;
   std::vector<jint> counts;
   std::vector<jboolean> passive;
   std::vector<jint> single, levels;

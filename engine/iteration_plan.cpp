@@ -26,7 +26,8 @@ void fillCodes(const Problem& problem, const IterationPlan& plan, Buffer<Code>& 
   bool adjacent = problem.objectCount > 0;
   for (int32_t v = 0; v < variables; ++v) {
     columns[v] = problem.variables[plan.order[v]].codes;
-    adjacent = adjacent && columns[v].data == columns[0].data + v &&
+    // Compact columns (data null) are never side by side.
+    adjacent = adjacent && columns[0].data != nullptr && columns[v].data == columns[0].data + v &&
                columns[v].stride == columns[0].stride;
   }
   // c in 1 .. K, in unsigned arithmetic that cannot overflow and that the compiler vectorises.

@@ -11,8 +11,7 @@ namespace {
 
 // A variable's codes and the slot before its first category, for the loop over the objects.
 struct Column {
-  const int32_t* codes;
-  std::ptrdiff_t stride;
+  CodeColumn codes;
   std::ptrdiff_t slotBefore;
 };
 
@@ -20,7 +19,7 @@ std::vector<Column> columnsOf(const Problem& problem, const std::vector<int32_t>
   std::vector<Column> columns;
   for (const int32_t J : variables) {
     const Variable& v = problem.variables[J];
-    columns.push_back({v.codes.data, v.codes.stride, problem.slotStart[J] - 1});
+    columns.push_back({v.codes, problem.slotStart[J] - 1});
   }
   return columns;
 }
@@ -37,7 +36,7 @@ void addMarginals(const std::vector<Column>& active, const std::vector<Column>& 
     const double b = objectWeights[i];
     double m = objectMarginals[i];
     for (const Column& column : active) {
-      const int32_t c = column.codes[i * column.stride];
+      const int32_t c = column.codes[i];
       if (c > 0) {
         m = m + b;
         total = total + b;
@@ -47,7 +46,7 @@ void addMarginals(const std::vector<Column>& active, const std::vector<Column>& 
     objectMarginals[i] = m;
     // Passive categories get their frequencies, but passive codes never weigh on an object.
     for (const Column& column : passive) {
-      const int32_t c = column.codes[i * column.stride];
+      const int32_t c = column.codes[i];
       if (c > 0) {
         D[column.slotBefore + c] += b;
       }
@@ -83,14 +82,14 @@ void computeMarginals(const Problem& problem, std::span<const double> objectWeig
                    const auto w = static_cast<int64_t>(objectWeights[i]);
                    int64_t observed = 0;
                    for (const Column& column : active) {
-                     const int32_t c = column.codes[i * column.stride];
+                     const int32_t c = column.codes[i];
                      if (c > 0) {
                        ++observed;
                        D[column.slotBefore + c] += w;
                      }
                    }
                    for (const Column& column : passive) {
-                     const int32_t c = column.codes[i * column.stride];
+                     const int32_t c = column.codes[i];
                      if (c > 0) {
                        D[column.slotBefore + c] += w;
                      }

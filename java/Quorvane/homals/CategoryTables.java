@@ -160,7 +160,7 @@ public final class CategoryTables {
     int count = variables.size();
     int[] k = new int[count];
     boolean[] active = new boolean[count];
-    int[][] codes = new int[count][];
+    CategoryCodes[] codes = new CategoryCodes[count];
     int m = 0;
     for (int v = 0; v < count; v++) {
       k[v] = variables.get(v).categoryCount();
@@ -189,7 +189,7 @@ public final class CategoryTables {
       int observed = 0;
       int filled = 0;
       for (int v = 0; v < count; v++) {
-        int code = codes[v][i];
+        int code = codes[v].get(i);
         if (code > 0) {
           observed += active[v] ? 1 : 0;
           cells[filled++] = v;
@@ -202,12 +202,12 @@ public final class CategoryTables {
       for (int a = 0; a < filled; a++) {
         int va = cells[a];
         if (!active[va]) {
-          tables.add(observed, va, codes[va][i], va, codes[va][i], units);
+          tables.add(observed, va, codes[va].get(i), va, codes[va].get(i), units);
         }
         for (int b = active[va] ? a : 0; b < filled; b++) {
           int vb = cells[b];
           if (active[vb]) {
-            tables.add(observed, va, codes[va][i], vb, codes[vb][i], units);
+            tables.add(observed, va, codes[va].get(i), vb, codes[vb].get(i), units);
           }
         }
       }

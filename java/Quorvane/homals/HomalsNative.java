@@ -10,7 +10,8 @@ package Quorvane.homals;
  * failure to load it reports every place tried, on every call.
  *
  * <p>Variables are given in the caller's order, active and passive mixed, one {@code int[]} of
- * codes per variable (1..k, 0 or below missing). The library reads every array once, copying
+ * codes per variable (1..k, 0 or below missing), or a {@code byte[]} or {@code short[]} of the
+ * codes as unsigned values. The library reads every array once, copying
  * it, and refuses with an exception naming the argument anything it cannot run, whatever the
  * Java side checked before. The outputs are written as the library lays them out:
  *
@@ -93,7 +94,8 @@ final class HomalsNative {
    *     {@code maxIterations}; 0: {@code maxIterations} bounds every solver; finite
    * @param threads the processors the analysis may use, at least 1; the results do not depend
    *     on it
-   * @param codes one array of N codes per variable; at least one object and one active variable
+   * @param codes one array of N codes per variable, an int[], a short[] or a byte[] (read as
+   *     unsigned); at least one object and one active variable
    * @param categoryCounts k of every variable, at least 1; codes above it are refused
    * @param passive whether each variable is passive
    * @param single 1 for a single (rank-one) variable, 0 for a multiple one
@@ -110,8 +112,8 @@ final class HomalsNative {
    */
   static native void analyse(int dimensionCount, int maxIterations, int innerIterations,
       double fitTolerance, double cosineTolerance, double subspaceTolerance, int solver,
-      double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts, boolean[] passive,
-      int[] single, int[] levels, double[][] categoryValues, double[] weights,
+      double categorySpaceWork, int threads, Object[] codes, int[] categoryCounts,
+      boolean[] passive, int[] single, int[] levels, double[][] categoryValues, double[] weights,
       double[] objectScores, double[] quantifications, double[] centroids, double[] loadings,
       double[] eigenvalues, int[] ties, double[] tableEigenvalues, double[] pairCounts,
       double[] report, double[] scoreMoments);
@@ -137,4 +139,28 @@ final class HomalsNative {
       double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
       int[] ties, double[] tableEigenvalues, double[] pairCounts, double[] report,
       double[] scoreMoments, double[] scoreCoefficients);
+
+  /**
+   * Scores new objects by the transition formula (see {@link HomalsModel}): for object i, with
+   * c<sub>i</sub> the active variables observed on it, x<sub>id</sub> = ((1 / c<sub>i</sub>)
+   * &Sigma;<sub>j</sub> q<sub>j,code,d</sub> - &mu;<sub>d</sub>) / &lambda;<sub>d</sub>; NaN on
+   * every dimension when no active variable is observed. Objects are independent, so the bits do
+   * not depend on {@code threads}.
+   *
+   * @param threads the processors it may use, 1 to 1024
+   * @param codes one array of N codes per active variable (1..k, 0 or below missing; above k
+   *     refused); at least one variable
+   * @param categoryCounts k of every active variable, at least 1
+   * @param quantifications S1 * P finite values, category-major: element {@code slot * P + d},
+   *     the active variables' categories in order
+   * @param excluded null, or S1 flags: a category flagged counts as missing
+   * @param centre &mu;: P finite values
+   * @param eigenvalues P finite values above 0
+   * @param scores N * P, written dimension-major: element {@code d * N + i}
+   * @throws NullPointerException for a null array (excluded apart) or a null column
+   * @throws IllegalArgumentException for an argument outside its limits; the message names it
+   */
+  static native void project(int threads, int[][] codes, int[] categoryCounts,
+      double[] quantifications, boolean[] excluded, double[] centre, double[] eigenvalues,
+      double[] scores);
 }

@@ -6,13 +6,13 @@ import java.util.List;
 
 /**
  * The arguments of {@link HomalsNative#analyse}, built from a validated description, with every
- * output array sized exactly. The codes are each variable's own array: the library copies them
- * once. The outputs other than the object scores start as NaN, so that a value the library failed
- * to write is recognisable.
+ * output array sized exactly. The codes are each variable's own compact array (byte[], short[] or
+ * int[]): the library copies them once, without widening. The outputs other than the object scores
+ * start as NaN, so that a value the library failed to write is recognisable.
  */
 record NativeArguments(int dimensionCount, int maxIterations, int innerIterations,
     double fitTolerance, double cosineTolerance, double convergenceTolerance, Solver solver,
-    double categorySpaceWork, int threads, int[][] codes, int[] categoryCounts, boolean[] passive,
+    double categorySpaceWork, int threads, Object[] codes, int[] categoryCounts, boolean[] passive,
     int[] single, int[] levels, double[][] categoryValues, double[] weights, double[] objectScores,
     double[] quantifications, double[] centroids, double[] loadings, double[] eigenvalues,
     int[] ties, double[] tableEigenvalues, double[] pairCounts, double[] report,
@@ -30,7 +30,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     CategoryTables counts = analysis.tables();
     int count = variables.size();
     int p = analysis.dimensions();
-    int[][] codes = new int[count][];
+    Object[] codes = new Object[count];
     int[] categoryCounts = new int[count];
     boolean[] passive = new boolean[count];
     int[] single = new int[count];
@@ -42,7 +42,7 @@ record NativeArguments(int dimensionCount, int maxIterations, int innerIteration
     boolean anyActiveSingle = false;
     for (int v = 0; v < count; v++) {
       Variable variable = variables.get(v);
-      codes[v] = counts == null ? variable.codesView() : null;
+      codes[v] = counts == null ? variable.codesView().array() : null;
       categoryCounts[v] = variable.categoryCount();
       passive[v] = !variable.isActive();
       single[v] = variable.quantification().nativeSingleFlag();

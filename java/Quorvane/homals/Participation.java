@@ -55,10 +55,7 @@ final class Participation {
     int[] observed = new int[objectCount];
     for (Variable v : variables) {
       if (v.isActive()) {
-        int[] codes = v.codesView();
-        for (int i = 0; i < objectCount; i++) {
-          observed[i] += codes[i] > 0 ? 1 : 0;
-        }
+        v.codesView().countObserved(observed);
       }
     }
     int scale = weights == null ? 0 : weightScale(weights, m);
@@ -72,13 +69,8 @@ final class Participation {
     }
     long[][] units = new long[Math.max(m, 1)][slots];
     for (int v = 0; v < variables.size(); v++) {
-      int[] codes = variables.get(v).codesView();
-      int before = slotStart[v] - 1;
-      for (int i = 0; i < objectCount; i++) {
-        if (takesPart[i] && codes[i] > 0) {
-          units[observed[i] - 1][before + codes[i]] += objectUnits[i];
-        }
-      }
+      variables.get(v).codesView().addUnits(
+          takesPart, observed, objectUnits, units, slotStart[v] - 1);
     }
     return new Participation(
         takesPart, observed, count, m, scale, units, slotStart, categoryCounts, activeSlots);

@@ -202,14 +202,16 @@ final class Statistics {
     int pairs = 0;
     for (int a = 0; a < active.size(); a++) {
       for (int b = a + 1; b < active.size(); b++) {
-        int[] first = active.get(a).codesView();
-        int[] second = active.get(b).codesView();
+        CategoryCodes first = active.get(a).codesView();
+        CategoryCodes second = active.get(b).codesView();
         int ka = active.get(a).categoryCount();
         int kb = active.get(b).categoryCount();
         double[] table = new double[ka * kb];
         for (int i = 0; i < n; i++) {
-          if (first[i] > 0 && second[i] > 0 && participation.takesPart(i)) {
-            table[(first[i] - 1) * kb + second[i] - 1] += analysis.weight(i);
+          int x = first.get(i);
+          int y = second.get(i);
+          if (x > 0 && y > 0 && participation.takesPart(i)) {
+            table[(x - 1) * kb + y - 1] += analysis.weight(i);
           }
         }
         sum += phiSquared(table, ka, kb);

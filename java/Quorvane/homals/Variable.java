@@ -33,13 +33,13 @@ import java.util.Set;
 public final class Variable {
   private final String name;
   private final List<String> categories;
-  private final int[] codes;
+  private final CategoryCodes codes;
   private final Role role;
   private final Quantification quantification;
   private final double[] values; // null: the labels' numbers, or the positions
   private final boolean[] excluded; // null: none
 
-  private Variable(String name, List<String> categories, int[] codes, Role role,
+  private Variable(String name, List<String> categories, CategoryCodes codes, Role role,
       Quantification quantification, double[] values, boolean[] excluded) {
     this.name = name;
     this.categories = categories;
@@ -93,8 +93,8 @@ public final class Variable {
     for (int c = 0; c < categories.size(); c++) {
       codeOf.put(categories.get(c), c + 1);
     }
-    int[] codes = new int[labels.size()];
-    for (int i = 0; i < codes.length; i++) {
+    CategoryCodes.Builder codes = new CategoryCodes.Builder(labels.size(), categories.size());
+    for (int i = 0; i < labels.size(); i++) {
       String label = labels.get(i);
       if (isMissing(label)) {
         continue;
@@ -104,10 +104,10 @@ public final class Variable {
         throw new InvalidAnalysisException("variable '" + name + "', object " + (i + 1)
             + ": label '" + label + "' is not one of its categories " + categories);
       }
-      codes[i] = code;
+      codes.set(i, code);
     }
     return new Variable(
-        name, categories, codes, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null, null);
+        name, categories, codes.build(), Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null, null);
   }
 
   /**
@@ -137,16 +137,36 @@ public final class Variable {
     checkName(name);
     Objects.requireNonNull(codes, "codes");
     List<String> checked = checkCategories(name, categories);
-    int[] copy = new int[codes.length];
     for (int i = 0; i < codes.length; i++) {
       if (codes[i] > checked.size()) {
         throw new InvalidAnalysisException("variable '" + name + "', object " + (i + 1) + ": code "
             + codes[i] + " is above its " + checked.size() + " categories");
       }
-      copy[i] = Math.max(codes[i], 0);
+    }
+    return new Variable(name, checked, CategoryCodes.of(codes), Role.ACTIVE,
+        Quantification.MULTIPLE_NOMINAL, null, null);
+  }
+
+  /**
+   * A variable given by a column of codes and the labels of its categories, as {@link
+   * #ofCodes(String, int[], List)} but without a copy: the column is immutable, and variables
+   * made from it share it.
+   */
+  public static Variable ofCodes(String name, CategoryCodes codes, List<String> categories) {
+    checkName(name);
+    Objects.requireNonNull(codes, "codes");
+    List<String> checked = checkCategories(name, categories);
+    // A column built for at most this many categories needs no reading.
+    if (codes.bound() > checked.size() && codes.largest() > checked.size()) {
+      for (int i = 0;; i++) {
+        if (codes.get(i) > checked.size()) {
+          throw new InvalidAnalysisException("variable '" + name + "', object " + (i + 1)
+              + ": code " + codes.get(i) + " is above its " + checked.size() + " categories");
+        }
+      }
     }
     return new Variable(
-        name, checked, copy, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null, null);
+        name, checked, codes, Role.ACTIVE, Quantification.MULTIPLE_NOMINAL, null, null);
   }
 
   /**
@@ -284,10 +304,7 @@ public final class Variable {
         renumber[c + 1] = kept.size();
       }
     }
-    int[] fitCodes = new int[codes.length];
-    for (int i = 0; i < codes.length; i++) {
-      fitCodes[i] = renumber[codes[i]];
-    }
+    CategoryCodes fitCodes = codes.renumbered(renumber, kept.size());
     double[] fitValues = null;
     if (values != null) {
       fitValues = new double[kept.size()];
@@ -312,11 +329,9 @@ public final class Variable {
       return null;
     }
     int[] renumber = excludedCodes();
-    int[] shadowCodes = new int[codes.length];
-    for (int i = 0; i < codes.length; i++) {
-      shadowCodes[i] = renumber[codes[i]];
-    }
-    return new Variable(name, Collections.unmodifiableList(excludedCategories()), shadowCodes,
+    List<String> shadowCategories = excludedCategories();
+    CategoryCodes shadowCodes = codes.renumbered(renumber, shadowCategories.size());
+    return new Variable(name, Collections.unmodifiableList(shadowCategories), shadowCodes,
         Role.PASSIVE, Quantification.MULTIPLE_NOMINAL, null, null);
   }
 
@@ -376,17 +391,17 @@ public final class Variable {
   public int categoryCount() { return categories.size(); }
 
   /** The number of objects described. */
-  public int objectCount() { return codes.length; }
+  public int objectCount() { return codes.size(); }
 
   /** The code of object i: 1 to k, or 0 when its value is missing. */
-  public int code(int object) { return codes[object]; }
+  public int code(int object) { return codes.get(object); }
 
   /** A copy of all codes, 0 for missing values. */
-  public int[] codes() { return codes.clone(); }
+  public int[] codes() { return codes.toArray(); }
 
   /** The label of object i, or {@code null} when its value is missing. */
   public String label(int object) {
-    int code = codes[object];
+    int code = codes.get(object);
     return code == 0 ? null : categories.get(code - 1);
   }
 
@@ -396,8 +411,11 @@ public final class Variable {
 
   public Quantification quantification() { return quantification; }
 
+  /** The codes as held, without a copy; the column is immutable. */
+  public CategoryCodes compactCodes() { return codes; }
+
   /** Package use: the codes without copying. */
-  int[] codesView() { return codes; }
+  CategoryCodes codesView() { return codes; }
 
   @Override
   public String toString() {
@@ -451,13 +469,13 @@ public final class Variable {
   @Override
   public boolean equals(Object other) {
     return other instanceof Variable v && name.equals(v.name) && categories.equals(v.categories)
-        && Arrays.equals(codes, v.codes) && role == v.role && quantification == v.quantification
+        && codes.equals(v.codes) && role == v.role && quantification == v.quantification
         && Arrays.equals(values, v.values) && Arrays.equals(excluded, v.excluded);
   }
 
   @Override
   public int hashCode() {
-    return Objects.hash(name, categories, Arrays.hashCode(codes), role, quantification,
-        Arrays.hashCode(values), Arrays.hashCode(excluded));
+    return Objects.hash(name, categories, codes, role, quantification, Arrays.hashCode(values),
+        Arrays.hashCode(excluded));
   }
 }

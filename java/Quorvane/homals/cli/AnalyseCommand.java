@@ -46,7 +46,8 @@ import picocli.CommandLine.Spec;
     description =
         {"Runs a homogeneity analysis of the categorical columns of a CSV file, or of a table "
                 + "of a database, and writes categories.csv, variables.csv, objects.csv, "
-                + "summary.txt, the plots (PNG and SVG) and report.html into the output folder.",
+                + "summary.txt, summary.json, model.json (for 'tallowmere project'), the plots (PNG "
+                + "and SVG) and report.html into the output folder.",
             "The first line of the file names the columns. Cells are category labels; an empty "
                 + "cell is a missing value. With --codes, cells are integer codes 1..k and "
                 + "0 (or empty) is missing.",
@@ -146,9 +147,9 @@ final class AnalyseCommand implements Callable<Integer> {
     data = table ? null : Path.of(location);
     checkScoresTable(table);
     if (!table) {
-      checkInput();
+      checkInput(data);
     }
-    checkOutput();
+    checkOutput(output);
     if (table) {
       try (DataSource source = progress.phase(
                "connecting", () -> DataSource.open(location), null, DataSource::description)) {
@@ -219,8 +220,12 @@ final class AnalyseCommand implements Callable<Integer> {
     try (OutputFolder folder = OutputFolder.in(output, opener)) {
       // The tables and the plots need nothing of each other: the tables are written in a thread
       // of their own while the plots are drawn.
-      Callable<List<Path>> write =
-          () -> ResultFiles.write(result, numeric, folder, data, input.ids(), written, rawCells);
+      Callable<List<Path>> write = () -> {
+        List<Path> files = new ArrayList<>(
+            ResultFiles.write(result, numeric, folder, data, input.ids(), written, rawCells));
+        files.addAll(ModelFile.write(result, folder, options, progress));
+        return files;
+      };
       FutureTask<List<Path>> tables = new FutureTask<>(
           () -> progress.phase("writing tables", write, null, AnalyseCommand::wrote));
       Thread writer = new Thread(tables, "tallowmere-tables");
@@ -272,11 +277,14 @@ final class AnalyseCommand implements Callable<Integer> {
     if (options.weight == null) {
       return false;
     }
-    WeightColumn weights = new WeightColumn(options.weight);
+    WeightColumn[] weights = new WeightColumn[1];
     try (CsvColumns csv = CsvColumns.open(data, options.delimiter, options.charset())) {
-      csv.read(Map.of(csv.column(options.weight), weights));
+      csv.read(() -> {
+        weights[0] = new WeightColumn(options.weight);
+        return Map.of(csv.column(options.weight), weights[0]);
+      });
     }
-    for (double weight : weights.values()) {
+    for (double weight : weights[0].values()) {
       if (weight > 0) {
         return false;
       }
@@ -300,7 +308,7 @@ final class AnalyseCommand implements Callable<Integer> {
     return reader == null ? "opening the file" : reader.progress();
   }
 
-  private void checkInput() {
+  static void checkInput(Path data) {
     if (Files.isDirectory(data)) {
       throw new CliException(data + " is a folder, not a CSV file");
     }
@@ -313,7 +321,7 @@ final class AnalyseCommand implements Callable<Integer> {
   }
 
   /** The output folder is made, or found writable, before any work that it would waste. */
-  private void checkOutput() {
+  static void checkOutput(Path output) {
     if (Files.exists(output) && !Files.isDirectory(output)) {
       throw new CliException("the output folder " + output + " is a file");
     }

@@ -1,5 +1,6 @@
 package Quorvane.homals.cli;
 
+import Quorvane.homals.CategoryCodes;
 import java.util.Arrays;
 
 /**
@@ -13,8 +14,20 @@ final class CompactInts {
   private byte[][] narrow = new byte[16][];
   private int[][] wide;
   private int size;
+  /** The narrow block being filled and its room left: the usual case takes one test. */
+  private byte[] last;
+  private int room;
 
   void add(int value) {
+    if (room > 0 && (value & ~0xFF) == 0) {
+      last[BLOCK - room--] = (byte) value;
+      size++;
+      return;
+    }
+    addSlowly(value);
+  }
+
+  private void addSlowly(int value) {
     int block = size >>> BLOCK_BITS;
     int at = size & (BLOCK - 1);
     if (wide == null) {
@@ -24,11 +37,16 @@ final class CompactInts {
             narrow = Arrays.copyOf(narrow, 2 * block);
           }
           narrow[block] = new byte[BLOCK];
+          last = narrow[block];
+          room = BLOCK;
         }
         narrow[block][at] = (byte) value;
+        room--;
         size++;
         return;
       }
+      last = null;
+      room = 0;
       widen();
     }
     if (at == 0) {
@@ -54,6 +72,27 @@ final class CompactInts {
   }
 
   int size() { return size; }
+
+  /**
+   * Sets the values, each replaced by {@code table[value]}, into {@code into} from {@code at};
+   * returns the position after them. Each block is let go once copied: the values are read
+   * once.
+   */
+  int translateInto(CategoryCodes.Builder into, int at, int[] table) {
+    for (int start = 0; start < size; start += BLOCK) {
+      int length = Math.min(BLOCK, size - start);
+      int block = start >>> BLOCK_BITS;
+      if (wide != null) {
+        into.translate(at, wide[block], 0, length, table);
+        wide[block] = null;
+      } else {
+        into.translate(at, narrow[block], 0, length, table);
+        narrow[block] = null;
+      }
+      at += length;
+    }
+    return at;
+  }
 
   /**
    * Copies the values into {@code into} from {@code at}, each replaced by {@code

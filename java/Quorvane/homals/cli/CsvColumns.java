@@ -21,6 +21,7 @@ import java.util.HashSet;
 import java.util.List;
 import java.util.Map;
 import java.util.Set;
+import java.util.function.Supplier;
 
 /**
  * A CSV file read in one streaming pass into compact columns: the header names the columns, and
@@ -31,6 +32,10 @@ import java.util.Set;
  *
  * <p>Cells are trimmed, quoted or not; quoted cells may hold the delimiter, quotes and line
  * breaks. Empty lines are skipped, a byte order mark is dropped, and lines may end in CRLF.
+ *
+ * <p>univocity reads the header, and finds the delimiter and the line break when asked; the rows
+ * are read from the file's bytes ({@link ByteCsvReader}) when the encoding and the text allow, by
+ * univocity otherwise, with the same cells, codes, errors and line numbers either way.
  */
 final class CsvColumns implements AutoCloseable {
   /** The most columns a file may have; the parser keeps one slot per column. */
@@ -41,16 +46,42 @@ final class CsvColumns implements AutoCloseable {
   private final CsvParser parser;
   private final List<String> header;
   private final char delimiter;
+  private final String lineSeparator;
   private volatile int rowsRead;
+  private volatile ByteCsvReader bytes;
+  /** Whether rows are read from the bytes where they can be; tests compare both ways. */
+  private boolean fromBytes = true;
+  private int threads = Runtime.getRuntime().availableProcessors();
+  private long smallestPart = ByteCsvReader.SMALLEST_PART;
 
-  private CsvColumns(
-      Path file, Charset charset, CsvParser parser, List<String> header, char delimiter) {
+  private CsvColumns(Path file, Charset charset, CsvParser parser, List<String> header,
+      char delimiter, String lineSeparator) {
     this.file = file;
     this.charset = charset;
     this.parser = parser;
     this.header = header;
     this.delimiter = delimiter;
+    this.lineSeparator = lineSeparator;
   }
+
+  /** Rows read by univocity alone ({@code false}), or from the bytes where they can be. */
+  CsvColumns fromBytes(boolean enabled) {
+    fromBytes = enabled;
+    return this;
+  }
+
+  /**
+   * The most parts of the file read side by side, and the fewest bytes worth a part of its own
+   * (tests split small files at every line break they like).
+   */
+  CsvColumns parts(int count, long smallest) {
+    threads = count;
+    smallestPart = smallest;
+    return this;
+  }
+
+  /** Whether the rows were read from the bytes. */
+  boolean readFromBytes() { return bytes != null; }
 
   /**
    * Opens the file and reads its header.
@@ -92,7 +123,8 @@ final class CsvColumns implements AutoCloseable {
         throw new CliException(file + " is empty; expected a header of column names");
       }
       char used = delimiter != null ? delimiter : parser.getDetectedFormat().getDelimiter();
-      return new CsvColumns(file, charset, parser, checkHeader(file, first), used);
+      String separator = parser.getDetectedFormat().getLineSeparatorString();
+      return new CsvColumns(file, charset, parser, checkHeader(file, first), used, separator);
     } catch (TextParsingException e) {
       parser.stopParsing();
       throw unreadable(file, e, charset);
@@ -200,18 +232,51 @@ final class CsvColumns implements AutoCloseable {
   }
 
   /** Data rows read so far; may be read from another thread while {@link #read} runs. */
-  int rowsRead() { return rowsRead; }
+  int rowsRead() {
+    ByteCsvReader reader = bytes;
+    return reader == null ? rowsRead : (int) Math.min(Integer.MAX_VALUE, reader.progress.get());
+  }
 
   /**
    * Reads every data row, handing each cell of a column that has a collector to it; other
    * columns are skipped.
    *
-   * @param collectors by column index, {@code null} for columns not kept
+   * @param collectors makes the collectors by column index, {@code null} for columns not kept;
+   *     asked again, for new ones, when the rows read from the bytes turn out to need univocity
    * @return the number of data rows
    */
-  int read(Map<Integer, Column> collectors) throws IOException {
+  int read(Supplier<Map<Integer, Column>> collectors) throws IOException {
+    boolean plainLines = "\n".equals(lineSeparator) || "\r\n".equals(lineSeparator);
+    if (fromBytes && plainLines && CsvScanner.reads(charset)) {
+      ByteCsvReader reader =
+          new ByteCsvReader(file, charset, delimiter, "\r\n".equals(lineSeparator), header);
+      bytes = reader;
+      try {
+        return someRows(reader.read(byIndex(collectors.get()), threads, smallestPart));
+      } catch (CsvScanner.NotPlain e) {
+        bytes = null;
+      } catch (CsvScanner.NotInEncoding e) {
+        throw notInEncoding(file, charset);
+      }
+    }
+    return readParsed(byIndex(collectors.get()));
+  }
+
+  private Column[] byIndex(Map<Integer, Column> collectors) {
     Column[] byIndex = new Column[header.size()];
     collectors.forEach((index, column) -> byIndex[index] = column);
+    return byIndex;
+  }
+
+  private int someRows(int rows) {
+    rowsRead = rows;
+    if (rows == 0) {
+      throw new CliException(file + " has no data rows: only the header of column names");
+    }
+    return rows;
+  }
+
+  private int readParsed(Column[] byIndex) throws IOException {
     int width = byIndex.length;
     int rows = 0;
     try {
@@ -242,11 +307,7 @@ final class CsvColumns implements AutoCloseable {
       }
       throw e.getCause();
     }
-    rowsRead = rows;
-    if (rows == 0) {
-      throw new CliException(file + " has no data rows: only the header of column names");
-    }
-    return rows;
+    return someRows(rows);
   }
 
   @Override
@@ -255,7 +316,32 @@ final class CsvColumns implements AutoCloseable {
   }
 
   /** Receives the cells of one column, row by row (rows numbered from 1). */
-  abstract static class Column { abstract void add(String cell, int row); }
+  abstract static class Column {
+    /** A cell; {@code null} for an empty one. */
+    abstract void add(String cell, int row);
+
+    /**
+     * Whether parts of the file may be read side by side into this column; if not, it gets the
+     * rows of the one part there is, in order.
+     */
+    boolean takesParts() { return false; }
+
+    /**
+     * The receiver of the cells of part {@code part} of the file (from 0, in file order) as
+     * bytes in the charset, rows numbered from 1 within the part; replaces any receivers of
+     * that part or later ones opened before. This one makes a string of each cell.
+     */
+    CsvScanner.Sink open(int part, Charset charset) {
+      if (part != 0) {
+        throw new IllegalStateException("a column that takes no parts, asked for part " + part);
+      }
+      return (bytes, from, to,
+                 row) -> add(from == to ? null : new String(bytes, from, to - from, charset), row);
+    }
+
+    /** Called once the parts are read, with the rows before each part. */
+    void finish(long[] rowsBefore) {}
+  }
 
   /** Both of two collectors; when one column serves twice (as the weights and the ids). */
   static Column both(Column first, Column second) {
@@ -264,6 +350,27 @@ final class CsvColumns implements AutoCloseable {
       void add(String cell, int row) {
         first.add(cell, row);
         second.add(cell, row);
+      }
+
+      @Override
+      boolean takesParts() {
+        return first.takesParts() && second.takesParts();
+      }
+
+      @Override
+      CsvScanner.Sink open(int part, Charset charset) {
+        CsvScanner.Sink one = first.open(part, charset);
+        CsvScanner.Sink other = second.open(part, charset);
+        return (bytes, from, to, row) -> {
+          one.cell(bytes, from, to, row);
+          other.cell(bytes, from, to, row);
+        };
+      }
+
+      @Override
+      void finish(long[] rowsBefore) {
+        first.finish(rowsBefore);
+        second.finish(rowsBefore);
       }
     };
   }

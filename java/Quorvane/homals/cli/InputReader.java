@@ -1,5 +1,6 @@
 package Quorvane.homals.cli;
 
+import Quorvane.homals.CategoryCodes;
 import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.Variable;
 import com.univocity.parsers.csv.CsvParser;
@@ -14,6 +15,8 @@ import java.util.LinkedHashMap;
 import java.util.List;
 import java.util.Map;
 import java.util.Set;
+import java.util.function.Supplier;
+import java.util.stream.IntStream;
 
 /**
  * Reads the CSV file into the analysis the options describe: checks the options against the
@@ -48,8 +51,12 @@ final class InputReader {
     Charset charset = options.charset();
     try (CsvColumns csv = CsvColumns.open(data, options.delimiter, charset)) {
       reading = csv;
-      Columns columns = plan(csv);
-      int rows = csv.read(columns.byIndex());
+      Columns[] planned = new Columns[1];
+      int rows = csv.read(() -> {
+        planned[0] = plan(csv);
+        return planned[0].byIndex();
+      });
+      Columns columns = planned[0];
       Map<String, Integer> missingCells = new LinkedHashMap<>();
       Map<String, String> leftOut = new LinkedHashMap<>();
       HomalsAnalysis analysis = describe(columns, rows, missingCells, leftOut);
@@ -187,28 +194,56 @@ final class InputReader {
   private HomalsAnalysis describe(
       Columns read, int rows, Map<String, Integer> missingCells, Map<String, String> leftOut) {
     double[] objectWeights = read.weights() == null ? null : read.weights().values();
-    // One buffer serves every column, since Variable.ofCodes copies what it gets.
-    int[] buffer = new int[rows];
     HomalsAnalysis.Builder builder = HomalsAnalysis.builder();
     List<Variable> variables = new ArrayList<>();
-    for (String name : read.analysed()) {
+    List<String> names = read.analysed();
+    List<List<String>> categoriesOf = new ArrayList<>();
+    List<Supplier<CategoryCodes>> codesOf = new ArrayList<>();
+    for (String name : names) {
       CsvColumns.Column column = read.byName().get(name);
-      List<String> categories = options.codes ? numbered((CodeColumn) column, buffer)
-                                              : labelled(name, (LabelColumn) column, buffer);
-      int missingCount = 0;
-      for (int code : buffer) {
-        missingCount += code == 0 ? 1 : 0;
+      // Each column's codes are made once, compact, in the categories' order: the variables
+      // and the library share them.
+      List<String> categories;
+      int missingCount;
+      int[] renumber = null;
+      if (options.codes) {
+        CodeColumn codes = (CodeColumn) column;
+        categories = numbered(codes.largest());
+        missingCount = codes.missing();
+      } else {
+        LabelColumn labels = (LabelColumn) column;
+        categories = new ArrayList<>();
+        renumber = labelled(name, labels, categories);
+        missingCount = labels.missing();
       }
       missingCells.put(name, missingCount);
+      int missingCode = 0;
       if (options.missingAsCategory && missingCount > 0) {
         categories = new ArrayList<>(categories);
         categories.add(InputNotes.MISSING_CATEGORY);
-        for (int i = 0; i < rows; i++) {
-          buffer[i] = buffer[i] == 0 ? categories.size() : buffer[i];
-        }
+        missingCode = categories.size();
       }
+      categoriesOf.add(categories);
+      int k = categories.size();
+      int missing = missingCode;
+      if (renumber == null) {
+        codesOf.add(() -> ((CodeColumn) column).codes(missing));
+      } else {
+        renumber[0] = missingCode;
+        int[] table = renumber;
+        codesOf.add(() -> ((LabelColumn) column).codes(table, k));
+      }
+    }
+    // The columns' codes are translated side by side: each reads only its own column.
+    CategoryCodes[] built = new CategoryCodes[names.size()];
+    IntStream.range(0, built.length).parallel().forEach(v -> built[v] = codesOf.get(v).get());
+    for (int v = 0; v < names.size(); v++) {
+      String name = names.get(v);
+      List<String> categories = categoriesOf.get(v);
+      CategoryCodes codes = built[v];
+      built[v] = null;
       boolean passive = options.passive.contains(name);
-      String constant = singleObservedCategory(buffer, objectWeights, categories);
+      String constant = singleObservedCategory(codes, objectWeights, categories);
       if (constant != null && !passive) {
         String reason = "a single observed category, '" + constant + "'";
         leftOut.put(name, reason);
@@ -220,7 +255,7 @@ final class InputReader {
       if (identifier != null) {
         warnings.add(identifier);
       }
-      Variable variable = variable(name, buffer, categories, passive);
+      Variable variable = variable(name, codes, categories, passive);
       variables.add(variable);
       builder.variable(variable);
     }
@@ -232,7 +267,8 @@ final class InputReader {
     return options.build(builder);
   }
 
-  private Variable variable(String name, int[] codes, List<String> categories, boolean passive) {
+  private Variable variable(
+      String name, CategoryCodes codes, List<String> categories, boolean passive) {
     return choices.dress(Variable.ofCodes(name, codes, categories), passive);
   }
 
@@ -256,13 +292,8 @@ final class InputReader {
     }
   }
 
-  /** The codes of a column of --codes into {@code buffer}; its categories "1" .. the largest. */
-  private static List<String> numbered(CodeColumn column, int[] buffer) {
-    column.values(buffer);
-    int k = 0;
-    for (int code : buffer) {
-      k = Math.max(k, code);
-    }
+  /** The categories of a column of --codes: "1" .. the largest code. */
+  private static List<String> numbered(int k) {
     List<String> categories = new ArrayList<>();
     for (int c = 1; c <= k; c++) {
       categories.add(Integer.toString(c));
@@ -271,11 +302,12 @@ final class InputReader {
   }
 
   /**
-   * The codes of a column of labels into {@code buffer} and its categories, in the order of
-   * --order or else in {@link Variable#categoryOrder}, as {@link Variable#ofLabels} would number
-   * them from one string per object.
+   * The categories of a column of labels into {@code into}, in the order of --order or else in
+   * {@link Variable#categoryOrder}, and the code of each label read (by its number in order of
+   * first appearance) among them, as {@link Variable#ofLabels} would number them from one string
+   * per object.
    */
-  private List<String> labelled(String name, LabelColumn column, int[] buffer) {
+  private int[] labelled(String name, LabelColumn column, List<String> into) {
     List<String> seen = column.labels();
     List<String> categories = choices.categories(name, seen);
     Map<String, Integer> position = new HashMap<>();
@@ -291,19 +323,20 @@ final class InputReader {
       }
       renumber[c + 1] = code;
     }
-    column.codes(renumber, buffer);
-    return categories;
+    into.addAll(categories);
+    return renumber;
   }
 
   /** The label of the only category observed with weight, or null when there are more. */
   private static String singleObservedCategory(
-      int[] codes, double[] weights, List<String> categories) {
+      CategoryCodes codes, double[] weights, List<String> categories) {
     int seen = 0;
-    for (int i = 0; i < codes.length; i++) {
-      if (codes[i] > 0 && (weights == null || weights[i] > 0)) {
+    for (int i = 0, n = codes.size(); i < n; i++) {
+      int code = codes.get(i);
+      if (code > 0 && (weights == null || weights[i] > 0)) {
         if (seen == 0) {
-          seen = codes[i];
-        } else if (codes[i] != seen) {
+          seen = code;
+        } else if (code != seen) {
           return null;
         }
       }

@@ -16,9 +16,12 @@ import java.util.concurrent.Callable;
 import picocli.CommandLine;
 import picocli.CommandLine.Command;
 
-/** The command line: {@code java -jar tallowmere.jar analyse DATA.csv [options]}. */
+/**
+ * The command line: {@code java -jar tallowmere.jar analyse DATA.csv [options]}, and {@code
+ * project MODEL.json NEW.csv [options]} to score new rows with the model an analysis saved.
+ */
 @Command(name = "tallowmere", mixinStandardHelpOptions = true, versionProvider = Main.Version.class,
-    subcommands = {AnalyseCommand.class, CommandLine.HelpCommand.class},
+    subcommands = {AnalyseCommand.class, ProjectCommand.class, CommandLine.HelpCommand.class},
     description = "Homogeneity analysis (multiple correspondence analysis by alternating "
         + "least squares) of categorical data.")
 public final class Main implements Callable<Integer> {
@@ -34,6 +37,7 @@ public final class Main implements Callable<Integer> {
   public Integer call() {
     PrintWriter err = commandSpec.commandLine().getErr();
     err.println("Usage: tallowmere analyse DATA.csv [OPTIONS]");
+    err.println("       tallowmere project MODEL.json NEW.csv [OPTIONS]");
     err.println("       tallowmere --help | --version");
     err.println("'tallowmere analyse --help' lists the options.");
     err.flush();
@@ -83,6 +87,7 @@ public final class Main implements Callable<Integer> {
       @SuppressWarnings("unchecked")
       public <K> K create(Class<K> type) throws Exception {
         return type == AnalyseCommand.class ? (K) new AnalyseCommand(opener)
+            : type == ProjectCommand.class  ? (K) new ProjectCommand(opener)
                                             : defaults.create(type);
       }
     });

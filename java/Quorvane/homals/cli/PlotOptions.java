@@ -196,6 +196,6 @@ final class PlotOptions {
     for (int c = 0; c < seen.size(); c++) {
       renumber[c + 1] = position.get(seen.get(c));
     }
-    return new ObjectColours(name, categories, read.codes(renumber, new int[read.size()]));
+    return new ObjectColours(name, categories, read.codes(renumber, categories.size()).toArray());
   }
 }

@@ -4,12 +4,22 @@ import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.NumericCorrelation;
 import Quorvane.homals.VariableResult;
+import java.io.ByteArrayOutputStream;
 import java.io.IOException;
+import java.io.InterruptedIOException;
 import java.io.OutputStream;
 import java.nio.charset.StandardCharsets;
 import java.nio.file.Path;
+import java.util.ArrayDeque;
 import java.util.ArrayList;
+import java.util.Deque;
 import java.util.List;
+import java.util.concurrent.ArrayBlockingQueue;
+import java.util.concurrent.BlockingQueue;
+import java.util.concurrent.ExecutionException;
+import java.util.concurrent.ExecutorService;
+import java.util.concurrent.Executors;
+import java.util.concurrent.Future;
 
 /** Writes the result files of a run: the two tables here, the summaries by their own classes. */
 final class ResultFiles {
@@ -95,6 +105,9 @@ final class ResultFiles {
     }
   }
 
+  /** Rows of objects.csv formatted as one piece of work. */
+  private static final int ROWS_PER_BLOCK = 1 << 15;
+
   /**
    * One row per variable: variable, role, quantification, the correlation ratio with each
    * dimension eta2_1..eta2_P and its p-value p_1..p_P.
@@ -155,18 +168,75 @@ final class ResultFiles {
   /**
    * One row per object in input order: object (its row number or id), weight, dim1..dimP; the
    * scores of objects that take no part are empty.
+   *
+   * <p>Blocks of rows are formatted into bytes side by side, as many at once as there are
+   * processors, and written in order: ten million rows are some 700 MB of text, and their
+   * numbers' digits cost more than their writing.
    */
   static void writeObjects(HomalsResult result, OutputStream out, List<String> ids,
       boolean rawCells) throws IOException {
-    HomalsAnalysis analysis = result.analysis();
-    try (CsvOutput csv = new CsvOutput(out, rawCells)) {
-      csv.text("object");
-      csv.text("weight");
-      for (int d = 1; d <= result.dimensions(); d++) {
-        csv.text("dim" + d);
+    int threads = Runtime.getRuntime().availableProcessors();
+    try (out) {
+      ByteArrayOutputStream header = new ByteArrayOutputStream();
+      try (CsvOutput csv = new CsvOutput(header, rawCells)) {
+        csv.text("object");
+        csv.text("weight");
+        for (int d = 1; d <= result.dimensions(); d++) {
+          csv.text("dim" + d);
+        }
+        csv.endRow();
       }
-      csv.endRow();
-      for (int i = 0; i < result.objectCount(); i++) {
+      header.writeTo(out);
+      int n = result.objectCount();
+      int blocks = (n + ROWS_PER_BLOCK - 1) / ROWS_PER_BLOCK;
+      int room = Math.min(n, ROWS_PER_BLOCK) * (16 + 20 * result.dimensions());
+      if (threads < 2 || blocks < 2) {
+        ByteArrayOutputStream text = new ByteArrayOutputStream(room);
+        for (int b = 0; b < blocks; b++) {
+          block(result, ids, rawCells, b, text).writeTo(out);
+          text.reset();
+        }
+        return;
+      }
+      // The blocks' buffers are used over and over: ten million rows would otherwise leave some
+      // 700 MB of text behind for the collector, and the heap would grow to hold it.
+      BlockingQueue<ByteArrayOutputStream> free = new ArrayBlockingQueue<>(2 * threads);
+      for (int k = 0; k < 2 * threads; k++) {
+        free.add(new ByteArrayOutputStream(room));
+      }
+      ExecutorService pool = Executors.newFixedThreadPool(threads, work -> {
+        Thread thread = new Thread(work, "tallowmere-objects");
+        thread.setDaemon(true);
+        return thread;
+      });
+      try {
+        // A few blocks ahead of the writing at most, so that the text never piles up.
+        Deque<Future<ByteArrayOutputStream>> ahead = new ArrayDeque<>();
+        for (int next = 0, written = 0; written < blocks; written++) {
+          while (next < blocks && ahead.size() < 2 * threads) {
+            int b = next++;
+            ahead.add(pool.submit(() -> block(result, ids, rawCells, b, free.take())));
+          }
+          ByteArrayOutputStream text = wait(ahead.removeFirst());
+          text.writeTo(out);
+          text.reset();
+          free.add(text);
+        }
+      } finally {
+        pool.shutdownNow();
+      }
+    }
+  }
+
+  /** The text of block b of objects.csv's rows, into {@code bytes}; returns it. */
+  private static ByteArrayOutputStream block(HomalsResult result, List<String> ids,
+      boolean rawCells, int b, ByteArrayOutputStream bytes) throws IOException {
+    HomalsAnalysis analysis = result.analysis();
+    int first = b * ROWS_PER_BLOCK;
+    int last = Math.min(result.objectCount(), first + ROWS_PER_BLOCK);
+    int p = result.dimensions();
+    try (CsvOutput csv = new CsvOutput(bytes, rawCells)) {
+      for (int i = first; i < last; i++) {
         if (ids == null) {
           csv.integer(i + 1);
         } else {
@@ -178,11 +248,33 @@ final class ResultFiles {
         } else {
           csv.number(weight);
         }
-        for (int d = 0; d < result.dimensions(); d++) {
+        for (int d = 0; d < p; d++) {
           csv.numberOrEmpty(result.objectScore(i, d));
         }
         csv.endRow();
       }
+    }
+    return bytes;
+  }
+
+  private static ByteArrayOutputStream wait(Future<ByteArrayOutputStream> block)
+      throws IOException {
+    try {
+      return block.get();
+    } catch (InterruptedException e) {
+      Thread.currentThread().interrupt();
+      throw new InterruptedIOException("interrupted while objects.csv was written");
+    } catch (ExecutionException e) {
+      if (e.getCause() instanceof IOException io) {
+        throw io;
+      }
+      if (e.getCause() instanceof RuntimeException runtime) {
+        throw runtime;
+      }
+      if (e.getCause() instanceof Error error) {
+        throw error;
+      }
+      throw new IllegalStateException(e.getCause());
     }
   }
 }

@@ -37,7 +37,7 @@ class HomalsNativeTest {
     int solver = HomalsNative.SOLVER_AUTOMATIC;
     double categorySpaceWork = 0;
     int threads = 1;
-    int[][] codes = {{1, 2, 1, 2, 1, 2}, {1, 2, 3, 1, 2, 3}};
+    Object[] codes = {new int[] {1, 2, 1, 2, 1, 2}, new int[] {1, 2, 3, 1, 2, 3}};
     int[] categoryCounts = {2, 3};
     boolean[] passive = {false, false};
     int[] single = {0, 0};
@@ -74,7 +74,21 @@ class HomalsNativeTest {
         refused(
             "no objects", illegal, "codes[0] has no objects", c -> c.codes = new int[][] {{}, {}}),
         refused("code above k", illegal, "codes[0][3] = 3 exceeds categoryCounts[0] = 2",
-            c -> c.codes[0][3] = 3),
+            c -> ((int[]) c.codes[0])[3] = 3),
+        refused("byte code above k", illegal, "codes[0][3] = 3 exceeds categoryCounts[0] = 2",
+            c -> c.codes[0] = new byte[] {1, 2, 1, 3, 1, 2}),
+        // Read as signed, 200 would be a missing value and pass.
+        refused("byte codes unsigned", illegal, "codes[1][5] = 200 exceeds categoryCounts[1] = 3",
+            c -> c.codes[1] = new byte[] {1, 2, 3, 1, 2, (byte) 200}),
+        refused("short codes unsigned", illegal,
+            "codes[1][0] = 40000 exceeds categoryCounts[1] = 3",
+            c -> c.codes[1] = new short[] {(short) 40000, 2, 3, 1, 2, 3}),
+        refused("short column of bytes", illegal, "codes[1] has length 5",
+            c -> c.codes[1] = new byte[5]),
+        refused("column of longs", illegal, "codes[1] is not an int[], a short[] or a byte[]",
+            c -> c.codes[1] = new long[6]),
+        refused("column of text", illegal, "codes[0] is not an int[], a short[] or a byte[]",
+            c -> c.codes[0] = "121212"),
         refused("no categories", illegal, "categoryCounts[1] = 0 is below 1",
             c -> c.categoryCounts[1] = 0),
         refused("weights length", illegal, "weights has length 2", c -> c.weights = new double[2]),
@@ -185,37 +199,104 @@ class HomalsNativeTest {
     assertEquals(40, ran + refused);
   }
 
+  /** Compact columns are the same codes: the same bits as int columns, for every solver. */
+  @ParameterizedTest
+  @MethodSource("solvers")
+  void byteAndShortColumnsGiveTheBitsOfIntColumns(int solver) {
+    Call ints = new Call();
+    ints.solver = solver;
+    ints.run();
+    Call compact = new Call();
+    compact.solver = solver;
+    compact.codes = new Object[] {new byte[] {1, 2, 1, 2, 1, 2}, new short[] {1, 2, 3, 1, 2, 3}};
+    compact.run();
+    for (int e = 0; e < ints.objectScores.length; e++) {
+      assertEquals(Double.doubleToRawLongBits(ints.objectScores[e]),
+          Double.doubleToRawLongBits(compact.objectScores[e]));
+    }
+    for (int e = 0; e < ints.quantifications.length; e++) {
+      assertEquals(Double.doubleToRawLongBits(ints.quantifications[e]),
+          Double.doubleToRawLongBits(compact.quantifications[e]));
+    }
+  }
+
+  static Stream<Integer> solvers() {
+    return Stream.of(HomalsNative.SOLVER_OBJECTS, HomalsNative.SOLVER_CROSS_TABLE,
+        HomalsNative.SOLVER_DIRECT);
+  }
+
+  /**
+   * Another thread writing codes above k into a byte column while calls run: each call reads the
+   * column once and runs on what it read or refuses it, and the virtual machine stays up.
+   */
+  @Test
+  void bytesChangedDuringCallsNeverCrash() throws Exception {
+    int n = 200_000;
+    byte[] column = new byte[n];
+    for (int i = 0; i < n; i++) {
+      column[i] = (byte) (1 + i % 3);
+    }
+    Object[] codes = {column, column.clone()};
+    AtomicBoolean done = new AtomicBoolean();
+    Thread writer = new Thread(() -> {
+      for (long k = 0; !done.get(); k++) {
+        column[(int) (k % n)] = (byte) (k % 2 == 0 ? 250 : 1);
+        }
+      });
+      writer.start();
+      int ran = 0;
+      int refused = 0;
+      try {
+        for (int call = 0; call < 40; call++) {
+          try {
+            HomalsNative.analyse(2, 100, 0, Double.NaN, Double.NaN, 1e-8,
+                HomalsNative.SOLVER_CROSS_TABLE, 0, 1, codes, new int[] {3, 3}, new boolean[2],
+                new int[2], new int[2], new double[2][], null, new double[2 * n], new double[12],
+                new double[12], new double[4], new double[2], new int[2], new double[0],
+                new double[0], new double[HomalsNative.REPORT_LENGTH], new double[4]);
+            ran++;
+          } catch (IllegalArgumentException e) {
+            refused++;
+          }
+        }
+      } finally {
+        done.set(true);
+        writer.join();
+      }
+      assertEquals(40, ran + refused);
+  }
+
   /** Each analysis on its own thread gets exactly the bits it gets alone. */
   @Test
   void analysesSideBySideGiveTheBitsTheyGiveAlone() throws Exception {
-    Call alone = new Call();
-    alone.solver = HomalsNative.SOLVER_OBJECTS;
-    alone.run();
-    Call[] calls = new Call[4];
-    Thread[] threads = new Thread[calls.length];
-    Throwable[] failures = new Throwable[calls.length];
-    for (int t = 0; t < calls.length; t++) {
-      Call call = calls[t] = new Call();
-      call.solver = HomalsNative.SOLVER_OBJECTS;
-      int index = t;
-      threads[t] = new Thread(() -> {
-        try {
-          for (int repeat = 0; repeat < 50; repeat++) {
-            call.run();
+      Call alone = new Call();
+      alone.solver = HomalsNative.SOLVER_OBJECTS;
+      alone.run();
+      Call[] calls = new Call[4];
+      Thread[] threads = new Thread[calls.length];
+      Throwable[] failures = new Throwable[calls.length];
+      for (int t = 0; t < calls.length; t++) {
+        Call call = calls[t] = new Call();
+        call.solver = HomalsNative.SOLVER_OBJECTS;
+        int index = t;
+        threads[t] = new Thread(() -> {
+          try {
+            for (int repeat = 0; repeat < 50; repeat++) {
+              call.run();
+            }
+          } catch (Throwable e) {
+            failures[index] = e;
           }
-        } catch (Throwable e) {
-          failures[index] = e;
-        }
-      });
-      threads[t].start();
-    }
-    for (int t = 0; t < calls.length; t++) {
-      threads[t].join();
-      assertNull(failures[t]);
-      for (int e = 0; e < alone.objectScores.length; e++) {
-        assertEquals(Double.doubleToRawLongBits(alone.objectScores[e]),
-            Double.doubleToRawLongBits(calls[t].objectScores[e]));
+        });
+        threads[t].start();
       }
-    }
+      for (int t = 0; t < calls.length; t++) {
+        threads[t].join();
+        assertNull(failures[t]);
+        for (int e = 0; e < alone.objectScores.length; e++) {
+          assertEquals(Double.doubleToRawLongBits(alone.objectScores[e]),
+              Double.doubleToRawLongBits(calls[t].objectScores[e]));
+        }
+      }
   }
-}
+  }

@@ -44,7 +44,7 @@ class NativeArgumentsTest {
     assertEquals(Double.NaN, x.cosineTolerance(), "no cosine test unless one is set");
     // The library copies each variable's own codes: no copy is made on the Java side.
     for (int v = 0; v < 3; v++) {
-      assertSame(analysis.variables().get(v).codesView(), x.codes()[v]);
+      assertSame(analysis.variables().get(v).codesView().array(), x.codes()[v]);
     }
     assertArrayEquals(new int[] {3, 2, 4}, x.categoryCounts());
     assertArrayEquals(new boolean[] {false, true, false}, x.passive());

@@ -33,6 +33,7 @@ class CallErrorsTest {
     String error = "tallowmere: error: ";
     return Stream.of(Arguments.of(List.of(),
                          List.of("Usage: tallowmere analyse DATA.csv [OPTIONS]",
+                             "       tallowmere project MODEL.json NEW.csv [OPTIONS]",
                              "       tallowmere --help | --version",
                              "'tallowmere analyse --help' lists the options.")),
         Arguments.of(List.of("analyse", vote, "--bogus"),
