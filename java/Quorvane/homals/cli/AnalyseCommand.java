@@ -294,7 +294,8 @@ final class AnalyseCommand implements Callable<Integer> {
 
   /** Reads the file into the analysis the options describe. */
   Input read() throws IOException {
-    InputReader reader = new InputReader(data, options, plotOptions);
+    InputReader reader =
+        new InputReader(data != null ? data : Path.of(location), options, plotOptions);
     reading = reader;
     return reader.read();
   }

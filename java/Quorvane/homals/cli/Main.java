@@ -36,7 +36,7 @@ public final class Main implements Callable<Integer> {
   @Override
   public Integer call() {
     PrintWriter err = commandSpec.commandLine().getErr();
-    err.println("Usage: tallowmere analyse DATA.csv [OPTIONS]");
+    err.println("Usage: tallowmere analyse DATA.csv|TABLE-URL [OPTIONS]");
     err.println("       tallowmere project MODEL.json NEW.csv [OPTIONS]");
     err.println("       tallowmere --help | --version");
     err.println("'tallowmere analyse --help' lists the options.");

@@ -32,7 +32,7 @@ class CallErrorsTest {
     String vote = TestData.examples("vote.csv").toString();
     String error = "tallowmere: error: ";
     return Stream.of(Arguments.of(List.of(),
-                         List.of("Usage: tallowmere analyse DATA.csv [OPTIONS]",
+                         List.of("Usage: tallowmere analyse DATA.csv|TABLE-URL [OPTIONS]",
                              "       tallowmere project MODEL.json NEW.csv [OPTIONS]",
                              "       tallowmere --help | --version",
                              "'tallowmere analyse --help' lists the options.")),
@@ -41,8 +41,8 @@ class CallErrorsTest {
         Arguments.of(List.of("analyse", vote, "--tolerence", "1e-6"),
             List.of(
                 error + "unknown option '--tolerence'; did you mean --tolerance? (see --help)")),
-        Arguments.of(List.of("analyse"),
-            List.of(error + "missing required parameter: 'DATA.csv' (see --help)")),
+        Arguments.of(
+            List.of("analyse"), List.of(error + "missing required parameter: 'DATA' (see --help)")),
         Arguments.of(List.of("analyse", vote, "-d", "two"),
             List.of(error + "invalid value for option '--dimensions': 'two' is not an int "
                 + "(see --help)")));
