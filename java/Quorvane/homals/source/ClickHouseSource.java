@@ -32,8 +32,9 @@ public final class ClickHouseSource implements DataSource {
   /**
    * The codes of a block of variables combine into at most this many keys ({@link PairGroups}):
    * two variables of six categories, or a single one of more than seven. Measured on 10^7 rows
-   * of 20 such variables, keys of blocks of two took a quarter of the processor time of one key
-   * per pair, and blocks of three no less than blocks of two (bench/DatabaseBench.java).
+   * of 20 such variables over two shards, keys of blocks of two took half the processor time of
+   * one key per pair (54 s against 113 s), blocks of three no less (57 s), and a query per pair
+   * 5.5 s each, 210 times (bench/DatabaseBench.java).
    */
   public static final long BLOCK_BOUND = 64;
   /** Queries longer than this are split: the server parses at most 256 KiB of a query. */
