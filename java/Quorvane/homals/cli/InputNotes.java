@@ -57,8 +57,10 @@ record InputNotes(char delimiter, boolean delimiterDetected, String encoding,
     return "Homogeneity analysis of " + database.address() + "\n"
         + String.format(
             Locale.ROOT, "read from:   %s, which summed the counts%n", database.source())
-        + String.format(Locale.ROOT, "queries:     %.1f s, %,d bytes received%n",
-            database.seconds(), database.bytesReceived())
+        + String.format(Locale.ROOT, "queries:     %.1f s%s%n", database.seconds(),
+            database.bytesReceived() < 0
+                ? ""
+                : String.format(Locale.ROOT, ", %,d bytes received", database.bytesReceived()))
         + String.format(Locale.ROOT, "objects:     %d (%d take part, total weight %s)%n",
             database.rows(), database.taking(), database.takingWeight())
         + String.format(Locale.ROOT, "scores:      %s%n",
@@ -93,7 +95,7 @@ record InputNotes(char delimiter, boolean delimiterDetected, String encoding,
    * @param takingWeight their summed weight, exactly, in decimal
    * @param sampled the objects drawn for the plots
    * @param scoresTable the table the scores were written into, or null for none
-   * @param bytesReceived the bytes the server sent (0 where the driver does not tell)
+   * @param bytesReceived the bytes the server sent (-1 where the driver does not tell)
    * @param seconds the time the database's queries took, in seconds
    */
   record DatabaseNotes(String source, String address, long rows, long taking, String takingWeight,

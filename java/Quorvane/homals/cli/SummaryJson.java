@@ -111,7 +111,9 @@ final class SummaryJson {
     source.addProperty("takingPart", database.taking());
     source.addProperty("sampledObjects", database.sampled());
     source.addProperty("scoresTable", database.scoresTable());
-    source.addProperty("bytesReceived", database.bytesReceived());
+    source.add("bytesReceived",
+        database.bytesReceived() < 0 ? JsonNull.INSTANCE
+                                     : new JsonPrimitive(database.bytesReceived()));
     source.addProperty("seconds", database.seconds());
     return source;
   }

@@ -100,8 +100,8 @@ public interface DataSource extends AutoCloseable {
     throw new SourceException(description() + " cannot hold a table of scores");
   }
 
-  /** Bytes received from the server so far; 0 for a source that is not a server. */
-  default long bytesReceived() { return 0; }
+  /** Bytes received from the server so far; -1 where the source does not count them. */
+  default long bytesReceived() { return -1; }
 
   @Override void close();
 }
