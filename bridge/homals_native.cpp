@@ -323,8 +323,6 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyseTable
     const Outputs outputs{
         nullptr,          quantifications, centroids, loadings,     eigenvalues,      ties,
         tableEigenvalues, pairCounts,      report,    scoreMoments, scoreCoefficients};
-    requireLength(env, scoreCoefficients, "scoreCoefficients",
-                  int64_t{dimensionCount} * problem.activeSlotCount);
     const bool tableEigenvaluesWanted = checkOutputs(env, outputs, problem, 0, variables);
     const tallowmere::CrossTables counts = readTables(env, tables, problem, activeCount);
     tallowmere::Solution solution;

@@ -200,15 +200,12 @@ RunReport solveDirectly(RunState& run, CategorySpace& space, Solution& solution)
   return report;
 }
 
-// The end of the cross-table iteration, from the tables alone: centroids from B Z, the rank-one
-// quantifications, the rotation to principal axes and the signs applied to Z, and only then the
-// object scores C^-1 G Z, each object on its own. Nothing sums over the objects, so the result
-// does not depend on their order.
-void finishFromCategorySpace(RunState& run, CategorySpace& space, const SolutionOptions& options,
-                             Solution& solution) {
+// From the final centroids on, whichever solver ran: the passive single variables settled, the
+// quantifications, and the rotation to principal axes with the signs, applied to the centroids,
+// quantifications, loadings and `scores` (count rows a dimension: the objects' scores or Z).
+void finishFromCentroids(RunState& run, const SolutionOptions& options, std::span<double> scores,
+                         std::ptrdiff_t count, Solution& solution) {
   const Problem& p = run.problem;
-  solution.categoryCentroids.assign(run.categoryQuantifications.size(), 0.0);
-  centroidsFromCategorySpace(run, space, solution.categoryCentroids);
   if (anyPassiveSingle(run)) {
     settlePassiveSingles(run, solution.categoryCentroids);
   }
@@ -218,15 +215,24 @@ void finishFromCategorySpace(RunState& run, CategorySpace& space, const Solution
     dimensionEigenvalues(p, run.categoryMarginals, run.totalMarginal, solution.categoryCentroids,
                          solution.categoryQuantifications, solution.eigenvalues);
   } else {
-    rotateToPrincipalAxes(p, run.categoryMarginals, run.totalMarginal, space.scores,
-                          p.activeSlotCount, solution.categoryCentroids,
-                          solution.categoryQuantifications, solution.loadings,
-                          solution.eigenvalues);
-    fixDimensionSigns(p, run.categoryMarginals, space.scores, p.activeSlotCount,
-                      solution.categoryCentroids, solution.categoryQuantifications,
-                      solution.loadings);
+    rotateToPrincipalAxes(p, run.categoryMarginals, run.totalMarginal, scores, count,
+                          solution.categoryCentroids, solution.categoryQuantifications,
+                          solution.loadings, solution.eigenvalues);
+    fixDimensionSigns(p, run.categoryMarginals, scores, count, solution.categoryCentroids,
+                      solution.categoryQuantifications, solution.loadings);
   }
   solution.tiedThrough = tiedThrough(solution.eigenvalues, {}, tieTolerance);
+}
+
+// The end of the cross-table iteration, from the tables alone: centroids from B Z, the rank-one
+// quantifications, the rotation to principal axes and the signs applied to Z, and only then the
+// object scores C^-1 G Z, each object on its own. Nothing sums over the objects, so the result
+// does not depend on their order.
+void finishFromCategorySpace(RunState& run, CategorySpace& space, const SolutionOptions& options,
+                             Solution& solution) {
+  solution.categoryCentroids.assign(run.categoryQuantifications.size(), 0.0);
+  centroidsFromCategorySpace(run, space, solution.categoryCentroids);
+  finishFromCentroids(run, options, space.scores, run.problem.activeSlotCount, solution);
 }
 
 // Starts the cross-table iteration of a rank-one run from the direct solution of the same data
@@ -385,24 +391,7 @@ void computeSolution(Problem problem, const SolutionOptions& options, Solution& 
   solution.categoryCentroids.assign(run.categoryQuantifications.size(), 0.0);
   computeCategoryCentroids(p, run.plan, run.work, run.objectWeights, run.categoryMarginals,
                            run.objectScores, solution.categoryCentroids);
-  if (anyPassiveSingle(run)) {
-    settlePassiveSingles(run, solution.categoryCentroids);
-  }
-  finishQuantifications(run, solution.categoryCentroids, solution);
-  solution.eigenvalues.assign(run.eigenvalues.size(), 0.0);
-  if (!options.principalAxes) {
-    dimensionEigenvalues(p, run.categoryMarginals, run.totalMarginal, solution.categoryCentroids,
-                         solution.categoryQuantifications, solution.eigenvalues);
-  } else {
-    rotateToPrincipalAxes(p, run.categoryMarginals, run.totalMarginal, run.objectScores,
-                          p.objectCount, solution.categoryCentroids,
-                          solution.categoryQuantifications, solution.loadings,
-                          solution.eigenvalues);
-    fixDimensionSigns(p, run.categoryMarginals, run.objectScores, p.objectCount,
-                      solution.categoryCentroids, solution.categoryQuantifications,
-                      solution.loadings);
-  }
-  solution.tiedThrough = tiedThrough(solution.eigenvalues, {}, tieTolerance);
+  finishFromCentroids(run, options, run.objectScores, p.objectCount, solution);
   solution.scoreCoefficients.clear();
   scoreMomentsFromObjects(run, solution.scoreSums, solution.scoreSquares);
   solution.objectScores = std::move(run.objectScores);
