@@ -4,6 +4,7 @@
 // process-wide state: analyses on different threads run side by side.
 #include <jni.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <new>
@@ -139,8 +140,30 @@ tallowmere::SolutionOptions solutionOptions(const RunSettings& s, bool tableEige
           .tableEigenvalues = tableEigenvalues};
 }
 
+// Objects scored at a time when a table solver's scores are computed here: a few megabytes.
+constexpr std::ptrdiff_t scoredObjects = std::ptrdiff_t{1} << 18;
+
+// A table solver's object scores, computed from its coefficients and written a part at a time,
+// so that they never take their full size in the library as well as in the Java array.
+void writeTableScores(JNIEnv* env, jdoubleArray objectScores, const tallowmere::Problem& problem,
+                      const tallowmere::Solution& solution, jint threads) {
+  const std::ptrdiff_t N = problem.objectCount, P = problem.dimensionCount;
+  tallowmere::Workers workers(threads);
+  std::vector<double> part(static_cast<std::size_t>(P * std::min(N, scoredObjects)));
+  for (std::ptrdiff_t first = 0; first < N; first += scoredObjects) {
+    const std::ptrdiff_t count = std::min(scoredObjects, N - first);
+    tallowmere::computeObjectScores(problem, solution.scoreCoefficients, first, first + count, part,
+                                    &workers);
+    for (std::ptrdiff_t d = 0; d < P; ++d) {
+      env->SetDoubleArrayRegion(objectScores, static_cast<jsize>(d * N + first),
+                                static_cast<jsize>(count), part.data() + d * count);
+      checkPending(env);
+    }
+  }
+}
+
 void writeSolution(JNIEnv* env, const Outputs& o, const tallowmere::Solution& solution) {
-  if (o.objectScores != nullptr) {
+  if (o.objectScores != nullptr && !solution.objectScores.empty()) {
     setDoubles(env, o.objectScores, solution.objectScores);
   }
   if (o.scoreCoefficients != nullptr) {
@@ -286,10 +309,16 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
                           ties,         tableEigenvalues, pairCounts, report,   scoreMoments,
                           nullptr};
     const bool tableEigenvaluesWanted = checkOutputs(env, outputs, problem, a.objects, variables);
+    tallowmere::SolutionOptions options = solutionOptions(settings, tableEigenvaluesWanted);
+    options.objectScores = false;
+    // The problem's codes are the copies in `a`, which outlive the run.
+    const tallowmere::Problem described = problem;
     tallowmere::Solution solution;
-    tallowmere::computeSolution(std::move(problem),
-                                solutionOptions(settings, tableEigenvaluesWanted), solution);
+    tallowmere::computeSolution(std::move(problem), options, solution);
     writeSolution(env, outputs, solution);
+    if (solution.solver != tallowmere::Solver::objects) {
+      writeTableScores(env, objectScores, described, solution, threads);
+    }
   });
 }
 

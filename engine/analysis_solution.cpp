@@ -58,14 +58,6 @@ bool anyPassiveSingle(const RunState& run) {
   return anySingle(run, run.problem.passiveVariables);
 }
 
-// The cross-table of the run's data and weights, with the passive pairs when `withPassive`, when
-// it fits the budget.
-bool buildTables(const RunState& run, const SolutionOptions& options, bool withPassive,
-                 CrossTables& tables) {
-  return buildCrossTables(run.problem, run.objectWeights, withPassive, options.crossTableBudget,
-                          run.workers, tables);
-}
-
 // The sums of w_i x_id and w_i x_id^2 over the objects that take part, from the tables: with
 // x_id = (sum of Z over the object's cells) / c, the objects with c cells add T_c's diagonal
 // times Z / c and Z' T_c Z / c^2.
@@ -308,10 +300,6 @@ void solveOnTables(RunState& run, const CrossTables& tables, const SolutionOptio
   solution.scoreCoefficients = space.scores;
   scoreMomentsFromTables(tables, space.scores, run.problem.dimensionCount, solution.scoreSums,
                          solution.scoreSquares);
-  if (run.problem.objectCount > 0) {
-    scoresFromCategorySpace(run, space);
-    solution.objectScores = std::move(run.objectScores);
-  }
 }
 
 // D and t from the tables: an active category's frequency is the sum of its diagonal entries, a
@@ -347,6 +335,27 @@ void marginalsFromTables(const Problem& problem, const CrossTables& tables,
   totalMarginal = static_cast<double>(total);
 }
 
+// A solution from the tables alone, on the workers: the problem has no objects.
+void solveFromTables(Problem problem, const CrossTables& tables, const SolutionOptions& options,
+                     Workers* workers, Solution& solution) {
+  RunState run;
+  allocateRun(run, std::move(problem), options.innerIterations, {}, workers);
+  run.regressRankOne = options.regressRankOne;
+  marginalsFromTables(run.problem, tables, run.categoryMarginals, run.totalMarginal);
+  if (run.innerIterations > 0) {
+    initialiseSingleQuantifications(run.problem, run.categoryMarginals, run.singleQuantifications,
+                                    run.totalMarginal);
+  }
+  SubspaceTracker tracker;
+  resetSubspaceTracker(run.problem, tracker);
+  Momentum momentum;
+  resetMomentum(run.problem, momentum);
+  const bool linear = !anyActiveSingle(run);
+  const bool direct = linear && options.solver != Solver::crossTable;
+  solveOnTables(run, tables, options, direct, options.subspaceTolerance > 0.0 ? &tracker : nullptr,
+                options.accelerate && linear ? &momentum : nullptr, solution);
+}
+
 }  // namespace
 
 bool crossTablePays(const Problem& problem) {
@@ -359,6 +368,29 @@ bool crossTablePays(const Problem& problem) {
 
 void computeSolution(Problem problem, const SolutionOptions& options, Solution& solution) {
   Workers workers(std::max(options.threads, 1));
+  const bool linear = options.innerIterations <= 0 ||
+                      std::none_of(problem.activeVariables.begin(), problem.activeVariables.end(),
+                                   [&](int32_t J) { return problem.isSingle(J); });
+  const bool direct =
+      linear && options.solver != Solver::objects && options.solver != Solver::crossTable;
+  const bool table = direct || options.solver == Solver::crossTable ||
+                     (options.solver != Solver::objects && crossTablePays(problem));
+  // The table solvers need nothing of the objects but their tables (the passive pairs too, so
+  // that no sum runs over the objects) and, at the end, their scores: none of the buffers of
+  // the passes over the objects is allocated for them.
+  if (CrossTables tables; table && buildCrossTables(problem, {}, problem.passiveCount() > 0,
+                                                    options.crossTableBudget, &workers, tables)) {
+    Problem described = problem;
+    described.objectCount = 0;
+    solveFromTables(std::move(described), tables, options, &workers, solution);
+    if (options.objectScores) {
+      const std::ptrdiff_t N = problem.objectCount;
+      solution.objectScores = Buffer<double>(static_cast<std::size_t>(problem.dimensionCount * N));
+      computeObjectScores(problem, solution.scoreCoefficients, 0, N, solution.objectScores,
+                          &workers);
+    }
+    return;
+  }
   RunState run;
   allocateRun(run, std::move(problem), options.innerIterations, {}, &workers);
   run.regressRankOne = options.regressRankOne;
@@ -366,21 +398,9 @@ void computeSolution(Problem problem, const SolutionOptions& options, Solution& 
   resetSubspaceTracker(run.problem, tracker);
   Momentum momentum;
   resetMomentum(run.problem, momentum);
-  const bool tracked = options.subspaceTolerance > 0.0;
-  const bool linear = !anyActiveSingle(run);
   startRun(run, true);
-  const bool direct =
-      linear && options.solver != Solver::objects && options.solver != Solver::crossTable;
-  const bool table = direct || options.solver == Solver::crossTable ||
-                     (options.solver != Solver::objects && crossTablePays(run.problem));
-  // The passive centroids come from the table too, so that no sum runs over the objects.
-  const bool withPassive = run.problem.passiveCount() > 0;
-  SubspaceTracker* watch = tracked ? &tracker : nullptr;
+  SubspaceTracker* watch = options.subspaceTolerance > 0.0 ? &tracker : nullptr;
   Momentum* accelerate = options.accelerate && linear ? &momentum : nullptr;
-  if (CrossTables tables; table && buildTables(run, options, withPassive, tables)) {
-    solveOnTables(run, tables, options, direct, watch, accelerate, solution);
-    return;
-  }
   solution.pairCounts.clear();
   solution.solver = Solver::objects;
   startFromCategories(run);
@@ -400,22 +420,7 @@ void computeSolution(Problem problem, const SolutionOptions& options, Solution& 
 void computeSolutionFromTables(Problem problem, const CrossTables& tables,
                                const SolutionOptions& options, Solution& solution) {
   Workers workers(std::max(options.threads, 1));
-  RunState run;
-  allocateRun(run, std::move(problem), options.innerIterations, {}, &workers);
-  run.regressRankOne = options.regressRankOne;
-  marginalsFromTables(run.problem, tables, run.categoryMarginals, run.totalMarginal);
-  if (run.innerIterations > 0) {
-    initialiseSingleQuantifications(run.problem, run.categoryMarginals, run.singleQuantifications,
-                                    run.totalMarginal);
-  }
-  SubspaceTracker tracker;
-  resetSubspaceTracker(run.problem, tracker);
-  Momentum momentum;
-  resetMomentum(run.problem, momentum);
-  const bool linear = !anyActiveSingle(run);
-  const bool direct = linear && options.solver != Solver::crossTable;
-  solveOnTables(run, tables, options, direct, options.subspaceTolerance > 0.0 ? &tracker : nullptr,
-                options.accelerate && linear ? &momentum : nullptr, solution);
+  solveFromTables(std::move(problem), tables, options, &workers, solution);
 }
 
 }  // namespace tallowmere

@@ -6,12 +6,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <span>
 #include <vector>
 
 #include "buffer.h"
 #include "cross_table.h"
 #include "problem.h"
 #include "run_report.h"
+#include "workers.h"
 
 namespace tallowmere {
 
@@ -65,6 +67,10 @@ struct SolutionOptions {
   int32_t threads = 1;
   // Every non-trivial eigenvalue of the cross-table too (Solution::tableEigenvalues).
   bool tableEigenvalues = false;
+  // False: the table solvers leave Solution::objectScores empty, and the caller computes them
+  // from the score coefficients a part at a time (computeObjectScores), so that they never take
+  // the memory of all the objects at once.
+  bool objectScores = true;
 };
 
 // True when building the cross-table and 100 iterations on it take fewer operations than 100
@@ -136,5 +142,13 @@ void computeSolution(Problem problem, const SolutionOptions& options, Solution& 
 // variable is active.
 void computeSolutionFromTables(Problem problem, const CrossTables& tables,
                                const SolutionOptions& options, Solution& solution);
+
+// The scores of objects first .. last - 1 from a table solver's coefficients Z (P x S1), into
+// `scores` (P x (last - first), [d * (last - first) + i - first]): for each object the sum over
+// its valid active cells of w_i Z, in variable order, divided by w_i times their number; 0 for an
+// object of weight 0 or without a valid active code. The same bits as the passes over the objects
+// give, for every part of the objects and every number of workers (none: the calling thread).
+void computeObjectScores(const Problem& problem, std::span<const double> Z, std::ptrdiff_t first,
+                         std::ptrdiff_t last, std::span<double> scores, Workers* workers);
 
 }  // namespace tallowmere

@@ -212,15 +212,4 @@ void centroidsFromCategorySpace(const RunState& run, const CategorySpace& space,
   }
 }
 
-void scoresFromCategorySpace(RunState& run, const CategorySpace& space) {
-  const std::ptrdiff_t P = run.problem.dimensionCount, S = run.problem.slotCount;
-  const std::ptrdiff_t S1 = run.problem.activeSlotCount;
-  std::fill(run.categoryQuantifications.begin(), run.categoryQuantifications.end(), 0.0);
-  for (std::ptrdiff_t d = 0; d < P; ++d) {
-    std::copy_n(space.scores.data() + d * S1, S1, run.categoryQuantifications.data() + d * S);
-  }
-  computeObjectAverages(run.problem, run.plan, run.work, run.objectWeights, run.objectMarginals,
-                        run.categoryQuantifications, run.objectScores);
-}
-
 }  // namespace tallowmere

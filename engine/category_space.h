@@ -52,9 +52,6 @@ void resetCategorySpace(const Problem& problem, CategorySpace& space);
 RunReport iterateInCategorySpace(RunState& run, CategorySpace& space, const StoppingRule& rule,
                                  SubspaceTracker* tracker, Momentum* momentum);
 
-// The object scores X = C^-1 G Z (0 for objects of weight 0), by one pass over the objects.
-void scoresFromCategorySpace(RunState& run, const CategorySpace& space);
-
 // The centroids D^-1 B Z of the scores X = C^-1 G Z for every active slot, and D_p^-1 B_p Z for
 // the passive slots when the passive table is there (P x S, [d * S + slot], 0 where D is 0 and in
 // the slots of passive variables without a table).

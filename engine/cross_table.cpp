@@ -44,7 +44,8 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
   std::vector<std::ptrdiff_t> slots(static_cast<std::size_t>(M1));
   std::size_t bytes = tables.bytes();
   for (std::ptrdiff_t i = first; i < last; ++i) {
-    const auto w = static_cast<int64_t>(objectWeights[i]);
+    const auto w =
+        static_cast<int64_t>(objectWeights.empty() ? problem.weight(i) : objectWeights[i]);
     if (w == 0) {
       continue;
     }

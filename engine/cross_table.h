@@ -41,9 +41,9 @@ struct CrossTables {
 // Empty tables for a problem (M1 counts), with passive pairs when `withPassive`.
 void resetCrossTables(const Problem& problem, CrossTables& tables, bool withPassive);
 
-// Adds objects first .. last - 1 of the problem with the given weights. Objects of weight 0 add
-// nothing. Returns false, with the tables incomplete, when a new table would take the tables past
-// `budgetBytes`.
+// Adds objects first .. last - 1 of the problem with the given weights (the problem's own when
+// `objectWeights` is empty). Objects of weight 0 add nothing. Returns false, with the tables
+// incomplete, when a new table would take the tables past `budgetBytes`.
 bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptrdiff_t first,
                            std::ptrdiff_t last, std::span<const double> objectWeights,
                            std::size_t budgetBytes);
