@@ -197,20 +197,73 @@ final class ShortestDecimal {
     return at;
   }
 
+  /**
+   * Writes the digits from the right, two at a time from a table, in int arithmetic below 10^8:
+   * a double's 17 digits take a few multiplications instead of a division each.
+   */
   private static int writeDigits(long digits, int length, byte[] out, int at) {
-    for (int i = at + length - 1; i >= at; i--) {
-      out[i] = (byte) ('0' + digits % 10);
-      digits /= 10;
+    int i = at + length;
+    while (digits >= 100_000_000L) {
+      long upper = digits / 100_000_000L;
+      i = writeEight((int) (digits - upper * 100_000_000L), out, i);
+      digits = upper;
+    }
+    int rest = (int) digits;
+    while (rest >= 100) {
+      int upper = rest / 100;
+      int pair = (rest - upper * 100) << 1;
+      out[--i] = DIGIT_PAIRS[pair + 1];
+      out[--i] = DIGIT_PAIRS[pair];
+      rest = upper;
+    }
+    if (rest >= 10) {
+      out[--i] = DIGIT_PAIRS[(rest << 1) + 1];
+      out[--i] = DIGIT_PAIRS[rest << 1];
+    } else {
+      out[--i] = (byte) ('0' + rest);
     }
     return at + length;
   }
 
-  private static int decimalLength(long digits) {
-    int length = 1;
-    for (long bound = 10; length < 19 && digits >= bound; bound *= 10) {
-      length++;
+  /** Eight digits, leading zeros included, ending before {@code end}; returns where they begin. */
+  private static int writeEight(int value, byte[] out, int end) {
+    int i = end;
+    for (int k = 0; k < 4; k++) {
+      int upper = value / 100;
+      int pair = (value - upper * 100) << 1;
+      out[--i] = DIGIT_PAIRS[pair + 1];
+      out[--i] = DIGIT_PAIRS[pair];
+      value = upper;
     }
-    return length;
+    return i;
+  }
+
+  /** "00", "01", ..., "99" as ASCII, two bytes each. */
+  private static final byte[] DIGIT_PAIRS = new byte[200];
+
+  static {
+    for (int n = 0; n < 100; n++) {
+      DIGIT_PAIRS[2 * n] = (byte) ('0' + n / 10);
+      DIGIT_PAIRS[2 * n + 1] = (byte) ('0' + n % 10);
+    }
+  }
+
+  /** 10^0 .. 10^18. */
+  private static final long[] POWERS_OF_TEN = new long[19];
+
+  static {
+    POWERS_OF_TEN[0] = 1;
+    for (int n = 1; n < POWERS_OF_TEN.length; n++) {
+      POWERS_OF_TEN[n] = 10 * POWERS_OF_TEN[n - 1];
+    }
+  }
+
+  /** The digits of a positive number below 10^18. */
+  private static int decimalLength(long digits) {
+    // A number of b bits has floor(b log10 2) digits or one more (1233 / 4096 is log10 2 within
+    // what b up to 63 needs); one comparison tells which.
+    int guess = (64 - Long.numberOfLeadingZeros(digits)) * 1233 >>> 12;
+    return digits >= POWERS_OF_TEN[guess] ? guess + 1 : guess;
   }
 
   private static int ascii(String text, byte[] out, int at) {
