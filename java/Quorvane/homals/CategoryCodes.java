@@ -101,14 +101,15 @@ public final class CategoryCodes {
   /**
    * Package use: adds each object's weight units to {@code units[c - 1][before + code]}, where c
    * is its count of observed active values, for the objects that take part; in object order.
+   * {@code objectUnits} null: one unit each.
    */
   void addUnits(
       boolean[] takesPart, int[] observed, long[] objectUnits, long[][] units, int before) {
-    if (bytes != null) {
+    if (bytes != null && objectUnits == null) {
       for (int i = 0; i < bytes.length; i++) {
         int code = bytes[i] & 0xFF;
         if (code > 0 && takesPart[i]) {
-          units[observed[i] - 1][before + code] += objectUnits[i];
+          units[observed[i] - 1][before + code]++;
         }
       }
       return;
@@ -116,7 +117,7 @@ public final class CategoryCodes {
     for (int i = 0, n = size(); i < n; i++) {
       int code = get(i);
       if (code > 0 && takesPart[i]) {
-        units[observed[i] - 1][before + code] += objectUnits[i];
+        units[observed[i] - 1][before + code] += objectUnits == null ? 1 : objectUnits[i];
       }
     }
   }

@@ -60,11 +60,15 @@ final class Participation {
     }
     int scale = weights == null ? 0 : weightScale(weights, m);
     boolean[] takesPart = new boolean[objectCount];
-    long[] objectUnits = new long[objectCount];
+    // Without weights every object is one unit, and no array of ten million ones is made.
+    long[] objectUnits = weights == null ? null : new long[objectCount];
     long count = 0;
     for (int i = 0; i < objectCount; i++) {
-      objectUnits[i] = weights == null ? 1 : CategoryTables.units(weights[i], scale);
-      takesPart[i] = objectUnits[i] > 0 && observed[i] > 0;
+      long objectUnit = weights == null ? 1 : CategoryTables.units(weights[i], scale);
+      if (objectUnits != null) {
+        objectUnits[i] = objectUnit;
+      }
+      takesPart[i] = objectUnit > 0 && observed[i] > 0;
       count += takesPart[i] ? 1 : 0;
     }
     long[][] units = new long[Math.max(m, 1)][slots];

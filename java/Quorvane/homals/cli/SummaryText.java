@@ -111,14 +111,22 @@ final class SummaryText {
   private static void run(StringBuilder s, HomalsResult result, Path source, InputNotes notes) {
     HomalsAnalysis analysis = result.analysis();
     int taking = 0;
-    // The weights as written, summed exactly, so that whole weights print whole.
-    BigDecimal totalWeight = BigDecimal.ZERO;
+    // The weights as written, summed exactly, so that whole weights print whole: whole ones
+    // below 2^31 (every weight of most files) in a long, which 2^31 of them cannot overflow.
+    long wholeWeight = 0;
+    BigDecimal otherWeight = BigDecimal.ZERO;
     for (int i = 0; i < result.objectCount(); i++) {
       if (result.takesPart(i)) {
         taking++;
-        totalWeight = totalWeight.add(new BigDecimal(Double.toString(analysis.weight(i))));
+        double w = analysis.weight(i);
+        if (w == Math.rint(w) && Math.abs(w) < 0x1p31) {
+          wholeWeight += (long) w;
+        } else {
+          otherWeight = otherWeight.add(new BigDecimal(Double.toString(w)));
+        }
       }
     }
+    BigDecimal totalWeight = otherWeight.add(BigDecimal.valueOf(wholeWeight));
     long active = result.variables().stream().filter(VariableResult::isActive).count();
     s.append(notes.head(source, result.objectCount(), taking, totalWeight));
         s.append(String.format(Locale.ROOT, "variables:   %d active, %d passive%n", active,
