@@ -13,6 +13,7 @@ import java.awt.geom.Rectangle2D;
 import java.awt.image.BufferedImage;
 import java.io.IOException;
 import java.io.OutputStream;
+import java.nio.DoubleBuffer;
 import java.nio.file.Path;
 import java.util.ArrayList;
 import java.util.Comparator;
@@ -318,12 +319,12 @@ public final class JointPlot {
   private static ObjectDensity objectPoints(ObjectCloud cloud, int first, int second,
       ObjectGroups groups, Bounds bounds, XYSeriesCollection series) {
     int n = cloud.count();
-    double[] xs = cloud.scores(first);
-    double[] ys = cloud.scores(second);
+    DoubleBuffer xs = cloud.scoreView(first);
+    DoubleBuffer ys = cloud.scoreView(second);
     int taking = 0;
     for (int i = 0; i < n; i++) {
-      if (cloud.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
-        bounds.include(xs[i], ys[i]);
+      if (cloud.takesPart(i) && Double.isFinite(xs.get(i)) && Double.isFinite(ys.get(i))) {
+        bounds.include(xs.get(i), ys.get(i));
         taking++;
       }
     }
@@ -333,9 +334,9 @@ public final class JointPlot {
       byte[] group = groups == null ? null : new byte[taking];
       int at = 0;
       for (int i = 0; i < n; i++) {
-        if (cloud.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
-          x[at] = (float) xs[i];
-          y[at] = (float) ys[i];
+        if (cloud.takesPart(i) && Double.isFinite(xs.get(i)) && Double.isFinite(ys.get(i))) {
+          x[at] = (float) xs.get(i);
+          y[at] = (float) ys.get(i);
           if (group != null) {
             group[at] = (byte) groups.of(i);
           }
@@ -350,8 +351,8 @@ public final class JointPlot {
       byGroup[g] = new XYSeries(g, false, true);
     }
     for (int i = 0; i < n; i++) {
-      if (cloud.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
-        byGroup[groups == null ? 0 : groups.of(i)].add(xs[i], ys[i]);
+      if (cloud.takesPart(i) && Double.isFinite(xs.get(i)) && Double.isFinite(ys.get(i))) {
+        byGroup[groups == null ? 0 : groups.of(i)].add(xs.get(i), ys.get(i));
       }
     }
     for (int g = byGroup.length - 1; g >= 0; g--) {

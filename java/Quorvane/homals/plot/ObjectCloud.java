@@ -1,6 +1,7 @@
 package Quorvane.homals.plot;
 
 import Quorvane.homals.HomalsResult;
+import java.nio.DoubleBuffer;
 import java.util.Objects;
 
 /**
@@ -53,9 +54,15 @@ public final class ObjectCloud {
   /** Whether object i takes part. */
   public boolean takesPart(int object) { return result != null ? result.takesPart(object) : true; }
 
-  /** The scores of every object on dimension d. */
+  /** The scores of every object on dimension d (a copy for a result's objects). */
   public double[] scores(int dimension) {
     return result != null ? result.dimensionScores(dimension) : scores[dimension];
+  }
+
+  /** The scores of every object on dimension d, read-only, without a copy. */
+  DoubleBuffer scoreView(int dimension) {
+    return result != null ? result.dimensionScoreView(dimension)
+                          : DoubleBuffer.wrap(scores[dimension]).asReadOnlyBuffer();
   }
 
   /** The weight of object i. */

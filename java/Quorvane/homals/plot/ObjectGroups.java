@@ -3,6 +3,7 @@ package Quorvane.homals.plot;
 import java.awt.BasicStroke;
 import java.awt.Color;
 import java.awt.geom.Ellipse2D;
+import java.nio.DoubleBuffer;
 import java.text.DecimalFormat;
 import java.text.DecimalFormatSymbols;
 import java.util.ArrayList;
@@ -66,10 +67,10 @@ final class ObjectGroups {
     int k = column.categories().size();
     // Weights, not rows: a row of a weighted table stands for as many objects as its weight.
     double[] weights = new double[k + 1];
-    double[] xs = cloud.scores(first);
-    double[] ys = cloud.scores(second);
+    DoubleBuffer xs = cloud.scoreView(first);
+    DoubleBuffer ys = cloud.scoreView(second);
     for (int i = 0; i < codes.length; i++) {
-      if (cloud.takesPart(i) && Double.isFinite(xs[i]) && Double.isFinite(ys[i])) {
+      if (cloud.takesPart(i) && Double.isFinite(xs.get(i)) && Double.isFinite(ys.get(i))) {
         weights[Math.max(codes[i], 0)] += cloud.weight(i);
       }
     }

@@ -34,6 +34,10 @@ class ResultIndexTest {
         refused("objectScore(9, 0)", r -> r.objectScore(9, 0), "object 9 is not in 0 .. 8"),
         refused("objectScores(-1)", r -> r.objectScores(-1), "object -1 is not in 0 .. 8"),
         refused("dimensionScores(2)", r -> r.dimensionScores(2), "dimension 2 is not in 0 .. 1"),
+        refused(
+            "dimensionScoreView(2)", r -> r.dimensionScoreView(2), "dimension 2 is not in 0 .. 1"),
+        // The view of the first dimension ends where the second begins.
+        refused("dimensionScoreView(0).get(9)", r -> r.dimensionScoreView(0).get(9), null),
         refused("eigenvalue(2)", r -> r.eigenvalue(2), "dimension 2 is not in 0 .. 1"),
         refused("takesPart(9)", r -> r.takesPart(9), "object 9 is not in 0 .. 8"));
   }
@@ -45,7 +49,25 @@ class ResultIndexTest {
     HomalsResult result = result(StopReason.SUBSPACE);
     IndexOutOfBoundsException e =
         assertThrows(IndexOutOfBoundsException.class, () -> access.accept(result));
-    assertEquals(message, e.getMessage());
+    if (message != null) {
+      assertEquals(message, e.getMessage());
+    }
+  }
+
+  /** The view of a dimension is its scores, from index 0, and no caller can write through it. */
+  @Test
+  void aDimensionsViewReadsItsScoresAndNothingElse() {
+    HomalsResult result = result(StopReason.SUBSPACE);
+    for (int d = 0; d < 2; d++) {
+      java.nio.DoubleBuffer view = result.dimensionScoreView(d);
+      double[] copy = result.dimensionScores(d);
+      assertEquals(copy.length, view.remaining());
+      for (int i = 0; i < copy.length; i++) {
+        assertEquals(Double.doubleToRawLongBits(copy[i]), Double.doubleToRawLongBits(view.get(i)));
+      }
+      assertTrue(view.isReadOnly());
+      assertThrows(java.nio.ReadOnlyBufferException.class, () -> view.put(0, 1.0));
+    }
   }
 
   @Test
