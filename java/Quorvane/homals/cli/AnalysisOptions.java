@@ -253,4 +253,35 @@ final class AnalysisOptions {
           "--solver " + name + ": expected auto, direct, cross-table or objects");
     };
   }
-}
+
+  /**
+   * The columns to analyse, in order: --columns or else the header, without the excluded ones,
+   * the weight and id columns and {@code leftOut}; refuses an option that names a column outside
+   * them, and a choice that leaves none.
+   */
+  List<String> analysedColumns(List<String> header, List<String> leftOut) {
+    List<String> analysed = new ArrayList<>(columns.isEmpty() ? header : columns);
+        analysed.removeAll(exclude);
+        analysed.remove(weight);
+        analysed.remove(id);
+        analysed.removeAll(leftOut);
+        Map<String, List<String>> named = new LinkedHashMap<>();
+        named.put("--passive", passive);
+        named.put("--single", new ArrayList<>(single.keySet()));
+        named.put("--order", new ArrayList<>(order.keySet()));
+        named.put("--values", new ArrayList<>(values.keySet()));
+        named.put("--exclude-category", new ArrayList<>(excludeCategory.keySet()));
+        named.forEach((option, names) -> {
+          for (String name : names) {
+            if (!analysed.contains(name)) {
+              throw new CliException(option + " names column '" + name
+                  + "', which is not analysed (it is excluded, or the weight or id column)");
+            }
+          }
+        });
+        if (analysed.isEmpty()) {
+          throw new CliException("no columns left to analyse");
+        }
+        return analysed;
+    }
+  }

@@ -143,28 +143,7 @@ final class DatabaseReader {
       // Harmless, but most likely a slip: the table is named like a column.
       warnings.add("--scores-table " + scoresTable + " is also the name of a column");
     }
-    List<String> analysed = new ArrayList<>(options.columns.isEmpty() ? header : options.columns);
-    analysed.removeAll(options.exclude);
-    analysed.remove(options.weight);
-    analysed.remove(options.id);
-    for (String name : options.passive) {
-      requireAnalysed(analysed, name, "--passive");
-    }
-    for (String name : options.single.keySet()) {
-      requireAnalysed(analysed, name, "--single");
-    }
-    for (String name : options.order.keySet()) {
-      requireAnalysed(analysed, name, "--order");
-    }
-    for (String name : options.values.keySet()) {
-      requireAnalysed(analysed, name, "--values");
-    }
-    for (String name : options.excludeCategory.keySet()) {
-      requireAnalysed(analysed, name, "--exclude-category");
-    }
-    if (analysed.isEmpty()) {
-      throw new CliException("no columns left to analyse");
-    }
+    List<String> analysed = options.analysedColumns(header, List.of());
     for (String name : analysed) {
       SourceColumn column = source.column(name);
       if (!column.kind().categorical()) {
@@ -253,13 +232,6 @@ final class DatabaseReader {
     HomalsAnalysis analysis = options.build(table.builder());
     return new AnalyseCommand.Input(
         analysis, null, notes, List.copyOf(warnings), Map.of(), new Run(source, table, rows));
-  }
-
-  private static void requireAnalysed(List<String> analysed, String name, String option) {
-    if (!analysed.contains(name)) {
-      throw new CliException(option + " names column '" + name
-          + "', which is not analysed (it is excluded, or the weight or id column)");
-    }
   }
 
   private WeightFacts facts;

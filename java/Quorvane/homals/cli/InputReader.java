@@ -102,30 +102,8 @@ final class InputReader {
       throw new CliException("--order gives labels; it cannot be used with --codes");
     }
 
-    List<String> analysed = new ArrayList<>(options.columns.isEmpty() ? header : options.columns);
-    analysed.removeAll(options.exclude);
-    analysed.remove(options.weight);
-    analysed.remove(options.id);
     checkNumeric();
-    analysed.removeAll(options.numeric);
-    for (String name : options.passive) {
-      requireAnalysed(analysed, name, "--passive");
-    }
-    for (String name : options.single.keySet()) {
-      requireAnalysed(analysed, name, "--single");
-    }
-    for (String name : options.order.keySet()) {
-      requireAnalysed(analysed, name, "--order");
-    }
-    for (String name : options.values.keySet()) {
-      requireAnalysed(analysed, name, "--values");
-    }
-    for (String name : options.excludeCategory.keySet()) {
-      requireAnalysed(analysed, name, "--exclude-category");
-    }
-    if (analysed.isEmpty()) {
-      throw new CliException("no columns left to analyse");
-    }
+    List<String> analysed = options.analysedColumns(header, options.numeric);
 
     Set<String> missingTexts = new HashSet<>(options.missing);
     Map<String, CsvColumns.Column> byName = new LinkedHashMap<>();
@@ -176,13 +154,6 @@ final class InputReader {
               + "analysed");
         }
       }
-    }
-  }
-
-  private static void requireAnalysed(List<String> analysed, String name, String option) {
-    if (!analysed.contains(name)) {
-      throw new CliException(option + " names column '" + name
-          + "', which is not analysed (it is excluded, or the weight or id column)");
     }
   }
 
