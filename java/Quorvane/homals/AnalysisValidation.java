@@ -19,7 +19,7 @@ final class AnalysisValidation {
    */
   static Participation check(List<Variable> all, int described, double[] weights, int dimensions,
       int maxIterations, int innerIterations, double convergenceTolerance, double fitTolerance,
-      double cosineTolerance) {
+      double cosineTolerance, int threads) {
     List<Variable> variables = all.subList(0, described);
     if (variables.isEmpty()) {
       throw new InvalidAnalysisException("the analysis has no variables");
@@ -31,7 +31,7 @@ final class AnalysisValidation {
     checkWeights(weights, n);
     checkSizes(variables, n, dimensions, weights != null);
 
-    Participation participation = Participation.of(all, weights, n);
+    Participation participation = Participation.of(all, weights, n, threads);
     checkParticipation(variables, participation, dimensions);
     return participation;
   }

@@ -79,20 +79,23 @@ public final class CategoryCodes {
   /** Package use: a bound on the codes, known without reading them. */
   int bound() { return bound; }
 
-  /** Package use: adds 1 to {@code observed[i]} for every object i whose value is not missing. */
-  void countObserved(int[] observed) {
+  /**
+   * Package use: adds 1 to {@code observed[i]} for every object i from {@code from} to {@code
+   * to - 1} whose value is not missing.
+   */
+  void countObserved(int[] observed, int from, int to) {
     // One loop per width, each of which the compiler makes tight: a million objects' codes are
     // read several times over while an analysis is checked and its results assembled.
     if (bytes != null) {
-      for (int i = 0; i < bytes.length; i++) {
+      for (int i = from; i < to; i++) {
         observed[i] += bytes[i] != 0 ? 1 : 0;
       }
     } else if (shorts != null) {
-      for (int i = 0; i < shorts.length; i++) {
+      for (int i = from; i < to; i++) {
         observed[i] += shorts[i] != 0 ? 1 : 0;
       }
     } else {
-      for (int i = 0; i < ints.length; i++) {
+      for (int i = from; i < to; i++) {
         observed[i] += ints[i] > 0 ? 1 : 0;
       }
     }

@@ -416,7 +416,7 @@ public final class HomalsAnalysis {
       }
       Participation participation =
           AnalysisValidation.check(fit, variables.size(), weights, dimensions, maxIterations,
-              innerIterations, convergenceTolerance, fitTolerance, cosineTolerance);
+              innerIterations, convergenceTolerance, fitTolerance, cosineTolerance, threads);
       return new HomalsAnalysis(this, fit, participation);
     }
   }

@@ -1,6 +1,10 @@
 package Quorvane.homals;
 
 import java.util.List;
+import java.util.concurrent.ExecutionException;
+import java.util.concurrent.ForkJoinPool;
+import java.util.function.IntConsumer;
+import java.util.stream.IntStream;
 
 /**
  * Which objects take part in an analysis, and the weighted frequencies of every variable's
@@ -38,8 +42,16 @@ final class Participation {
     this.activeSlots = activeSlots;
   }
 
-  /** The participation of objects in memory. */
-  static Participation of(List<Variable> variables, double[] weights, int objectCount) {
+  /** Objects per block of the count of observed values. */
+  private static final int BLOCK = 1 << 16;
+
+  /**
+   * The participation of objects in memory, on up to {@code threads} threads: blocks of objects
+   * count their observed values side by side, and the variables add their units side by side,
+   * each into its own slots. Every sum is of whole units, so the threads change no result.
+   */
+  static Participation of(
+      List<Variable> variables, double[] weights, int objectCount, int threads) {
     int m = 0;
     int[] slotStart = slotStarts(variables);
     int[] categoryCounts = new int[variables.size()];
@@ -53,11 +65,15 @@ final class Participation {
       activeSlots += variable.isActive() ? categoryCounts[v] : 0;
     }
     int[] observed = new int[objectCount];
-    for (Variable v : variables) {
-      if (v.isActive()) {
-        v.codesView().countObserved(observed);
+    List<CategoryCodes> active =
+        variables.stream().filter(Variable::isActive).map(Variable::codesView).toList();
+    inParallel((objectCount + BLOCK - 1) / BLOCK, threads, b -> {
+      int from = b * BLOCK;
+      int to = Math.min(objectCount, from + BLOCK);
+      for (CategoryCodes codes : active) {
+        codes.countObserved(observed, from, to);
       }
-    }
+    });
     int scale = weights == null ? 0 : weightScale(weights, m);
     boolean[] takesPart = new boolean[objectCount];
     // Without weights every object is one unit, and no array of ten million ones is made.
@@ -72,12 +88,39 @@ final class Participation {
       count += takesPart[i] ? 1 : 0;
     }
     long[][] units = new long[Math.max(m, 1)][slots];
-    for (int v = 0; v < variables.size(); v++) {
-      variables.get(v).codesView().addUnits(
-          takesPart, observed, objectUnits, units, slotStart[v] - 1);
-    }
+    inParallel(variables.size(), threads,
+        v
+        -> variables.get(v).codesView().addUnits(
+            takesPart, observed, objectUnits, units, slotStart[v] - 1));
     return new Participation(
         takesPart, observed, count, m, scale, units, slotStart, categoryCounts, activeSlots);
+  }
+
+  /** Runs task(0) .. task(tasks - 1), on a pool of up to {@code threads} threads when worth it. */
+  private static void inParallel(int tasks, int threads, IntConsumer task) {
+    if (threads < 2 || tasks < 2) {
+      for (int t = 0; t < tasks; t++) {
+        task.accept(t);
+      }
+      return;
+    }
+    ForkJoinPool pool = new ForkJoinPool(Math.min(threads, tasks));
+    try {
+      pool.submit(() -> IntStream.range(0, tasks).parallel().forEach(task)).get();
+    } catch (InterruptedException e) {
+      Thread.currentThread().interrupt();
+      throw new IllegalStateException("interrupted while the objects were counted", e);
+    } catch (ExecutionException e) {
+      if (e.getCause() instanceof RuntimeException runtime) {
+        throw runtime;
+      }
+      if (e.getCause() instanceof Error error) {
+        throw error;
+      }
+      throw new IllegalStateException(e.getCause());
+    } finally {
+      pool.shutdown();
+    }
   }
 
   /** The participation that tables summed elsewhere describe: no object-level answers. */
