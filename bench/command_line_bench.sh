@@ -3,8 +3,10 @@
 # the Python route (bench/python_route.py): N = 10^6 with the default heap, plots and report on,
 # and N = 10^7 with -Xmx2g; each phase's time from the command's own progress lines, wall and
 # processor time and peak resident memory (CommandLineBench), and for Python the same from GNU
-# time (Debian's /usr/bin/python3, with python3-pandas and python3-scipy). The files are made
-# once (M = 20 columns of K = 6 labels, 2 % empty cells, fixed seed).
+# time (Debian's /usr/bin/python3, with python3-pandas and python3-scipy); and for each file the
+# floor of reading it (cat FILE > /dev/null, from the page cache) beside the command line's rate
+# (the file's size over its reading phase). The files are made once (M = 20 columns of K = 6
+# labels, 2 % empty cells, fixed seed).
 #
 #   bench/command_line_bench.sh [BEFORE_JAR] [RUNS]
 #
@@ -23,18 +25,36 @@ for n in 1000000 10000000; do
   [ -f "$work/n$n.csv" ] || $bench generate "$work/n$n.csv" $n
 done
 
+megabytes() { awk -v b="$(stat -c %s "$1")" 'BEGIN { printf "%.1f", b / 1e6 }'; }
+
+# The floor of reading: the file from the page cache into nothing, as cat does it.
+floor() {  # file
+  local file=$1 mb seconds
+  mb=$(megabytes "$file")
+  cat "$file" > /dev/null
+  for r in 1 2 3; do
+    seconds=$( { TIMEFORMAT=%R; time cat "$file" > /dev/null; } 2>&1 )
+    awk -v mb="$mb" -v s="$seconds" -v f="$(basename "$file")" \
+        'BEGIN { printf "== floor, %s: cat FILE > /dev/null %.3f s, %.0f MB/s\n", f, s, mb / s }'
+  done
+}
+
 run() {  # label jar heap file
-  local label=$1 jar=$2 heap=$3 file=$4
+  local label=$1 jar=$2 heap=$3 file=$4 mb
+  mb=$(megabytes "$file")
   for r in $(seq "$runs"); do
     echo "== $label, $(basename "$file"), run $r"
+    # Reading alone: the file's size over the reading phase (which also builds the analysis).
     java -cp "$root/build/bench/command-line-bench.jar:$jar" CommandLineBench command $heap \
-        "$file" -d 3 -o "$work/out" | grep -v '^  [^ 0-9]'
+        "$file" -d 3 -o "$work/out" | grep -v '^  [^ 0-9]' | awk -v mb="$mb" '{ print }
+          / tallowmere: reading / { printf "  reading alone: %.0f MB/s\n", mb / $5 }'
   done
 }
 
 for n in 1000000 10000000; do
   heap=""
   [ $n = 10000000 ] && heap=-Xmx2g
+  floor "$work/n$n.csv"
   [ -n "$before" ] && run before "$before" "$heap" "$work/n$n.csv"
   run after "$after" "$heap" "$work/n$n.csv"
   for r in $(seq "$runs"); do
