@@ -38,9 +38,6 @@ static_assert(static_cast<int>(Solver::crossTable) ==
               Quorvane_homals_HomalsNative_SOLVER_CROSS_TABLE);
 static_assert(static_cast<int>(Solver::direct) == Quorvane_homals_HomalsNative_SOLVER_DIRECT);
 
-// More threads than this would only cost their stacks.
-constexpr jint maxThreads = 1024;
-
 void setDoubles(JNIEnv* env, jdoubleArray array, std::span<const double> values) {
   env->SetDoubleArrayRegion(array, 0, static_cast<jsize>(values.size()), values.data());
   checkPending(env);
@@ -67,8 +64,7 @@ void checkSettings(JNIEnv* env, const RunSettings& s) {
   requireRange(env, "categorySpaceWork", s.categorySpaceWork,
                s.categorySpaceWork >= 0.0 && std::isfinite(s.categorySpaceWork),
                "a finite number of 0 or more");
-  requireRange(env, "threads", s.threads, s.threads >= 1 && s.threads <= maxThreads,
-               "between 1 and 1024");
+  checkThreads(env, s.threads);
 }
 
 // The variables' descriptions besides their codes, read once and checked.
@@ -196,24 +192,6 @@ void writeSolution(JNIEnv* env, const Outputs& o, const tallowmere::Solution& so
   setDoubles(env, o.report, values);
 }
 
-// Java sees what went wrong as an exception; nothing escapes into the JVM.
-template <typename F>
-void guarded(JNIEnv* env, F&& body) {
-  try {
-    body();
-  } catch (const JavaExceptionPending&) {
-    // Java sees the pending exception.
-  } catch (const std::bad_alloc&) {
-    throwJavaException(env, "java/lang/OutOfMemoryError", "tallowmere: native memory exhausted");
-  } catch (const std::length_error&) {
-    throwJavaException(env, "java/lang/OutOfMemoryError", "tallowmere: the analysis is too large");
-  } catch (const std::exception& e) {
-    throwJavaException(env, "java/lang/Error", e.what());
-  } catch (...) {
-    throwJavaException(env, "java/lang/Error", "tallowmere: unexpected native failure");
-  }
-}
-
 // Per-c tables in the engine's layout (cross_table.h), read once: whole non-negative counts, the
 // lower triangle of the active pairs empty, and every sum the engine forms from them (an entry
 // over c, the active frequencies, a passive category's row) below 2^62.
@@ -311,13 +289,12 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_analyse(
     const bool tableEigenvaluesWanted = checkOutputs(env, outputs, problem, a.objects, variables);
     tallowmere::SolutionOptions options = solutionOptions(settings, tableEigenvaluesWanted);
     options.objectScores = false;
-    // The problem's codes are the copies in `a`, which outlive the run.
-    const tallowmere::Problem described = problem;
+    // The run takes a copy; the problem's codes are the copies in `a`, which outlive both.
     tallowmere::Solution solution;
-    tallowmere::computeSolution(std::move(problem), options, solution);
+    tallowmere::computeSolution(problem, options, solution);
     writeSolution(env, outputs, solution);
     if (solution.solver != tallowmere::Solver::objects) {
-      writeTableScores(env, objectScores, described, solution, threads);
+      writeTableScores(env, objectScores, problem, solution, threads);
     }
   });
 }

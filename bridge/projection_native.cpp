@@ -23,8 +23,6 @@
 namespace tallowmere::bridge {
 namespace {
 
-// As for analyse: more threads than this would only cost their stacks.
-constexpr jint maxThreads = 1024;
 constexpr int64_t largestArray = INT32_MAX;
 
 // Every array but the codes and the output, read and checked.
@@ -140,9 +138,8 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_project(
     jdoubleArray quantifications, jbooleanArray excluded, jdoubleArray centre,
     jdoubleArray eigenvalues, jdoubleArray scores) {
   using tallowmere::Buffer;
-  try {
-    requireRange(env, "threads", threads, threads >= 1 && threads <= maxThreads,
-                 "between 1 and 1024");
+  guarded(env, [&] {
+    checkThreads(env, threads);
     ProjectionArguments a;
     a.eigenvalues = readEigenvalues(env, eigenvalues);
     const int64_t P = std::ssize(a.eigenvalues);
@@ -177,13 +174,5 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_HomalsNative_project(
     tallowmere::projectObjects(model, codeColumns, objects, &workers, result);
     env->SetDoubleArrayRegion(scores, 0, static_cast<jsize>(result.size()), result.data());
     checkPending(env);
-  } catch (const JavaExceptionPending&) {
-    // Java sees the pending exception.
-  } catch (const std::bad_alloc&) {
-    throwJavaException(env, "java/lang/OutOfMemoryError", "tallowmere: native memory exhausted");
-  } catch (const std::exception& e) {
-    throwJavaException(env, "java/lang/Error", e.what());
-  } catch (...) {
-    throwJavaException(env, "java/lang/Error", "tallowmere: unexpected native failure");
-  }
+  });
 }

@@ -50,6 +50,10 @@ void requireRange(JNIEnv* env, const char* name, double value, bool ok, const ch
   }
 }
 
+void checkThreads(JNIEnv* env, jint threads) {
+  requireRange(env, "threads", threads, threads >= 1 && threads <= 1024, "between 1 and 1024");
+}
+
 // Built by appending: GCC 12 warns falsely about a concatenation of temporaries (its bug 105329).
 std::string element(const char* name, std::size_t index) {
   std::string text(name);

@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,28 @@ namespace tallowmere::bridge {
 
 [[noreturn]] void reject(JNIEnv* env, const char* className, const std::string& message);
 [[noreturn]] void illegal(JNIEnv* env, const std::string& message);
+
+// Java sees what went wrong in a native method's body as an exception; nothing escapes into the
+// JVM.
+template <typename F>
+void guarded(JNIEnv* env, F&& body) {
+  try {
+    body();
+  } catch (const JavaExceptionPending&) {
+    // Java sees the pending exception.
+  } catch (const std::bad_alloc&) {
+    throwJavaException(env, "java/lang/OutOfMemoryError", "tallowmere: native memory exhausted");
+  } catch (const std::length_error&) {
+    throwJavaException(env, "java/lang/OutOfMemoryError", "tallowmere: the analysis is too large");
+  } catch (const std::exception& e) {
+    throwJavaException(env, "java/lang/Error", e.what());
+  } catch (...) {
+    throwJavaException(env, "java/lang/Error", "tallowmere: unexpected native failure");
+  }
+}
+
+// The threads a typed call may use: 1 to 1024 (more would only cost their stacks).
+void checkThreads(JNIEnv* env, jint threads);
 
 // The length of an array that must not be null.
 jsize lengthOf(JNIEnv* env, jarray array, const std::string& name);

@@ -44,18 +44,20 @@ bool activeSinglesNominal(const Problem& problem) {
       });
 }
 
-bool anySingle(const RunState& run, const std::vector<int32_t>& variables) {
-  return run.innerIterations > 0 && std::any_of(variables.begin(), variables.end(),
-                                                [&](int32_t J) { return run.problem.isSingle(J); });
+// Whether one of the variables is single, with rounds of the rank-one step to make it so.
+bool anySingle(const Problem& problem, int32_t innerIterations,
+               const std::vector<int32_t>& variables) {
+  return innerIterations > 0 && std::any_of(variables.begin(), variables.end(),
+                                            [&](int32_t J) { return problem.isSingle(J); });
 }
 
 // Rank-one restrictions make the iteration nonlinear, and the acceleration assumes it is linear.
 bool anyActiveSingle(const RunState& run) {
-  return anySingle(run, run.problem.activeVariables);
+  return anySingle(run.problem, run.innerIterations, run.problem.activeVariables);
 }
 
 bool anyPassiveSingle(const RunState& run) {
-  return anySingle(run, run.problem.passiveVariables);
+  return anySingle(run.problem, run.innerIterations, run.problem.passiveVariables);
 }
 
 // The sums of w_i x_id and w_i x_id^2 over the objects that take part, from the tables: with
@@ -368,9 +370,7 @@ bool crossTablePays(const Problem& problem) {
 
 void computeSolution(Problem problem, const SolutionOptions& options, Solution& solution) {
   Workers workers(std::max(options.threads, 1));
-  const bool linear = options.innerIterations <= 0 ||
-                      std::none_of(problem.activeVariables.begin(), problem.activeVariables.end(),
-                                   [&](int32_t J) { return problem.isSingle(J); });
+  const bool linear = !anySingle(problem, options.innerIterations, problem.activeVariables);
   const bool direct =
       linear && options.solver != Solver::objects && options.solver != Solver::crossTable;
   const bool table = direct || options.solver == Solver::crossTable ||

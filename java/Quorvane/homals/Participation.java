@@ -1,7 +1,6 @@
 package Quorvane.homals;
 
 import java.util.List;
-import java.util.concurrent.ExecutionException;
 import java.util.concurrent.ForkJoinPool;
 import java.util.function.IntConsumer;
 import java.util.stream.IntStream;
@@ -106,18 +105,8 @@ final class Participation {
     }
     ForkJoinPool pool = new ForkJoinPool(Math.min(threads, tasks));
     try {
-      pool.submit(() -> IntStream.range(0, tasks).parallel().forEach(task)).get();
-    } catch (InterruptedException e) {
-      Thread.currentThread().interrupt();
-      throw new IllegalStateException("interrupted while the objects were counted", e);
-    } catch (ExecutionException e) {
-      if (e.getCause() instanceof RuntimeException runtime) {
-        throw runtime;
-      }
-      if (e.getCause() instanceof Error error) {
-        throw error;
-      }
-      throw new IllegalStateException(e.getCause());
+      // join() throws what a task threw, as it was thrown.
+      pool.submit(() -> IntStream.range(0, tasks).parallel().forEach(task)).join();
     } finally {
       pool.shutdown();
     }

@@ -4,6 +4,7 @@ import java.util.Arrays;
 import java.util.HashSet;
 import java.util.List;
 import java.util.Locale;
+import java.util.Map;
 import java.util.Set;
 import java.util.regex.Pattern;
 
@@ -18,6 +19,17 @@ final class ColumnWarnings {
   /** Names that counts of a frequency table often have. */
   private static final Pattern COUNT_NAMES =
       Pattern.compile("(?i)n|count|counts|freq|frequency|frequencies|weight|wt|number|total|cases");
+
+  /**
+   * The warning for a column left out because a single category is observed in it, which is
+   * also noted in {@code leftOut} by name for the summary.
+   */
+  static String leftOutAsConstant(String name, String category, Map<String, String> leftOut) {
+    String reason = "a single observed category, '" + category + "'";
+    leftOut.put(name, reason);
+    return "column '" + name + "' has " + reason + ", so it separates no objects; it is left out "
+        + "of the analysis";
+  }
 
   /**
    * A warning for a column with at least 20 categories and as many as half the objects, or null.

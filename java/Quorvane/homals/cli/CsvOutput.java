@@ -107,18 +107,7 @@ final class CsvOutput implements Closeable {
   void integer(long value) throws IOException {
     separate();
     room(20);
-    if (value < 0) {
-      buffer[used++] = '-';
-    }
-    int digits = 1;
-    for (long rest = Math.abs(value / 10); rest > 0; rest /= 10) {
-      digits++;
-    }
-    for (int i = used + digits - 1; i >= used; i--) {
-      buffer[i] = (byte) ('0' + Math.abs(value % 10));
-      value /= 10;
-    }
-    used += digits;
+    used = ShortestDecimal.writeInteger(value, buffer, used);
   }
 
   void empty() throws IOException { separate(); }

@@ -199,10 +199,7 @@ final class DatabaseReader {
       boolean passive = options.passive.contains(name);
       String constant = singleObservedCategory(counts, codes, nullCode, categories);
       if (constant != null && !passive) {
-        String reason = "a single observed category, '" + constant + "'";
-        leftOut.put(name, reason);
-        warnings.add("column '" + name + "' has " + reason + ", so it separates no objects; it "
-            + "is left out of the analysis");
+        warnings.add(ColumnWarnings.leftOutAsConstant(name, constant, leftOut));
         continue;
       }
       String identifier = ColumnWarnings.identifierLike(

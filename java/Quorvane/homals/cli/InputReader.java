@@ -216,10 +216,7 @@ final class InputReader {
       boolean passive = options.passive.contains(name);
       String constant = singleObservedCategory(codes, objectWeights, categories);
       if (constant != null && !passive) {
-        String reason = "a single observed category, '" + constant + "'";
-        leftOut.put(name, reason);
-        warnings.add("column '" + name + "' has " + reason + ", so it separates no objects; it "
-            + "is left out of the analysis");
+        warnings.add(ColumnWarnings.leftOutAsConstant(name, constant, leftOut));
         continue;
       }
       String identifier = ColumnWarnings.identifierLike(name, categories.size(), rows);

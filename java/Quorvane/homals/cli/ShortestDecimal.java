@@ -197,6 +197,21 @@ final class ShortestDecimal {
     return at;
   }
 
+  /** Writes a whole number as ASCII at {@code at}; returns the position after it. */
+  static int writeInteger(long value, byte[] out, int at) {
+    if (value < 0) {
+      out[at++] = '-';
+      if (value == Long.MIN_VALUE) {
+        // Its magnitude is no long: all but the last digit, then the last.
+        at = writeInteger(-(value / 10), out, at);
+        out[at++] = (byte) ('0' - value % 10);
+        return at;
+      }
+      value = -value;
+    }
+    return writeDigits(value, value == 0 ? 1 : decimalLength(value), out, at);
+  }
+
   /**
    * Writes the digits from the right, two at a time from a table, in int arithmetic below 10^8:
    * a double's 17 digits take a few multiplications instead of a division each.
@@ -258,7 +273,7 @@ final class ShortestDecimal {
     }
   }
 
-  /** The digits of a positive number below 10^18. */
+  /** The digits of a positive long. */
   private static int decimalLength(long digits) {
     // A number of b bits has floor(b log10 2) digits or one more (1233 / 4096 is log10 2 within
     // what b up to 63 needs); one comparison tells which.

@@ -6,8 +6,10 @@ import static org.junit.jupiter.api.Assertions.assertThrows;
 import static org.junit.jupiter.api.Assertions.assertTrue;
 
 import Quorvane.NativeLibrary;
+import java.util.Arrays;
 import java.util.concurrent.atomic.AtomicBoolean;
 import java.util.function.Consumer;
+import java.util.function.LongConsumer;
 import java.util.stream.Stream;
 import org.junit.jupiter.api.BeforeAll;
 import org.junit.jupiter.api.Test;
@@ -165,36 +167,50 @@ class HomalsNativeTest {
       codes[1][i] = 1 + i % 3;
     }
     int[] column = codes[1];
+    int[] shorter = new int[5];
+    fortyCallsWhile(k -> codes[1] = switch ((int) (k % 3)) {
+      case 0 -> null;
+      case 1 -> shorter;
+      default -> column;
+    }, () -> HomalsNative.analyse(2, 100, 0, Double.NaN, Double.NaN, 1e-8,
+        HomalsNative.SOLVER_DIRECT, 0, 1, codes, new int[] {2, 3}, new boolean[2], new int[2],
+        new int[2], new double[2][], null, new double[2 * n], new double[10], new double[10],
+        new double[4], new double[2], new int[2], new double[0], new double[0],
+        new double[HomalsNative.REPORT_LENGTH], new double[4]),
+        NullPointerException.class, IllegalArgumentException.class);
+  }
+
+  /**
+   * Makes 40 calls while another thread keeps changing what they read ({@code change} with a
+   * count that goes up): each call must run or throw one of the refusals.
+   */
+  @SafeVarargs
+  private static void fortyCallsWhile(LongConsumer change, Runnable call,
+      Class<? extends RuntimeException>... refusals) throws InterruptedException {
     AtomicBoolean done = new AtomicBoolean();
-    Thread swapper = new Thread(() -> {
-      int[] shorter = new int[5];
+    Thread changer = new Thread(() -> {
       for (long k = 0; !done.get(); k++) {
-        codes[1] = switch ((int) (k % 3)) {
-          case 0 -> null;
-          case 1 -> shorter;
-          default -> column;
-        };
+        change.accept(k);
       }
     });
-    swapper.start();
+    changer.start();
     int ran = 0;
     int refused = 0;
     try {
-      for (int call = 0; call < 40; call++) {
+      for (int c = 0; c < 40; c++) {
         try {
-          HomalsNative.analyse(2, 100, 0, Double.NaN, Double.NaN, 1e-8,
-              HomalsNative.SOLVER_DIRECT, 0, 1, codes, new int[] {2, 3}, new boolean[2],
-              new int[2], new int[2], new double[2][], null, new double[2 * n], new double[10],
-              new double[10], new double[4], new double[2], new int[2], new double[0],
-              new double[0], new double[HomalsNative.REPORT_LENGTH], new double[4]);
+          call.run();
           ran++;
-        } catch (NullPointerException | IllegalArgumentException e) {
+        } catch (RuntimeException e) {
+          if (Arrays.stream(refusals).noneMatch(type -> type.isInstance(e))) {
+            throw e;
+          }
           refused++;
         }
       }
     } finally {
       done.set(true);
-      swapper.join();
+      changer.join();
     }
     assertEquals(40, ran + refused);
   }
@@ -237,33 +253,13 @@ class HomalsNativeTest {
       column[i] = (byte) (1 + i % 3);
     }
     Object[] codes = {column, column.clone()};
-    AtomicBoolean done = new AtomicBoolean();
-    Thread writer = new Thread(() -> {
-      for (long k = 0; !done.get(); k++) {
-        column[(int) (k % n)] = (byte) (k % 2 == 0 ? 250 : 1);
-        }
-      });
-      writer.start();
-      int ran = 0;
-      int refused = 0;
-      try {
-        for (int call = 0; call < 40; call++) {
-          try {
-            HomalsNative.analyse(2, 100, 0, Double.NaN, Double.NaN, 1e-8,
-                HomalsNative.SOLVER_CROSS_TABLE, 0, 1, codes, new int[] {3, 3}, new boolean[2],
-                new int[2], new int[2], new double[2][], null, new double[2 * n], new double[12],
-                new double[12], new double[4], new double[2], new int[2], new double[0],
-                new double[0], new double[HomalsNative.REPORT_LENGTH], new double[4]);
-            ran++;
-          } catch (IllegalArgumentException e) {
-            refused++;
-          }
-        }
-      } finally {
-        done.set(true);
-        writer.join();
-      }
-      assertEquals(40, ran + refused);
+    fortyCallsWhile(k -> column[(int) (k % n)] = (byte) (k % 2 == 0 ? 250 : 1),
+        () -> HomalsNative.analyse(2, 100, 0, Double.NaN, Double.NaN, 1e-8,
+            HomalsNative.SOLVER_CROSS_TABLE, 0, 1, codes, new int[] {3, 3}, new boolean[2],
+            new int[2], new int[2], new double[2][], null, new double[2 * n], new double[12],
+            new double[12], new double[4], new double[2], new int[2], new double[0],
+            new double[0], new double[HomalsNative.REPORT_LENGTH], new double[4]),
+        IllegalArgumentException.class);
   }
 
   /** Each analysis on its own thread gets exactly the bits it gets alone. */

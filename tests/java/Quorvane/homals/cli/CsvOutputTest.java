@@ -10,6 +10,7 @@ import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
 import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.MethodSource;
+import org.junit.jupiter.params.provider.ValueSource;
 
 /** The cells of the CSV tables: text a spreadsheet would run, and whole numbers. */
 class CsvOutputTest {
@@ -53,6 +54,15 @@ class CsvOutputTest {
       throws IOException {
     assertEquals(kept + "\n", row(false, csv -> csv.text(cell)));
     assertEquals(raw + "\n", row(true, csv -> csv.text(cell)));
+  }
+
+  /** Whole numbers as Long.toString writes them, at every length and at both ends. */
+  @ParameterizedTest(name = "{0}")
+  @ValueSource(longs = {0, 7, -7, 10, 99, 100, 12345678, 123456789, -100000000, 999999999999999999L,
+                   1000000000000000000L, Long.MAX_VALUE, Long.MIN_VALUE, Long.MIN_VALUE + 1})
+  void
+  integersAreWrittenAsJavaWritesThem(long value) throws IOException {
+    assertEquals(Long.toString(value) + "\n", row(false, csv -> csv.integer(value)));
   }
 
   @ParameterizedTest(name = "{0}")
