@@ -131,19 +131,27 @@ BENCHMARK(SolutionRun)
     ->Iterations(1);
 
 // The cross-table's build on 1 or 2 threads (parts of the objects whose integer tables are added),
-// the pass that dominates the direct solution at large N. Aborts unless every thread count gives
+// the pass that dominates the direct solution at large N, with the data's weights or with none
+// (each object 1, as the command line's unweighted files). Aborts unless every thread count gives
 // the tables of one thread exactly.
 void CrossTableBuild(benchmark::State& state) {
   const int32_t N = static_cast<int32_t>(state.range(0));
   const int threads = static_cast<int>(state.range(1));
+  const bool weighted = state.range(2) != 0;
   static SyntheticData in;
   if (in.objectCount != N) {
     in = makeSyntheticData(N, 20, 6);
   }
-  const Problem problem = typedProblemFor(in, 3);
-  std::vector<double> weights(static_cast<std::size_t>(N));
-  for (int32_t i = 0; i < N; ++i) {
-    weights[i] = in.data[std::size_t(i) * in.stride() + in.variableCount];
+  Problem problem = typedProblemFor(in, 3);
+  std::vector<double> weights;
+  if (weighted) {
+    weights.resize(static_cast<std::size_t>(N));
+    for (int32_t i = 0; i < N; ++i) {
+      weights[i] = in.data[std::size_t(i) * in.stride() + in.variableCount];
+    }
+  } else {
+    problem.weights = {};
+    problem.weightValues = nullptr;
   }
   CrossTables one, tables;
   buildCrossTables(problem, weights, false, SIZE_MAX, nullptr, one);
@@ -158,8 +166,8 @@ void CrossTableBuild(benchmark::State& state) {
       benchmark::Counter(N, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(CrossTableBuild)
-    ->ArgNames({"N", "threads"})
-    ->ArgsProduct({{1000000, 10000000}, {1, 2}})
+    ->ArgNames({"N", "threads", "weighted"})
+    ->ArgsProduct({{1000000, 10000000}, {1, 2}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -1,6 +1,7 @@
 #include "cross_table.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 #include <utility>
 
@@ -21,6 +22,44 @@ void resetCrossTables(const Problem& problem, CrossTables& tables, bool withPass
   tables.passiveSlots = withPassive ? problem.slotCount - problem.activeSlotCount : 0;
   tables.counts.assign(static_cast<std::size_t>(problem.activeCount()), {});
 }
+
+namespace {
+
+// Counts of objects that weigh 1 each, by number of valid active codes, over the upper triangle
+// of the active pairs packed row by row, in 32 bits: a table of 120 slots is then 29 kB, which
+// stays in the first-level cache while ten million objects add their 210 pairs each to it, where
+// the 64-bit square table (115 kB) does not. Added into the 64-bit tables before 2^31 counts.
+struct UnitCounts {
+  std::ptrdiff_t S1 = 0;
+  std::vector<std::ptrdiff_t> rowBase;  // pair (s, s2), s <= s2, at rowBase[s] + s2
+  std::vector<std::vector<uint32_t>> counts;
+  std::ptrdiff_t added = 0;  // objects counted since the last flush
+
+  explicit UnitCounts(std::ptrdiff_t slots, std::size_t tableCount)
+      : S1(slots), rowBase(static_cast<std::size_t>(slots)), counts(tableCount) {
+    for (std::ptrdiff_t s = 0; s < S1; ++s) {
+      rowBase[s] = s * S1 - s * (s - 1) / 2 - s;
+    }
+  }
+  void flushInto(CrossTables& tables) {
+    for (std::size_t c = 0; c < counts.size(); ++c) {
+      std::vector<uint32_t>& packed = counts[c];
+      if (packed.empty()) {
+        continue;
+      }
+      int64_t* square = tables.counts[c].data();
+      for (std::ptrdiff_t s = 0; s < S1; ++s) {
+        for (std::ptrdiff_t s2 = s; s2 < S1; ++s2) {
+          square[s * S1 + s2] += packed[rowBase[s] + s2];
+        }
+      }
+      std::fill(packed.begin(), packed.end(), 0U);
+    }
+    added = 0;
+  }
+};
+
+}  // namespace
 
 bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptrdiff_t first,
                            std::ptrdiff_t last, std::span<const double> objectWeights,
@@ -43,6 +82,9 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
   }
   std::vector<std::ptrdiff_t> slots(static_cast<std::size_t>(M1));
   std::size_t bytes = tables.bytes();
+  const bool unitWeights =
+      objectWeights.empty() && problem.weightValues == nullptr && problem.weights.empty();
+  UnitCounts units(unitWeights ? S1 : 0, unitWeights ? tables.counts.size() : 0);
   for (std::ptrdiff_t i = first; i < last; ++i) {
     const auto w =
         static_cast<int64_t>(objectWeights.empty() ? problem.weight(i) : objectWeights[i]);
@@ -68,10 +110,28 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
       table.assign(tables.tableSize(), 0);
     }
     // Slots ascend with the variables, so every pair lands in the upper triangle.
-    for (std::ptrdiff_t a = 0; a < valid; ++a) {
-      int64_t* pairs = table.data() + slots[a] * S1;
-      for (std::ptrdiff_t b = a; b < valid; ++b) {
-        pairs[slots[b]] += w;
+    if (unitWeights) {
+      if (units.added == INT32_MAX) {
+        units.flushInto(tables);
+      }
+      ++units.added;
+      std::vector<uint32_t>& counts = units.counts[valid - 1];
+      if (counts.empty()) {
+        counts.assign(static_cast<std::size_t>(S1 * (S1 + 1) / 2), 0U);
+      }
+      uint32_t* packed = counts.data();
+      for (std::ptrdiff_t a = 0; a < valid; ++a) {
+        uint32_t* pairs = packed + units.rowBase[slots[a]];
+        for (std::ptrdiff_t b = a; b < valid; ++b) {
+          ++pairs[slots[b]];
+        }
+      }
+    } else {
+      for (std::ptrdiff_t a = 0; a < valid; ++a) {
+        int64_t* pairs = table.data() + slots[a] * S1;
+        for (std::ptrdiff_t b = a; b < valid; ++b) {
+          pairs[slots[b]] += w;
+        }
       }
     }
     for (int32_t j = 0; j < M2; ++j) {
@@ -83,6 +143,9 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
         }
       }
     }
+  }
+  if (unitWeights) {
+    units.flushInto(tables);
   }
   return true;
 }

@@ -84,6 +84,27 @@ TEST(CrossTable, PartsAddUpToTheWholeBitForBit) {
   }
 }
 
+// Objects that weigh 1 each are counted in 32 bits and added into the tables at the end: the same
+// tables as the 64-bit counts of explicit unit weights, into tables that already hold counts too.
+TEST(CrossTable, UnitWeightsCountLikeWeightsOfOne) {
+  std::mt19937 rng(23);
+  for (int trial = 0; trial < 20; ++trial) {
+    const Problem p = randomAnalysis(rng);
+    tallowmere::Problem problem = p.engineProblem();
+    problem.weights = {};
+    problem.weightValues = nullptr;
+    const std::ptrdiff_t N = p.objectCount, split = uniform(rng, 0, p.objectCount);
+    const std::vector<double> ones(static_cast<std::size_t>(N), 1.0);
+    CrossTables unit, weighted;
+    resetCrossTables(problem, unit, true);
+    resetCrossTables(problem, weighted, true);
+    ASSERT_TRUE(accumulateCrossTables(problem, unit, 0, split, {}, SIZE_MAX));
+    ASSERT_TRUE(accumulateCrossTables(problem, unit, split, N, {}, SIZE_MAX));
+    ASSERT_TRUE(accumulateCrossTables(problem, weighted, 0, N, ones, SIZE_MAX));
+    EXPECT_EQ(unit.counts, weighted.counts) << trial;
+  }
+}
+
 // The iterates after the problem's bound, from the random start, neither accelerated nor rotated.
 Solution iterate(const Problem& p, Solver solver) {
   SolutionOptions options;

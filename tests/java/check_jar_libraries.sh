@@ -47,7 +47,8 @@ for platform in "$@"; do
   exports=$(nm -D --defined-only "$library" | awk '{print $3}' | LC_ALL=C sort | tr '\n' ' ')
   entry_points="Java_Quorvane_Tallowmere_runHomals Java_Quorvane_homals_HomalsNative_analyse"
   entry_points="$entry_points Java_Quorvane_homals_HomalsNative_analyseTables"
-  entry_points="$entry_points Java_Quorvane_homals_HomalsNative_project "
+  entry_points="$entry_points Java_Quorvane_homals_HomalsNative_project"
+  entry_points="$entry_points Java_Quorvane_homals_HomalsNative_scoreRows "
   [ "$exports" = "$entry_points" ] || fail "unexpected exported symbols: $exports"
 
   for needed in $(readelf -d "$library" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do

@@ -163,4 +163,25 @@ final class HomalsNative {
   static native void project(int threads, int[][] codes, int[] categoryCounts,
       double[] quantifications, boolean[] excluded, double[] centre, double[] eigenvalues,
       double[] scores);
+
+  /** The most bytes one number's text takes in {@link #scoreRows}. */
+  static final int MAX_NUMBER_TEXT = 26;
+
+  /**
+   * The text of the cells {@code weight,score_1,...,score_P} of objects {@code first} to {@code
+   * last - 1}, one row after another with nothing between them, in ASCII: each number as {@code
+   * CsvOutput.number} writes it (a whole number below 10<sup>15</sup> in magnitude as an integer,
+   * otherwise the shortest decimal, in the layout of {@link Double#toString(double)}), NaN as an
+   * empty cell.
+   *
+   * @param scores N * P, dimension-major: element {@code d * N + i}
+   * @param weights N weights, or null for 1 each
+   * @param text room for (last - first) * (P + 1) * (MAX_NUMBER_TEXT + 1) bytes
+   * @param rowEnds room for last - first ends: where each row's text ends
+   * @return the bytes written
+   * @throws NullPointerException for a null array (weights apart)
+   * @throws IllegalArgumentException for sizes or rows that do not fit; the message names them
+   */
+  static native int scoreRows(double[] scores, int objectCount, int dimensions, double[] weights,
+      int first, int last, byte[] text, int[] rowEnds);
 }

@@ -1,5 +1,6 @@
 package Quorvane.homals;
 
+import Quorvane.NativeLibrary;
 import java.nio.DoubleBuffer;
 import java.util.ArrayList;
 import java.util.Collections;
@@ -220,6 +221,37 @@ public final class HomalsResult {
     return DoubleBuffer.wrap(objectScores, dimension * objectCount, objectCount)
         .slice()
         .asReadOnlyBuffer();
+  }
+
+  /**
+   * The bytes {@link #scoreRowsText} may need for {@code rows} objects: (rows) * (P + 1) * 27.
+   */
+  public long scoreRowsRoom(int rows) {
+    return (long) rows * (dimensions() + 1) * (HomalsNative.MAX_NUMBER_TEXT + 1);
+  }
+
+  /**
+   * Objects {@code first} to {@code last - 1} as the cells of a CSV table, in the native library:
+   * for each object its weight and its scores on every dimension, separated by commas, one row
+   * after another with nothing between them; {@code rowEnds[k]} is where object {@code first + k}'s
+   * row ends. Every number is the shortest decimal text that reads back as the same double, in
+   * the layout of {@link Double#toString(double)}, except a whole number below 10<sup>15</sup> in
+   * magnitude, which is written as an integer; an object that takes no part has empty score
+   * cells. Ten million objects are some 40 million numbers: their digits cost more than the rest
+   * of a table together.
+   *
+   * @param text room for at least {@link #scoreRowsRoom}(last - first) bytes
+   * @param rowEnds room for at least last - first ends
+   * @return the bytes written
+   */
+  public int scoreRowsText(int first, int last, byte[] text, int[] rowEnds) {
+    java.util.Objects.checkFromToIndex(first, last, objectCount);
+    if (text.length < scoreRowsRoom(last - first) || rowEnds.length < last - first) {
+      throw new IllegalArgumentException("no room for the text of " + (last - first) + " rows");
+    }
+    NativeLibrary.load();
+    return HomalsNative.scoreRows(objectScores, objectCount, dimensions(),
+        analysis.weightsView(), first, last, text, rowEnds);
   }
 
   /** The scores of all objects on dimension d (a copy). */

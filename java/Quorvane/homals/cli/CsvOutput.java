@@ -73,15 +73,28 @@ final class CsvOutput implements Closeable {
     }
     String text = quote ? '"' + cell.replace("\"", "\"\"") + '"' : cell;
     byte[] bytes = text.getBytes(StandardCharsets.UTF_8);
-    if (bytes.length > buffer.length - used) {
+    append(bytes, 0, bytes.length);
+  }
+
+  /**
+   * Cells already written as text, bytes {@code [from, to)}: one cell or several with their
+   * commas, nothing that needs quotes.
+   */
+  void cells(byte[] bytes, int from, int to) throws IOException {
+    separate();
+    append(bytes, from, to - from);
+  }
+
+  private void append(byte[] bytes, int from, int length) throws IOException {
+    if (length > buffer.length - used) {
       flush();
-      if (bytes.length > buffer.length) {
-        out.write(bytes);
+      if (length > buffer.length) {
+        out.write(bytes, from, length);
         return;
       }
     }
-    System.arraycopy(bytes, 0, buffer, used, bytes.length);
-    used += bytes.length;
+    System.arraycopy(bytes, from, buffer, used, length);
+    used += length;
   }
 
   /** A number: an integer when it is whole, else its shortest text. */

@@ -1,6 +1,5 @@
 package Quorvane.homals.cli;
 
-import Quorvane.homals.HomalsAnalysis;
 import Quorvane.homals.HomalsResult;
 import Quorvane.homals.NumericCorrelation;
 import Quorvane.homals.VariableResult;
@@ -171,7 +170,8 @@ final class ResultFiles {
    *
    * <p>Blocks of rows are formatted into bytes side by side, as many at once as there are
    * processors, and written in order: ten million rows are some 700 MB of text, and their
-   * numbers' digits cost more than their writing.
+   * numbers' digits cost more than their writing. The digits are the native library's ({@link
+   * HomalsResult#scoreRowsText}).
    */
   static void writeObjects(HomalsResult result, OutputStream out, List<String> ids,
       boolean rawCells) throws IOException {
@@ -188,21 +188,22 @@ final class ResultFiles {
       }
       header.writeTo(out);
       int n = result.objectCount();
-      int blocks = (n + ROWS_PER_BLOCK - 1) / ROWS_PER_BLOCK;
-      int room = Math.min(n, ROWS_PER_BLOCK) * (16 + 20 * result.dimensions());
+      int rowsPerBlock = rowsPerBlock(result);
+      int blocks = (n + rowsPerBlock - 1) / rowsPerBlock;
+      int rows = Math.min(n, rowsPerBlock);
       if (threads < 2 || blocks < 2) {
-        ByteArrayOutputStream text = new ByteArrayOutputStream(room);
+        BlockText text = new BlockText(result, rows);
         for (int b = 0; b < blocks; b++) {
-          block(result, ids, rawCells, b, text).writeTo(out);
-          text.reset();
+          block(result, ids, rawCells, b, rowsPerBlock, text).writeTo(out);
+          text.bytes.reset();
         }
         return;
       }
       // The blocks' buffers are used over and over: ten million rows would otherwise leave some
       // 700 MB of text behind for the collector, and the heap would grow to hold it.
-      BlockingQueue<ByteArrayOutputStream> free = new ArrayBlockingQueue<>(2 * threads);
+      BlockingQueue<BlockText> free = new ArrayBlockingQueue<>(2 * threads);
       for (int k = 0; k < 2 * threads; k++) {
-        free.add(new ByteArrayOutputStream(room));
+        free.add(new BlockText(result, rows));
       }
       ExecutorService pool = Executors.newFixedThreadPool(threads, work -> {
         Thread thread = new Thread(work, "tallowmere-objects");
@@ -211,15 +212,16 @@ final class ResultFiles {
       });
       try {
         // A few blocks ahead of the writing at most, so that the text never piles up.
-        Deque<Future<ByteArrayOutputStream>> ahead = new ArrayDeque<>();
+        Deque<Future<BlockText>> ahead = new ArrayDeque<>();
         for (int next = 0, written = 0; written < blocks; written++) {
           while (next < blocks && ahead.size() < 2 * threads) {
             int b = next++;
-            ahead.add(pool.submit(() -> block(result, ids, rawCells, b, free.take())));
+            ahead.add(
+                pool.submit(() -> block(result, ids, rawCells, b, rowsPerBlock, free.take())));
           }
-          ByteArrayOutputStream text = wait(ahead.removeFirst());
+          BlockText text = wait(ahead.removeFirst());
           text.writeTo(out);
-          text.reset();
+          text.bytes.reset();
           free.add(text);
         }
       } finally {
@@ -228,36 +230,50 @@ final class ResultFiles {
     }
   }
 
-  /** The text of block b of objects.csv's rows, into {@code bytes}; returns it. */
-  private static ByteArrayOutputStream block(HomalsResult result, List<String> ids,
-      boolean rawCells, int b, ByteArrayOutputStream bytes) throws IOException {
-    HomalsAnalysis analysis = result.analysis();
-    int first = b * ROWS_PER_BLOCK;
-    int last = Math.min(result.objectCount(), first + ROWS_PER_BLOCK);
-    int p = result.dimensions();
-    try (CsvOutput csv = new CsvOutput(bytes, rawCells)) {
+  /** Rows a block, fewer with many dimensions: a block's numbers stay within 16 MB of text. */
+  private static int rowsPerBlock(HomalsResult result) {
+    return (int) Math.max(1, Math.min(ROWS_PER_BLOCK, (1 << 24) / result.scoreRowsRoom(1)));
+  }
+
+  /** One block's text, and the room its numbers are written into first. */
+  private static final class BlockText {
+    final ByteArrayOutputStream bytes;
+    final byte[] numbers;
+    final int[] rowEnds;
+
+    BlockText(HomalsResult result, int rows) {
+      numbers = new byte[(int) result.scoreRowsRoom(rows)];
+      rowEnds = new int[rows];
+      bytes = new ByteArrayOutputStream(numbers.length + 12 * rows);
+    }
+
+    void writeTo(OutputStream out) throws IOException { bytes.writeTo(out); }
+  }
+
+  /** The text of block b of objects.csv's rows, into {@code text}; returns it. */
+  private static BlockText block(HomalsResult result, List<String> ids, boolean rawCells, int b,
+      int rowsPerBlock, BlockText text) throws IOException {
+    int first = b * rowsPerBlock;
+    int last = Math.min(result.objectCount(), first + rowsPerBlock);
+    result.scoreRowsText(first, last, text.numbers, text.rowEnds);
+    try (CsvOutput csv = new CsvOutput(text.bytes, rawCells)) {
+      int start = 0;
       for (int i = first; i < last; i++) {
         if (ids == null) {
           csv.integer(i + 1);
         } else {
           csv.text(ids.get(i));
         }
-        double weight = analysis.weight(i);
-        if (weight == Math.rint(weight) && Math.abs(weight) < 1e15) {
-          csv.integer((long) weight);
-        } else {
-          csv.number(weight);
-        }
-        for (int d = 0; d < p; d++) {
-          csv.numberOrEmpty(result.objectScore(i, d));
-        }
+        int end = text.rowEnds[i - first];
+        csv.cells(text.numbers, start, end);
         csv.endRow();
+        start = end;
       }
     }
-    return bytes;
+    return text;
   }
 
-  private static ByteArrayOutputStream wait(Future<ByteArrayOutputStream> block)
+  private static <T> T wait(Future<T> block)
       throws IOException {
     try {
       return block.get();
