@@ -3,6 +3,8 @@
 // single ordinal, nominal and numerical variables; and a run to convergence.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 
@@ -168,6 +170,40 @@ void CrossTableBuild(benchmark::State& state) {
 BENCHMARK(CrossTableBuild)
     ->ArgNames({"N", "threads", "weighted"})
     ->ArgsProduct({{1000000, 10000000}, {1, 2}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// A table solver's object scores from its coefficients, on one byte column per variable and no
+// weights, as the command line passes them: the pass after the cross-table at large N.
+void TableObjectScores(benchmark::State& state) {
+  const int32_t N = static_cast<int32_t>(state.range(0));
+  const int threads = static_cast<int>(state.range(1));
+  const SyntheticData in = makeSyntheticData(N, 20, 6);
+  std::vector<std::vector<uint8_t>> columns(static_cast<std::size_t>(in.variableCount));
+  Problem problem = typedProblemFor(in, 3);
+  for (int32_t j = 0; j < in.variableCount; ++j) {
+    for (int32_t i = 0; i < N; ++i) {
+      columns[j].push_back(static_cast<uint8_t>(std::max(problem.variables[j].codes[i], 0)));
+    }
+    problem.variables[j].codes = CodeColumn{.bytes = columns[j].data()};
+  }
+  problem.weights = {};
+  std::vector<double> Z(static_cast<std::size_t>(problem.activeSlotCount * 3));
+  for (std::size_t s = 0; s < Z.size(); ++s) {
+    Z[s] = static_cast<double>(s % 7) - 3.0;
+  }
+  std::vector<double> scores(static_cast<std::size_t>(N) * 3);
+  Workers workers(threads);
+  for (auto _ : state) {
+    computeObjectScores(problem, Z, 0, N, scores, threads > 1 ? &workers : nullptr);
+    benchmark::DoNotOptimize(scores.data());
+  }
+  state.counters["objects/s"] =
+      benchmark::Counter(N, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(TableObjectScores)
+    ->ArgNames({"N", "threads"})
+    ->ArgsProduct({{10000000}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

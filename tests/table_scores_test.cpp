@@ -2,6 +2,8 @@
 // the same bits as a pass over all the objects, whatever the parts and the threads.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <random>
 #include <vector>
 
@@ -52,6 +54,10 @@ TEST(TableScores, PartsAndThreadsGiveThePassesBits) {
                                               .activeSingles = false,
                                               .innerIterations = 0,
                                               .negativeMissing = trial % 2 == 0});
+    // Some without weights: each object 1.
+    if (trial % 4 == 2) {
+      p.useWeights = false;
+    }
     if (trial % 3 == 0) {
       p.realWeights.resize(static_cast<std::size_t>(p.objectCount));
       for (double& w : p.realWeights) {
@@ -87,6 +93,27 @@ TEST(TableScores, PartsAndThreadsGiveThePassesBits) {
         }
       }
       EXPECT_TRUE(sameBits(parts, expected)) << threads << " threads, parts at " << a << ", " << b;
+    }
+
+    // The same codes as bytes and as shorts, as the Java side passes them (a missing or negative
+    // code as 0): the same bits.
+    for (const bool shorts : {false, true}) {
+      tallowmere::Problem narrow = problem;
+      std::vector<std::vector<uint8_t>> byteColumns(narrow.variables.size());
+      std::vector<std::vector<uint16_t>> shortColumns(narrow.variables.size());
+      for (std::size_t J = 0; J < narrow.variables.size(); ++J) {
+        CodeColumn& codes = narrow.variables[J].codes;
+        for (std::ptrdiff_t i = 0; i < N; ++i) {
+          const int32_t code = std::max(codes[i], 0);
+          byteColumns[J].push_back(static_cast<uint8_t>(code));
+          shortColumns[J].push_back(static_cast<uint16_t>(code));
+        }
+        codes = shorts ? CodeColumn{.shorts = shortColumns[J].data()}
+                       : CodeColumn{.bytes = byteColumns[J].data()};
+      }
+      std::vector<double> scores(static_cast<std::size_t>(P * N));
+      computeObjectScores(narrow, solution.scoreCoefficients, 0, N, scores, nullptr);
+      EXPECT_TRUE(sameBits(scores, expected)) << (shorts ? "short" : "byte") << " codes";
     }
   }
 }
