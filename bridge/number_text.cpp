@@ -168,9 +168,29 @@ int decimalLength(uint64_t digits) {
   return digits >= powersOfTen[static_cast<std::size_t>(guess)] ? guess + 1 : guess;
 }
 
-// The `length` digits of a number, from the right, two at a time.
+void writePair(uint32_t value, char* out) {
+  std::memcpy(out, digitPairs.data() + static_cast<std::size_t>(value) * 2, 2);
+}
+
+// Eight digits of a value below 10^8, leading zeros included: four pairs that do not wait for
+// one another.
+void writeEight(uint32_t value, char* out) {
+  const uint32_t high = value / 10000, low = value % 10000;
+  writePair(high / 100, out);
+  writePair(high % 100, out + 2);
+  writePair(low / 100, out + 4);
+  writePair(low % 100, out + 6);
+}
+
+// The `length` digits of a number, from the right: eight at a time, then two at a time.
 char* writeDigits(uint64_t digits, int length, char* out) {
   char* at = out + length;
+  while (digits >= 100'000'000) {
+    const uint64_t upper = digits / 100'000'000;
+    at -= 8;
+    writeEight(static_cast<uint32_t>(digits - upper * 100'000'000), at);
+    digits = upper;
+  }
   while (digits >= 100) {
     const uint64_t upper = digits / 100;
     const std::size_t pair = static_cast<std::size_t>(digits - upper * 100) * 2;
