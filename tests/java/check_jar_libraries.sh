@@ -48,7 +48,8 @@ for platform in "$@"; do
   entry_points="Java_Quorvane_Tallowmere_runHomals Java_Quorvane_homals_HomalsNative_analyse"
   entry_points="$entry_points Java_Quorvane_homals_HomalsNative_analyseTables"
   entry_points="$entry_points Java_Quorvane_homals_HomalsNative_project"
-  entry_points="$entry_points Java_Quorvane_homals_HomalsNative_scoreRows "
+  entry_points="$entry_points Java_Quorvane_homals_HomalsNative_scoreRows"
+  entry_points="$entry_points Java_Quorvane_homals_cli_PlainRecords_read "
   [ "$exports" = "$entry_points" ] || fail "unexpected exported symbols: $exports"
 
   for needed in $(readelf -d "$library" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do

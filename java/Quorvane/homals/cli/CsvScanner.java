@@ -64,6 +64,17 @@ final class CsvScanner {
   private final byte delimiter;
   private final boolean crlf;
   private final Sink[] sinks;
+  /**
+   * The labelled columns whose plain records the library reads, and each column's index among
+   * them (-1 for one not kept); null when a kept column is of another kind, or without the
+   * library.
+   */
+  private LabelColumn.Part[] plainParts;
+  private int[] plainColumn;
+  private int[] plainCodes;
+  private final int[] plainResult = new int[2];
+  /** Plain records read a call at most. */
+  private static final int PLAIN_BATCH = 1 << 14;
   private final CharsetDecoder decoder; // null: every byte is a character
   private final CharBuffer decoded;
 
@@ -110,6 +121,7 @@ final class CsvScanner {
     this.delimiter = (byte) delimiter;
     this.crlf = crlf;
     this.sinks = sinks;
+    preparePlainRecords();
     boolean everyByte = charset.equals(StandardCharsets.ISO_8859_1);
     this.decoder = everyByte ? null
                              : charset.newDecoder()
@@ -201,6 +213,12 @@ final class CsvScanner {
     int at = 0;
     fill(at);
     while (bufferStart + at < stop) {
+      if (plainParts != null) {
+        at = plainRecords(at, stop);
+        if (bufferStart + at >= stop) {
+          break;
+        }
+      }
       int next = record(at);
       if (next < 0) {
         if (!fill(at)) {
@@ -216,6 +234,62 @@ final class CsvScanner {
     }
     check(at);
     end = bufferStart + at;
+  }
+
+  /** Uses the library for plain records when every kept column is one of labels. */
+  private void preparePlainRecords() {
+    if (sinks.length == 0 || !usePlainRecords || !PlainRecords.available()) {
+      return;
+    }
+    int[] column = new int[sinks.length];
+    java.util.List<LabelColumn.Part> parts = new java.util.ArrayList<>();
+    for (int c = 0; c < sinks.length; c++) {
+      if (sinks[c] == null) {
+        column[c] = -1;
+      } else if (sinks[c] instanceof LabelColumn.Part part && !parts.contains(part)) {
+        column[c] = parts.size();
+        parts.add(part);
+      } else {
+        return;
+      }
+    }
+    plainParts = parts.toArray(new LabelColumn.Part[0]);
+    plainColumn = column;
+    plainCodes = new int[Math.max(1, plainParts.length) * PLAIN_BATCH];
+  }
+
+  /** Whether the library reads plain records (tests compare both ways). */
+  static volatile boolean usePlainRecords = true;
+
+  /**
+   * Reads the plain records from {@code at} on, as {@link #record} would read them, while they
+   * begin before {@code stop}; returns where the first record it leaves begins.
+   */
+  private int plainRecords(int at, long stop) {
+    int startLimit = (int) Math.min(filled, stop - bufferStart);
+    Object[] tables = new Object[6 * plainParts.length];
+    for (;;) {
+      int capacity = Math.min(PLAIN_BATCH, Integer.MAX_VALUE - rows);
+      if (capacity == 0 || at >= startLimit) {
+        return at;
+      }
+      // A table grows when a record of the reader's own meets a new label: asked for each call.
+      for (int k = 0; k < plainParts.length; k++) {
+        System.arraycopy(plainParts[k].tables(), 0, tables, 6 * k, 6);
+      }
+      PlainRecords.read(buffer, at, filled, startLimit, delimiter, crlf, plainColumn, tables,
+          capacity, plainCodes, plainResult);
+      int records = plainResult[1];
+      for (int k = 0; k < plainParts.length; k++) {
+        plainParts[k].addCodes(plainCodes, k * capacity, records);
+      }
+      rows += records;
+      lines += records;
+      at = plainResult[0];
+      if (records < capacity) {
+        return at;
+      }
+    }
   }
 
   /**

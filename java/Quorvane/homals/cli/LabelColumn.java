@@ -76,6 +76,19 @@ final class LabelColumn extends CsvColumns.Column {
       missing += code == 0 ? 1 : 0;
     }
 
+    /** Adds the codes {@code from} to {@code from + count - 1} of {@code found}, in order. */
+    void addCodes(int[] found, int from, int count) {
+      for (int r = from; r < from + count; r++) {
+        add(found[r]);
+      }
+    }
+
+    /**
+     * The tables the cells are looked up in, as {@link PlainRecords} takes them: the codes of the
+     * one-byte cells, then the slots, starts, lengths, codes and bytes of the longer ones.
+     */
+    Object[] tables() { return new Object[] {oneByte, slots, keyStart, keyLength, keyCode, keys}; }
+
     private int lookUp(byte[] bytes, int from, int to, int row) {
       int hash = 0;
       for (int i = from; i < to; i++) {

@@ -207,6 +207,71 @@ class ByteReadingTest {
     return bytes.toByteArray();
   }
 
+  interface Reading {
+    String read() throws IOException;
+  }
+
+  /** What a reading gives when the reader reads every record itself, without the library. */
+  static String withoutPlainRecords(Reading reading) throws IOException {
+    CsvScanner.usePlainRecords = false;
+    try {
+      return reading.read();
+    } finally {
+      CsvScanner.usePlainRecords = true;
+    }
+  }
+
+  /**
+   * A file of many rows, read across the reader's buffers: one-byte labels, 300 longer ones
+   * (more than a byte of codes), labels in UTF-8, a missing text, cells with spaces around them
+   * and empty ones, labels first met late in the file, now and then a quoted cell, a blank line
+   * or a ragged row, and a last line with or without its line break.
+   */
+  static byte[] large(long seed, boolean crlf, boolean ragged) {
+    SplittableRandom random = new SplittableRandom(seed);
+    String end = crlf ? "\r\n" : "\n";
+    String[] wide = {"über", "中文", "é", "NA", "plain"};
+    StringBuilder text = new StringBuilder("one,long,utf,spaced,late,quoted" + end);
+    int rows = 30_000;
+    for (int r = 0; r < rows; r++) {
+      if (random.nextInt(3000) == 0) {
+        text.append(random.nextBoolean() ? "" : "  ").append(end);
+      }
+      text.append((char) ('a' + random.nextInt(6))).append(',');
+      text.append("label").append(random.nextInt(300)).append(',');
+      text.append(wide[random.nextInt(wide.length)]).append(',');
+      text.append(random.nextInt(4) == 0 ? "" : " x" + random.nextInt(3) + " ").append(',');
+      text.append(r > 25_000 ? "new" + random.nextInt(5) : "old" + random.nextInt(2)).append(',');
+      text.append(random.nextInt(200) == 0 ? "\"q,\"" : "q");
+      if (ragged && r == 27_777) {
+        text.append(",extra");
+      }
+      if (r < rows - 1 || random.nextBoolean()) {
+        text.append(end);
+      }
+    }
+    return text.toString().getBytes(StandardCharsets.UTF_8);
+  }
+
+  @ParameterizedTest(name = "seed {0}, CRLF {1}, ragged {2}")
+  @org.junit.jupiter.params.provider.CsvSource(
+      {"1, false, false", "2, true, false", "3, false, true", "4, true, true"})
+  void
+  largeFilesReadAsUnivocityReadsThemWithTheLibraryOrWithout(long seed, boolean crlf,
+      boolean ragged) throws IOException {
+    Path file = temp.resolve("large.csv");
+    Files.write(file, large(seed, crlf, ragged));
+    boolean[] used = new boolean[1];
+    String expected = outcome(file, ',', StandardCharsets.UTF_8, false, 1, false, used);
+    for (int parts : new int[] {1, 3}) {
+      assertEquals(expected,
+          outcome(file, ',', StandardCharsets.UTF_8, true, parts, false, used), parts + " parts");
+      assertTrue(used[0], "not read from the bytes");
+      assertEquals(expected, withoutPlainRecords(() -> outcome(file, ',', StandardCharsets.UTF_8,
+                                 true, parts, false, new boolean[1])), parts + " parts, alone");
+    }
+  }
+
   static Stream<Arguments> generatedFiles() {
     List<Arguments> cases = new ArrayList<>();
     Charset[] charsets = {
@@ -237,6 +302,9 @@ class ByteReadingTest {
       for (int parts : new int[] {1, 2, 5}) {
         String actual = outcome(file, given, charset, true, parts, withText, used);
         assertEquals(expected, actual, "in " + parts + " parts");
+        assertEquals(expected, withoutPlainRecords(() -> outcome(file, given, charset, true, parts,
+                                   withText, new boolean[1])),
+            "in " + parts + " parts, every record read by the reader itself");
         // Only univocity reads odd text; the rest is read from the bytes, errors included.
         // (A delimiter detected may make another file odd; univocity may find a bad byte
         // while it reads the header.)
