@@ -32,8 +32,9 @@ struct PlainRun {
 
 // Reads plain records from `at` while each begins before `startLimit` and ends within `bytes`,
 // at most `capacity` of them. columnTable[c] is the table of column c, or -1 for a column not
-// kept; the code of record r's cell in the column of table k goes to codes[k * capacity + r]
-// (0 for an empty cell).
+// kept; the code of record r's cell in the column of table k goes to codes[r * tables + k]
+// (0 for an empty cell): a record's codes side by side, where a column's codes apart would put
+// every column's stores on the same cache sets.
 PlainRun readPlainRecords(std::span<const int8_t> bytes, int32_t at, int32_t startLimit,
                           int8_t delimiter, bool crlf, std::span<const int32_t> columnTable,
                           std::span<const LabelTable> tables, int32_t capacity, int32_t* codes);

@@ -86,6 +86,8 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_cli_PlainRecords_read(
       illegal(env, "codes has no room for " + std::to_string(capacity) + " records");
     }
     requireLength(env, result, "result", 2);
+    // Every table's six arrays are held at once: a frame with room for their references.
+    const LocalFrame frame(env, 6 * tableCount + 2);
     jclass intArray = env->FindClass("[I");
     jclass byteArray = env->FindClass("[B");
     checkPending(env);

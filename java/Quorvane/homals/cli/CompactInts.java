@@ -27,6 +27,40 @@ final class CompactInts {
     addSlowly(value);
   }
 
+  /**
+   * Adds {@code count} values of {@code values}, from {@code first} on, {@code stride} apart, as
+   * {@link #add} would one by one; returns how many of them are 0.
+   */
+  int addEvery(int[] values, int first, int stride, int count) {
+    int zeros = 0;
+    int at = first;
+    for (int done = 0; done < count;) {
+      // A run into the block being filled, in locals, while the values fit a byte.
+      int run = Math.min(room, count - done);
+      int start = BLOCK - room;
+      int i = 0;
+      for (; i < run; i++, at += stride) {
+        int value = values[at];
+        if ((value & ~0xFF) != 0) {
+          break;
+        }
+        last[start + i] = (byte) value;
+        zeros += value == 0 ? 1 : 0;
+      }
+      room -= i;
+      size += i;
+      done += i;
+      if (done < count && i < run || room == 0 && done < count) {
+        int value = values[at];
+        addSlowly(value);
+        zeros += value == 0 ? 1 : 0;
+        at += stride;
+        done++;
+      }
+    }
+    return zeros;
+  }
+
   private void addSlowly(int value) {
     int block = size >>> BLOCK_BITS;
     int at = size & (BLOCK - 1);

@@ -281,7 +281,7 @@ final class CsvScanner {
           capacity, plainCodes, plainResult);
       int records = plainResult[1];
       for (int k = 0; k < plainParts.length; k++) {
-        plainParts[k].addCodes(plainCodes, k * capacity, records);
+        plainParts[k].addCodes(plainCodes, k, plainParts.length, records);
       }
       rows += records;
       lines += records;

@@ -76,11 +76,9 @@ final class LabelColumn extends CsvColumns.Column {
       missing += code == 0 ? 1 : 0;
     }
 
-    /** Adds the codes {@code from} to {@code from + count - 1} of {@code found}, in order. */
-    void addCodes(int[] found, int from, int count) {
-      for (int r = from; r < from + count; r++) {
-        add(found[r]);
-      }
+    /** Adds {@code count} codes of {@code found}, from {@code first} on, {@code stride} apart. */
+    void addCodes(int[] found, int first, int stride, int count) {
+      missing += codes.addEvery(found, first, stride, count);
     }
 
     /**

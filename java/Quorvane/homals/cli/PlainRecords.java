@@ -28,8 +28,8 @@ final class PlainRecords {
    * @param columnTable for each of the header's columns, the index of its table in {@code
    *     tables}, or -1 for a column not kept
    * @param tables six arrays a table, as {@link LabelColumn.Part#tables} gives them
-   * @param codes the code of record r's cell in the column of table k goes to {@code k * capacity
-   *     + r}
+   * @param codes the code of record r's cell in the column of table k goes to {@code r * tables
+   *     + k}, for T tables
    * @param result where the first record not read begins, and the records read
    */
   static native void read(byte[] buffer, int at, int filled, int startLimit, byte delimiter,
