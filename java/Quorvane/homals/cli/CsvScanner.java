@@ -12,6 +12,8 @@ import java.nio.charset.CharsetDecoder;
 import java.nio.charset.CoderResult;
 import java.nio.charset.CodingErrorAction;
 import java.nio.charset.StandardCharsets;
+import java.util.ArrayList;
+import java.util.List;
 import java.util.concurrent.atomic.AtomicLong;
 
 /**
@@ -242,7 +244,7 @@ final class CsvScanner {
       return;
     }
     int[] column = new int[sinks.length];
-    java.util.List<LabelColumn.Part> parts = new java.util.ArrayList<>();
+    List<LabelColumn.Part> parts = new ArrayList<>();
     for (int c = 0; c < sinks.length; c++) {
       if (sinks[c] == null) {
         column[c] = -1;
