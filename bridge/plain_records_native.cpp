@@ -82,7 +82,8 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_cli_PlainRecords_read(
                          std::to_string(tableCount));
       }
     }
-    if (capacity < 0 || lengthOf(env, codes, "codes") < int64_t{tableCount} * capacity) {
+    const jsize codesLength = lengthOf(env, codes, "codes");
+    if (capacity < 0 || codesLength < int64_t{tableCount} * capacity) {
       illegal(env, "codes has no room for " + std::to_string(capacity) + " records");
     }
     requireLength(env, result, "result", 2);
@@ -129,7 +130,8 @@ extern "C" JNIEXPORT void JNICALL Java_Quorvane_homals_cli_PlainRecords_read(
       auto* bytes = static_cast<const int8_t*>(held.hold(buffer, JNI_ABORT));
       auto* out = static_cast<int32_t*>(held.hold(codes, 0));
       std::vector<LabelTable> labelTables(static_cast<std::size_t>(tableCount));
-      holding = bytes != nullptr && out != nullptr;
+      // An empty array may come back as null; nothing is read from it or written to it then.
+      holding = (bytes != nullptr || bufferLength == 0) && (out != nullptr || codesLength == 0);
       for (jsize k = 0; k < tableCount && holding; ++k) {
         const TableArrays& a = arrays[k];
         const jarray all[6] = {a.oneByte, a.slots, a.keyStart, a.keyLength, a.keyCode, a.keys};

@@ -72,7 +72,8 @@ class PlainRecordsTest {
         Arguments.of("a,x\na,y,z\n", 1, 4, new int[] {1}), // a long one
         Arguments.of("a,x\n\n", 1, 4, new int[] {1}), // a blank line
         Arguments.of("a,x\na,y", 1, 4, new int[] {1}), // no line break at the end
-        Arguments.of(",x\n", 1, 3, new int[] {0})); // an empty cell
+        Arguments.of(",x\n", 1, 3, new int[] {0}), // an empty cell
+        Arguments.of("", 0, 0, new int[] {})); // nothing
   }
 
   @ParameterizedTest
