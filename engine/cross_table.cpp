@@ -82,8 +82,7 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
   }
   std::vector<std::ptrdiff_t> slots(static_cast<std::size_t>(M1));
   std::size_t bytes = tables.bytes();
-  const bool unitWeights =
-      objectWeights.empty() && problem.weightValues == nullptr && problem.weights.empty();
+  const bool unitWeights = objectWeights.empty() && problem.unitWeights();
   UnitCounts units(unitWeights ? S1 : 0, unitWeights ? tables.counts.size() : 0);
   for (std::ptrdiff_t i = first; i < last; ++i) {
     const auto w =

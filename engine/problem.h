@@ -113,6 +113,8 @@ struct Problem {
   double weight(std::ptrdiff_t object) const {
     return weightValues != nullptr ? weightValues[object] : weights.empty() ? 1.0 : weights[object];
   }
+  // Whether every object weighs 1 (no weights given).
+  bool unitWeights() const { return weightValues == nullptr && weights.empty(); }
   bool isSingle(int32_t J) const { return variables[J].single == 1; }
   bool isOrdinal(int32_t J) const { return isSingle(J) && variables[J].level == 1; }
   // Nominal and ordinal single variables update their category scores; numerical ones keep them.

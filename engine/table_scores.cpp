@@ -33,7 +33,7 @@ void scoreObjects(const Problem& problem, std::span<const double> Z, std::ptrdif
                   std::ptrdiff_t last, double* scores) {
   const std::ptrdiff_t P = problem.dimensionCount, S1 = problem.activeSlotCount;
   const std::ptrdiff_t count = last - first;
-  const bool unitWeights = problem.weightValues == nullptr && problem.weights.empty();
+  const bool unitWeights = problem.unitWeights();
   std::vector<double> weights(unitWeights ? 0 : static_cast<std::size_t>(count));
   std::vector<int64_t> observed(static_cast<std::size_t>(count), 0);
   for (std::size_t i = 0; i < weights.size(); ++i) {
