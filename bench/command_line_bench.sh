@@ -39,11 +39,21 @@ floor() {  # file
   done
 }
 
+# Every run starts on a quiet machine: the last run's output removed and the kernel's writing back
+# of its files (690 MB at 10^7) finished, which would otherwise take processor time from the next
+# run and make it replace files still being written (ext4 then writes them out at the rename).
+quiet() {
+  rm -rf "$work/out" "$work/python-objects.csv"
+  sync
+  sleep 1
+}
+
 run() {  # label jar heap file
   local label=$1 jar=$2 heap=$3 file=$4 mb
   mb=$(megabytes "$file")
   for r in $(seq "$runs"); do
     echo "== $label, $(basename "$file"), run $r"
+    quiet
     # Reading alone: the file's size over the reading phase (which also builds the analysis).
     java -cp "$root/build/bench/command-line-bench.jar:$jar" CommandLineBench command $heap \
         "$file" -d 3 -o "$work/out" | grep -v '^  [^ 0-9]' | awk -v mb="$mb" '{ print }
@@ -59,6 +69,7 @@ for n in 1000000 10000000; do
   run after "$after" "$heap" "$work/n$n.csv"
   for r in $(seq "$runs"); do
     echo "== python route, n$n.csv, run $r"
+    quiet
     /usr/bin/time -f "wall %e s; processor %U s user + %S s system; peak resident memory %M kB" \
         /usr/bin/python3 "$root/bench/python_route.py" "$work/n$n.csv" 3 "$work/python-objects.csv"
   done

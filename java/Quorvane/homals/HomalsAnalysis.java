@@ -197,6 +197,9 @@ public final class HomalsAnalysis {
   /** A copy of the object weights, or {@code null} when every object weighs 1. */
   public double[] weights() { return weights == null ? null : weights.clone(); }
 
+  /** Whether the objects have weights of their own; without, every object weighs 1. */
+  public boolean hasWeights() { return weights != null; }
+
   double[] weightsView() { return weights; }
 
   /** The weight of object i (1 without weights). */

@@ -250,8 +250,8 @@ public final class HomalsResult {
       throw new IllegalArgumentException("no room for the text of " + (last - first) + " rows");
     }
     NativeLibrary.load();
-    return HomalsNative.scoreRows(objectScores, objectCount, dimensions(),
-        analysis.weightsView(), first, last, text, rowEnds);
+    return HomalsNative.scoreRows(objectScores, objectCount, dimensions(), analysis.weightsView(),
+        first, last, text, rowEnds);
   }
 
   /** The scores of all objects on dimension d (a copy). */
@@ -260,6 +260,11 @@ public final class HomalsResult {
     double[] scores = new double[objectCount];
     System.arraycopy(objectScores, dimension * objectCount, scores, 0, objectCount);
     return scores;
+  }
+
+  /** The number of objects that take part: those for which {@link #takesPart} holds. */
+  public int objectsTakingPart() {
+    return analysis.participation().hasObjects() ? (int) analysis.participation().count() : 0;
   }
 
   /** Whether object i takes part (positive weight and an observed active value). */

@@ -110,25 +110,26 @@ final class SummaryText {
 
   private static void run(StringBuilder s, HomalsResult result, Path source, InputNotes notes) {
     HomalsAnalysis analysis = result.analysis();
-    int taking = 0;
+    int taking = result.objectsTakingPart();
     // The weights as written, summed exactly, so that whole weights print whole: whole ones
     // below 2^31 (every weight of most files) in a long, which 2^31 of them cannot overflow.
-    long wholeWeight = 0;
-    BigDecimal otherWeight = BigDecimal.ZERO;
-    for (int i = 0; i < result.objectCount(); i++) {
-      if (result.takesPart(i)) {
-        taking++;
-        double w = analysis.weight(i);
-        if (w == Math.rint(w) && Math.abs(w) < 0x1p31) {
-          wholeWeight += (long) w;
-        } else {
-          otherWeight = otherWeight.add(new BigDecimal(Double.toString(w)));
+    // Without weights every object weighs 1.
+    long wholeWeight = analysis.hasWeights() ? 0 :
+        taking;
+        BigDecimal otherWeight = BigDecimal.ZERO;
+        for (int i = 0; analysis.hasWeights() && i < result.objectCount(); i++) {
+          if (result.takesPart(i)) {
+            double w = analysis.weight(i);
+            if (w == Math.rint(w) && Math.abs(w) < 0x1p31) {
+              wholeWeight += (long) w;
+            } else {
+              otherWeight = otherWeight.add(new BigDecimal(Double.toString(w)));
+            }
+          }
         }
-      }
-    }
-    BigDecimal totalWeight = otherWeight.add(BigDecimal.valueOf(wholeWeight));
-    long active = result.variables().stream().filter(VariableResult::isActive).count();
-    s.append(notes.head(source, result.objectCount(), taking, totalWeight));
+        BigDecimal totalWeight = otherWeight.add(BigDecimal.valueOf(wholeWeight));
+        long active = result.variables().stream().filter(VariableResult::isActive).count();
+        s.append(notes.head(source, result.objectCount(), taking, totalWeight));
         s.append(String.format(Locale.ROOT, "variables:   %d active, %d passive%n", active,
             result.variables().size() - active));
         s.append(String.format(Locale.ROOT, "dimensions:  %d%n", result.dimensions()));

@@ -16,6 +16,7 @@ import java.io.OutputStream;
 import java.nio.DoubleBuffer;
 import java.nio.file.Path;
 import java.util.ArrayList;
+import java.util.Arrays;
 import java.util.Comparator;
 import java.util.List;
 import java.util.Locale;
@@ -321,27 +322,16 @@ public final class JointPlot {
     int n = cloud.count();
     DoubleBuffer xs = cloud.scoreView(first);
     DoubleBuffer ys = cloud.scoreView(second);
-    int taking = 0;
-    for (int i = 0; i < n; i++) {
-      if (cloud.takesPart(i) && Double.isFinite(xs.get(i)) && Double.isFinite(ys.get(i))) {
-        bounds.include(xs.get(i), ys.get(i));
-        taking++;
-      }
-    }
+    // One pass: the points go into arrays for a density while the bounds take them in.
+    float[] x = new float[n];
+    float[] y = new float[n];
+    byte[] group = groups == null ? null : new byte[n];
+    int taking = gather(cloud, xs, ys, groups, bounds, x, y, group);
     if (taking > DENSITY_THRESHOLD || (cloud.isSample() && taking > 0)) {
-      float[] x = new float[taking];
-      float[] y = new float[taking];
-      byte[] group = groups == null ? null : new byte[taking];
-      int at = 0;
-      for (int i = 0; i < n; i++) {
-        if (cloud.takesPart(i) && Double.isFinite(xs.get(i)) && Double.isFinite(ys.get(i))) {
-          x[at] = (float) xs.get(i);
-          y[at] = (float) ys.get(i);
-          if (group != null) {
-            group[at] = (byte) groups.of(i);
-          }
-          at++;
-        }
+      if (taking < n) {
+        x = Arrays.copyOf(x, taking);
+        y = Arrays.copyOf(y, taking);
+        group = group == null ? null : Arrays.copyOf(group, taking);
       }
       return groups == null ? new ObjectDensity(x, y)
                             : new ObjectDensity(x, y, group, groups.colours());
@@ -359,6 +349,30 @@ public final class JointPlot {
       series.addSeries(byGroup[g]);
     }
     return null;
+  }
+
+  /**
+   * Puts the drawn objects' points (and groups) at the start of x, y and group, in the objects'
+   * order, takes them into the bounds, and returns their number: the objects that take part
+   * with finite scores on both dimensions.
+   */
+  private static int gather(ObjectCloud cloud, DoubleBuffer xs, DoubleBuffer ys,
+      ObjectGroups groups, Bounds bounds, float[] x, float[] y, byte[] group) {
+    int taking = 0;
+    for (int i = 0; i < x.length; i++) {
+      double a = xs.get(i);
+      double b = ys.get(i);
+      if (cloud.takesPart(i) && Double.isFinite(a) && Double.isFinite(b)) {
+        bounds.include(a, b);
+        x[taking] = (float) a;
+        y[taking] = (float) b;
+        if (group != null) {
+          group[taking] = (byte) groups.of(i);
+        }
+        taking++;
+      }
+    }
+    return taking;
   }
 
   /**

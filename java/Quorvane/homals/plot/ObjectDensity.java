@@ -34,6 +34,13 @@ final class ObjectDensity extends DrawnAnnotation {
   private final float[] y;
   private final byte[] groups;
   private final Color[] colours;
+  // The counts of the last drawing: a PNG and an SVG of the same size cut the same bins, and ten
+  // million points take a while to sort into them. One reference, so that drawings in two
+  // threads at once see a whole count or none.
+  private transient Counted counted;
+
+  /** The points' counts per bin and, with groups, each bin's dominant group. */
+  private record Counted(Bins bins, int[] counts, byte[] dominant) {}
 
   /** The points (x[i], y[i]), all finite, shaded grey. */
   ObjectDensity(float[] x, float[] y) { this(x, y, null, null); }
@@ -60,13 +67,14 @@ final class ObjectDensity extends DrawnAnnotation {
     int columns = Math.max(1, (int) Math.ceil((dataArea.getMaxX() - left) / BIN_PIXELS));
     int rows = Math.max(1, (int) Math.ceil((dataArea.getMaxY() - top) / BIN_PIXELS));
     Bins bins = new Bins(dataArea, domainAxis, rangeAxis, plot, left, top, columns, rows);
-    int[] counts = new int[columns * rows];
-    for (int i = 0; i < x.length; i++) {
-      int bin = bins.of(x[i], y[i]);
-      if (bin >= 0) {
-        counts[bin]++;
-      }
+    Counted last = counted;
+    if (last == null || !last.bins().sameAs(bins)) {
+      int[] binCounts = count(bins, x, y);
+      last = new Counted(bins, binCounts, groups == null ? null : dominantGroups(bins, binCounts));
+      counted = last;
     }
+    int[] counts = last.counts();
+    byte[] dominant = last.dominant();
     int most = 0;
     for (int c : counts) {
       most = Math.max(most, c);
@@ -74,7 +82,6 @@ final class ObjectDensity extends DrawnAnnotation {
     if (most == 0) {
       return;
     }
-    byte[] dominant = groups == null ? null : dominantGroups(bins, counts);
 
     BufferedImage image =
         new BufferedImage(columns * BIN_PIXELS, rows * BIN_PIXELS, BufferedImage.TYPE_INT_ARGB);
@@ -98,6 +105,18 @@ final class ObjectDensity extends DrawnAnnotation {
     g2.clip(dataArea);
     g2.drawImage(image, left, top, null);
     g2.setClip(clip);
+  }
+
+  /** How many points fall into each bin. */
+  private static int[] count(Bins bins, float[] x, float[] y) {
+    int[] counts = new int[bins.columns * bins.rows];
+    for (int i = 0; i < x.length; i++) {
+      int bin = bins.of(x[i], y[i]);
+      if (bin >= 0) {
+        counts[bin]++;
+      }
+    }
+    return counts;
   }
 
   private static int grey(double share) {
@@ -167,6 +186,12 @@ final class ObjectDensity extends DrawnAnnotation {
       yScale = rangeAxis.valueToJava2D(1, dataArea, plot.getRangeAxisEdge()) - top - y0;
       this.columns = columns;
       this.rows = rows;
+    }
+
+    /** Whether these bins are those of {@code other}: the same grid at the same place. */
+    boolean sameAs(Bins other) {
+      return x0 == other.x0 && xScale == other.xScale && y0 == other.y0 && yScale == other.yScale
+          && columns == other.columns && rows == other.rows;
     }
 
     /** The bin of a point, or -1 outside the plot area. */

@@ -110,12 +110,14 @@ public final class HtmlReport {
   private static void settingsSection(Element body, HomalsResult result, ReportSettings settings) {
     HomalsAnalysis analysis = result.analysis();
     section(body, "settings", "Settings");
-    int taking = 0;
-    double weight = 0;
-    for (int i = 0; i < result.objectCount(); i++) {
-      if (result.takesPart(i)) {
-        taking++;
-        weight += analysis.weight(i);
+    int taking = result.objectsTakingPart();
+    double weight = taking;
+    if (analysis.hasWeights()) {
+      weight = 0;
+      for (int i = 0; i < result.objectCount(); i++) {
+        if (result.takesPart(i)) {
+          weight += analysis.weight(i);
+        }
       }
     }
     long active = result.variables().stream().filter(VariableResult::isActive).count();

@@ -175,7 +175,7 @@ class ResultAssemblyTest {
     AnalysisFailedException unwritten =
         assertThrows(AnalysisFailedException.class, () -> analysis().run(x -> {
           fill(x, StopReason.SUBSPACE);
-          x.quantifications()[1 * 8 + 4] = Double.NaN;  // dimension 2, slot of b2
+          x.quantifications()[1 * 8 + 4] = Double.NaN; // dimension 2, slot of b2
         }));
     assertTrue(unwritten.getMessage().contains("category 'b2' of variable 'b' on dimension 2"),
         unwritten.getMessage());
@@ -185,6 +185,13 @@ class ResultAssemblyTest {
           x.objectScores()[1] = Double.POSITIVE_INFINITY;
         }));
     assertTrue(infinite.getMessage().contains("object 2 on dimension 1"), infinite.getMessage());
+    AnalysisFailedException second =
+        assertThrows(AnalysisFailedException.class, () -> analysis().run(x -> {
+          fill(x, StopReason.SUBSPACE);
+          x.objectScores()[1 * N + 2] = Double.NEGATIVE_INFINITY;
+        }));
+    assertTrue(second.getMessage().contains("score of -Infinity for object 3 on dimension 2"),
+        second.getMessage());
     // Scores of objects that take no part are not checked: their values carry no meaning.
     analysis().run(x -> {
       fill(x, StopReason.SUBSPACE);

@@ -31,6 +31,7 @@ import org.junit.jupiter.api.Test;
 import org.junit.jupiter.api.io.TempDir;
 import org.junit.jupiter.params.ParameterizedTest;
 import org.junit.jupiter.params.provider.Arguments;
+import org.junit.jupiter.params.provider.CsvSource;
 import org.junit.jupiter.params.provider.MethodSource;
 
 /** The command line end to end on the bundled data. */
@@ -176,6 +177,29 @@ class CommandLineTest {
     JsonArray variables = summary.getAsJsonArray("variables");
     assertEquals(3, variables.size());
     assertEquals(2, variables.get(2).getAsJsonObject().getAsJsonArray("discrimination").size());
+  }
+
+  /**
+   * The summary and the report count the objects that take part and their weight: a row with
+   * every active cell empty takes no part, nor, with weights, a row of weight 0.
+   */
+  @ParameterizedTest(name = "{0}")
+  @CsvSource(delimiter = ';', value = {
+      "-p;7 (6 take part, total weight 6);7 (6 take part, total weight 6)",
+      "-w;7 (5 take part, total weight 6.5);7 (5 take part, total weight 6.5000)"})
+  void theObjectsThatTakePartAreCountedWithTheirWeight(
+      String weightOption, String summaryCount, String reportCount) throws IOException {
+    Path data = temp.resolve("part.csv");
+    Files.writeString(data,
+        "a,b,c,w\nx,p,u,1\ny,q,v,2\n,,,1\nx,q,u,0\ny,p,v,1.5\nx,p,v,1\ny,q,u,1\n");
+    Path out = temp.resolve("part");
+    Run run = run("analyse", data.toString(), weightOption, "w", "-d", "2", "--no-plot", "-o",
+        out.toString());
+    assertEquals(0, run.status(), run.err());
+    String summary = Files.readString(out.resolve("summary.txt"));
+    assertTrue(summary.contains("objects:     " + summaryCount + "\n"), summary);
+    String report = Files.readString(out.resolve("report.html"));
+    assertTrue(report.contains(reportCount), report);
   }
 
   @Test

@@ -104,6 +104,36 @@ class JointPlotTest {
   }
 
   /**
+   * One chart drawn at one size, then at another, shows at the second size what a fresh chart
+   * shows there: the density's bins follow the drawing, however many drawings came before.
+   */
+  @ParameterizedTest(name = "coloured {0}")
+  @ValueSource(booleans = {false, true})
+  void aDensityDrawnAgainAtAnotherSizeIsBinnedAfresh(boolean coloured) throws Exception {
+    HomalsResult result = synthetic(4 * JointPlot.DENSITY_THRESHOLD);
+    PlotSettings settings = PlotSettings.of(600, "density");
+    if (coloured) {
+      settings = settings.withColours(new ObjectColours(
+          "v0", List.of("w", "x", "y", "z"), result.analysis().variable("v0").codes()));
+    }
+    JFreeChart reused = JointPlot.chart(result, settings, "joint-plot", new ShortLabels(32));
+    JFreeChart fresh = JointPlot.chart(result, settings, "joint-plot", new ShortLabels(32));
+    for (int size : new int[] {600, 600, 451}) {
+      JointPlot.writePng(reused, temp.resolve("reused.png"), size, size);
+    }
+    JointPlot.writePng(fresh, temp.resolve("fresh.png"), 451, 451);
+    BufferedImage drawn = ImageIO.read(temp.resolve("reused.png").toFile());
+    BufferedImage expected = ImageIO.read(temp.resolve("fresh.png").toFile());
+    int differing = 0;
+    for (int x = 0; x < 451; x++) {
+      for (int y = 0; y < 451; y++) {
+        differing += drawn.getRGB(x, y) == expected.getRGB(x, y) ? 0 : 1;
+      }
+    }
+    assertEquals(0, differing, "pixels that differ from a fresh drawing");
+  }
+
+  /**
    * A weighted table's legend counts the weights of the objects in each colour, not its rows,
    * in whole numbers.
    */
