@@ -182,26 +182,24 @@ void writeEight(uint32_t value, char* out) {
   writePair(low % 100, out + 6);
 }
 
-// The `length` digits of a number, from the right: eight at a time, then two at a time.
+// The `length` digits of a number (leading zeros where it has fewer), from the right: eight at
+// a time, then two at a time. Counting by the length, not by the value, keeps the steps the same
+// for the 16 and 17 digits of most scores.
 char* writeDigits(uint64_t digits, int length, char* out) {
   char* at = out + length;
-  while (digits >= 100'000'000) {
+  while (at - out >= 8) {
     const uint64_t upper = digits / 100'000'000;
     at -= 8;
     writeEight(static_cast<uint32_t>(digits - upper * 100'000'000), at);
     digits = upper;
   }
-  while (digits >= 100) {
+  while (at - out >= 2) {
     const uint64_t upper = digits / 100;
-    const std::size_t pair = static_cast<std::size_t>(digits - upper * 100) * 2;
-    *--at = digitPairs[pair + 1];
-    *--at = digitPairs[pair];
+    at -= 2;
+    writePair(static_cast<uint32_t>(digits - upper * 100), at);
     digits = upper;
   }
-  if (digits >= 10) {
-    *--at = digitPairs[digits * 2 + 1];
-    *--at = digitPairs[digits * 2];
-  } else {
+  if (at > out) {
     *--at = static_cast<char>('0' + digits);
   }
   return out + length;
@@ -220,15 +218,22 @@ char* layout(uint64_t digits, int exponent, char* out) {
   char* const start = out;
   if (scientific >= -3 && scientific < 7) {
     if (scientific < 0) {
-      *out++ = '0';
-      *out++ = '.';
-      for (int i = -1; i > scientific; --i) {
-        *out++ = '0';
-      }
-      return writeDigits(digits, length, out);
+      // "0." and up to two more zeros, then the digits over whatever zeros are not wanted.
+      std::memcpy(out, "0.00", 4);
+      return writeDigits(digits, length, out + 1 - scientific);
     }
     const int integerDigits = scientific + 1;
-    if (length <= integerDigits) {
+    if (length > integerDigits) {
+      // The digits into zeros, then the integer part (at most 7 digits) and the fraction (at
+      // most 16) as fixed-size copies around the point: no copy whose length varies.
+      char text[32] = {};
+      writeDigits(digits, length, text);
+      std::memcpy(start, text, 8);
+      start[integerDigits] = '.';
+      std::memcpy(start + integerDigits + 1, text + integerDigits, 16);
+      return start + length + 1;
+    }
+    {
       out = writeDigits(digits, length, out);
       for (int i = length; i < integerDigits; ++i) {
         *out++ = '0';
@@ -237,10 +242,6 @@ char* layout(uint64_t digits, int exponent, char* out) {
       *out++ = '0';
       return out;
     }
-    out = writeDigits(digits, length, out + 1);
-    std::memmove(start, start + 1, static_cast<std::size_t>(integerDigits));
-    start[integerDigits] = '.';
-    return out;
   }
   out = writeDigits(digits, length, out + 1);
   start[0] = start[1];
@@ -270,9 +271,9 @@ char* writeShortest(double v, char* out) {
   if (std::isnan(v)) {
     return text("NaN", out);
   }
-  if ((bits >> 63) != 0) {
-    *out++ = '-';
-  }
+  // The sign without a branch: negative and positive values come in no order.
+  *out = '-';
+  out += bits >> 63;
   if (std::isinf(v)) {
     return text("Infinity", out);
   }
@@ -341,9 +342,13 @@ char* writeCell(double v, char* out) {
   if (std::isnan(v)) {
     return out;
   }
-  if (v == std::rint(v) && std::fabs(v) < 1e15) {
-    // A negative zero too, as 0: its sign means nothing in a table.
-    return writeInteger(static_cast<int64_t>(v), out);
+  // Below 10^15 in magnitude a double is whole when it survives the round trip through an
+  // integer (a negative zero too, written 0: its sign means nothing in a table).
+  if (std::fabs(v) < 1e15) {
+    const auto whole = static_cast<int64_t>(v);
+    if (static_cast<double>(whole) == v) {
+      return writeInteger(whole, out);
+    }
   }
   return writeShortest(v, out);
 }

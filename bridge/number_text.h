@@ -18,7 +18,9 @@ namespace tallowmere::bridge {
 inline constexpr std::size_t maxNumberText = 26;
 
 // Writes the shortest decimal text of v at out; returns the end. NaN and the infinities as Java
-// writes them ("NaN", "Infinity", "-Infinity").
+// writes them ("NaN", "Infinity", "-Infinity"). The writers below that take a double may use all
+// maxNumberText bytes at out as scratch, past the end they return: fixed-size copies there cost
+// less than copies of the length of each number.
 char* writeShortest(double v, char* out);
 
 // Writes a whole number at out; returns the end.
