@@ -355,13 +355,22 @@ char* writeCell(double v, char* out) {
 
 std::size_t scoreRows(std::span<const double> scores, std::ptrdiff_t objectCount,
                       std::ptrdiff_t dimensions, std::span<const double> weights,
-                      std::ptrdiff_t first, std::ptrdiff_t last, char* out, int32_t* rowEnds) {
+                      std::ptrdiff_t first, std::ptrdiff_t last, char* out, int32_t* rowEnds,
+                      int64_t firstNumber) {
   char* at = out;
+  const bool numbered = firstNumber > 0;
   for (std::ptrdiff_t i = first; i < last; ++i) {
+    if (numbered) {
+      at = writeInteger(firstNumber + (i - first), at);
+      *at++ = ',';
+    }
     at = writeCell(weights.empty() ? 1.0 : weights[static_cast<std::size_t>(i)], at);
     for (std::ptrdiff_t d = 0; d < dimensions; ++d) {
       *at++ = ',';
       at = writeCell(scores[static_cast<std::size_t>(d * objectCount + i)], at);
+    }
+    if (numbered) {
+      *at++ = '\n';
     }
     rowEnds[i - first] = static_cast<int32_t>(at - out);
   }

@@ -30,17 +30,21 @@ char* writeInteger(int64_t value, char* out);
 // the shortest text.
 char* writeCell(double v, char* out);
 
-// The most bytes one row of scoreRows takes with P dimensions: P + 1 cells and their commas.
-inline constexpr std::size_t maxScoreRow(std::size_t dimensions) {
-  return (dimensions + 1) * (maxNumberText + 1);
+// The most bytes one row of scoreRows takes with P dimensions: P + 1 cells and their commas, and
+// for a numbered row its object number (an int32 of at most 10 digits), a comma and a line break.
+inline constexpr std::size_t numberedRowExtra = 12;
+inline constexpr std::size_t maxScoreRow(std::size_t dimensions, bool numbered = false) {
+  return (dimensions + 1) * (maxNumberText + 1) + (numbered ? numberedRowExtra : 0);
 }
 
 // The cells "weight,score_1,...,score_P" of objects first .. last - 1, one row after another
-// with nothing between them, into out (at least maxScoreRow(P) bytes a row); rowEnds[k] is where
-// row first + k ends. scores: dimension-major, [d * N + i]; weights: N values, or empty for 1
-// each. Returns the bytes written.
+// with nothing between them, into out (at least maxScoreRow(P, numbered) bytes a row); rowEnds[k]
+// is where row first + k ends. scores: dimension-major, [d * N + i]; weights: N values, or empty
+// for 1 each. With a firstNumber above 0 the rows are numbered, as objects.csv's are: row k is
+// "firstNumber + k,cells\n". Returns the bytes written.
 std::size_t scoreRows(std::span<const double> scores, std::ptrdiff_t objectCount,
                       std::ptrdiff_t dimensions, std::span<const double> weights,
-                      std::ptrdiff_t first, std::ptrdiff_t last, char* out, int32_t* rowEnds);
+                      std::ptrdiff_t first, std::ptrdiff_t last, char* out, int32_t* rowEnds,
+                      int64_t firstNumber = 0);
 
 }  // namespace tallowmere::bridge

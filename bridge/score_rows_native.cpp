@@ -1,6 +1,7 @@
 // Quorvane.homals.HomalsNative.scoreRows: the text of objects.csv's numeric cells for a block of
-// objects (number_text.h). Only the block's slice of each array is copied in, once, and every
-// size and bound is checked first, so a wrong call gets an exception naming the argument.
+// objects, or its whole rows numbered from first + 1 (number_text.h). Only the block's slice of
+// each array is copied in, once, and every size and bound is checked first, so a wrong call gets an
+// exception naming the argument.
 #include <jni.h>
 
 #include <algorithm>
@@ -17,7 +18,8 @@ using namespace tallowmere::bridge;  // NOLINT(google-build-using-namespace): th
 
 extern "C" JNIEXPORT jint JNICALL Java_Quorvane_homals_HomalsNative_scoreRows(
     JNIEnv* env, jclass, jdoubleArray scores, jint objectCount, jint dimensions,
-    jdoubleArray weights, jint first, jint last, jbyteArray text, jintArray rowEnds) {
+    jdoubleArray weights, jint first, jint last, jbyteArray text, jintArray rowEnds,
+    jboolean numbered) {
   jint written = 0;
   guarded(env, [&] {
     if (objectCount < 0 || dimensions < 0) {
@@ -34,7 +36,9 @@ extern "C" JNIEXPORT jint JNICALL Java_Quorvane_homals_HomalsNative_scoreRows(
                        " are not within 0 to " + std::to_string(objectCount));
     }
     const int64_t rows = int64_t{last} - first;
-    const auto room = static_cast<int64_t>(maxScoreRow(static_cast<std::size_t>(P))) * rows;
+    const bool withNumbers = numbered == JNI_TRUE;
+    const auto room =
+        static_cast<int64_t>(maxScoreRow(static_cast<std::size_t>(P), withNumbers)) * rows;
     if (lengthOf(env, text, "text") < room) {
       illegal(env, "text has room for " + std::to_string(env->GetArrayLength(text)) + " bytes; " +
                        std::to_string(rows) + " rows need up to " + std::to_string(room));
@@ -61,8 +65,8 @@ extern "C" JNIEXPORT jint JNICALL Java_Quorvane_homals_HomalsNative_scoreRows(
     checkPending(env);
     bytes.resize(std::max(bytes.size(), static_cast<std::size_t>(room)));
     ends.resize(static_cast<std::size_t>(rows));
-    const std::size_t length =
-        scoreRows(block, rows, P, blockWeights, 0, rows, bytes.data(), ends.data());
+    const std::size_t length = scoreRows(block, rows, P, blockWeights, 0, rows, bytes.data(),
+                                         ends.data(), withNumbers ? int64_t{first} + 1 : 0);
     env->SetByteArrayRegion(text, 0, static_cast<jsize>(length),
                             reinterpret_cast<const jbyte*>(bytes.data()));
     env->SetIntArrayRegion(rowEnds, 0, static_cast<jsize>(rows), ends.data());

@@ -11,6 +11,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace tallowmere::bridge {
 namespace {
@@ -99,6 +100,29 @@ TEST(NumberText, RowsAreWeightThenScoresWithTheirEnds) {
   EXPECT_EQ(ends[1], 20);
   const std::size_t second = scoreRows(scores, 2, 2, {}, 1, 2, text, ends);
   EXPECT_EQ(std::string(text, second), "1,-2,1.0E-5");
+}
+
+// Numbered rows are objects.csv's: the number, the cells, a line break; across a number's
+// growing digits and up to the largest object number, in exactly the room they are promised.
+TEST(NumberText, NumberedRowsAreTheTablesRows) {
+  const double scores[] = {-0.1, 2.5e-4, 1.0 / 3, -1e300};  // two objects, two dimensions
+  struct Case {
+    int64_t firstNumber;
+    const char* rows;
+  };
+  for (const Case c : {Case{1, "1,1,-0.1,0.3333333333333333\n2,1,2.5E-4,-1.0E300\n"},
+                       Case{9, "9,1,-0.1,0.3333333333333333\n10,1,2.5E-4,-1.0E300\n"},
+                       Case{2147483646,
+                            "2147483646,1,-0.1,0.3333333333333333\n"
+                            "2147483647,1,2.5E-4,-1.0E300\n"}}) {
+    std::vector<char> text(2 * maxScoreRow(2, true));
+    int32_t ends[2];
+    const std::size_t length = scoreRows(scores, 2, 2, {}, 0, 2, text.data(), ends, c.firstNumber);
+    const std::string rows(text.data(), length);
+    EXPECT_EQ(rows, c.rows);
+    EXPECT_EQ(ends[0], static_cast<int32_t>(rows.find('\n') + 1));
+    EXPECT_EQ(ends[1], static_cast<int32_t>(length));
+  }
 }
 
 }  // namespace

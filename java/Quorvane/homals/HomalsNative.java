@@ -164,6 +164,9 @@ final class HomalsNative {
       double[] quantifications, boolean[] excluded, double[] centre, double[] eigenvalues,
       double[] scores);
 
+  /** The most bytes a numbered row of {@link #scoreRows} adds: its number, a comma, a break. */
+  static final int NUMBERED_ROW_EXTRA = 12;
+
   /** The most bytes one number's text takes in {@link #scoreRows}. */
   static final int MAX_NUMBER_TEXT = 26;
 
@@ -172,16 +175,18 @@ final class HomalsNative {
    * last - 1}, one row after another with nothing between them, in ASCII: each number as {@code
    * CsvOutput.number} writes it (a whole number below 10<sup>15</sup> in magnitude as an integer,
    * otherwise the shortest decimal, in the layout of {@link Double#toString(double)}), NaN as an
-   * empty cell.
+   * empty cell. Numbered, each row is instead that of objects.csv: the object's number (i + 1), a
+   * comma, the cells and a line break.
    *
    * @param scores N * P, dimension-major: element {@code d * N + i}
    * @param weights N weights, or null for 1 each
-   * @param text room for (last - first) * (P + 1) * (MAX_NUMBER_TEXT + 1) bytes
+   * @param text room for (last - first) * ((P + 1) * (MAX_NUMBER_TEXT + 1) + (numbered ?
+   *     NUMBERED_ROW_EXTRA : 0)) bytes
    * @param rowEnds room for last - first ends: where each row's text ends
    * @return the bytes written
    * @throws NullPointerException for a null array (weights apart)
    * @throws IllegalArgumentException for sizes or rows that do not fit; the message names them
    */
   static native int scoreRows(double[] scores, int objectCount, int dimensions, double[] weights,
-      int first, int last, byte[] text, int[] rowEnds);
+      int first, int last, byte[] text, int[] rowEnds, boolean numbered);
 }

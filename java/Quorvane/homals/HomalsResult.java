@@ -226,8 +226,16 @@ public final class HomalsResult {
   /**
    * The bytes {@link #scoreRowsText} may need for {@code rows} objects: (rows) * (P + 1) * 27.
    */
-  public long scoreRowsRoom(int rows) {
-    return (long) rows * (dimensions() + 1) * (HomalsNative.MAX_NUMBER_TEXT + 1);
+  public long scoreRowsRoom(int rows) { return scoreRowsRoom(rows, false); }
+
+  /**
+   * The bytes {@link #scoreRowsText(int, int, byte[], int[], boolean)} may need for {@code rows}
+   * objects: (rows) * ((P + 1) * 27 + 12) numbered, else as {@link #scoreRowsRoom(int)}.
+   */
+  public long scoreRowsRoom(int rows, boolean numbered) {
+    return (long) rows
+        * ((dimensions() + 1) * (HomalsNative.MAX_NUMBER_TEXT + 1)
+            + (numbered ? HomalsNative.NUMBERED_ROW_EXTRA : 0));
   }
 
   /**
@@ -245,13 +253,25 @@ public final class HomalsResult {
    * @return the bytes written
    */
   public int scoreRowsText(int first, int last, byte[] text, int[] rowEnds) {
+    return scoreRowsText(first, last, text, rowEnds, false);
+  }
+
+  /**
+   * As {@link #scoreRowsText(int, int, byte[], int[])}, or, numbered, the rows of a table with
+   * the objects' numbers in front: each row is the object's number (i + 1), a comma, its cells
+   * and a line break ('\n'), as the command line's objects.csv has them.
+   *
+   * @param text room for at least {@link #scoreRowsRoom(int, boolean)}(last - first, numbered)
+   *     bytes
+   */
+  public int scoreRowsText(int first, int last, byte[] text, int[] rowEnds, boolean numbered) {
     java.util.Objects.checkFromToIndex(first, last, objectCount);
-    if (text.length < scoreRowsRoom(last - first) || rowEnds.length < last - first) {
+    if (text.length < scoreRowsRoom(last - first, numbered) || rowEnds.length < last - first) {
       throw new IllegalArgumentException("no room for the text of " + (last - first) + " rows");
     }
     NativeLibrary.load();
     return HomalsNative.scoreRows(objectScores, objectCount, dimensions(), analysis.weightsView(),
-        first, last, text, rowEnds);
+        first, last, text, rowEnds, numbered);
   }
 
   /** The scores of all objects on dimension d (a copy). */

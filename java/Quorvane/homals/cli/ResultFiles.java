@@ -191,11 +191,11 @@ final class ResultFiles {
       int rowsPerBlock = rowsPerBlock(result);
       int blocks = (n + rowsPerBlock - 1) / rowsPerBlock;
       int rows = Math.min(n, rowsPerBlock);
+      boolean numbered = ids == null;
       if (threads < 2 || blocks < 2) {
-        BlockText text = new BlockText(result, rows);
+        BlockText text = new BlockText(result, rows, numbered);
         for (int b = 0; b < blocks; b++) {
           block(result, ids, rawCells, b, rowsPerBlock, text).writeTo(out);
-          text.bytes.reset();
         }
         return;
       }
@@ -203,7 +203,7 @@ final class ResultFiles {
       // 700 MB of text behind for the collector, and the heap would grow to hold it.
       BlockingQueue<BlockText> free = new ArrayBlockingQueue<>(2 * threads);
       for (int k = 0; k < 2 * threads; k++) {
-        free.add(new BlockText(result, rows));
+        free.add(new BlockText(result, rows, numbered));
       }
       ExecutorService pool = Executors.newFixedThreadPool(threads, work -> {
         Thread thread = new Thread(work, "tallowmere-objects");
@@ -221,7 +221,6 @@ final class ResultFiles {
           }
           BlockText text = wait(ahead.removeFirst());
           text.writeTo(out);
-          text.bytes.reset();
           free.add(text);
         }
       } finally {
@@ -232,22 +231,35 @@ final class ResultFiles {
 
   /** Rows a block, fewer with many dimensions: a block's numbers stay within 16 MB of text. */
   private static int rowsPerBlock(HomalsResult result) {
-    return (int) Math.max(1, Math.min(ROWS_PER_BLOCK, (1 << 24) / result.scoreRowsRoom(1)));
+    return (int) Math.max(1, Math.min(ROWS_PER_BLOCK, (1 << 24) / result.scoreRowsRoom(1, true)));
   }
 
-  /** One block's text, and the room its numbers are written into first. */
+  /**
+   * One block's text. Rows numbered from 1 come whole from the library into {@code numbers};
+   * rows named by an id column get their cells there first and are put together in {@code
+   * bytes}.
+   */
   private static final class BlockText {
-    final ByteArrayOutputStream bytes;
+    final ByteArrayOutputStream bytes; // null for numbered rows
     final byte[] numbers;
     final int[] rowEnds;
+    int numberedLength;
 
-    BlockText(HomalsResult result, int rows) {
-      numbers = new byte[(int) result.scoreRowsRoom(rows)];
+    BlockText(HomalsResult result, int rows, boolean numbered) {
+      numbers = new byte[(int) result.scoreRowsRoom(rows, numbered)];
       rowEnds = new int[rows];
-      bytes = new ByteArrayOutputStream(numbers.length + 12 * rows);
+      bytes = numbered ? null : new ByteArrayOutputStream(numbers.length + 12 * rows);
     }
 
-    void writeTo(OutputStream out) throws IOException { bytes.writeTo(out); }
+    /** Writes the block's text and makes room for the next block's. */
+    void writeTo(OutputStream out) throws IOException {
+      if (bytes == null) {
+        out.write(numbers, 0, numberedLength);
+      } else {
+        bytes.writeTo(out);
+        bytes.reset();
+      }
+    }
   }
 
   /** The text of block b of objects.csv's rows, into {@code text}; returns it. */
@@ -255,15 +267,15 @@ final class ResultFiles {
       int rowsPerBlock, BlockText text) throws IOException {
     int first = b * rowsPerBlock;
     int last = Math.min(result.objectCount(), first + rowsPerBlock);
+    if (text.bytes == null) {
+      text.numberedLength = result.scoreRowsText(first, last, text.numbers, text.rowEnds, true);
+      return text;
+    }
     result.scoreRowsText(first, last, text.numbers, text.rowEnds);
     try (CsvOutput csv = new CsvOutput(text.bytes, rawCells)) {
       int start = 0;
       for (int i = first; i < last; i++) {
-        if (ids == null) {
-          csv.integer(i + 1);
-        } else {
-          csv.text(ids.get(i));
-        }
+        csv.text(ids.get(i));
         int end = text.rowEnds[i - first];
         csv.cells(text.numbers, start, end);
         csv.endRow();
@@ -273,8 +285,7 @@ final class ResultFiles {
     return text;
   }
 
-  private static <T> T wait(Future<T> block)
-      throws IOException {
+  private static <T> T wait(Future<T> block) throws IOException {
     try {
       return block.get();
     } catch (InterruptedException e) {
