@@ -36,7 +36,7 @@ extern "C" JNIEXPORT jint JNICALL Java_Quorvane_homals_HomalsNative_scoreRows(
                        " are not within 0 to " + std::to_string(objectCount));
     }
     const int64_t rows = int64_t{last} - first;
-    const bool withNumbers = numbered == JNI_TRUE;
+    const bool withNumbers = numbered != JNI_FALSE;
     const auto room =
         static_cast<int64_t>(maxScoreRow(static_cast<std::size_t>(P), withNumbers)) * rows;
     if (lengthOf(env, text, "text") < room) {

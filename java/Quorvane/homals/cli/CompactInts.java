@@ -50,7 +50,8 @@ final class CompactInts {
       room -= i;
       size += i;
       done += i;
-      if (done < count && i < run || room == 0 && done < count) {
+      // Left: a value past a byte, or the first of a new block.
+      if (done < count) {
         int value = values[at];
         addSlowly(value);
         zeros += value == 0 ? 1 : 0;

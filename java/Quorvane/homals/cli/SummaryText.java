@@ -108,28 +108,36 @@ final class SummaryText {
     };
   }
 
+  /**
+   * The weights of the objects that take part as written, summed exactly, so that whole weights
+   * print whole: whole ones below 2^31 (every weight of most files) in a long, which 2^31 of them
+   * cannot overflow. Without weights every object weighs 1.
+   */
+  private static BigDecimal participatingWeight(HomalsResult result) {
+    HomalsAnalysis analysis = result.analysis();
+    if (!analysis.hasWeights()) {
+      return BigDecimal.valueOf(result.objectsTakingPart());
+    }
+    long wholeWeight = 0;
+    BigDecimal otherWeight = BigDecimal.ZERO;
+    for (int i = 0; i < result.objectCount(); i++) {
+      if (result.takesPart(i)) {
+        double w = analysis.weight(i);
+        if (w == Math.rint(w) && Math.abs(w) < 0x1p31) {
+          wholeWeight += (long) w;
+        } else {
+          otherWeight = otherWeight.add(new BigDecimal(Double.toString(w)));
+        }
+      }
+    }
+    return otherWeight.add(BigDecimal.valueOf(wholeWeight));
+  }
+
   private static void run(StringBuilder s, HomalsResult result, Path source, InputNotes notes) {
     HomalsAnalysis analysis = result.analysis();
     int taking = result.objectsTakingPart();
-    // The weights as written, summed exactly, so that whole weights print whole: whole ones
-    // below 2^31 (every weight of most files) in a long, which 2^31 of them cannot overflow.
-    // Without weights every object weighs 1.
-    long wholeWeight = analysis.hasWeights() ? 0 :
-        taking;
-        BigDecimal otherWeight = BigDecimal.ZERO;
-        for (int i = 0; analysis.hasWeights() && i < result.objectCount(); i++) {
-          if (result.takesPart(i)) {
-            double w = analysis.weight(i);
-            if (w == Math.rint(w) && Math.abs(w) < 0x1p31) {
-              wholeWeight += (long) w;
-            } else {
-              otherWeight = otherWeight.add(new BigDecimal(Double.toString(w)));
-            }
-          }
-        }
-        BigDecimal totalWeight = otherWeight.add(BigDecimal.valueOf(wholeWeight));
-        long active = result.variables().stream().filter(VariableResult::isActive).count();
-        s.append(notes.head(source, result.objectCount(), taking, totalWeight));
+    long active = result.variables().stream().filter(VariableResult::isActive).count();
+    s.append(notes.head(source, result.objectCount(), taking, participatingWeight(result)));
         s.append(String.format(Locale.ROOT, "variables:   %d active, %d passive%n", active,
             result.variables().size() - active));
         s.append(String.format(Locale.ROOT, "dimensions:  %d%n", result.dimensions()));

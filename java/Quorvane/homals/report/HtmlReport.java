@@ -107,19 +107,22 @@ public final class HtmlReport {
     return page;
   }
 
+  /** The summed weight of the objects that take part, in object order. */
+  private static double participatingWeight(HomalsResult result) {
+    double weight = 0;
+    for (int i = 0; i < result.objectCount(); i++) {
+      if (result.takesPart(i)) {
+        weight += result.analysis().weight(i);
+      }
+    }
+    return weight;
+  }
+
   private static void settingsSection(Element body, HomalsResult result, ReportSettings settings) {
     HomalsAnalysis analysis = result.analysis();
     section(body, "settings", "Settings");
     int taking = result.objectsTakingPart();
-    double weight = taking;
-    if (analysis.hasWeights()) {
-      weight = 0;
-      for (int i = 0; i < result.objectCount(); i++) {
-        if (result.takesPart(i)) {
-          weight += analysis.weight(i);
-        }
-      }
-    }
+    double weight = analysis.hasWeights() ? participatingWeight(result) : taking;
     long active = result.variables().stream().filter(VariableResult::isActive).count();
     Element table = body.appendElement("table").addClass("settings").appendElement("tbody");
     row(table, "Data", settings.source());
