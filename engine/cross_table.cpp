@@ -59,6 +59,221 @@ struct UnitCounts {
   }
 };
 
+// Unit counts of pairs of neighbouring active variables taken as one: a group's code is its first
+// variable's code times (k + 1) of its second, plus the second's (0 for a missing code), so that
+// one count per pair of groups stands for the four pairs of their variables, and one count per
+// group for its own pair and two diagonal cells. For M = 20 variables of 6 categories an object
+// adds 55 counts instead of 210, each into a table of 49 x 49; the counts are unpacked into the
+// 64-bit tables (flushInto) before 2^31 objects, exactly, so the tables are those of the
+// pair-by-pair count.
+struct GroupCounts {
+  // Groups of widths whose tables are at most this many counts; wider variables stay alone.
+  static constexpr int32_t widest = 64;
+  // The counts of one number of valid codes, at most (512 kB); a group's codes fit 16 bits.
+  static constexpr std::size_t mostCounts = std::size_t{1} << 17;
+  static constexpr int32_t mostCodes = 1 << 16;
+
+  std::ptrdiff_t S1 = 0;
+  std::vector<int32_t> first, second;  // the groups' variables (index into the columns); -1: none
+  std::vector<int32_t> radix;          // k + 1 of the second variable, 1 without one
+  std::vector<int32_t> width;          // the group's codes: (k + 1 of the first) * radix
+  std::vector<std::size_t> pairStart;  // groups g < h: their table at pairStart[g * G + h]
+  std::vector<std::size_t> ownStart;   // group g's own counts
+  std::size_t size = 0;                // counts per number of valid codes
+  std::vector<std::vector<uint32_t>> counts;
+  std::ptrdiff_t added = 0;
+
+  // Groups for the active variables of `problem`, or none (size 0) when pairing saves nothing or
+  // the tables would be too large.
+  explicit GroupCounts(const Problem& problem) : S1(problem.activeSlotCount) {
+    const int32_t M1 = problem.activeCount();
+    const auto categories = [&](int32_t j) {
+      return std::max(problem.variables[problem.activeVariables[j]].categoryCount, 0);
+    };
+    for (int32_t j = 0; j < M1; ++j) {
+      const int32_t a = categories(j) + 1;
+      const bool paired = j + 1 < M1 && int64_t{a} * (categories(j + 1) + 1) <= widest;
+      first.push_back(j);
+      second.push_back(paired ? j + 1 : -1);
+      radix.push_back(paired ? categories(j + 1) + 1 : 1);
+      width.push_back(a * radix.back());
+      j += paired ? 1 : 0;
+    }
+    const auto G = static_cast<std::ptrdiff_t>(first.size());
+    if (G == M1) {
+      first.clear();
+      return;
+    }
+    pairStart.assign(static_cast<std::size_t>(G * G), 0);
+    for (std::ptrdiff_t g = 0; g < G; ++g) {
+      for (std::ptrdiff_t h = g + 1; h < G; ++h) {
+        pairStart[g * G + h] = size;
+        size += static_cast<std::size_t>(width[g]) * width[h];
+      }
+    }
+    for (std::ptrdiff_t g = 0; g < G; ++g) {
+      ownStart.push_back(size);
+      size += static_cast<std::size_t>(width[g]);
+    }
+    if (size > mostCounts || *std::max_element(width.begin(), width.end()) > mostCodes) {
+      first.clear();
+      size = 0;
+      return;
+    }
+    counts.resize(static_cast<std::size_t>(M1) + 1);
+  }
+  bool used() const { return size > 0; }
+
+  // The slots of a group's code: its variables' codes, 0 where missing, as slots or -1.
+  void slotsOf(std::size_t g, int32_t code, std::span<const std::ptrdiff_t> slotBefore,
+               std::ptrdiff_t out[2]) const {
+    const int32_t a = code / radix[g], b = code % radix[g];
+    out[0] = a > 0 ? slotBefore[first[g]] + a : -1;
+    out[1] = second[g] >= 0 && b > 0 ? slotBefore[second[g]] + b : -1;
+  }
+
+  // Adds the counts into the tables and starts them again from 0; the counts of objects without a
+  // valid code (counts[0]) are let go.
+  void flushInto(CrossTables& tables, std::span<const std::ptrdiff_t> slotBefore) {
+    const auto G = first.size();
+    for (std::size_t c = 1; c < counts.size(); ++c) {
+      std::vector<uint32_t>& packed = counts[c];
+      if (packed.empty()) {
+        continue;
+      }
+      int64_t* square = tables.counts[c - 1].data();
+      std::ptrdiff_t x[2], y[2];
+      for (std::size_t g = 0; g < G; ++g) {
+        for (std::size_t h = g + 1; h < G; ++h) {
+          const uint32_t* table = packed.data() + pairStart[g * G + h];
+          for (int32_t cg = 0; cg < width[g]; ++cg) {
+            slotsOf(g, cg, slotBefore, x);
+            for (int32_t ch = 0; ch < width[h]; ++ch) {
+              const uint32_t n = table[cg * width[h] + ch];
+              if (n == 0) {
+                continue;
+              }
+              slotsOf(h, ch, slotBefore, y);
+              // Every slot of g comes before every slot of h: the upper triangle.
+              for (const std::ptrdiff_t s : x) {
+                for (const std::ptrdiff_t s2 : y) {
+                  if (s >= 0 && s2 >= 0) {
+                    square[s * S1 + s2] += n;
+                  }
+                }
+              }
+            }
+          }
+        }
+        for (int32_t cg = 0; cg < width[g]; ++cg) {
+          const uint32_t n = packed[ownStart[g] + cg];
+          slotsOf(g, cg, slotBefore, x);
+          for (int k = 0; k < 2; ++k) {
+            if (x[k] >= 0) {
+              square[x[k] * S1 + x[k]] += n;
+            }
+          }
+          if (x[0] >= 0 && x[1] >= 0) {
+            square[x[0] * S1 + x[1]] += n;
+          }
+        }
+      }
+      std::fill(packed.begin(), packed.end(), 0U);
+    }
+    if (!counts.empty()) {
+      std::fill(counts[0].begin(), counts[0].end(), 0U);
+    }
+    added = 0;
+  }
+};
+
+// Codes from .. from + n - 1 of a column, 0 for a missing one (0 and below).
+void codesOf(const CodeColumn& column, std::ptrdiff_t from, std::ptrdiff_t n, int32_t* out) {
+  if (column.bytes != nullptr) {
+    std::copy(column.bytes + from, column.bytes + from + n, out);
+  } else if (column.shorts != nullptr) {
+    std::copy(column.shorts + from, column.shorts + from + n, out);
+  } else {
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+      out[k] = std::max(column.data[(from + k) * column.stride], 0);
+    }
+  }
+}
+
+// The unit-weight pass over objects first .. last - 1 by groups of variables, for problems
+// without passive pairs; as accumulateCrossTables. The objects go a block at a time: their groups'
+// codes first, then one pair of groups after the other over the whole block, so that the counts
+// being added to are one small table per number of valid codes, in the first-level cache.
+bool accumulateByGroups(GroupCounts& groups, CrossTables& tables, std::ptrdiff_t first,
+                        std::ptrdiff_t last, std::span<const CodeColumn> columns,
+                        std::span<const std::ptrdiff_t> slotBefore, std::size_t bytes,
+                        std::size_t budgetBytes) {
+  constexpr std::ptrdiff_t block = 2048;
+  const std::size_t G = groups.first.size();
+  std::vector<int32_t> a(block), b(block), valid(block);
+  std::vector<uint16_t> codes(G * block);
+  // The counts of each number of valid codes; those of objects with none are counted and let go.
+  std::vector<uint32_t*> countsOf(groups.counts.size(), nullptr);
+  for (std::ptrdiff_t start = first; start < last; start += block) {
+    const std::ptrdiff_t n = std::min(block, last - start);
+    if (groups.added > INT32_MAX - n) {
+      groups.flushInto(tables, slotBefore);
+    }
+    groups.added += n;
+    std::fill(valid.begin(), valid.end(), 0);
+    for (std::size_t g = 0; g < G; ++g) {
+      codesOf(columns[groups.first[g]], start, n, a.data());
+      if (groups.second[g] >= 0) {
+        codesOf(columns[groups.second[g]], start, n, b.data());
+      } else {
+        std::fill(b.begin(), b.end(), 0);
+      }
+      uint16_t* code = codes.data() + g * block;
+      const int32_t radix = groups.radix[g];
+      for (std::ptrdiff_t k = 0; k < n; ++k) {
+        code[k] = static_cast<uint16_t>(a[k] * radix + b[k]);
+        valid[k] += (a[k] > 0 ? 1 : 0) + (b[k] > 0 ? 1 : 0);
+      }
+    }
+    // A table for each number of valid codes met, in the order of the objects, within the budget.
+    for (std::ptrdiff_t k = 0; k < n; ++k) {
+      const auto c = static_cast<std::size_t>(valid[k]);
+      if (countsOf[c] != nullptr) {
+        continue;
+      }
+      if (c > 0) {
+        std::vector<int64_t>& table = tables.counts[c - 1];
+        if (table.empty()) {
+          bytes += tables.tableSize() * sizeof(int64_t);
+          if (bytes > budgetBytes) {
+            return false;
+          }
+          table.assign(tables.tableSize(), 0);
+        }
+      }
+      groups.counts[c].assign(groups.size, 0U);
+      countsOf[c] = groups.counts[c].data();
+    }
+    for (std::size_t g = 0; g < G; ++g) {
+      const uint16_t* x = codes.data() + g * block;
+      for (std::size_t h = g + 1; h < G; ++h) {
+        const uint16_t* y = codes.data() + h * block;
+        const std::size_t table = groups.pairStart[g * G + h];
+        const auto width = static_cast<std::size_t>(groups.width[h]);
+        for (std::ptrdiff_t k = 0; k < n; ++k) {
+          ++countsOf[valid[k]][table + x[k] * width + y[k]];
+        }
+      }
+      const std::size_t own = groups.ownStart[g];
+      for (std::ptrdiff_t k = 0; k < n; ++k) {
+        ++countsOf[valid[k]][own + x[k]];
+      }
+    }
+  }
+  groups.flushInto(tables, slotBefore);
+  return true;
+}
+
 }  // namespace
 
 bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptrdiff_t first,
@@ -83,6 +298,13 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
   std::vector<std::ptrdiff_t> slots(static_cast<std::size_t>(M1));
   std::size_t bytes = tables.bytes();
   const bool unitWeights = objectWeights.empty() && problem.unitWeights();
+  if (unitWeights && M2 == 0) {
+    GroupCounts groups(problem);
+    if (groups.used()) {
+      return accumulateByGroups(groups, tables, first, last, columns, slotBefore, bytes,
+                                budgetBytes);
+    }
+  }
   UnitCounts units(unitWeights ? S1 : 0, unitWeights ? tables.counts.size() : 0);
   for (std::ptrdiff_t i = first; i < last; ++i) {
     const auto w =

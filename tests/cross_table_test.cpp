@@ -105,6 +105,45 @@ TEST(CrossTable, UnitWeightsCountLikeWeightsOfOne) {
   }
 }
 
+// Without passive variables, objects of weight 1 are counted by groups of two neighbouring
+// variables where their codes fit a small table (up to 7 categories each), and alone otherwise:
+// the same tables as pair by pair with explicit weights of one, for every mix of the two, codes of
+// 0 and below as missing, and parts counted apart.
+TEST(CrossTable, GroupsOfVariablesCountLikeTheirPairs) {
+  struct Shape {
+    int32_t minActive, maxActive, maxCategories, minObjects, maxObjects;
+  };
+  const Shape shapes[] = {{2, 9, 10, 60, 300}, {2, 3, 3, 1, 40}, {20, 20, 6, 3000, 3000}};
+  std::mt19937 rng(29);
+  for (const Shape& shape : shapes) {
+    for (int trial = 0; trial < 20; ++trial) {
+      const Problem p = testing::randomAnalysis(rng, {.minObjects = shape.minObjects,
+                                                      .maxObjects = shape.maxObjects,
+                                                      .maxCategories = shape.maxCategories,
+                                                      .minActive = shape.minActive,
+                                                      .maxActive = shape.maxActive,
+                                                      .maxPassive = 0,
+                                                      .activeSingles = true,
+                                                      .innerIterations = -1,
+                                                      .negativeMissing = true});
+      tallowmere::Problem problem = p.engineProblem();
+      problem.weights = {};
+      problem.weightValues = nullptr;
+      const std::ptrdiff_t N = p.objectCount, split = uniform(rng, 0, p.objectCount);
+      const std::vector<double> ones(static_cast<std::size_t>(N), 1.0);
+      for (const bool withPassive : {false, true}) {
+        CrossTables unit, weighted;
+        resetCrossTables(problem, unit, withPassive);
+        resetCrossTables(problem, weighted, withPassive);
+        ASSERT_TRUE(accumulateCrossTables(problem, unit, 0, split, {}, SIZE_MAX));
+        ASSERT_TRUE(accumulateCrossTables(problem, unit, split, N, {}, SIZE_MAX));
+        ASSERT_TRUE(accumulateCrossTables(problem, weighted, 0, N, ones, SIZE_MAX));
+        EXPECT_EQ(unit.counts, weighted.counts) << shape.maxActive << " trial " << trial;
+      }
+    }
+  }
+}
+
 // The iterates after the problem's bound, from the random start, neither accelerated nor rotated.
 Solution iterate(const Problem& p, Solver solver) {
   SolutionOptions options;
