@@ -233,15 +233,14 @@ char* layout(uint64_t digits, int exponent, char* out) {
       std::memcpy(start + integerDigits + 1, text + integerDigits, 16);
       return start + length + 1;
     }
-    {
-      out = writeDigits(digits, length, out);
-      for (int i = length; i < integerDigits; ++i) {
-        *out++ = '0';
-      }
-      *out++ = '.';
+    // A whole number: its digits, the zeros up to the point, and ".0".
+    out = writeDigits(digits, length, out);
+    for (int i = length; i < integerDigits; ++i) {
       *out++ = '0';
-      return out;
     }
+    *out++ = '.';
+    *out++ = '0';
+    return out;
   }
   out = writeDigits(digits, length, out + 1);
   start[0] = start[1];

@@ -1,6 +1,7 @@
 #include "cross_table.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <utility>
@@ -24,6 +25,21 @@ void resetCrossTables(const Problem& problem, CrossTables& tables, bool withPass
 }
 
 namespace {
+
+// Makes the table of the objects with `valid` valid active codes unless it is there, within the
+// budget; false when it would take the tables past it.
+bool holdTable(CrossTables& tables, std::size_t valid, std::size_t& bytes,
+               std::size_t budgetBytes) {
+  std::vector<int64_t>& table = tables.counts[valid - 1];
+  if (table.empty()) {
+    bytes += tables.tableSize() * sizeof(int64_t);
+    if (bytes > budgetBytes) {
+      return false;
+    }
+    table.assign(tables.tableSize(), 0);
+  }
+  return true;
+}
 
 // Counts of objects that weigh 1 each, by number of valid active codes, over the upper triangle
 // of the active pairs packed row by row, in 32 bits: a table of 120 slots is then 29 kB, which
@@ -101,7 +117,6 @@ struct GroupCounts {
     }
     const auto G = static_cast<std::ptrdiff_t>(first.size());
     if (G == M1) {
-      first.clear();
       return;
     }
     pairStart.assign(static_cast<std::size_t>(G * G), 0);
@@ -116,7 +131,6 @@ struct GroupCounts {
       size += static_cast<std::size_t>(width[g]);
     }
     if (size > mostCounts || *std::max_element(width.begin(), width.end()) > mostCodes) {
-      first.clear();
       size = 0;
       return;
     }
@@ -125,11 +139,24 @@ struct GroupCounts {
   bool used() const { return size > 0; }
 
   // The slots of a group's code: its variables' codes, 0 where missing, as slots or -1.
-  void slotsOf(std::size_t g, int32_t code, std::span<const std::ptrdiff_t> slotBefore,
-               std::ptrdiff_t out[2]) const {
+  std::array<std::ptrdiff_t, 2> slotsOf(std::size_t g, int32_t code,
+                                        std::span<const std::ptrdiff_t> slotBefore) const {
     const int32_t a = code / radix[g], b = code % radix[g];
-    out[0] = a > 0 ? slotBefore[first[g]] + a : -1;
-    out[1] = second[g] >= 0 && b > 0 ? slotBefore[second[g]] + b : -1;
+    return {a > 0 ? slotBefore[first[g]] + a : -1,
+            second[g] >= 0 && b > 0 ? slotBefore[second[g]] + b : -1};
+  }
+
+  // Adds n to (s, s2) for every slot s of x and s2 of y; no slot of x comes after one of y, so
+  // the cells are in the upper triangle.
+  void addAcross(int64_t* square, std::array<std::ptrdiff_t, 2> x, std::array<std::ptrdiff_t, 2> y,
+                 uint32_t n) const {
+    for (const std::ptrdiff_t s : x) {
+      for (const std::ptrdiff_t s2 : y) {
+        if (s >= 0 && s2 >= 0) {
+          square[s * S1 + s2] += n;
+        }
+      }
+    }
   }
 
   // Adds the counts into the tables and starts them again from 0; the counts of objects without a
@@ -142,40 +169,25 @@ struct GroupCounts {
         continue;
       }
       int64_t* square = tables.counts[c - 1].data();
-      std::ptrdiff_t x[2], y[2];
       for (std::size_t g = 0; g < G; ++g) {
         for (std::size_t h = g + 1; h < G; ++h) {
           const uint32_t* table = packed.data() + pairStart[g * G + h];
           for (int32_t cg = 0; cg < width[g]; ++cg) {
-            slotsOf(g, cg, slotBefore, x);
+            const auto x = slotsOf(g, cg, slotBefore);
             for (int32_t ch = 0; ch < width[h]; ++ch) {
-              const uint32_t n = table[cg * width[h] + ch];
-              if (n == 0) {
-                continue;
-              }
-              slotsOf(h, ch, slotBefore, y);
-              // Every slot of g comes before every slot of h: the upper triangle.
-              for (const std::ptrdiff_t s : x) {
-                for (const std::ptrdiff_t s2 : y) {
-                  if (s >= 0 && s2 >= 0) {
-                    square[s * S1 + s2] += n;
-                  }
-                }
+              if (const uint32_t n = table[cg * width[h] + ch]; n > 0) {
+                addAcross(square, x, slotsOf(h, ch, slotBefore), n);
               }
             }
           }
         }
+        // A group's own code: each of its slots with itself, and the first with the second.
         for (int32_t cg = 0; cg < width[g]; ++cg) {
+          const auto [s, s2] = slotsOf(g, cg, slotBefore);
           const uint32_t n = packed[ownStart[g] + cg];
-          slotsOf(g, cg, slotBefore, x);
-          for (int k = 0; k < 2; ++k) {
-            if (x[k] >= 0) {
-              square[x[k] * S1 + x[k]] += n;
-            }
-          }
-          if (x[0] >= 0 && x[1] >= 0) {
-            square[x[0] * S1 + x[1]] += n;
-          }
+          addAcross(square, {s, -1}, {s, -1}, n);
+          addAcross(square, {s2, -1}, {s2, -1}, n);
+          addAcross(square, {s, -1}, {s2, -1}, n);
         }
       }
       std::fill(packed.begin(), packed.end(), 0U);
@@ -241,15 +253,8 @@ bool accumulateByGroups(GroupCounts& groups, CrossTables& tables, std::ptrdiff_t
       if (countsOf[c] != nullptr) {
         continue;
       }
-      if (c > 0) {
-        std::vector<int64_t>& table = tables.counts[c - 1];
-        if (table.empty()) {
-          bytes += tables.tableSize() * sizeof(int64_t);
-          if (bytes > budgetBytes) {
-            return false;
-          }
-          table.assign(tables.tableSize(), 0);
-        }
+      if (c > 0 && !holdTable(tables, c, bytes, budgetBytes)) {
+        return false;
       }
       groups.counts[c].assign(groups.size, 0U);
       countsOf[c] = groups.counts[c].data();
@@ -295,7 +300,6 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
     columns.push_back(problem.variables[J].codes);
     slotBefore.push_back(problem.slotStart[J] - S1 - 1);
   }
-  std::vector<std::ptrdiff_t> slots(static_cast<std::size_t>(M1));
   std::size_t bytes = tables.bytes();
   const bool unitWeights = objectWeights.empty() && problem.unitWeights();
   if (unitWeights && M2 == 0) {
@@ -305,6 +309,7 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
                                 budgetBytes);
     }
   }
+  std::vector<std::ptrdiff_t> slots(static_cast<std::size_t>(M1));
   UnitCounts units(unitWeights ? S1 : 0, unitWeights ? tables.counts.size() : 0);
   for (std::ptrdiff_t i = first; i < last; ++i) {
     const auto w =
@@ -322,14 +327,10 @@ bool accumulateCrossTables(const Problem& problem, CrossTables& tables, std::ptr
     if (valid == 0) {
       continue;
     }
-    std::vector<int64_t>& table = tables.counts[valid - 1];
-    if (table.empty()) {
-      bytes += tables.tableSize() * sizeof(int64_t);
-      if (bytes > budgetBytes) {
-        return false;
-      }
-      table.assign(tables.tableSize(), 0);
+    if (!holdTable(tables, static_cast<std::size_t>(valid), bytes, budgetBytes)) {
+      return false;
     }
+    std::vector<int64_t>& table = tables.counts[valid - 1];
     // Slots ascend with the variables, so every pair lands in the upper triangle.
     if (unitWeights) {
       if (units.added == INT32_MAX) {

@@ -84,23 +84,30 @@ TEST(CrossTable, PartsAddUpToTheWholeBitForBit) {
   }
 }
 
+// A problem's tables counted as objects of weight 1 (objects 0 .. split - 1, then the rest) into
+// `unit`, and with explicit weights of one into `weighted`.
+void countUnitAndOnes(const Problem& p, bool withPassive, std::ptrdiff_t split, CrossTables& unit,
+                      CrossTables& weighted) {
+  tallowmere::Problem problem = p.engineProblem();
+  problem.weights = {};
+  problem.weightValues = nullptr;
+  const std::ptrdiff_t N = p.objectCount;
+  const std::vector<double> ones(static_cast<std::size_t>(N), 1.0);
+  resetCrossTables(problem, unit, withPassive);
+  resetCrossTables(problem, weighted, withPassive);
+  ASSERT_TRUE(accumulateCrossTables(problem, unit, 0, split, {}, SIZE_MAX));
+  ASSERT_TRUE(accumulateCrossTables(problem, unit, split, N, {}, SIZE_MAX));
+  ASSERT_TRUE(accumulateCrossTables(problem, weighted, 0, N, ones, SIZE_MAX));
+}
+
 // Objects that weigh 1 each are counted in 32 bits and added into the tables at the end: the same
 // tables as the 64-bit counts of explicit unit weights, into tables that already hold counts too.
 TEST(CrossTable, UnitWeightsCountLikeWeightsOfOne) {
   std::mt19937 rng(23);
   for (int trial = 0; trial < 20; ++trial) {
     const Problem p = randomAnalysis(rng);
-    tallowmere::Problem problem = p.engineProblem();
-    problem.weights = {};
-    problem.weightValues = nullptr;
-    const std::ptrdiff_t N = p.objectCount, split = uniform(rng, 0, p.objectCount);
-    const std::vector<double> ones(static_cast<std::size_t>(N), 1.0);
     CrossTables unit, weighted;
-    resetCrossTables(problem, unit, true);
-    resetCrossTables(problem, weighted, true);
-    ASSERT_TRUE(accumulateCrossTables(problem, unit, 0, split, {}, SIZE_MAX));
-    ASSERT_TRUE(accumulateCrossTables(problem, unit, split, N, {}, SIZE_MAX));
-    ASSERT_TRUE(accumulateCrossTables(problem, weighted, 0, N, ones, SIZE_MAX));
+    countUnitAndOnes(p, true, uniform(rng, 0, p.objectCount), unit, weighted);
     EXPECT_EQ(unit.counts, weighted.counts) << trial;
   }
 }
@@ -126,18 +133,10 @@ TEST(CrossTable, GroupsOfVariablesCountLikeTheirPairs) {
                                                       .activeSingles = true,
                                                       .innerIterations = -1,
                                                       .negativeMissing = true});
-      tallowmere::Problem problem = p.engineProblem();
-      problem.weights = {};
-      problem.weightValues = nullptr;
-      const std::ptrdiff_t N = p.objectCount, split = uniform(rng, 0, p.objectCount);
-      const std::vector<double> ones(static_cast<std::size_t>(N), 1.0);
+      const std::ptrdiff_t split = uniform(rng, 0, p.objectCount);
       for (const bool withPassive : {false, true}) {
         CrossTables unit, weighted;
-        resetCrossTables(problem, unit, withPassive);
-        resetCrossTables(problem, weighted, withPassive);
-        ASSERT_TRUE(accumulateCrossTables(problem, unit, 0, split, {}, SIZE_MAX));
-        ASSERT_TRUE(accumulateCrossTables(problem, unit, split, N, {}, SIZE_MAX));
-        ASSERT_TRUE(accumulateCrossTables(problem, weighted, 0, N, ones, SIZE_MAX));
+        countUnitAndOnes(p, withPassive, split, unit, weighted);
         EXPECT_EQ(unit.counts, weighted.counts) << shape.maxActive << " trial " << trial;
       }
     }
